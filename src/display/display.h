@@ -1,0 +1,13 @@
+// A lap as a track map and as a chart, in window pixels.
+#pragma once
+
+#include "frame/frame.h"
+
+namespace lx {
+
+void calculate_map_xy(Session* s, int lap, int latg, int speed, int seglen, int map_x, int map_y,
+                      float latg_scale, float start_heading, TraceOptions options);
+void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y, int winx,
+                int winy, int border, int points, TraceOptions options);
+
+} // namespace lx

@@ -1,0 +1,144 @@
+#include "session/session.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace lx {
+
+namespace {
+long allocations_until_failure = 0; // 0: never fail
+long live_blocks = 0;
+} // namespace
+
+void* alloc_zeroed(std::size_t bytes) {
+    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
+    // calloc(0) may give null; a zero-sized array is still a success.
+    void* block = std::calloc(bytes ? bytes : 1, 1);
+    if (block) ++live_blocks;
+    return block;
+}
+
+void release(void* block) {
+    if (block == nullptr) return;
+    --live_blocks;
+    std::free(block);
+}
+
+void fail_allocation_at(long nth) { allocations_until_failure = nth; }
+long live_allocations() { return live_blocks; }
+
+Session* new_session() { return static_cast<Session*>(alloc_zeroed(sizeof(Session))); }
+
+bool valid_channel(const Session* s, int channel) {
+    return s && channel >= 0 && channel < s->nchannels;
+}
+
+bool valid_lap(const Session* s, int lap) { return s && lap >= 0 && lap < s->nlaps; }
+
+int add_channel(Session* s, const char* name, const char* unit) {
+    int n = s->nchannels;
+    if (n >= MAX_CHANNELS) {
+        std::printf("Reached limit for number of channels in session %s\n", s->filename);
+        return 0;
+    }
+    for (int l = 0; l < s->nlaps; ++l) {
+        Lap& lap = s->laps[l];
+        std::size_t bytes = static_cast<std::size_t>(lap.npoints) * sizeof(float);
+        lap.raw[n] = static_cast<float*>(alloc_zeroed(bytes));
+        if (lap.raw[n] == nullptr) {
+            std::printf("Could not allocate memory for channel!\n");
+            std::printf("add_channel: lap[%d].raw[%d], malloc(%d)\n", l, n, lap.npoints * 4);
+            // Give back what the earlier laps got, so the channel leaves no trace.
+            for (int k = 0; k < l; ++k) {
+                release(s->laps[k].raw[n]);
+                s->laps[k].raw[n] = nullptr;
+            }
+            return 0;
+        }
+    }
+    s->nchannels = n + 1;
+    copy_text(s->channels[n].name, name);
+    copy_text(s->channels[n].unit, unit);
+    return n;
+}
+
+void free_session(Session* s) {
+    if (s == nullptr) return;
+    for (int l = 0; l < s->nlaps; ++l)
+        for (int c = 0; c < s->nchannels; ++c) release(s->laps[l].raw[c]);
+    release(s);
+}
+
+int well_known_channel(const Session* s, int id) {
+    if (s == nullptr) return 0;
+    switch (static_cast<unsigned>(id)) {
+    case 0: return s->i_distance;
+    case 1: return s->i_speed;
+    case 2: return s->i_latg;
+    case 3: return s->i_longg;
+    case 4: return s->i_seglen;
+    case 5: return s->i_radius;
+    case 6: return s->i_map_x;
+    case 7: return s->i_map_y;
+    case 8: return s->i_tdiff;
+    case 9: return s->i_tdiff_dt;
+    default: return 0;
+    }
+}
+
+namespace {
+constexpr float infinity = std::numeric_limits<float>::infinity();
+
+// Strict comparisons, so a NaN sample is never taken.
+template <typename Better>
+float lap_extreme(const Session* s, int lap, int channel, float start, Better better) {
+    if (!valid_lap(s, lap) || !valid_channel(s, channel)) return 0.0f;
+    const Lap& l = s->laps[lap];
+    float value = start;
+    for (int j = 0; j < l.npoints; ++j)
+        if (better(l.raw[channel][j], value)) value = l.raw[channel][j];
+    return value;
+}
+
+template <typename Better>
+float session_extreme(const Session* s, int channel, float start, Better better) {
+    if (!valid_channel(s, channel)) return 0.0f;
+    float value = start;
+    for (int l = 0; l < s->nlaps; ++l) {
+        float lap_value = lap_extreme(s, l, channel, start, better);
+        if (better(lap_value, value)) value = lap_value;
+    }
+    return value;
+}
+
+bool greater(float a, float b) { return a > b; }
+bool less(float a, float b) { return a < b; }
+} // namespace
+
+float lap_channel_max(const Session* s, int lap, int channel) {
+    return lap_extreme(s, lap, channel, -infinity, greater);
+}
+
+float lap_channel_min(const Session* s, int lap, int channel) {
+    return lap_extreme(s, lap, channel, infinity, less);
+}
+
+float session_channel_max(const Session* s, int channel) {
+    return session_extreme(s, channel, -infinity, greater);
+}
+
+float session_channel_min(const Session* s, int channel) {
+    return session_extreme(s, channel, infinity, less);
+}
+
+void format_laptime(char* dest, float t) {
+    double whole_minutes = static_cast<double>(t) / 60.0;
+    // Out of int range (or NaN) the minutes would be undefined: show seconds only.
+    int minutes = std::fabs(whole_minutes) < 2147483647.0 ? static_cast<int>(whole_minutes) : 0;
+    double rest = static_cast<double>(t) - minutes * 60.0;
+    std::snprintf(dest, TEXT_SIZE, "%d:%#06.3f", minutes, rest);
+}
+
+} // namespace lx

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "lx.h"
+#include "support.h"
+
+using namespace lxtest;
+
+namespace {
+
+constexpr float inf = std::numeric_limits<float>::infinity();
+
+class Store : public testing::Test {
+  protected:
+    void SetUp() override { close_all_sessions(); }
+    void TearDown() override { close_all_sessions(); }
+};
+
+std::string laptime(float t) {
+    char text[lx::TEXT_SIZE];
+    lx::format_laptime(text, t);
+    return text;
+}
+
+TEST(FormatLaptime, MinutesAndPaddedSeconds) {
+    EXPECT_EQ(laptime(83.456f), "1:23.456");
+    EXPECT_EQ(laptime(5.2f), "0:05.200");
+    EXPECT_EQ(laptime(0.0f), "0:00.000");
+    EXPECT_EQ(laptime(600.0f), "10:00.000");
+    EXPECT_EQ(laptime(59.9996f), "0:60.000");
+    EXPECT_EQ(laptime(-65.5f), "-1:-5.500");
+}
+
+TEST_F(Store, AddChannelAppendsZeroFilledArraysUntilTheLimit) {
+    lx::Session* s = make_session({3, 0, 5}, 10);
+    int a = lx::add_channel(s, "i_speed", "ms");
+    int b = lx::add_channel(s, "i_speed", "ms");
+    EXPECT_EQ(a, 3);
+    EXPECT_EQ(b, 4);
+    EXPECT_STREQ(s->channels[b].unit, "ms");
+    for (int l : {0, 2})
+        for (int j = 0; j < s->laps[l].npoints; ++j) EXPECT_EQ(s->laps[l].raw[b][j], 0.0f);
+    while (s->nchannels < lx::MAX_CHANNELS) ASSERT_NE(lx::add_channel(s, "x", ""), 0);
+    StdoutCapture out;
+    EXPECT_EQ(lx::add_channel(s, "x", ""), 0);
+    EXPECT_EQ(out.text(), "Reached limit for number of channels in session memory.txt\n");
+    EXPECT_EQ(s->nchannels, 128);
+    lx::free_session(s);
+}
+
+TEST_F(Store, AddChannelFailureLeavesNoTrace) {
+    lx::Session* s = make_session({3, 4, 5}, 10);
+    long live = lx::live_allocations();
+    lx::fail_allocation_at(3);
+    StdoutCapture out;
+    EXPECT_EQ(lx::add_channel(s, "i_latg", "g"), 0);
+    lx::fail_allocation_at(0);
+    EXPECT_EQ(out.text(), "Could not allocate memory for channel!\n"
+                          "add_channel: lap[2].raw[3], malloc(20)\n");
+    EXPECT_EQ(s->nchannels, 3);
+    EXPECT_EQ(lx::live_allocations(), live);
+    lx::free_session(s);
+}
+
+TEST_F(Store, ExtremesSkipNaNAndHandleEmptyLaps) {
+    lx::Session* s = make_session({3, 3, 0}, 10);
+    float first[] = {3, 1, 4}, second[] = {1, std::nanf(""), 9};
+    for (int j = 0; j < 3; ++j) s->laps[0].raw[2][j] = first[j], s->laps[1].raw[2][j] = second[j];
+    int h = install(s);
+    EXPECT_EQ(lx_channel_max(h, 2), 9.0f);
+    EXPECT_EQ(lx_channel_min(h, 2), 1.0f);
+    EXPECT_EQ(lx::lap_channel_max(s, 2, 2), -inf);
+    EXPECT_EQ(lx::lap_channel_min(s, 2, 2), inf);
+    EXPECT_EQ(lx::lap_channel_max(s, 0, 3), 0.0f);
+    EXPECT_EQ(lx_channel_max(h, 3), 0.0f);
+    EXPECT_EQ(lx_channel_min(h, -1), 0.0f);
+    EXPECT_EQ(lx_channel_max(h, 1), s->laps[1].raw[1][2]); // Time: the last sample
+    lx::Session* empty = make_session({}, 10);
+    EXPECT_EQ(lx::session_channel_max(empty, 1), -inf);
+    EXPECT_EQ(lx::session_channel_min(empty, 1), inf);
+    lx::free_session(empty);
+    StdoutCapture out;
+    EXPECT_EQ(lx_channel_max(0, 1), 0.0f);
+    EXPECT_EQ(lx_channel_min(11, 1), 0.0f);
+    EXPECT_EQ(lx_channel_number(-5, 1), 0);
+    EXPECT_EQ(out.text(), "Exit - no session found.\nExit - no session found.\n"
+                          "Exit - no session found.\n");
+}
+
+TEST_F(Store, WellKnownChannelsByUnsignedId) {
+    lx::Session* s = make_session({2}, 10);
+    s->i_speed = 7;
+    s->i_tdiff_dt = 12;
+    int h = install(s);
+    EXPECT_EQ(lx_channel_number(h, 1), 7);
+    EXPECT_EQ(lx_channel_number(h, 9), 12);
+    EXPECT_EQ(lx_channel_number(h, 0), 0);
+    EXPECT_EQ(lx_channel_number(h, 10), 0);
+    EXPECT_EQ(lx_channel_number(h, -1), 0);
+    EXPECT_EQ(lx::well_known_channel(nullptr, 1), 0);
+}
+
+TEST_F(Store, ChannelNameAndCountsRefuseOutOfRange) {
+    int h = install(make_session({2, 2}, 10));
+    const char* name = lx_channel_name(h, 1);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "Time");
+    std::int32_t length;
+    std::memcpy(&length, name - 4, 4);
+    EXPECT_EQ(length, 4);
+    EXPECT_EQ(lx_channel_name(h, 3), nullptr);
+    EXPECT_EQ(lx_channel_name(h, -1), nullptr);
+    EXPECT_EQ(lx_channel_name(0, 0), nullptr);
+    EXPECT_EQ(lx_num_channels(h), 3);
+    EXPECT_EQ(lx_num_laps(h), 2);
+    EXPECT_EQ(lx_num_laps(h + 1), 0);
+    EXPECT_EQ(lx_num_channels(-3), 0);
+    EXPECT_EQ(lx_session_average(0, 0), 0.5f);
+    EXPECT_EQ(lx_lap_length(h, 2), 0.0f);
+    EXPECT_EQ(lx_lap_length(h, -1), 0.0f);
+}
+
+TEST_F(Store, LaptimeTextShowsOriginOrBeaconNote) {
+    lx::Session* s = make_session({2}, 10);
+    lx::Lap& lap = s->laps[0];
+    lap.number = 3;
+    lap.laptime = 83.456f;
+    lap.raw_laptime = 5.2f;
+    int h = install(s);
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 1), "3 - 1:23.456");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 1, 0), "3 - 0:05.200");
+    lap.cut_offset = -12.0f;
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 1), "3 - 1:23.456 (12.0m after)");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 0), "3 - 1:23.456 (39.4ft after)");
+    lap.cut_offset = 12.0f;
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 1), "3 - 1:23.456 (12.0m before)");
+    lap.original = 5;
+    const char* text = lx_laptime_text(h, 0, 0, 0);
+    EXPECT_STREQ(text, "Lap 3 - 1:23.456 (Original #5)");
+    const char* again = lx_channel_name(h, 2);
+    EXPECT_EQ(text, again); // one shared buffer
+    EXPECT_STREQ(text, "Distance");
+    EXPECT_EQ(lx_laptime_text(h, 1, 0, 0), nullptr);
+    EXPECT_STREQ(text, "Distance"); // a failed call leaves the buffer alone
+}
+
+TEST_F(Store, VerboseTraceLines) {
+    lx::Session* s = make_session({2}, 10);
+    s->laps[0].lap_length = 123.75f;
+    int h = install(s);
+    TraceSwitches trace(1, 1);
+    StdoutCapture out;
+    lx_lap_length(h, 0);
+    lx_channel_max(h, 2);
+    lx_session_average(4, 5);
+    lx_laptime_text(h, 0, 0, 0);
+    EXPECT_EQ(out.text(), "lx_lap_length(1,0) = 123.8\nlx_channel_max(2)\n"
+                          "lx_average_session(4,5)\nlx_laptime_text(1,0) = 1 - 0:00.200\n");
+}
+
+} // namespace

@@ -1,0 +1,96 @@
+#include "support.h"
+
+#include "lx.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace lxtest {
+
+namespace fs = std::filesystem;
+
+std::string temp_path(const std::string& suffix) {
+    static std::atomic<int> counter{0};
+    fs::path dir = fs::temp_directory_path() / ("lx-tests-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    return (dir / ("f" + std::to_string(counter++) + suffix)).string();
+}
+
+std::string write_temp_file(const std::string& content, const std::string& suffix) {
+    std::string path = temp_path(suffix);
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+StdoutCapture::StdoutCapture() : active_(true) {
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+}
+
+StdoutCapture::~StdoutCapture() { text(); }
+
+std::string StdoutCapture::text() {
+    if (active_) {
+        std::fflush(stdout);
+        text_ = testing::internal::GetCapturedStdout();
+        active_ = false;
+    }
+    return text_;
+}
+
+TraceSwitches::TraceSwitches(int verbose, int quiet) : saved_(lx::library.trace) {
+    lx::library.trace = {verbose, quiet};
+}
+
+TraceSwitches::~TraceSwitches() { lx::library.trace = saved_; }
+
+lx::Session* make_session(const std::vector<int>& lap_points, float sample_rate,
+                          int extra_channels) {
+    lx::Session* s = lx::new_session();
+    lx::copy_text(s->filename, "memory.txt");
+    const char* names[] = {"Idx", "Time", "Distance"};
+    for (const char* name : names) lx::copy_text(s->channels[s->nchannels++].name, name);
+    for (int c = 0; c < extra_channels; ++c)
+        lx::copy_text(s->channels[s->nchannels++].name, ("c" + std::to_string(c + 3)).c_str());
+    s->nfile_channels = s->nchannels;
+    s->sample_rate = sample_rate;
+    int index = 0;
+    for (int n : lap_points) {
+        lx::Lap& lap = s->laps[s->nlaps];
+        lap.npoints = n;
+        lap.number = s->nlaps + 1;
+        for (int c = 0; c < s->nchannels; ++c)
+            lap.raw[c] = static_cast<float*>(lx::alloc_zeroed(sizeof(float) * n));
+        for (int j = 0; j < n; ++j, ++index) lap.raw[1][j] = index / sample_rate;
+        lap.laptime = lap.raw_laptime = n / sample_rate;
+        s->nlaps++;
+    }
+    return s;
+}
+
+int install(lx::Session* s) { return lx::store_session(s); }
+
+void close_all_sessions() {
+    StdoutCapture quiet;
+    for (int h = 1; h <= lx::MAX_SESSIONS; ++h)
+        if (lx::lookup_session(h)) lx_free_session(h);
+}
+
+void poison(std::vector<int>& cells) {
+    for (int& cell : cells) cell = POISON;
+}
+
+} // namespace lxtest
