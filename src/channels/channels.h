@@ -1,6 +1,8 @@
 // Derived channels: setup, session math, moving-average filter and time derivative.
 #pragma once
 
+#include <cstdint>
+
 #include "frame/frame.h"
 
 namespace lx {
@@ -8,7 +10,13 @@ namespace lx {
 constexpr float MPH_TO_MS = 0.44704f;
 constexpr float KMH_TO_MS = static_cast<float>(1.0 / 3.6);
 constexpr float MS2_TO_G = static_cast<float>(1.0 / 9.8081);
+constexpr float MS_TO_MPH = static_cast<float>(1.0 / 0.44704); // MoTeC speed scale
 constexpr double G = 9.8081;
+
+// A record's address as the trace's "0x%0x" prints it: the low 32 bits.
+inline unsigned trace_address(const void* p) {
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p));
+}
 
 int set_motec_channel(Session* s, int channel, const char* name, const char* unit, int id,
                       float scale, float offset);
