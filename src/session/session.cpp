@@ -28,6 +28,7 @@ void release(void* block) {
 
 void fail_allocation_at(long nth) { allocations_until_failure = nth; }
 long live_allocations() { return live_blocks; }
+bool allocation_failure_pending() { return allocations_until_failure > 0; }
 
 Session* new_session() { return static_cast<Session*>(alloc_zeroed(sizeof(Session))); }
 

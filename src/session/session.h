@@ -65,6 +65,8 @@ void release(void* block);
 // 0 switches failures off. live_allocations counts blocks not yet released.
 void fail_allocation_at(long nth);
 long live_allocations();
+// True while the failure set by fail_allocation_at has not happened yet.
+bool allocation_failure_pending();
 
 // Copies a text into a fixed field, cutting it to fit.
 template <std::size_t N> void copy_text(char (&dest)[N], const char* src) {
