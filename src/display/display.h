@@ -7,7 +7,10 @@ namespace lx {
 
 void calculate_map_xy(Session* s, int lap, int latg, int speed, int seglen, int map_x, int map_y,
                       float latg_scale, float start_heading, TraceOptions options);
-void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y, int winx,
-                int winy, int border, int points, TraceOptions options);
+void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y, int winx, int winy,
+                int border, int points, TraceOptions options);
+
+// trunc(v) as a pixel: values beyond int range stick to its ends, NaN gives 0.
+int pixel(double v);
 
 } // namespace lx
