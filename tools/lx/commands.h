@@ -1,0 +1,20 @@
+// The subcommands: each adds itself to the application and returns what runs it.
+#pragma once
+
+#include <functional>
+
+namespace CLI {
+class App;
+}
+
+namespace lxtool {
+
+struct Command {
+    CLI::App* app;
+    std::function<void()> run;
+};
+
+Command add_info(CLI::App& app);
+Command add_laps(CLI::App& app);
+
+} // namespace lxtool
