@@ -192,6 +192,32 @@ TEST_F(Map, LeftAndRightBendsKeepTheirShapeMirroredAndRotated) {
     }
 }
 
+TEST_F(Map, GapAtTheEndIsSpreadEvenlyOverTheSteps) {
+    constexpr int n = 100;
+    lx::Session* s = map_session({n}, 10);
+    drive(s, 10.0f, std::vector<double>(n, 2 * PI / n));
+    // Short steps for the first half, long ones after: the loop no longer closes.
+    for (int i = 0; i < n; ++i) s->laps[0].raw[s->i_seglen][i] = i < n / 2 ? 1.0f : 3.0f;
+    int h = install(s);
+    std::vector<int> x(1), y(1);
+    run_map(h, x, y, 100, 100, 0);
+
+    std::vector<double> ex(n), ey(n);
+    double heading = 0.0, px = 0.0, py = 0.0;
+    for (int i = 0; i < n; ++i) {
+        heading += 2 * PI / n;
+        double step = i < n / 2 ? 1.0 : 3.0;
+        ex[i] = px += std::cos(heading) * step;
+        ey[i] = py += std::sin(heading) * step;
+    }
+    ASSERT_GT(std::hypot(px, py), 10.0);
+    Path p = map_of(s);
+    for (int i = 0; i < n; ++i) {
+        ASSERT_NEAR(p.x[i], ex[i] - px * (i + 1) / n, 1e-3) << "sample " << i;
+        ASSERT_NEAR(p.y[i], ey[i] - py * (i + 1) / n, 1e-3) << "sample " << i;
+    }
+}
+
 TEST_F(Map, SamplesWithoutArcsineTurnByNothingOrAQuarterTurn) {
     constexpr int n = 120;
     auto map_with = [](const std::function<void(lx::Session*)>& change) {

@@ -130,6 +130,25 @@ TEST_F(Motec, SessionWithOnlyTheFirstColumnWritesEmptyRows) {
                                "\r\n\r\n");
 }
 
+TEST_F(Motec, DerivedChannelsAreWrittenUnderTheirMapping) {
+    lx::Session* s = make_session({1}, 10);
+    int h = install(s);
+    ASSERT_EQ(lx_session_setup(h), 1);
+    s->laps[0].raw[s->i_speed][0] = 10.0f;
+    std::string path = temp_path(".csv");
+    ASSERT_EQ(lx_write_lap_motec(h, 0, path.c_str()), 1);
+    std::string text = read_file(path);
+    EXPECT_NE(text.find("\r\n\r\n"
+                        "Time,Distance,latg,longg,i_distance,i_seglen,speed,i_radius,\r\n"
+                        "Time,Distance,i_latg,i_longg,i_distance,i_seglen,i_speed,i_radius,\r\n"
+                        ",,g,g,m,m,mile/h,m,\r\n"
+                        ",,15,16,,,176,,\r\n"
+                        "\r\n"
+                        "0.0000,0.0000,0.0000,0.0000,0.0000,0.0000,22.3694,0.0000,\r\n"),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(Motec, RefusalsWriteNoFile) {
     int h = small_session();
     std::string path = temp_path(".csv");
