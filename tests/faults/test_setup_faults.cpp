@@ -124,3 +124,9 @@ TEST(SetupFaults, AnalysisSetupFailsCleanlyAtEveryAllocation) {
 TEST(SetupFaults, BeaconSetupFailsCleanlyAtEveryAllocation) {
     check_setup_faults({lx_beacon_setup, {error_channel, beacon_channel}});
 }
+
+TEST(SetupFaults, MapSetupFailsCleanlyAtEveryAllocation) {
+    check_setup_faults({lx_map_setup,
+                        {[](lx::Session* s) { return &s->i_map_x; },
+                         [](lx::Session* s) { return &s->i_map_y; }}});
+}
