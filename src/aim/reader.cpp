@@ -1,13 +1,412 @@
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 
 #include "aim/aim.h"
+#include "aim/line_reader.h"
+#include "aim/number_scan.h"
 
 namespace lx {
 
-// Placeholder until the reader lands: refuses every file.
-Session* read_aim_export(const char* filename, TraceOptions) {
-    std::printf("Failed to open input file %s\n", filename);
-    return nullptr;
+namespace {
+
+constexpr int MAX_FILE_LAPS = MAX_LAPS - 1;
+constexpr std::ptrdiff_t MAX_FIELD = TEXT_SIZE - 1; // a field with its ending character
+constexpr int MAX_LAP_ROWS = INT_MAX / static_cast<int>(sizeof(float));
+
+struct ReadContext {
+    const char* filename;
+    TraceOptions options;
+    Session* s;
+    LineReader lines;
+};
+
+bool is_lap_marker(std::string_view line) {
+    return line.starts_with("Lap:");
+}
+bool is_lap_row(std::string_view line) {
+    return is_lap_marker(line) && line.size() >= 6;
+}
+bool is_end_row(std::string_view line) {
+    return is_lap_marker(line) && line.size() < 6;
+}
+
+// ---- titles -------------------------------------------------------------
+
+struct Title {
+    char name[TEXT_SIZE];
+    int name_length;
+    char unit[TEXT_SIZE];
+    int unit_length;
+    bool in_unit;
+};
+
+void trim_underscores(char* text, int& length) {
+    while (length > 0 && text[length - 1] == '_') --length;
+    text[length] = '\0';
+}
+
+// Adds a character to the name or unit; false when the name grows too long.
+// Units are cut at 127 characters.
+bool append_title_char(Title& t, char c) {
+    if (t.in_unit) {
+        if (t.unit_length < TEXT_SIZE - 1) t.unit[t.unit_length++] = c;
+        return true;
+    }
+    t.name[t.name_length++] = c;
+    if (t.name_length < TEXT_SIZE) return true;
+    std::printf("Channel name too long!\n");
+    return false;
+}
+
+bool finish_title(Session* s, Title& t) {
+    if (s->nchannels == MAX_CHANNELS) {
+        std::printf("Exceeded maximum number of channels!\n");
+        return false;
+    }
+    trim_underscores(t.name, t.name_length);
+    trim_underscores(t.unit, t.unit_length);
+    Channel& channel = s->channels[s->nchannels++];
+    std::memcpy(channel.name, t.name, t.name_length + 1);
+    std::memcpy(channel.unit, t.unit, t.unit_length + 1);
+    t = Title{};
+    return true;
+}
+
+bool read_titles(Session* s, std::string_view row) {
+    Title title{};
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        auto c = static_cast<signed char>(row[i]);
+        if (c == '[') title.in_unit = true;
+        if (c >= ' ' && c <= '/') c = '_';
+        if (c < ' ') continue;
+        if (c != '[' && c != ']' && !append_title_char(title, c)) return false;
+        bool ends = i + 1 == row.size() || row[i + 1] == '\t';
+        if (ends && !finish_title(s, title)) return false;
+    }
+    return true;
+}
+
+bool check_required_channels(const Session* s) {
+    if (std::strcmp(s->channels[1].name, "Time") != 0) {
+        std::printf("Channel 1 must be 'Time' - please export against Time/Distance\n");
+        return false;
+    }
+    if (std::strcmp(s->channels[2].name, "Distance") != 0) {
+        std::printf("Channel 2 must be 'Distance' - please export against Time/Distance\n");
+        return false;
+    }
+    return true;
+}
+
+bool read_title_row(ReadContext& ctx) {
+    std::string_view row;
+    if (!next_line(ctx.lines, row)) {
+        std::printf("Read error on input file!\n");
+        return false;
+    }
+    if (ctx.options.verbose) std::printf("Reading channel information\n");
+    Session* s = ctx.s;
+    if (!read_titles(s, row)) return false;
+    s->nfile_channels = s->nchannels;
+    if (ctx.options.verbose)
+        for (int c = 0; c < s->nchannels; ++c)
+            std::printf("Channel %-2d : %-30s %-20s\n", c, s->channels[c].name,
+                        s->channels[c].unit);
+    return check_required_channels(s);
+}
+
+// ---- first pass ---------------------------------------------------------
+
+// The second number of the lap marker "Lap: a/b", or 0 when it cannot be read.
+int lap_marker_number(std::string_view line) {
+    const char* p = line.data() + 4;
+    const char* end = p;
+    while (end != line.data() + line.size() && !is_field_end(*end)) ++end;
+    int first, second;
+    if (!scan_int(p, end, &first, &p) || p == end || *p != '/') return 0;
+    if (!scan_int(p + 1, end, &second)) return 0;
+    return second;
+}
+
+// Echoes a trailer line as "%d %s %f" reads it.
+void echo_trailer_line(std::string_view line) {
+    const char* p = line.data();
+    const char* end = p + line.size();
+    int number = 0;
+    char word[TEXT_SIZE] = "";
+    float value = 0.0f;
+    if (scan_int(p, end, &number, &p)) {
+        while (p != end && (*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+        const char* word_start = p;
+        while (p != end && !(*p == ' ' || (*p >= '\t' && *p <= '\r'))) ++p;
+        if (p != word_start) {
+            // Words longer than the echo shows are cut.
+            std::size_t length = std::min<std::size_t>(p - word_start, TEXT_SIZE - 1);
+            std::memcpy(word, word_start, length);
+            word[length] = '\0';
+            scan_float(p, end, &value);
+        }
+    }
+    std::printf("%d %s %f\n", number, word, static_cast<double>(value));
+}
+
+void print_lap_table(const Session* s) {
+    std::printf("\n");
+    std::printf("%-10s%-10s%-10s%-10s\n", "Lap", "Orig", "Entries", "Laptime");
+    std::printf("%-10s%-10s%-10s%-10s\n", "---", "----", "-------", "-------");
+    for (int l = 0; l < s->nlaps; ++l) {
+        const Lap& lap = s->laps[l];
+        std::printf("%-10d%-10d%-10d%-10.3f\n", l, lap.number, lap.npoints,
+                    static_cast<double>(lap.laptime));
+    }
+}
+
+// Counts the rows of every lap. Rows before the first lap row belong to no
+// lap and are skipped, here and when the values are read.
+bool count_lap_rows(ReadContext& ctx) {
+    Session* s = ctx.s;
+    if (ctx.options.verbose) std::printf("Scanning file for lap lengths\n");
+    std::string_view line;
+    while (next_line(ctx.lines, line) && !is_end_row(line)) {
+        if (is_lap_row(line)) {
+            if (s->nlaps == MAX_FILE_LAPS) {
+                std::printf("Exceeded maximum number of laps!\n");
+                return false;
+            }
+            s->laps[s->nlaps++].number = lap_marker_number(line);
+        }
+        if (line.size() < 2 || s->nlaps == 0) continue;
+        Lap& lap = s->laps[s->nlaps - 1];
+        if (lap.npoints == MAX_LAP_ROWS) {
+            std::printf("Exceeded maximum number of rows in lap %d!\n", s->nlaps - 1);
+            return false;
+        }
+        ++lap.npoints;
+    }
+    if (ctx.options.verbose) {
+        while (next_line(ctx.lines, line)) echo_trailer_line(line);
+        print_lap_table(s);
+    }
+    return true;
+}
+
+// ---- sample arrays ------------------------------------------------------
+
+bool allocate_arrays(ReadContext& ctx) {
+    Session* s = ctx.s;
+    long long total = 0;
+    for (int l = 0; l < s->nlaps; ++l) {
+        Lap& lap = s->laps[l];
+        std::size_t bytes = static_cast<std::size_t>(lap.npoints) * sizeof(float);
+        for (int c = 0; c < s->nchannels; ++c) {
+            lap.raw[c] = static_cast<float*>(alloc_zeroed(bytes));
+            if (lap.raw[c] == nullptr) {
+                std::printf("Could not allocate memory for channel!\n");
+                std::printf("lap[%d].raw[%d], malloc(%d)", l, c, static_cast<int>(bytes));
+                return false;
+            }
+            total += static_cast<long long>(bytes);
+        }
+    }
+    if (ctx.options.verbose)
+        std::printf("\nAllocated %lld bytes for %d channels, %d laps\n", total, s->nchannels,
+                    s->nlaps);
+    return true;
+}
+
+// ---- second pass --------------------------------------------------------
+
+struct RowState {
+    int lap;          // index of the current lap, -1 before the first lap row
+    int row;          // row index within the lap
+    int line_number;  // the title row is line 1
+    float last_value; // what a field without a number repeats
+};
+
+bool store_value(const Session* s, Lap& lap, const RowState& st, int& count, float value) {
+    if (count == s->nchannels) {
+        std::printf("Too many values on line!\n");
+        return false;
+    }
+    lap.raw[count++][st.row] = value;
+    return true;
+}
+
+bool field_too_long(std::ptrdiff_t content_length, const RowState& st) {
+    if (content_length < MAX_FIELD) return false;
+    std::printf("Value too long on line %d!\n", st.line_number);
+    return true;
+}
+
+// Stores the values of one lap row or data row; returns how many it gave, or
+// -1 after printing why the row was refused.
+int read_row_values(Session* s, std::string_view line, RowState& st) {
+    Lap& lap = s->laps[st.lap];
+    const char* p = line.data();
+    const char* end = p + line.size();
+    int count = 0;
+    while (p != end) {
+        if (is_field_end(*p)) { // an empty field
+            ++p;
+            continue;
+        }
+        float value;
+        const char* field_end;
+        if (!scan_plain_decimal(p, end, &value, &field_end)) {
+            field_end = p;
+            while (field_end != end && !is_field_end(*field_end)) ++field_end;
+            if (field_end == end) break; // a field without its ending character is lost
+            std::string_view field(p, field_end - p);
+            if (field.starts_with("Lap:")) {
+                p = field_end + 1;
+                continue;
+            }
+            if (field[0] == '_')
+                value = 0.0f;
+            else if (!scan_float(p, field_end, &value))
+                value = st.last_value;
+        }
+        if (field_too_long(field_end - p, st) || !store_value(s, lap, st, count, value)) return -1;
+        st.last_value = value;
+        p = field_end + 1;
+    }
+    return count;
+}
+
+bool read_line_values(ReadContext& ctx, std::string_view line, RowState& st) {
+    Session* s = ctx.s;
+    if (is_lap_row(line)) {
+        st.lap += 1;
+        st.row = 0;
+        if (st.lap >= s->nlaps) {
+            std::printf("Mismatch in number of laps!\n");
+            return false;
+        }
+        if (ctx.options.quiet == 0) std::printf("\rReading %s - Lap %d", ctx.filename, st.lap + 1);
+    }
+    if (st.lap < 0) return true;
+    if (st.row >= s->laps[st.lap].npoints) {
+        // Only a file that changed between the two passes gets here.
+        std::printf("Mismatch in number of rows in lap %d!\n", st.lap);
+        return false;
+    }
+    int count = read_row_values(s, line, st);
+    if (count < 0) return false;
+    if (count < s->nchannels) {
+        std::printf("Incorrect number of values on line : Lap %d, pos = %d, line = %d\n", st.lap,
+                    st.row, st.line_number);
+        std::printf(">%.*s< (%d)\n", static_cast<int>(line.size()), line.data(),
+                    static_cast<int>(line.size()));
+        return false;
+    }
+    st.row += 1;
+    return true;
+}
+
+bool read_values(ReadContext& ctx) {
+    if (!rewind_lines(ctx.lines)) {
+        std::printf("Error seeking in input file!\n");
+        return false;
+    }
+    std::string_view line;
+    if (!next_line(ctx.lines, line)) {
+        std::printf("Read error on input file!\n");
+        return false;
+    }
+    if (ctx.options.verbose) std::printf("Reading lap data\n");
+    RowState st{-1, 0, 1, 0.0f};
+    while (next_line(ctx.lines, line)) {
+        st.line_number += 1;
+        if (line.size() < 2) continue;
+        if (is_end_row(line)) break;
+        if (!read_line_values(ctx, line, st)) return false;
+    }
+    if (ctx.options.quiet == 0) std::printf("\rReading %s - done.               \n", ctx.filename);
+    if (ctx.options.verbose)
+        std::printf("Read %d lines from input file %s\n", st.line_number, ctx.filename);
+    return true;
+}
+
+// ---- lap times ----------------------------------------------------------
+
+// A lap of one row has no sample interval: its time is that of its row.
+void set_lap_times(ReadContext& ctx) {
+    Session* s = ctx.s;
+    float total_time = 0.0f;
+    long long total_samples = 0;
+    for (int l = 0; l < s->nlaps; ++l) {
+        Lap& lap = s->laps[l];
+        const float* t = lap.raw[1];
+        int n = lap.npoints;
+        double last = t[n - 1];
+        double interval = n > 1 ? last - static_cast<double>(t[n - 2]) : 0.0;
+        lap.raw_laptime = static_cast<float>(last + interval);
+        lap.laptime = lap.raw_laptime;
+        total_time += lap.raw_laptime;
+        total_samples += n;
+        if (ctx.options.verbose)
+            std::printf("Lap %d raw_laptime = %3.3f laptime = %3.3f\n", l,
+                        static_cast<double>(lap.raw_laptime), static_cast<double>(lap.laptime));
+    }
+    s->sample_rate = total_time > 0.0f ? static_cast<float>(static_cast<double>(total_samples) /
+                                                            static_cast<double>(total_time))
+                                       : 0.0f;
+}
+
+bool open_input(ReadContext& ctx) {
+    switch (open_lines(ctx.lines, ctx.filename)) {
+    case OpenResult::ok:
+        return true;
+    case OpenResult::no_file:
+        std::printf("Failed to open input file %s\n", ctx.filename);
+        break;
+    case OpenResult::no_memory:
+        std::printf("Could not allocate memory for input buffer!\n");
+        break;
+    }
+    return false;
+}
+
+bool read_session(ReadContext& ctx) {
+    copy_text(ctx.s->filename, ctx.filename);
+    return open_input(ctx) && read_title_row(ctx) && count_lap_rows(ctx) && allocate_arrays(ctx) &&
+           read_values(ctx);
+}
+
+Session* allocate_session(TraceOptions options) {
+    errno = 0;
+    Session* s = new_session();
+    if (s == nullptr) {
+        std::printf("Error allocating %d bytes for session structure! %d\n",
+                    static_cast<int>(sizeof(Session)), errno);
+        return nullptr;
+    }
+    if (options.verbose)
+        std::printf("Allocated %d bytes for session structure @ 0x%08x\n",
+                    static_cast<int>(sizeof(Session)),
+                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(s)));
+    return s;
+}
+
+} // namespace
+
+Session* read_aim_export(const char* filename, TraceOptions options) {
+    if (options.verbose) std::printf("Reading input file %s\n", filename);
+    ReadContext ctx{filename, options, allocate_session(options), LineReader{}};
+    if (ctx.s == nullptr) return nullptr;
+    bool ok = read_session(ctx);
+    close_lines(ctx.lines);
+    if (!ok) {
+        free_session(ctx.s);
+        return nullptr;
+    }
+    set_lap_times(ctx);
+    return ctx.s;
 }
 
 } // namespace lx
