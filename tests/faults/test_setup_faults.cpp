@@ -126,7 +126,7 @@ TEST(SetupFaults, BeaconSetupFailsCleanlyAtEveryAllocation) {
 }
 
 TEST(SetupFaults, MapSetupFailsCleanlyAtEveryAllocation) {
-    check_setup_faults({lx_map_setup,
-                        {[](lx::Session* s) { return &s->i_map_x; },
-                         [](lx::Session* s) { return &s->i_map_y; }}});
+    check_setup_faults(
+        {lx_map_setup,
+         {[](lx::Session* s) { return &s->i_map_x; }, [](lx::Session* s) { return &s->i_map_y; }}});
 }
