@@ -15,14 +15,15 @@ for target in build-fuzz/fuzz/fuzz_*; do
     name=$(basename "$target" | sed 's/^fuzz_//')
     work=build-fuzz/corpus-$name
     mkdir -p "$work"
-    dict=()
-    [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
+    extra=()
+    [ -f "fuzz/$name.dict" ] && extra+=(-dict="fuzz/$name.dict")
+    [ -f "fuzz/$name.options" ] && read -r -a options <"fuzz/$name.options" && extra+=("${options[@]}")
     echo "== fuzzing $name for ${SECONDS_PER_TARGET}s"
     log=build-fuzz/$name.log
     status=0
     "$target" -max_total_time="$SECONDS_PER_TARGET" -timeout=20 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/"$name"- \
-        "${dict[@]}" "$work" "fuzz/corpus/$name" >"$log" 2>&1 || status=$?
+        "${extra[@]}" "$work" "fuzz/corpus/$name" >"$log" 2>&1 || status=$?
     grep -E '^(stat::|Done|#[0-9]+ +DONE)' "$log" || true
     if [ "$status" -ne 0 ]; then
         tail -n 60 "$log"
