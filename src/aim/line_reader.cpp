@@ -9,40 +9,40 @@ namespace lx {
 
 namespace {
 
-// Removes every CR that directly precedes an LF in [first, last); returns the
-// new end.
-char* drop_cr_before_lf(char* first, char* last) {
-    char* cr = static_cast<char*>(std::memchr(first, '\r', last - first));
-    if (cr == nullptr) return last;
-    char* out = cr;
-    for (char* in = cr; in != last; ++in)
-        if (!(*in == '\r' && in + 1 != last && in[1] == '\n')) *out++ = *in;
-    return out;
-}
-
-// Moves the unread lines to the front and appends the next block.
+// Moves the unread bytes to the front and appends the next block.
 void refill(LineReader& r) {
     std::size_t kept = r.end - r.begin;
     std::memmove(r.buffer, r.buffer + r.begin, kept);
     r.begin = 0;
     r.end = kept;
-    if (r.at_eof) return;
-    std::size_t at = kept;
-    if (r.held_cr) r.buffer[at++] = '\r';
-    r.held_cr = false;
-    std::size_t wanted = r.block - at;
-    std::size_t got = std::fread(r.buffer + at, 1, wanted, r.file);
+    std::size_t wanted = r.block - kept;
+    std::size_t got = std::fread(r.buffer + kept, 1, wanted, r.file);
     // fread only comes back short at the end of the file or on an error; the
     // error ends the lines just as it ends fgets.
     if (got < wanted) r.at_eof = true;
-    char* fresh = r.buffer + kept;
-    char* last = drop_cr_before_lf(fresh, r.buffer + at + got);
-    if (!r.at_eof && last != fresh && last[-1] == '\r') {
-        r.held_cr = true;
-        --last;
+    if (!r.saw_nul && std::memchr(r.buffer + kept, '\0', got)) r.saw_nul = true;
+    r.end = kept + got;
+}
+
+struct Piece {
+    std::size_t bytes; // taken from the buffer
+    std::size_t size;  // handed out: a CR before the LF is dropped
+    bool crlf;
+};
+
+// The window holds the next piece's bytes and one more, so that a CR LF pair
+// is never split.
+Piece find_piece(const char* start, std::size_t unread) {
+    std::size_t window = std::min(unread, LINE_PIECE + 1);
+    if (auto newline = static_cast<const char*>(std::memchr(start, '\n', window))) {
+        std::size_t at = newline - start;
+        bool crlf = at > 0 && newline[-1] == '\r';
+        std::size_t size = crlf ? at : at + 1;
+        if (size <= LINE_PIECE) return {at + 1, size, crlf};
     }
-    if (!r.saw_nul && std::memchr(fresh, '\0', last - fresh)) r.saw_nul = true;
-    r.end = last - r.buffer;
+    // Without a line end in reach, the first LINE_PIECE bytes hold no CR LF.
+    std::size_t size = std::min(unread, LINE_PIECE);
+    return {size, size, false};
 }
 
 } // namespace
@@ -70,25 +70,14 @@ void close_lines(LineReader& r) {
 }
 
 bool next_line(LineReader& r, std::string_view& line) {
-    std::size_t size;
-    for (;;) {
-        std::size_t unread = r.end - r.begin;
-        const char* start = r.buffer + r.begin;
-        auto newline =
-            static_cast<const char*>(std::memchr(start, '\n', std::min(unread, LINE_PIECE)));
-        if (newline) {
-            size = newline - start + 1;
-            break;
-        }
-        if (unread >= LINE_PIECE || (r.at_eof && unread > 0)) {
-            size = std::min(unread, LINE_PIECE);
-            break;
-        }
-        if (r.at_eof) return false;
-        refill(r);
-    }
-    const char* start = r.buffer + r.begin;
-    r.begin += size;
+    while (r.end - r.begin <= LINE_PIECE && !r.at_eof) refill(r);
+    std::size_t unread = r.end - r.begin;
+    if (unread == 0) return false;
+    char* start = r.buffer + r.begin;
+    Piece piece = find_piece(start, unread);
+    if (piece.crlf) start[piece.size - 1] = '\n'; // the CR stands in for the LF it preceded
+    r.begin += piece.bytes;
+    std::size_t size = piece.size;
     if (r.saw_nul) {
         if (auto nul = static_cast<const char*>(std::memchr(start, '\0', size))) size = nul - start;
     }
@@ -100,7 +89,7 @@ bool rewind_lines(LineReader& r) {
     if (std::fseek(r.file, 0, SEEK_SET) != 0) return false;
     std::clearerr(r.file);
     r.begin = r.end = 0;
-    r.at_eof = r.held_cr = false;
+    r.at_eof = false;
     return true;
 }
 

@@ -16,9 +16,8 @@ struct LineReader {
     std::FILE* file;
     char* buffer;
     std::size_t block;      // bytes the buffer holds
-    std::size_t begin, end; // lines not yet handed out, CR LF already made LF
+    std::size_t begin, end; // bytes not yet handed out
     bool at_eof;            // nothing more to read from the file
-    bool held_cr;           // a CR ended the last block: dropped if an LF follows
     bool saw_nul;           // a NUL byte was read: lines end at their first NUL
 };
 

@@ -170,35 +170,11 @@ bool scan_int(const char* p, const char* end, int* value, const char** stop) {
     return true;
 }
 
-bool scan_plain_decimal(const char* p, const char* end, float* value, const char** field_end) {
-    const char* q = p;
-    bool negative = q != end && *q == '-';
-    if (negative) ++q;
-    const char* digits_start = q;
-    std::uint64_t mantissa = 0;
-    int digits = 0, fraction_digits = 0;
-    for (; q != end && is_digit(*q); ++q, ++digits) mantissa = mantissa * 10 + (*q - '0');
-    if (q != end && *q == '.') {
-        for (++q; q != end && is_digit(*q); ++q, ++digits, ++fraction_digits)
-            mantissa = mantissa * 10 + (*q - '0');
-    }
-    if (digits == 0 || digits > 19 || q == end || !is_field_end(*q)) return false;
-
-    float magnitude;
-    // Both operands are exact floats here, and a double quotient rounded to
-    // float is then the correctly rounded float quotient.
-    static constexpr double powers_of_ten[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5,
-                                               1e6, 1e7, 1e8, 1e9, 1e10};
-    if (mantissa <= (1u << 24) && fraction_digits <= 10) {
-        magnitude =
-            static_cast<float>(static_cast<double>(mantissa) / powers_of_ten[fraction_digits]);
-    } else {
-        auto result = std::from_chars(digits_start, q, magnitude);
-        if (result.ec != std::errc() || result.ptr != q) return false;
-    }
-    *value = negative ? -magnitude : magnitude;
-    *field_end = q;
-    return true;
+float plain_decimal_by_from_chars(const char* digits, const char* end, bool* ok) {
+    float value = 0.0f;
+    auto result = std::from_chars(digits, end, value);
+    *ok = result.ec == std::errc() && result.ptr == end;
+    return value;
 }
 
 } // namespace lx

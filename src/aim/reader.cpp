@@ -228,25 +228,29 @@ struct RowState {
     float last_value; // what a field without a number repeats
 };
 
-bool store_value(const Session* s, Lap& lap, const RowState& st, int& count, float value) {
-    if (count == s->nchannels) {
-        std::printf("Too many values on line!\n");
-        return false;
-    }
-    lap.raw[count++][st.row] = value;
+bool field_too_long(std::ptrdiff_t content_length, int line_number) {
+    if (content_length < MAX_FIELD) return false;
+    std::printf("Value too long on line %d!\n", line_number);
     return true;
 }
 
-bool field_too_long(std::ptrdiff_t content_length, const RowState& st) {
-    if (content_length < MAX_FIELD) return false;
-    std::printf("Value too long on line %d!\n", st.line_number);
+// The value of a field that scan_plain_decimal did not take, or false when
+// the field gives none (a lap marker).
+bool general_field_value(std::string_view field, float last, float* value) {
+    if (field.starts_with("Lap:")) return false;
+    if (field[0] == '_')
+        *value = 0.0f;
+    else if (!scan_float(field.data(), field.data() + field.size(), value))
+        *value = last;
     return true;
 }
 
 // Stores the values of one lap row or data row; returns how many it gave, or
 // -1 after printing why the row was refused.
 int read_row_values(Session* s, std::string_view line, RowState& st) {
-    Lap& lap = s->laps[st.lap];
+    float* const* raw = s->laps[st.lap].raw;
+    const int nchannels = s->nchannels, row = st.row;
+    float last = st.last_value;
     const char* p = line.data();
     const char* end = p + line.size();
     int count = 0;
@@ -258,23 +262,22 @@ int read_row_values(Session* s, std::string_view line, RowState& st) {
         float value;
         const char* field_end;
         if (!scan_plain_decimal(p, end, &value, &field_end)) {
-            field_end = p;
-            while (field_end != end && !is_field_end(*field_end)) ++field_end;
+            field_end = std::find_if(p, end, is_field_end);
             if (field_end == end) break; // a field without its ending character is lost
-            std::string_view field(p, field_end - p);
-            if (field.starts_with("Lap:")) {
+            if (!general_field_value(std::string_view(p, field_end - p), last, &value)) {
                 p = field_end + 1;
                 continue;
             }
-            if (field[0] == '_')
-                value = 0.0f;
-            else if (!scan_float(p, field_end, &value))
-                value = st.last_value;
         }
-        if (field_too_long(field_end - p, st) || !store_value(s, lap, st, count, value)) return -1;
-        st.last_value = value;
+        if (field_too_long(field_end - p, st.line_number)) return -1;
+        if (count == nchannels) {
+            std::printf("Too many values on line!\n");
+            return -1;
+        }
+        raw[count++][row] = last = value;
         p = field_end + 1;
     }
+    st.last_value = last;
     return count;
 }
 

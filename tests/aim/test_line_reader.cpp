@@ -71,10 +71,10 @@ TEST(LineReader, SameLinesAsFgetsAcrossBlockEnds) {
 }
 
 TEST(LineReader, PiecesCrLfAndNulAtTheEdges) {
-    // 4094 characters and a newline fit the buffer; one more splits the line
-    // and leaves the newline as a line of its own.
+    // 4094 characters and a newline (CR LF in the file) fit the buffer; one
+    // more splits the line and leaves the newline as a line of its own.
     std::string fits(4094, 'x'), splits(4095, 'y');
-    auto lines = block_lines(fits + "\n" + splits + "\r\n", 4096);
+    auto lines = block_lines(fits + "\r\n" + splits + "\r\n", 4096);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].size(), 4095u);
     EXPECT_EQ(lines[1], splits);

@@ -81,6 +81,16 @@ std::string near_midpoint(std::mt19937& rng) {
     return text;
 }
 
+// A plain decimal near a float midpoint, in the form the fast path takes.
+std::string plain_near_midpoint(std::mt19937& rng) {
+    std::uniform_real_distribution<float> magnitude(1e-3f, 1e8f);
+    float low = magnitude(rng);
+    double midpoint = (static_cast<double>(low) + std::nextafter(low, FLT_MAX)) / 2;
+    char text[128];
+    std::snprintf(text, sizeof text, "%.*f", int(rng() % 14), midpoint);
+    return text;
+}
+
 std::string random_plain(std::mt19937& rng) {
     std::uniform_int_distribution<int> int_digits(0, 12), fraction_digits(0, 12), digit(0, 9);
     std::string text = rng() % 4 == 0 ? "-" : "";
@@ -194,6 +204,7 @@ TEST(NumberScan, FastPathAgreesOrDeclines) {
         char ending = endings[i % 5];
         ASSERT_TRUE(plain_agrees(text, ending));
         ASSERT_TRUE(same_as_sscanf(text));
+        ASSERT_TRUE(plain_agrees(plain_near_midpoint(rng), '\t'));
     }
     // What it must leave to the general scanner.
     for (const char* text : {"1e5", " 1", "+1", "1.5.", "-", ".", "0x1", "inf", "1x"}) {
@@ -205,7 +216,9 @@ TEST(NumberScan, FastPathAgreesOrDeclines) {
             << text;
     }
     // It answers for the common forms, where speed matters.
-    for (const char* text : {"0", "-12.5", "123456.789", "0.000123456789", "98765432.125"}) {
+    // The last three give a double exactly halfway between two floats.
+    for (const char* text : {"0", "-12.5", "123456.789", "0.000123456789", "98765432.125",
+                             "67.68487167358398", "-21.25843906402588", "39.86160850524902"}) {
         std::string field = std::string(text) + '\t';
         float value;
         const char* end;
