@@ -11,9 +11,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "../tests/aim/reference_reader.h"
 #include "aim/aim.h"
 #include "lx.h"
+#include "reference_reader.h"
 
 namespace {
 
