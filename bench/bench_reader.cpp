@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
@@ -107,14 +108,29 @@ void read_export(benchmark::State& state) {
 // First, so that the peak memory it reports is its own.
 BENCHMARK(read_export)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// Whether the reader gave the reference's floats, bit for bit.
+bool same_values(const lx::Session* s, const std::vector<lxref::ReferenceLap>& laps) {
+    if (s == nullptr || s->nlaps != static_cast<int>(laps.size())) return false;
+    for (int l = 0; l < s->nlaps; ++l)
+        for (int c = 0; c < CHANNELS; ++c)
+            if (s->laps[l].npoints != laps[l].rows ||
+                std::memcmp(s->laps[l].raw[c], laps[l].values[c].data(), laps[l].rows * 4) != 0)
+                return false;
+    return true;
+}
+
 void reference_reader(benchmark::State& state) {
     const ExportFile& file = big_export();
+    std::vector<lxref::ReferenceLap> laps;
     for (auto _ : state) {
-        std::vector<lxref::ReferenceLap> laps;
-        lxref::reference_read(file.path.c_str(), laps);
+        laps.clear();
+        lxref::reference_read(file.path.c_str(), CHANNELS, laps);
         benchmark::DoNotOptimize(laps.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * file.bytes);
+    lx::Session* s = lx::read_aim_export(file.path.c_str(), {0, 1});
+    if (!same_values(s, laps)) state.SkipWithError("the reader and the reference disagree");
+    lx::free_session(s);
 }
 BENCHMARK(reference_reader)->Unit(benchmark::kMillisecond)->Iterations(3);
 
