@@ -180,4 +180,10 @@ BENCHMARK(session_math_and_time_diff)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    for (const char* name : {"lx-bench-50mb.txt", "lx-bench-small.txt"})
+        std::filesystem::remove(std::filesystem::temp_directory_path() / name);
+}

@@ -1,0 +1,15 @@
+# The benchmarks must keep building; the reader's one is also run once for its
+# check that the reader and the plain fgets + sscanf reader agree on every
+# value of a generated 50 MB export.
+set -euo pipefail
+source tools/deps.sh
+lx_install cmake g++ make libbenchmark-dev
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_BUILD_BENCH=ON \
+    -DLX_BUILD_TESTS=OFF -DLX_BUILD_TOOLS=OFF
+cmake --build build-bench -j"$(nproc)"
+out=$(build-bench/bench/bench_reader --benchmark_filter=reference_reader 2>&1)
+echo "$out"
+if grep -q "ERROR OCCURRED" <<<"$out"; then
+    echo "the reader and the reference reader disagree" >&2
+    exit 1
+fi
