@@ -16,5 +16,10 @@ struct Command {
 
 Command add_info(CLI::App& app);
 Command add_laps(CLI::App& app);
+Command add_delta(CLI::App& app);
+Command add_motec(CLI::App& app);
+Command add_map(CLI::App& app);
+Command add_chart(CLI::App& app);
+Command add_cut(CLI::App& app);
 
 } // namespace lxtool

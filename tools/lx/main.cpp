@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", show_library,
                  "show the library's own messages on standard error (prefixed 'library:')");
     app.require_subcommand(1);
-    std::vector<Command> commands = {add_info(app), add_laps(app)};
+    std::vector<Command> commands = {add_info(app), add_laps(app),  add_delta(app), add_motec(app),
+                                     add_map(app),  add_chart(app), add_cut(app)};
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -30,10 +31,9 @@ int main(int argc, char** argv) {
             if (c.app->parsed()) c.run();
     } catch (const Failure& f) {
         std::fflush(out);
-        std::string said = library_lines();
         std::fprintf(stderr, "lx: %s\n", f.message.c_str());
-        if (!said.empty() && !show_library)
-            std::fprintf(stderr, "lx: the library said:\n%s", said.c_str());
+        if (!f.library_said.empty() && !show_library)
+            std::fprintf(stderr, "lx: the library said:\n%s", f.library_said.c_str());
         code = f.code;
     }
     finish_output();

@@ -15,10 +15,10 @@ namespace fs = std::filesystem;
 namespace lxtool {
 
 void refuse(const std::string& message) {
-    throw Failure{EXIT_REFUSED, message};
+    throw Failure{EXIT_REFUSED, message, library_lines()};
 }
 void usage_error(const std::string& message) {
-    throw Failure{EXIT_USAGE, message};
+    throw Failure{EXIT_USAGE, message, library_lines()};
 }
 
 // ---- output ----------------------------------------------------------------
@@ -133,8 +133,8 @@ int lap_index(const Session& s, int lap_number, const char* option) {
     return lap_number - 1;
 }
 
-LapText lap_text(const Session& s, int lap, int unit) {
-    const char* text = lx_laptime_text(s.handle(), lap, 0, unit);
+LapText lap_text(const Session& s, int lap, int unit, int which) {
+    const char* text = lx_laptime_text(s.handle(), lap, which, unit);
     if (text == nullptr) refuse("the library has no lap " + std::to_string(lap + 1));
     std::string t = text;
     LapText result;

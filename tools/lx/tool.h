@@ -23,6 +23,7 @@ constexpr int EXIT_USAGE = 2;
 struct Failure {
     int code;
     std::string message;
+    std::string library_said; // taken at the throw, before sessions are freed
 };
 [[noreturn]] void refuse(const std::string& message); // the library refused the input
 [[noreturn]] void usage_error(const std::string& message);
@@ -59,7 +60,8 @@ class Session {
   public:
     static Session open(const std::string& path);
     static Session adopt(int handle) { return Session(handle); }
-    Session(Session&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
+    Session(Session&& other) noexcept
+        : source(std::move(other.source)), handle_(std::exchange(other.handle_, 0)) {}
     Session& operator=(Session&&) = delete;
     ~Session();
     int handle() const { return handle_; }
@@ -80,7 +82,8 @@ struct LapText {
     std::string time;  // m:ss.sss
     std::string note;  // where a cut lap came from, or empty
 };
-LapText lap_text(const Session& s, int lap, int unit = 1);
+// which 0: the lap time the logger reported, 1: the time measured from the samples.
+LapText lap_text(const Session& s, int lap, int unit = 1, int which = 0);
 double seconds_of(const std::string& laptime);
 
 std::string channel_name(const Session& s, int channel);

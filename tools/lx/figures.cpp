@@ -1,0 +1,108 @@
+#include "figures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace lxtool {
+
+namespace {
+
+// Consecutive samples of similar speed share one polyline of one colour.
+std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
+                           const std::vector<double>& speed, const svg::Box& area) {
+    auto [lo, hi] = std::minmax_element(speed.begin(), speed.end());
+    double span = std::max(*hi - *lo, 1.0);
+    constexpr int bins = 24;
+    auto bin = [&](std::size_t i) {
+        return std::min(bins - 1, int((speed[i] - *lo) / span * bins));
+    };
+    std::string s;
+    std::size_t n = std::min(x.size(), speed.size()), start = 0;
+    while (start + 1 < n) {
+        int b = bin(start);
+        std::size_t end = start + 1;
+        while (end + 1 < n && bin(end) == b) ++end;
+        std::vector<int> px(x.begin() + long(start), x.begin() + long(end) + 1);
+        std::vector<int> py(y.begin() + long(start), y.begin() + long(end) + 1);
+        svg::Pen pen{svg::ramp_colour((b + 0.5) / bins), 5.0};
+        s += svg::polyline(px, py, int(px.size()), area, FINE, true, pen);
+        start = end;
+    }
+    return s;
+}
+
+} // namespace
+
+std::string track_map(const Session& s, int lap, const svg::Box& area,
+                      const std::vector<double>& speed_kmh, float heading) {
+    require({LX_EXPORT(lx_map_setup), LX_EXPORT(lx_scaled_map)});
+    if (lx_channel_number(s.handle(), 6) == 0 && !lx_map_setup(s.handle()))
+        refuse("the library could not add the map channels");
+    int n = read_lap(s, lap).npoints;
+    if (n < 2) refuse("lap " + std::to_string(lap + 1) + " has too few samples for a map");
+    std::vector<int> x(static_cast<std::size_t>(n)), y(x.size());
+    if (!lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, int(area.w) * FINE,
+                       int(area.h) * FINE, 0, 1.0f, heading))
+        refuse("the library could not draw the map of lap " + std::to_string(lap + 1));
+    std::string body;
+    if (speed_kmh.size() >= std::size_t(n)) {
+        body += svg::polyline(x, y, n, area, FINE, true, {"#333", 8.0});
+        body += speed_segments(x, y, speed_kmh, area);
+    } else {
+        body += svg::polyline(x, y, n, area, FINE, true, {"#333", 3.0});
+    }
+    // Start and direction: a dot on the first sample, an arrow a little later.
+    auto px = [&](int i) { return area.x + x[std::size_t(i)] / double(FINE); };
+    auto py = [&](int i) { return area.y + area.h - y[std::size_t(i)] / double(FINE); };
+    int ahead = std::min(n - 1, std::max(3, n / 60));
+    double dx = px(ahead) - px(0), dy = py(ahead) - py(0);
+    double angle = std::atan2(dy, dx) * 180 / 3.141592653589793;
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "<circle cx='%.1f' cy='%.1f' r='6' fill='white' stroke='#111' "
+                  "stroke-width='2.5'/>"
+                  "<path d='M -7 -6 L 7 0 L -7 6 z' fill='#111' "
+                  "transform='translate(%.1f %.1f) rotate(%.1f)'/>"
+                  "<text x='%.1f' y='%.1f' class='label' font-weight='bold'>start</text>\n",
+                  px(0), py(0), px(ahead), py(ahead), angle, px(0) + 10, py(0) - 10);
+    return body + buf;
+}
+
+std::string speed_bar(double x, double y, double width, double lo, double hi) {
+    std::string s = "<defs><linearGradient id='speedramp'>";
+    for (int i = 0; i <= 8; ++i)
+        s += "<stop offset='" + svg::fixed(i / 8.0, 3) + "' stop-color='" +
+             svg::ramp_colour(i / 8.0) + "'/>";
+    s += "</linearGradient></defs>";
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "<rect x='%.1f' y='%.1f' width='%.1f' height='10' fill='url(#speedramp)'/>"
+                  "<text x='%.1f' y='%.1f' class='tick'>%s</text>"
+                  "<text x='%.1f' y='%.1f' class='tick' text-anchor='end'>%s</text>"
+                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>speed km/h</text>\n",
+                  x, y, width, x, y + 24, svg::fixed(lo, 0).c_str(), x + width, y + 24,
+                  svg::fixed(hi, 0).c_str(), x + width / 2, y + 24);
+    return s + buf;
+}
+
+std::string chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
+    require({LX_EXPORT(lx_scaled_chart_lap_dist)});
+    int winx = int(spec.area.w) * FINE, winy = int(spec.area.h) * FINE;
+    std::vector<int> x(static_cast<std::size_t>(winx)), y(x.size());
+    int m = lx_scaled_chart_lap_dist(s.handle(), lap, spec.channel, spec.cmax, spec.cmin, winx,
+                                     winx, winy, 0, winy, spec.dist_range, x.data(), y.data());
+    if (m <= 0) return ""; // a lap without length or samples has no line
+    return svg::polyline(x, y, m, spec.area, FINE, false, pen);
+}
+
+std::string clip_to(const svg::Box& area, const std::string& id) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf,
+                  "<clipPath id='%s'><rect x='%.1f' y='%.1f' width='%.1f' height='%.1f'/>"
+                  "</clipPath><g clip-path='url(#%s)'>\n",
+                  id.c_str(), area.x, area.y, area.w, area.h, id.c_str());
+    return buf;
+}
+
+} // namespace lxtool

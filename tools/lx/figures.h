@@ -1,0 +1,36 @@
+// Figures drawn from what the library's map and chart exports return.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "svg.h"
+#include "tool.h"
+
+namespace lxtool {
+
+// Pixels of the library's window per SVG pixel: the exports give whole
+// pixels, so they draw into a finer window that the SVG scales down.
+constexpr int FINE = 4;
+
+// The track map of a lap inside area, coloured by speed_kmh (one value per
+// sample) when it is given.
+std::string track_map(const Session& s, int lap, const svg::Box& area,
+                      const std::vector<double>& speed_kmh, float heading);
+
+// The colour bar for a map coloured by speed.
+std::string speed_bar(double x, double y, double width, double lo, double hi);
+
+struct ChartSpec {
+    int channel;
+    float cmin, cmax; // values at the bottom and top of area
+    float dist_range; // metres across area; below 1 the lap's own length
+    svg::Box area;
+};
+// One lap of a channel against distance, as the chart export places it.
+std::string chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen);
+
+// Clips what follows to area, until the returned group is closed with "</g>".
+std::string clip_to(const svg::Box& area, const std::string& id);
+
+} // namespace lxtool
