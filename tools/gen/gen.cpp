@@ -37,17 +37,17 @@ struct Piece {
     double radius;
 };
 
-// Twelve bends, run clockwise; the line is on the main straight, 180 m
-// before the first bend.
+// Twelve bends, run clockwise from the line on the main straight: a long
+// back straight, a hairpin and a chicane.
 constexpr Piece CIRCUIT[] = {
-    {180, 95, 30}, {90, -45, 50}, {60, 70, 40}, {200, 125, 18}, {70, -55, 45}, {50, 60, 70},
-    {130, 85, 36}, {60, -75, 26}, {20, 80, 28}, {110, 50, 90},  {80, -40, 65}, {80, 110, 38},
+    {121, 90, 25}, {103, -45, 50}, {39, 135, 30}, {379, 60, 60}, {86, -60, 40}, {199, 150, 18},
+    {82, -80, 30}, {28, 80, 30},   {42, 75, 70},  {49, -60, 50}, {31, 40, 60},  {35, -25, 80},
 };
-constexpr double FINAL_STRAIGHT = 130;
+constexpr double FINAL_STRAIGHT = 121;
 
-constexpr double BOX = 60;        // pit box, metres past the line
-constexpr double PIT_EXIT = 200;  // metres past the line
-constexpr double PIT_ENTRY = 140; // metres before the line
+constexpr double BOX = 40;        // pit box, metres past the line
+constexpr double PIT_EXIT = 110;  // metres past the line
+constexpr double PIT_ENTRY = 100; // metres before the line
 constexpr double PIT_LIMIT = 60 / 3.6;
 constexpr double SMOOTHING = 24; // metres over which a bend's curvature builds up
 

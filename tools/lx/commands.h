@@ -21,5 +21,6 @@ Command add_motec(CLI::App& app);
 Command add_map(CLI::App& app);
 Command add_chart(CLI::App& app);
 Command add_cut(CLI::App& app);
+Command add_report(CLI::App& app);
 
 } // namespace lxtool
