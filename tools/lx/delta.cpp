@@ -44,7 +44,7 @@ LapDelta lap_delta(const Session& s, int lap) {
 // "seconds metres", or dashes when the lap never got ahead (or behind).
 std::string extreme(double seconds, double where) {
     char text[64];
-    if (seconds > 0)
+    if (seconds >= 0.0005) // shows as at least 0.001
         std::snprintf(text, sizeof text, "%9.3f %9.1f", seconds, where);
     else
         std::snprintf(text, sizeof text, "%9s %9s", "-", "-");

@@ -1,0 +1,152 @@
+// The session generator: the bundled sample is its output, the driving is
+// physically consistent, and the library reads what it writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "gen.h"
+#include "lx.h"
+#include "support.h"
+
+using namespace lxtest;
+
+namespace {
+
+std::vector<double> lap_times(const std::vector<lxgen::LoggedLap>& laps, double rate) {
+    std::vector<double> t;
+    for (const auto& lap : laps) t.push_back(double(lap.samples.size()) / rate);
+    return t;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+TEST(Generator, BundledSampleIsTheDefaultOutput) {
+    EXPECT_EQ(read_file(LX_SAMPLE), lxgen::make_session_text({}))
+        << "examples/sample.txt is stale: regenerate it with lx-gen -o examples/sample.txt";
+}
+
+TEST(Generator, SeedDecidesTheSession) {
+    lxgen::SessionPlan a, b;
+    b.seed = a.seed + 1;
+    std::string first = lxgen::make_session_text(a);
+    EXPECT_EQ(first, lxgen::make_session_text(a));
+    EXPECT_NE(first, lxgen::make_session_text(b));
+}
+
+TEST(Generator, TrackIsOneClosedClockwiseLoop) {
+    lxgen::Track t = lxgen::make_track();
+    EXPECT_GT(t.length, 1000);
+    EXPECT_LT(t.length, 2000);
+    double heading = 0, x = 0, y = 0;
+    for (double k : t.curvature) {
+        heading -= k * t.step;
+        x += std::cos(heading) * t.step;
+        y += std::sin(heading) * t.step;
+    }
+    EXPECT_NEAR(heading, -2 * M_PI, 1e-9);
+    EXPECT_LT(std::hypot(x, y), 2.0);
+    // A dozen bends: count the runs of curvature tighter than a 150 m radius.
+    int bends = 0;
+    bool in_bend = false;
+    for (double k : t.curvature) {
+        bool tight = std::fabs(k) > 1.0 / 150;
+        bends += tight && !in_bend;
+        in_bend = tight;
+    }
+    EXPECT_EQ(bends, 12);
+}
+
+TEST(Generator, SessionShapeOutLapTimedLapsInLap) {
+    lxgen::SessionPlan plan;
+    auto laps = lxgen::drive_session(plan);
+    // One beacon is missed, so two timed laps share one logged lap.
+    ASSERT_EQ(int(laps.size()), plan.flying_laps + 1);
+    const auto& first = laps.front().samples;
+    const auto& last = laps.back().samples;
+    EXPECT_EQ(first.front().speed_kmh, 0.0);
+    EXPECT_EQ(last.back().speed_kmh, 0.0);
+    EXPECT_GT(std::max_element(last.begin(), last.end(),
+                               [](auto& a, auto& b) { return a.speed_kmh < b.speed_kmh; })
+                  ->speed_kmh,
+              100.0);
+    for (const auto& lap : laps) {
+        EXPECT_EQ(lap.samples.front().time, 0.0);
+        EXPECT_EQ(lap.samples.front().distance, 0.0);
+    }
+    std::vector<double> t = lap_times(laps, plan.sample_rate);
+    std::vector<double> timed(t.begin() + 1, t.end() - 1);
+    double typical = median(timed);
+    EXPECT_GT(typical, 50);
+    EXPECT_LT(typical, 90);
+    EXPECT_NEAR(t[std::size_t(plan.missed_beacon_after)], 2 * typical, 0.05 * typical);
+    EXPECT_GT(t[std::size_t(plan.traffic_lap)], typical + 0.3);
+    auto [lo, hi] = std::minmax_element(timed.begin(), timed.end());
+    EXPECT_GT(*hi - *lo, 0.3);
+    EXPECT_GT(t.front(), typical);
+    EXPECT_GT(t.back(), typical);
+}
+
+TEST(Generator, LateralAccelerationFollowsTheBends) {
+    lxgen::SessionPlan plan;
+    auto laps = lxgen::drive_session(plan);
+    const auto& lap = laps[2].samples;
+    double lo = 0, hi = 0, sum = 0;
+    for (const auto& s : lap) {
+        lo = std::min(lo, s.lat_g);
+        hi = std::max(hi, s.lat_g);
+        sum += s.lat_g;
+    }
+    // Mostly right-hand bends on a clockwise circuit: positive on average.
+    EXPECT_GT(sum / double(lap.size()), 0.1);
+    EXPECT_GT(hi, 1.0);
+    EXPECT_LT(hi, 1.8);
+    EXPECT_LT(lo, -0.8);
+    // Longitudinal g agrees with the change of speed.
+    double agree = 0;
+    for (std::size_t i = 1; i + 1 < lap.size(); ++i) {
+        double dv = (lap[i + 1].speed_kmh - lap[i - 1].speed_kmh) / 3.6 * plan.sample_rate / 2;
+        agree += dv * lap[i].long_g;
+    }
+    EXPECT_GT(agree, 0);
+}
+
+TEST(Generator, LibraryReadsGeneratedSessionsOfEverySize) {
+    close_all_sessions();
+    for (int flying : {1, 3, 40}) {
+        lxgen::SessionPlan plan;
+        plan.flying_laps = flying;
+        plan.missed_beacon_after = flying > 2 ? 2 : 0;
+        plan.traffic_lap = 0;
+        plan.crlf = flying != 3;
+        plan.trailer = flying != 1;
+        std::string path = write_temp_file(lxgen::make_session_text(plan));
+        int h;
+        {
+            StdoutCapture quiet;
+            h = lx_open_aim_xls(path.c_str());
+        }
+        ASSERT_GT(h, 0) << flying;
+        EXPECT_EQ(lx_num_laps(h), flying + 2 - (plan.missed_beacon_after ? 1 : 0));
+        EXPECT_EQ(lx_num_channels(h), 8);
+        EXPECT_STREQ(lx_channel_name(h, 1), "Time");
+        EXPECT_STREQ(lx_channel_name(h, 4), "Speed");
+        EXPECT_FLOAT_EQ(lx_channel_min(h, 4), 0.0f);
+        close_all_sessions();
+    }
+}
+
+TEST(Generator, HigherSampleRateKeepsLapTimes) {
+    lxgen::SessionPlan slow, fast;
+    fast.sample_rate = 50;
+    std::vector<double> a = lap_times(lxgen::drive_session(slow), slow.sample_rate);
+    std::vector<double> b = lap_times(lxgen::drive_session(fast), fast.sample_rate);
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) EXPECT_NEAR(a[i], b[i], 0.06);
+}
+
+} // namespace
