@@ -18,6 +18,11 @@ void print_channels(const Session& s, const LapSamples* lap0) {
     for (int c = 0; c < s.channels(); ++c) {
         // The export writes units for every channel but the first.
         std::string unit = lap0 && c > 0 ? lap0->units[std::size_t(c - 1)] : "";
+        if (s.laps() == 0) { // no samples, no range
+            std::fprintf(out, "  %3d  %-24s %-8s %12s %12s\n", c, channel_name(s, c).c_str(),
+                         unit.c_str(), "-", "-");
+            continue;
+        }
         std::fprintf(out, "  %3d  %-24s %-8s %12.3f %12.3f\n", c, channel_name(s, c).c_str(),
                      unit.c_str(), double(lx_channel_min(s.handle(), c)),
                      double(lx_channel_max(s.handle(), c)));

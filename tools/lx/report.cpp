@@ -208,12 +208,15 @@ std::string delta_figure(const Session& s, const Report& r) {
 }
 
 struct Starts {
+    std::string failure; // why there are none, when matching could not run
     std::vector<Match> matches;
     std::vector<double> cut_lengths;
     std::vector<LapText> cut_texts;
 };
 
-Starts find_starts(const Session& s, const Report& r) {
+// The rest of the report stands without lap matching, so its failure only
+// replaces this section with the reason.
+Starts find_starts(const Session& s, const Report& r) try {
     Starts st;
     compute_error_channel(s, r.fastest, s);
     st.matches = locate_laps(s, r.fastest, s);
@@ -223,6 +226,10 @@ Starts find_starts(const Session& s, const Report& r) {
         st.cut_texts.push_back(lap_text(cut, lap));
     }
     return st;
+} catch (const Failure& f) {
+    Starts none;
+    none.failure = f.message;
+    return none;
 }
 
 // Two bands over the whole session: the logger's laps between its beacons,
@@ -360,8 +367,13 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
     h += "<h2>Time difference</h2><figure>" + delta_figure(s, r) +
          "<figcaption>Seconds behind the fastest lap at the same distance. The scale follows "
          "the racing laps; slow laps leave it.</figcaption></figure>\n";
-    h += "<h2>Lap starts</h2><figure>" + starts_figure(r, st) + "</figure>\n";
-    h += "<h2>Laps after cutting</h2>" + cut_table(st);
+    if (st.failure.empty()) {
+        h += "<h2>Lap starts</h2><figure>" + starts_figure(r, st) + "</figure>\n";
+        h += "<h2>Laps after cutting</h2>" + cut_table(st);
+    } else {
+        h += "<h2>Lap starts</h2><p class='summary'>No lap matching: " + svg::escape(st.failure) +
+             ".</p>\n";
+    }
     h += "<p class='summary'>Made by lx from " + svg::escape(s.source) + ".</p></body></html>\n";
     return h;
 }
