@@ -11,11 +11,11 @@ namespace {
 // Consecutive samples of similar speed share one polyline of one colour.
 std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
                            const std::vector<double>& speed, const svg::Box& area) {
-    auto [lo, hi] = std::minmax_element(speed.begin(), speed.end());
-    double span = std::max(*hi - *lo, 1.0);
+    auto range = std::minmax_element(speed.begin(), speed.end());
+    double lo = *range.first, span = std::max(*range.second - lo, 1.0);
     constexpr int bins = 24;
     auto bin = [&](std::size_t i) {
-        return std::min(bins - 1, int((speed[i] - *lo) / span * bins));
+        return std::min(bins - 1, int((speed[i] - lo) / span * bins));
     };
     std::string s;
     std::size_t n = std::min(x.size(), speed.size()), start = 0;
@@ -33,6 +33,21 @@ std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
 }
 
 } // namespace
+
+double map_aspect(const Session& s, int lap) {
+    require({LX_EXPORT(lx_map_setup), LX_EXPORT(lx_scaled_map)});
+    if (lx_channel_number(s.handle(), 6) == 0 && !lx_map_setup(s.handle()))
+        refuse("the library could not add the map channels");
+    int n = read_lap(s, lap).npoints;
+    constexpr int window = 1000;
+    std::vector<int> x(static_cast<std::size_t>(std::max(n, 1))), y(x.size());
+    if (n < 2 ||
+        !lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, window, window, 0, 1.0f, 0.0f))
+        return 1.0;
+    auto [x0, x1] = std::minmax_element(x.begin(), x.end());
+    auto [y0, y1] = std::minmax_element(y.begin(), y.end());
+    return double(*y1 - *y0 + 1) / double(*x1 - *x0 + 1);
+}
 
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& speed_kmh, float heading) {

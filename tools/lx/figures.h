@@ -18,6 +18,9 @@ constexpr int FINE = 4;
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& speed_kmh, float heading);
 
+// Height over width of a lap's map, to size its figure.
+double map_aspect(const Session& s, int lap);
+
 // The colour bar for a map coloured by speed.
 std::string speed_bar(double x, double y, double width, double lo, double hi);
 

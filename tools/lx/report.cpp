@@ -128,14 +128,16 @@ std::string lap_table(const Report& r) {
 }
 
 std::string map_figure(const Session& s, const Report& r) {
-    constexpr double w = 440, h = 420;
+    constexpr double w = 440;
+    double map_height = (w - 40) * std::clamp(map_aspect(s, r.fastest), 0.4, 1.2);
+    double h = map_height + 120;
     std::vector<double> kmh = speed_ms(read_lap(s, r.fastest), lx_channel_number(s.handle(), 1));
     for (double& v : kmh) v *= 3.6;
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
     std::string body = "<text x='10' y='20' class='heading'>Track map, lap " +
                        std::to_string(r.fastest + 1) + " (fastest)</text>\n";
-    body += track_map(s, r.fastest, {20, 36, w - 40, h - 100}, kmh, 0.0f);
-    body += speed_bar(w / 2 - 140, h - 44, 280, *lo, *hi);
+    body += track_map(s, r.fastest, {20, 50, w - 40, map_height}, kmh, 0.0f);
+    body += speed_bar(w / 2 - 140, h - 36, 280, *lo, *hi);
     return svg::document(w, h, body, "Track map of the fastest lap");
 }
 
