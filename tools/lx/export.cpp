@@ -65,8 +65,7 @@ void run_map(const LapOptions& o) {
     auto [w, h] = window_size(o.size);
     Session s = Session::open(o.file);
     int lap = lap_index(s, o.lap, "--lap");
-    MathChannels m = compute_math(s, o.math);
-    (void)m;
+    compute_math(s, o.math);
     std::vector<double> kmh = speed_ms(read_lap(s, lap), lx_channel_number(s.handle(), 1));
     for (double& v : kmh) v *= 3.6;
     svg::Box area{20, 40, double(w) - 40, double(h) - 100};

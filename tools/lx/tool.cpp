@@ -94,7 +94,7 @@ Session Session::open(const std::string& path) {
     require({LX_EXPORT(lx_open_aim_xls), LX_EXPORT(lx_free_session)});
     std::error_code error;
     if (!fs::is_regular_file(path, error)) refuse("cannot read " + path + ": no such file");
-    if (!std::ifstream(path)) refuse("cannot read " + path + ": permission denied");
+    if (!std::ifstream(path)) refuse("cannot read " + path);
     // The library keeps at most 127 characters of a file name.
     std::string name = path;
     if (name.size() > 120) {
