@@ -8,12 +8,11 @@ namespace lxtest {
 
 namespace {
 
-constexpr double TRACK_LENGTH = 800.0;
 constexpr double G = 9.8081;
 
-// Curvature (1/m, left positive) at a distance into the track.
-double curvature(double distance) {
-    double u = std::fmod(distance, TRACK_LENGTH) / TRACK_LENGTH;
+// Curvature (1/m, left positive) at a fraction u of the lap: every lap drives
+// the same bends at the same samples, so each logger lap starts a track lap.
+double curvature(double u) {
     if (u >= 0.10 && u < 0.30) return 1.0 / 40.0;
     if (u >= 0.45 && u < 0.55) return -1.0 / 25.0;
     if (u >= 0.70 && u < 0.90) return 1.0 / 60.0;
@@ -36,7 +35,7 @@ std::string synthetic_export(const ExportShape& shape) {
         bool standing = false;
         for (int s : shape.standing_starts) standing = standing || s == lap;
         for (int j = 0; j < shape.points_per_lap; ++j, ++index) {
-            double k = curvature(distance);
+            double k = curvature(static_cast<double>(j) / shape.points_per_lap);
             double speed = shape.speed_kmh / 3.6 * (1.0 - 8.0 * std::fabs(k)) * (1.0 + 0.01 * lap);
             if (standing) speed *= std::min(1.0, j / 8.0);
             double latg = speed * speed * k / G;
