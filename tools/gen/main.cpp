@@ -19,8 +19,10 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--missed-beacon", plan.missed_beacon_after,
                    "timed lap whose closing beacon is missed (0: none)")
+        ->check(CLI::Range(0, 1000))
         ->capture_default_str();
     app.add_option("--traffic", plan.traffic_lap, "timed lap held up in traffic (0: none)")
+        ->check(CLI::Range(0, 1000))
         ->capture_default_str();
     app.add_option("--rate", plan.sample_rate, "samples per second")
         ->check(CLI::Range(1.0, 1000.0))
