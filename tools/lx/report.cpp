@@ -234,84 +234,112 @@ Starts find_starts(const Session& s, const Report& r) try {
     return none;
 }
 
-// Two bands over the whole session: the logger's laps between its beacons,
-// and the laps after cutting, with the lap starts that matching found.
-std::string starts_figure(const Report& r, const Starts& st) {
-    constexpr double w = 1100, h = 250;
-    std::vector<double> lap_start{0};
-    for (const LapInfo& l : r.laps) lap_start.push_back(lap_start.back() + l.length);
-    double total = lap_start.back();
-    svg::Box area{110, 40, w - 140, 150};
-    auto px = [&](double metres) { return area.x + metres / total * area.w; };
-    std::string b = "<text x='10' y='20' class='heading'>Lap starts: the logger's beacons and "
-                    "the starts that matching lap " +
-                    std::to_string(r.fastest + 1) + " found</text>\n";
+// Distance along the whole session mapped across the lap-starts figure.
+struct Timeline {
+    svg::Box area;
+    double total;
+    double px(double metres) const { return area.x + metres / total * area.w; }
+};
+
+// A row of blocks, one per lap, labelled with its number and time.
+std::string band(const Timeline& t, double y, const std::vector<double>& lengths,
+                 const std::vector<std::string>& labels, const char* title) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "<text x='%.1f' y='%.1f' class='label' text-anchor='end'>%s"
+                  "</text>\n",
+                  t.area.x - 8, y + 24, title);
+    std::string b = buf;
+    double at = 0;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        double x0 = t.px(at), x1 = t.px(at + lengths[i]);
+        std::snprintf(buf, sizeof buf,
+                      "<rect x='%.1f' y='%.1f' width='%.1f' height='36' fill='%s' "
+                      "stroke='white'/><text x='%.1f' y='%.1f' class='tick' "
+                      "text-anchor='middle'>%s</text>\n",
+                      x0, y, std::max(0.0, x1 - x0), i % 2 ? "#dde6f0" : "#c6d4e4", (x0 + x1) / 2,
+                      y + 22, svg::escape(labels[i]).c_str());
+        b += buf;
+        at += lengths[i];
+    }
+    return b;
+}
+
+// A triangle at each match, with its distance from the nearest beacon.
+std::string match_marks(const Timeline& t, const std::vector<double>& lap_start,
+                        const std::vector<Match>& matches) {
+    std::string b;
     char buf[640];
-    auto band = [&](double y, const std::vector<double>& lengths,
-                    const std::vector<std::string>& labels, const char* title) {
-        std::snprintf(buf, sizeof buf,
-                      "<text x='%.1f' y='%.1f' class='label' "
-                      "text-anchor='end'>%s</text>\n",
-                      area.x - 8, y + 24, title);
-        b += buf;
-        double at = 0;
-        for (std::size_t i = 0; i < lengths.size(); ++i) {
-            std::snprintf(buf, sizeof buf,
-                          "<rect x='%.1f' y='%.1f' width='%.1f' height='36' fill='%s' "
-                          "stroke='white'/><text x='%.1f' y='%.1f' class='tick' "
-                          "text-anchor='middle'>%s</text>\n",
-                          px(at), y, std::max(0.0, px(at + lengths[i]) - px(at)),
-                          i % 2 ? "#dde6f0" : "#c6d4e4", (px(at) + px(at + lengths[i])) / 2, y + 22,
-                          svg::escape(labels[i]).c_str());
-            b += buf;
-            at += lengths[i];
-        }
-    };
-    std::vector<double> lengths;
-    std::vector<std::string> labels;
-    for (std::size_t i = 0; i < r.laps.size(); ++i) {
-        lengths.push_back(r.laps[i].length);
-        labels.push_back(std::to_string(i + 1) + ": " + r.laps[i].text.time);
-    }
-    band(area.y, lengths, labels, "logger laps");
-    labels.clear();
-    for (std::size_t i = 0; i < st.cut_texts.size(); ++i)
-        labels.push_back(std::to_string(i + 1) + ": " + st.cut_texts[i].time);
-    band(area.y + 84, st.cut_lengths, labels, "after cutting");
-    for (std::size_t i = 1; i + 1 < lap_start.size(); ++i) {
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#1d3f6e' "
-                      "stroke-width='2.5'/>\n",
-                      px(lap_start[i]), area.y - 6, px(lap_start[i]), area.y + 42);
-        b += buf;
-    }
-    for (const Match& m : st.matches) {
+    double y = t.area.y;
+    for (const Match& m : matches) {
         double at = lap_start[std::size_t(m.lap)] + m.distance;
         double nearest = 1e18;
         for (std::size_t i = 1; i + 1 < lap_start.size(); ++i)
             if (std::fabs(at - lap_start[i]) < std::fabs(nearest)) nearest = at - lap_start[i];
         bool beacon = std::fabs(nearest) <= 50;
-        std::string note = beacon ? format("%+.0f m", nearest) : "no beacon";
+        const char* colour = beacon ? "#c0392b" : "#e67e22";
         std::snprintf(buf, sizeof buf,
                       "<path d='M %.1f %.1f l -6 -11 l 12 0 z' fill='%s'/>"
                       "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='%s' "
                       "stroke-width='1.5' stroke-dasharray='3 2'/>"
                       "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle' fill='%s'>%s"
                       "</text>\n",
-                      px(at), area.y + 82, beacon ? "#c0392b" : "#e67e22", px(at), area.y + 42,
-                      px(at), area.y + 120, beacon ? "#c0392b" : "#e67e22", px(at), area.y + 134,
-                      beacon ? "#333" : "#d35400", note.c_str());
+                      t.px(at), y + 82, colour, t.px(at), y + 42, t.px(at), y + 120, colour,
+                      t.px(at), y + 134, beacon ? "#333" : "#d35400",
+                      beacon ? format("%+.0f m", nearest).c_str() : "no beacon");
         b += buf;
     }
+    return b;
+}
+
+std::string beacon_lines(const Timeline& t, const std::vector<double>& lap_start) {
+    std::string b;
+    char buf[256];
+    for (std::size_t i = 1; i + 1 < lap_start.size(); ++i) {
+        std::snprintf(buf, sizeof buf,
+                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#1d3f6e' "
+                      "stroke-width='2.5'/>\n",
+                      t.px(lap_start[i]), t.area.y - 6, t.px(lap_start[i]), t.area.y + 42);
+        b += buf;
+    }
+    return b;
+}
+
+std::string starts_legend(double x, double y) {
+    char buf[640];
     std::snprintf(buf, sizeof buf,
                   "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#1d3f6e' "
                   "stroke-width='2.5'/><text x='%.1f' y='%.1f' class='legend'>beacon seen by "
                   "the logger</text><path d='M %.1f %.1f l -6 -11 l 12 0 z' fill='#c0392b'/>"
                   "<text x='%.1f' y='%.1f' class='legend'>lap start found by matching, with "
                   "its distance from the beacon (orange: no beacon there)</text>\n",
-                  area.x, h - 22.0, area.x + 22, h - 22.0, area.x + 28, h - 18.0, area.x + 260,
-                  h - 16.0, area.x + 272, h - 18.0);
-    b += buf;
+                  x, y, x + 22, y, x + 28, y + 4, x + 260, y + 6, x + 272, y + 4);
+    return buf;
+}
+
+// Two bands over the whole session: the logger's laps between its beacons,
+// and the laps after cutting, with the lap starts that matching found.
+std::string starts_figure(const Report& r, const Starts& st) {
+    constexpr double w = 1100, h = 250;
+    std::vector<double> lap_start{0};
+    std::vector<std::string> labels;
+    std::vector<double> lengths;
+    for (std::size_t i = 0; i < r.laps.size(); ++i) {
+        lap_start.push_back(lap_start.back() + r.laps[i].length);
+        lengths.push_back(r.laps[i].length);
+        labels.push_back(std::to_string(i + 1) + ": " + r.laps[i].text.time);
+    }
+    Timeline t{{110, 40, w - 140, 150}, lap_start.back()};
+    std::string b = "<text x='10' y='20' class='heading'>Lap starts: the logger's beacons and "
+                    "the starts that matching lap " +
+                    std::to_string(r.fastest + 1) + " found</text>\n";
+    b += band(t, t.area.y, lengths, labels, "logger laps");
+    labels.clear();
+    for (std::size_t i = 0; i < st.cut_texts.size(); ++i)
+        labels.push_back(std::to_string(i + 1) + ": " + st.cut_texts[i].time);
+    b += band(t, t.area.y + 84, st.cut_lengths, labels, "after cutting");
+    b += beacon_lines(t, lap_start) + match_marks(t, lap_start, st.matches);
+    b += starts_legend(t.area.x, h - 22);
     return svg::document(w, h, b, "Lap starts");
 }
 
