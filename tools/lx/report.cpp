@@ -255,11 +255,15 @@ std::string band(const Timeline& t, double y, const std::vector<double>& lengths
         double x0 = t.px(at), x1 = t.px(at + lengths[i]);
         std::snprintf(buf, sizeof buf,
                       "<rect x='%.1f' y='%.1f' width='%.1f' height='36' fill='%s' "
-                      "stroke='white'/><text x='%.1f' y='%.1f' class='tick' "
-                      "text-anchor='middle'>%s</text>\n",
-                      x0, y, std::max(0.0, x1 - x0), i % 2 ? "#dde6f0" : "#c6d4e4", (x0 + x1) / 2,
-                      y + 22, svg::escape(labels[i]).c_str());
+                      "stroke='white'/>\n",
+                      x0, y, std::max(0.0, x1 - x0), i % 2 ? "#dde6f0" : "#c6d4e4");
         b += buf;
+        if (x1 - x0 >= double(labels[i].size()) * 6.5 + 4) { // only where the label fits
+            std::snprintf(buf, sizeof buf,
+                          "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle'>%s</text>\n",
+                          (x0 + x1) / 2, y + 22, svg::escape(labels[i]).c_str());
+            b += buf;
+        }
         at += lengths[i];
     }
     return b;
@@ -270,7 +274,7 @@ std::string match_marks(const Timeline& t, const std::vector<double>& lap_start,
                         const std::vector<Match>& matches) {
     std::string b;
     char buf[640];
-    double y = t.area.y;
+    double y = t.area.y, last_label = -1e9;
     for (const Match& m : matches) {
         double at = lap_start[std::size_t(m.lap)] + m.distance;
         double nearest = 1e18;
@@ -281,10 +285,14 @@ std::string match_marks(const Timeline& t, const std::vector<double>& lap_start,
         std::snprintf(buf, sizeof buf,
                       "<path d='M %.1f %.1f l -6 -11 l 12 0 z' fill='%s'/>"
                       "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='%s' "
-                      "stroke-width='1.5' stroke-dasharray='3 2'/>"
+                      "stroke-width='1.5' stroke-dasharray='3 2'/>\n",
+                      t.px(at), y + 82, colour, t.px(at), y + 42, t.px(at), y + 120, colour);
+        b += buf;
+        if (t.px(at) - last_label < 48) continue; // labels of close matches would overlap
+        last_label = t.px(at);
+        std::snprintf(buf, sizeof buf,
                       "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle' fill='%s'>%s"
                       "</text>\n",
-                      t.px(at), y + 82, colour, t.px(at), y + 42, t.px(at), y + 120, colour,
                       t.px(at), y + 134, beacon ? "#333" : "#d35400",
                       beacon ? format("%+.0f m", nearest).c_str() : "no beacon");
         b += buf;
