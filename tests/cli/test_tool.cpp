@@ -73,6 +73,13 @@ TEST(Tool, InfoAgreesWithTheLibrary) {
     for (int lap = 0; lap < lx_num_laps(lib.handle); ++lap)
         EXPECT_NE(rows[std::size_t(lap)].find(lib.laptime(lap)), std::string::npos) << lap;
     EXPECT_EQ(r.out.find("Freeing session"), std::string::npos);
+
+    // Without laps there is no range to show.
+    std::string empty = write_temp_file("Idx\tTime [s]\tDistance [m]\t\nLap:\n");
+    Result none = lx("info " + empty);
+    EXPECT_EQ(none.code, 0);
+    EXPECT_EQ(lines_with(none.out, R"(^\s+2\s+Distance\s+-\s+-$)").size(), 1u);
+    EXPECT_NE(none.out.find("Laps (0):"), std::string::npos);
 }
 
 struct LapRow {
@@ -315,8 +322,12 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
         EXPECT_LE(h, 900);
     }
     EXPECT_EQ(figures, 4); // map, speed, time difference, lap starts
-    for (int lap = 1; lap <= 10; ++lap)
+    Library lib;
+    for (int lap = 1; lap <= 10; ++lap) {
         EXPECT_NE(html.find(">lap " + std::to_string(lap) + " "), std::string::npos) << lap;
+        std::string row = "</span>" + std::to_string(lap) + "</td><td>" + lib.laptime(lap - 1);
+        EXPECT_NE(html.find(row), std::string::npos) << row;
+    }
     EXPECT_NE(html.find("beacon missed"), std::string::npos);
     EXPECT_NE(html.find("no beacon"), std::string::npos);
 }
