@@ -1,0 +1,145 @@
+// A new session whose laps are cut where the cut list says, and the beacon
+// shift export.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "analysis/analysis.h"
+#include "beacons/beacons.h"
+#include "lx.h"
+
+namespace lx {
+
+namespace {
+
+void copy_header(Session* s, const Session* work) {
+    // Shorten the source name rather than lose the suffix that marks a cut session.
+    std::snprintf(s->filename, sizeof s->filename, "%.*s_kx", TEXT_SIZE - 4, work->filename);
+    std::memcpy(s->driver, work->driver, sizeof s->driver);
+    std::memcpy(s->venue, work->venue, sizeof s->venue);
+    std::memcpy(s->vehicle, work->vehicle, sizeof s->vehicle);
+    int channels = std::clamp(work->nfile_channels, 0, work->nchannels);
+    s->nchannels = s->nfile_channels = channels;
+    std::copy(work->channels, work->channels + channels, s->channels);
+    s->sample_rate = work->sample_rate;
+    s->speed_source = work->speed_source;
+    s->latg_source = work->latg_source;
+    s->beacon_shift = work->beacon_shift;
+}
+
+bool allocate_lap(Lap& lap, int channels, int entries) {
+    for (int c = 0; c < channels; ++c) {
+        lap.raw[c] = static_cast<float*>(alloc_zeroed(sizeof(float) * entries));
+        if (lap.raw[c] == nullptr) return false;
+    }
+    return true;
+}
+
+// Copies the entry's samples from the working session, walking across its laps.
+bool copy_samples(Lap& lap, const Session* work, const CutEntry& e, int channels) {
+    int src_lap = e.start_lap;
+    int src_point = e.start_point;
+    for (int j = 0; j < e.entries; ++j) {
+        while (src_lap >= 0 && src_lap < work->nlaps && src_point >= work->laps[src_lap].npoints) {
+            ++src_lap;
+            src_point = 0;
+        }
+        if (src_lap < 0 || src_lap >= work->nlaps) return false;
+        for (int c = 0; c < channels; ++c) lap.raw[c][j] = work->laps[src_lap].raw[c][src_point];
+        ++src_point;
+    }
+    return true;
+}
+
+} // namespace
+
+Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
+    int entries = 0;
+    while (list[entries].kind != CL_END) ++entries;
+    ++entries;
+    if (entries > MAX_LAPS) {
+        std::printf("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n",
+                    entries);
+        return nullptr;
+    }
+    Session* s = new_session();
+    if (s == nullptr) return nullptr;
+    copy_header(s, work);
+    for (int i = 0; i < entries; ++i) {
+        const CutEntry& e = list[i];
+        Lap& lap = s->laps[i];
+        s->nlaps = i + 1; // so that free_session finds what this lap got
+        if (!allocate_lap(lap, s->nchannels, e.entries)) {
+            std::printf("Error allocating memory! (new_session_from_cutlist)\n");
+            free_session(s);
+            return nullptr;
+        }
+        lap.npoints = e.entries;
+        lap.number = i + 1;
+        lap.original = e.intact ? work->laps[e.start_lap].number : 0;
+        lap.laptime = e.laptime;
+        lap.raw_laptime = e.raw_laptime;
+        lap.lap_length = e.lap_length;
+        lap.cut_offset = e.nearest_ir;
+        if (!copy_samples(lap, work, e, s->nchannels)) {
+            std::printf("Error: ran off end of working lap! (new_session_from_cutlist)\n");
+            free_session(s);
+            return nullptr;
+        }
+    }
+    return s;
+}
+
+} // namespace lx
+
+using namespace lx;
+
+extern "C" {
+
+LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_handle, int cut_mode,
+                                       float snap_tolerance) {
+    if (verbose())
+        std::printf("lx_new_session_from_beacons(%d,%d,%d,%.1f)\n", ref_handle, ref_lap,
+                    work_handle, snap_tolerance);
+    Session* ref = lookup_session(ref_handle);
+    Session* work = lookup_session(work_handle);
+    if (!matching_ready(ref, work)) return -1;
+
+    CutEntry list[CUTLIST_CAPACITY];
+    int count =
+        cutlist_build(list, work, cut_mode, library.beacon_channel, work->i_seglen, work->i_speed);
+    if (count > CUTLIST_CAPACITY) {
+        std::printf("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n",
+                    count);
+        return 0;
+    }
+    if (verbose()) {
+        std::printf("\n");
+        cutlist_print(list);
+        std::printf("\n");
+    }
+    work->beacon_shift = cut_mode == 2 ? cutlist_nearest_ir(list, library.trace) : 0.0f;
+    cutlist_snap_to_ir(list, cut_mode, snap_tolerance, library.trace);
+    cutlist_mark_intact(list, work);
+    if (verbose()) {
+        std::printf("\n");
+        cutlist_print(list);
+        std::printf("\n");
+    }
+
+    Session* s = new_session_from_cutlist(work, list);
+    if (s == nullptr) return 0;
+    int handle = store_session(s);
+    if (handle == 0) free_session(s);
+    return handle;
+}
+
+LX_API float lx_get_beacon_shift(int handle) {
+    if (verbose()) std::printf("lx_get_beacon_shift(%d)", handle);
+    Session* s = lookup_session(handle);
+    if (s == nullptr) return 0.0f;
+    if (verbose()) std::printf(" = %.1f\n", s->beacon_shift);
+    return s->beacon_shift;
+}
+
+} // extern "C"
