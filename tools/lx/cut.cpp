@@ -19,7 +19,6 @@ struct CutOptions {
 void run_cut(const CutOptions& o) {
     Session work = Session::open(o.file);
     Session ref = Session::open(o.reference);
-    require({LX_EXPORT(lx_get_beacon_shift)});
     int ref_lap = lap_index(ref, o.ref_lap, "--ref-lap");
     compute_math(work, o.math);
     compute_math(ref, o.math);

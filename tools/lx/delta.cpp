@@ -52,7 +52,6 @@ std::string extreme(double seconds, double where) {
 }
 
 void run_delta(const DeltaOptions& o) {
-    require({LX_EXPORT(lx_analysis_setup), LX_EXPORT(lx_calc_time_diff)});
     Session work = Session::open(o.file);
     compute_math(work, o.math);
     std::optional<Session> other;

@@ -54,7 +54,6 @@ void run_motec(const LapOptions& o) {
     int lap = lap_index(s, o.lap, "--lap");
     if (!o.raw) compute_math(s, o.math);
     std::string path = o.output.empty() ? default_output(o.file, o.lap, ".csv") : o.output;
-    require({LX_EXPORT(lx_write_lap_motec)});
     if (!lx_write_lap_motec(s.handle(), lap, path.c_str()))
         refuse("the library could not write " + path);
     std::fprintf(out, "Wrote lap %d (%s) to %s\n", o.lap, lap_text(s, lap).time.c_str(),

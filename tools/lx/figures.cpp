@@ -35,7 +35,6 @@ std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
 } // namespace
 
 double map_aspect(const Session& s, int lap) {
-    require({LX_EXPORT(lx_map_setup), LX_EXPORT(lx_scaled_map)});
     if (lx_channel_number(s.handle(), 6) == 0 && !lx_map_setup(s.handle()))
         refuse("the library could not add the map channels");
     int n = read_lap(s, lap).npoints;
@@ -51,7 +50,6 @@ double map_aspect(const Session& s, int lap) {
 
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& speed_kmh, float heading) {
-    require({LX_EXPORT(lx_map_setup), LX_EXPORT(lx_scaled_map)});
     if (lx_channel_number(s.handle(), 6) == 0 && !lx_map_setup(s.handle()))
         refuse("the library could not add the map channels");
     int n = read_lap(s, lap).npoints;
@@ -102,7 +100,6 @@ std::string speed_bar(double x, double y, double width, double lo, double hi) {
 }
 
 std::string chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
-    require({LX_EXPORT(lx_scaled_chart_lap_dist)});
     int winx = int(spec.area.w) * FINE, winy = int(spec.area.h) * FINE;
     std::vector<int> x(static_cast<std::size_t>(winx)), y(x.size());
     int m = lx_scaled_chart_lap_dist(s.handle(), lap, spec.channel, spec.cmax, spec.cmin, winx,

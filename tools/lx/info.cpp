@@ -30,9 +30,6 @@ void print_channels(const Session& s, const LapSamples* lap0) {
 }
 
 void run_info(const InfoOptions& o) {
-    require({LX_EXPORT(lx_num_channels), LX_EXPORT(lx_num_laps), LX_EXPORT(lx_channel_name),
-             LX_EXPORT(lx_channel_min), LX_EXPORT(lx_channel_max), LX_EXPORT(lx_laptime_text),
-             LX_EXPORT(lx_write_lap_motec)});
     Session s = Session::open(o.file);
     std::vector<LapSamples> laps;
     for (int lap = 0; lap < s.laps(); ++lap) laps.push_back(read_lap(s, lap));

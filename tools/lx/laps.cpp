@@ -14,7 +14,6 @@ struct LapsOptions {
 };
 
 void run_laps(const LapsOptions& o) {
-    require({LX_EXPORT(lx_lap_length), LX_EXPORT(lx_laptime_text)});
     Session s = Session::open(o.file);
     MathChannels m = compute_math(s, o.math);
     std::fprintf(out, "Speed: %s (%s), lateral: %s, longitudinal: %s\n",

@@ -19,7 +19,6 @@ void show_progress(int done, int total) {
 } // namespace
 
 void compute_error_channel(const Session& ref, int ref_lap, const Session& work) {
-    require({LX_EXPORT(lx_beacon_setup), LX_EXPORT(lx_compute_error_channel_step)});
     if (!lx_beacon_setup(work.handle()))
         refuse("the library could not add the error and beacon channels");
     bool bar = isatty(STDERR_FILENO);
@@ -41,7 +40,6 @@ void compute_error_channel(const Session& ref, int ref_lap, const Session& work)
 }
 
 std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& work) {
-    require({LX_EXPORT(lx_locate_laps)});
     int found = lx_locate_laps(ref.handle(), ref_lap, work.handle());
     if (found < 0) refuse("the library could not locate laps");
     // The marks live in the newest "i_beacon" channel: 1 at each lap start.
@@ -62,7 +60,6 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
 
 Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
                     float tolerance) {
-    require({LX_EXPORT(lx_new_session_from_beacons)});
     int handle = lx_new_session_from_beacons(ref.handle(), ref_lap, work.handle(), mode, tolerance);
     if (handle < 0) refuse("the library is missing a channel for cutting (lap matching not run)");
     if (handle == 0) refuse("the library could not build the cut session");

@@ -54,7 +54,6 @@ Report gather(const Session& s) {
     r.name = fs::path(s.source).filename().string();
     r.fastest = fastest_lap(s);
     if (r.fastest < 0) refuse(s.source + " has no whole lap with a time to compare against");
-    require({LX_EXPORT(lx_analysis_setup), LX_EXPORT(lx_calc_time_diff)});
     if (!lx_analysis_setup(s.handle()) || !lx_calc_time_diff(s.handle(), r.fastest, s.handle(), 0))
         refuse("the library could not compute the time difference");
     std::vector<bool> whole = whole_laps(s);

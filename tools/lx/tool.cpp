@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <unistd.h>
 
@@ -81,17 +82,9 @@ std::string temp_file(const std::string& name) {
     return (temp_folder / name).string();
 }
 
-void require(std::initializer_list<ExportCheck> exports) {
-    for (const ExportCheck& e : exports)
-        if (e.address == nullptr)
-            refuse(std::string("this liblx.so has no ") + e.name +
-                   "; build the library from a newer checkout");
-}
-
 // ---- sessions --------------------------------------------------------------
 
 Session Session::open(const std::string& path) {
-    require({LX_EXPORT(lx_open_aim_xls), LX_EXPORT(lx_free_session)});
     std::error_code error;
     if (!fs::is_regular_file(path, error)) refuse("cannot read " + path + ": no such file");
     if (!std::ifstream(path)) refuse("cannot read " + path);
@@ -282,8 +275,6 @@ MathChannels choose_math_channels(const Session& s, const MathOptions& options) 
 }
 
 MathChannels compute_math(const Session& s, const MathOptions& options) {
-    require({LX_EXPORT(lx_session_setup), LX_EXPORT(lx_compute_session_math),
-             LX_EXPORT(lx_write_lap_motec), LX_EXPORT(lx_channel_number)});
     MathChannels m = choose_math_channels(s, options);
     if (lx_channel_number(s.handle(), 1) == 0 && !lx_session_setup(s.handle()))
         refuse("the library could not add the derived channels to " + s.source);
@@ -352,7 +343,6 @@ const std::vector<double>& LapSamples::channel(int c) const {
 }
 
 LapSamples read_lap(const Session& s, int lap) {
-    require({LX_EXPORT(lx_write_lap_motec)});
     std::string path = temp_file("lap.csv");
     if (!lx_write_lap_motec(s.handle(), lap, path.c_str()))
         refuse("the library could not write lap " + std::to_string(lap + 1) + " of " + s.source);

@@ -3,12 +3,11 @@
 #pragma once
 
 #include <cstdio>
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "exports.h"
+#include "lx.h"
 
 namespace CLI {
 class App;
@@ -41,17 +40,6 @@ void finish_output();
 
 // A file in the tool's temporary folder, removed when the tool ends.
 std::string temp_file(const std::string& name);
-
-// Fails when the library in use lacks one of the named exports.
-struct ExportCheck {
-    const char* name;
-    const void* address;
-};
-#define LX_EXPORT(f)                                                                               \
-    ::lxtool::ExportCheck {                                                                        \
-#f, reinterpret_cast < const void*>(&f)                                                    \
-    }
-void require(std::initializer_list<ExportCheck> exports);
 
 // ---- sessions --------------------------------------------------------------
 
