@@ -140,6 +140,46 @@ TEST(Generator, LibraryReadsGeneratedSessionsOfEverySize) {
     }
 }
 
+std::vector<std::string> split_lines(const std::string& text, const std::string& eol) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find(eol, at)) != std::string::npos;
+         at = end + eol.size())
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+TEST(Generator, ExportLayoutTitlesLapRowsEndRowAndTrailer) {
+    lxgen::SessionPlan plan;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = 0;
+    std::string text = lxgen::make_session_text(plan);
+    EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1); // CR LF throughout
+    std::vector<std::string> lines = split_lines(text, "\r\n");
+    EXPECT_EQ(lines[0], "Sample\tTime [s]\tDistance [m]\tEngine RPM [rpm]\tSpeed [km/h]\t"
+                        "Lateral Acc [g]\tLongitudinal Acc [g]\tWater Temp [C]\t");
+    auto end = std::find(lines.begin(), lines.end(), "Lap:");
+    ASSERT_NE(end, lines.end());
+    int laps = 0;
+    for (auto line = lines.begin() + 1; line != end; ++line) {
+        std::size_t tabs = std::count(line->begin(), line->end(), '\t');
+        EXPECT_EQ(tabs, 8u) << *line; // the marker column, then one value per title
+        if (line->rfind("Lap: ", 0) == 0)
+            EXPECT_EQ(line->substr(0, line->find('\t')), "Lap: 1/" + std::to_string(++laps));
+        else
+            EXPECT_EQ((*line)[0], '\t');
+    }
+    EXPECT_EQ(laps, 4);
+    double total = 0;
+    for (auto line = end + 1; line != lines.end(); ++line) {
+        int lap = 0;
+        char word[32];
+        double seconds = 0;
+        ASSERT_EQ(std::sscanf(line->c_str(), "%d %31s %lf", &lap, word, &seconds), 3) << *line;
+        total += seconds;
+    }
+    EXPECT_NEAR(total, double(end - lines.begin() - 1) / plan.sample_rate, 1e-6);
+}
+
 TEST(Generator, HigherSampleRateKeepsLapTimes) {
     lxgen::SessionPlan slow, fast;
     fast.sample_rate = 50;

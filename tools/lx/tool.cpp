@@ -88,15 +88,7 @@ Session Session::open(const std::string& path) {
     std::error_code error;
     if (!fs::is_regular_file(path, error)) refuse("cannot read " + path + ": no such file");
     if (!std::ifstream(path)) refuse("cannot read " + path);
-    // The library keeps at most 127 characters of a file name.
-    std::string name = path;
-    if (name.size() > 120) {
-        static int links = 0;
-        name = temp_file("input" + std::to_string(++links) + ".txt");
-        fs::create_symlink(fs::absolute(path), name, error);
-        if (error) refuse("cannot link " + path + " from the temporary folder");
-    }
-    int handle = lx_open_aim_xls(name.c_str());
+    int handle = lx_open_aim_xls(path.c_str());
     if (handle == 0)
         refuse("the library could not read " + path +
                "; it expects a tab-separated lap export whose second and third columns are "
