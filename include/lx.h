@@ -18,9 +18,10 @@
 
 #if defined(_WIN32)
 #if defined(LX_BUILDING)
-#define LX_API __declspec(dllexport) __attribute__((stdcall))
+/* Exported under the decorated names of lx.def, made plain by --kill-at. */
+#define LX_API __declspec(dllexport) __stdcall
 #else
-#define LX_API __declspec(dllimport) __attribute__((stdcall))
+#define LX_API __declspec(dllimport) __stdcall
 #endif
 #else
 #define LX_API __attribute__((visibility("default")))

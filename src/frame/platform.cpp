@@ -23,6 +23,27 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
+// Linked straight into a program (the unit tests), the objects get no loader
+// call: they start and stop with the program, as they do elsewhere.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+bool linked_into_program() {
+    return GetModuleHandleA(nullptr) == reinterpret_cast<HMODULE>(&__ImageBase);
+}
+
+struct ProgramLifetime {
+    ProgramLifetime() {
+        if (linked_into_program()) lx::library_load();
+    }
+    ~ProgramLifetime() {
+        if (linked_into_program()) lx::library_unload();
+    }
+} program_lifetime;
+
+} // namespace
+
 #else
 
 namespace lx {
