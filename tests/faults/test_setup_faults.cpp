@@ -17,7 +17,7 @@ namespace {
 using Field = int* (*)(lx::Session*);
 
 struct SetupExport {
-    int (*call)(int);
+    decltype(&lx_session_setup) call; // keeps the exports' calling convention
     std::vector<Field> fields; // where each new channel's number goes, in the order added
 };
 
