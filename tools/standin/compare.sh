@@ -5,6 +5,7 @@
 # difference fails. Expects Wine's environment to be set up (tools/win32.sh).
 # Usage: compare.sh LINUX_STANDIN WINDOWS_STANDIN_EXE [OUT_DIR]
 set -euo pipefail
+: "${WINEPREFIX:?set up Wine first (tools/win32.sh: lx_wine_start DIR)}"
 linux_standin=$(realpath "$1")
 windows_standin=$(realpath "$2")
 out=${3:-$(mktemp -d)}
