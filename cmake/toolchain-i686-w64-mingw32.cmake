@@ -1,6 +1,5 @@
 # Cross-build for 32-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-i686).
 # The posix thread model: GoogleTest needs std::mutex, which the win32 model lacks.
-# Test programs run under Wine; set WINEPREFIX (a win32 prefix) before ctest.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -16,7 +15,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Programs run in the build folder's own win32 prefix, whatever the shell says;
+# tools/win32.sh (lx_wine_start) creates it and keeps its server up.
 find_program(LX_WINE wine)
 if(LX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${LX_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEARCH=win32
+      WINEDEBUG=-all ${LX_WINE})
 endif()
