@@ -67,5 +67,6 @@ ctest --test-dir $win --output-on-failure -j"$(nproc)"
 
 # The Linux stand-in, in the build of tools/test.sh.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --target lx_standin -j"$(nproc)"
-tools/standin/compare.sh build/tools/standin/lx_standin $win/bin/lx_standin.exe $win/compare
+cmake --build build --target lx_standin lx -j"$(nproc)"
+tools/standin/compare.sh build/tools/standin/lx_standin build/liblx.so $win/bin/lx_standin.exe \
+    $win/compare

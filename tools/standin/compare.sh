@@ -3,14 +3,16 @@
 # compares their output line by line. Lines starting with "map " (values that
 # went through sin, cos or asin) may differ and are counted; any other
 # difference fails. Expects Wine's environment to be set up (tools/win32.sh).
-# Usage: compare.sh LINUX_STANDIN WINDOWS_STANDIN_EXE [OUT_DIR]
+# Usage: compare.sh LINUX_STANDIN LINUX_LIBRARY WINDOWS_STANDIN_EXE [OUT_DIR]
+# (the Windows stand-in loads the lx.dll beside it)
 set -euo pipefail
 : "${WINEPREFIX:?set up Wine first (tools/win32.sh: lx_wine_start DIR)}"
 linux_standin=$(realpath "$1")
-windows_standin=$(realpath "$2")
-out=${3:-$(mktemp -d)}
+linux_library=$(realpath "$2")
+windows_standin=$(realpath "$3")
+out=${4:-$(mktemp -d)}
 mkdir -p "$out/linux" "$out/windows"
-(cd "$out/linux" && "$linux_standin") >"$out/linux.txt"
+(cd "$out/linux" && "$linux_standin" "$linux_library") >"$out/linux.txt"
 (cd "$out/windows" && wine "$windows_standin") >"$out/windows.txt"
 
 # Wine that cannot run the program prints nothing and exits 0.
