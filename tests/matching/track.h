@@ -11,19 +11,7 @@
 
 namespace lxtest {
 
-// Adds i_distance, i_seglen, i_speed and i_radius (speed 10 everywhere) and
-// the error and beacon channels, which become the library's, as setting the
-// session up would.
-inline void add_matching_channels(lx::Session* s) {
-    s->i_distance = lx::add_channel(s, "i_distance", "m");
-    s->i_seglen = lx::add_channel(s, "i_seglen", "m");
-    s->i_speed = lx::add_channel(s, "i_speed", "ms");
-    s->i_radius = lx::add_channel(s, "i_radius", "m");
-    lx::library.error_channel = lx::add_channel(s, "i_error", "");
-    lx::library.beacon_channel = lx::add_channel(s, "i_beacon", "");
-    for (int l = 0; l < s->nlaps; ++l)
-        for (int p = 0; p < s->laps[l].npoints; ++p) s->laps[l].raw[s->i_speed][p] = 10.0f;
-}
+using SampleFn = std::function<float(int)>;
 
 // Sample number index of the session counted across its laps.
 inline float& sample(lx::Session* s, int channel, int index) {
@@ -42,43 +30,54 @@ inline std::vector<float> samples(const lx::Session* s, int channel) {
     return all;
 }
 
-inline void fill_by_index(lx::Session* s, int channel, const std::function<float(int)>& value) {
+inline void fill_by_index(lx::Session* s, int channel, const SampleFn& value) {
     int index = 0;
     for (int l = 0; l < s->nlaps; ++l)
         for (int p = 0; p < s->laps[l].npoints; ++p) s->laps[l].raw[channel][p] = value(index++);
 }
 
-// Every lap's length as the sum of its segment lengths.
-inline void set_lap_lengths(lx::Session* s) {
-    for (int l = 0; l < s->nlaps; ++l) {
-        float length = 0.0f;
-        for (int p = 0; p < s->laps[l].npoints; ++p) length += s->laps[l].raw[s->i_seglen][p];
-        s->laps[l].lap_length = length;
-    }
+inline float unit(int) {
+    return 1.0f;
 }
 
-// One lap of a made-up track, sample by sample: a gentle bend early on and
-// three sharp ones in the second half, so that the curvature varies less over
-// the lap's first half than over its second.
-struct TrackLap {
-    std::vector<float> radius;
-    std::vector<float> seglen;
-};
-
-inline TrackLap make_track_lap(int points) {
-    TrackLap lap;
-    for (int k = 0; k < points; ++k) {
-        double x = static_cast<double>(k) / points;
-        float r = 0.0f;
-        if (x >= 0.15 && x < 0.30) r = 4.0f;
-        if (x >= 0.55 && x < 0.65) r = -12.0f;
-        if (x >= 0.70 && x < 0.78) r = 15.0f;
-        if (x >= 0.85 && x < 0.92) r = -9.0f;
-        lap.radius.push_back(r);
-        // Slower through the bends, so that samples are unevenly spaced.
-        lap.seglen.push_back(r == 0.0f ? 3.0f : 2.0f + 0.25f * static_cast<float>(k % 3));
+// make_session plus i_distance, i_seglen, i_speed (10 everywhere) and i_radius
+// filled from the functions, lap lengths from the segments, and error and
+// beacon channels that become the library's, as setting the session up would.
+inline lx::Session* matching_session(const std::vector<int>& laps, float rate,
+                                     const SampleFn& radius, const SampleFn& seglen = unit,
+                                     int extra_channels = 0) {
+    lx::Session* s = make_session(laps, rate, extra_channels);
+    s->i_distance = lx::add_channel(s, "i_distance", "m");
+    s->i_seglen = lx::add_channel(s, "i_seglen", "m");
+    s->i_speed = lx::add_channel(s, "i_speed", "ms");
+    s->i_radius = lx::add_channel(s, "i_radius", "m");
+    lx::library.error_channel = lx::add_channel(s, "i_error", "");
+    lx::library.beacon_channel = lx::add_channel(s, "i_beacon", "");
+    fill_by_index(s, s->i_speed, [](int) { return 10.0f; });
+    fill_by_index(s, s->i_radius, radius);
+    fill_by_index(s, s->i_seglen, seglen);
+    for (lx::Lap* lap = s->laps; lap < s->laps + s->nlaps; ++lap) {
+        lap->lap_length = 0.0f;
+        for (int p = 0; p < lap->npoints; ++p) lap->lap_length += lap->raw[s->i_seglen][p];
     }
-    return lap;
+    return s;
+}
+
+// A made-up track lap of n samples: a gentle bend in the first half and three
+// sharp ones in the second, so the curvature varies less over the first half;
+// samples lie 3 m apart on the straights and closer in the bends (multiples of
+// 0.25 m, so every sum of them is exact).
+inline float track_radius(int k, int n) {
+    double x = static_cast<double>(k % n) / n;
+    if (x >= 0.15 && x < 0.30) return 4.0f;
+    if (x >= 0.55 && x < 0.65) return -12.0f;
+    if (x >= 0.70 && x < 0.78) return 15.0f;
+    if (x >= 0.85 && x < 0.92) return -9.0f;
+    return 0.0f;
+}
+
+inline float track_seglen(int k, int n) {
+    return track_radius(k, n) == 0.0f ? 3.0f : 2.0f + 0.25f * static_cast<float>(k % n % 3);
 }
 
 } // namespace lxtest
