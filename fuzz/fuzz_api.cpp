@@ -1,0 +1,302 @@
+// The input bytes drive a sequence of calls to every export over a few small
+// sessions, with arbitrary argument values. After each call the handle count
+// must match the table; at the end, with everything freed, no block may be left.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "fuzz_input.h"
+#include "fuzz_support.h"
+#include "synthetic_export.h"
+
+namespace {
+
+using namespace lxfuzz;
+
+struct Files {
+    std::vector<std::string> exports; // readable sessions
+    std::string long_named;           // a session whose path is over 127 characters
+    std::string empty;
+    std::string missing;
+    std::string motec_out;
+    std::string folder;
+};
+
+Files files;
+
+std::string odd_values_export() {
+    return "Idx\tTime [s]\tDistance [m]\tSpeed [km/h]\tLatG [g]\tLongG [g]\t\n"
+           "Lap: 1/1\t0\t0.0\t0\t0\t0\t0\n"
+           "\t1\t0.1\t1\t-50\t2\t-1\n"
+           "\t2\t0.2\tnan\t1e38\tinf\t0\n"
+           "\t3\t0.3\t3\t0\t-inf\t5\n"
+           "Lap: 1/2\t4\t0.4\t3\t-3e38\t0.5\t0\n"
+           "Lap: 1/3\t5\t0.4\t3\t0\t1e-40\t0\n"
+           "\t6\t0.4\t3\t0\t-1\t0\n"
+           "\t7\t0.5\t3\t10\t1\t0\n"
+           "Lap:\n";
+}
+
+void prepare_files() {
+    std::string dir = lxfuzz::scratch_dir();
+    auto put = [&](const std::string& name, const std::string& text) {
+        std::string path = dir + "/" + name;
+        lxfuzz::write_file(path, text.data(), text.size());
+        return path;
+    };
+    lxtest::ExportShape a;
+    a.laps = 4;
+    a.points_per_lap = 30;
+    a.standing_starts = {2};
+    lxtest::ExportShape b;
+    b.laps = 1;
+    b.points_per_lap = 36;
+    b.speed_kmh = 80.0f;
+    files.exports = {put("a.txt", lxtest::synthetic_export(a)),
+                     put("b.txt", lxtest::synthetic_export(b)), put("c.txt", odd_values_export())};
+    files.long_named = put(std::string(150, 'n') + ".txt", lxtest::synthetic_export(b));
+    files.empty = put("empty.txt", "");
+    files.missing = dir + "/missing.txt";
+    files.motec_out = dir + "/out.csv";
+    files.folder = dir;
+}
+
+const char* pick_open_path(Bytes& in) {
+    switch (in.byte() % 9) {
+    case 0:
+        return nullptr;
+    case 1:
+        return files.long_named.c_str();
+    case 5:
+        return files.folder.c_str(); // opens, but cannot be read
+    case 2:
+        return files.empty.c_str();
+    case 3:
+        return files.missing.c_str();
+    case 4:
+        return "";
+    default:
+        return files.exports[in.byte() % files.exports.size()].c_str();
+    }
+}
+
+const char* pick_output_path(Bytes& in) {
+    switch (in.byte() % 4) {
+    case 0:
+        return nullptr;
+    case 1:
+        return files.folder.c_str(); // a folder cannot be opened for writing
+    case 2:
+        return "/nonexistent-folder/out.csv";
+    default:
+        return files.motec_out.c_str();
+    }
+}
+
+// Caller's arrays: null, or exactly the size the count asks for. Counts too
+// large to allocate are passed with null arrays.
+struct Arrays {
+    std::vector<int> x, y;
+    int* xp = nullptr;
+    int* yp = nullptr;
+
+    Arrays(Bytes& in, int count, int cap) {
+        std::uint8_t nulls = in.byte();
+        if (count > cap) return;
+        std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+        x.resize(n);
+        y.resize(n);
+        // data() of an empty vector may be null; keep a real address for a count of 0.
+        x.reserve(1);
+        y.reserve(1);
+        if (!(nulls & 1)) xp = x.data();
+        if (!(nulls & 2)) yp = y.data();
+    }
+};
+
+constexpr int MAX_ARRAY = 1 << 16;
+constexpr int MAX_STEPS = 4000;
+
+void error_step_loop(Bytes& in) {
+    int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
+    int left = lx_compute_error_channel_step(1, ref, ref_lap, work);
+    for (int i = 0; i < MAX_STEPS && left > 0; ++i)
+        left = lx_compute_error_channel_step(0, ref, ref_lap, work);
+}
+
+// The front-end's usual road on one session, so that deep states come quickly.
+void prepare_session(Bytes& in) {
+    int h = pick_handle(in);
+    lx_session_setup(h);
+    lx_compute_session_math(h, 3, 4, 1, 0, in.byte() & 1 ? 5 : 0, 0);
+    if (in.byte() & 1) lx_analysis_setup(h);
+    if (in.byte() & 1) lx_beacon_setup(h);
+    if (in.byte() & 1) lx_map_setup(h);
+}
+
+void call_one(Bytes& in) {
+    switch (in.byte() % 27) {
+    case 0:
+        lx_open_aim_xls(pick_open_path(in));
+        break;
+    case 1:
+        lx_free_session(pick_handle(in));
+        break;
+    case 2:
+        lx_num_channels(pick_handle(in));
+        lx_num_laps(pick_handle(in));
+        break;
+    case 3:
+        lx_channel_name(pick_handle(in), pick_channel(in));
+        break;
+    case 4:
+        lx_channel_number(pick_handle(in), pick_int(in, -2, 12));
+        break;
+    case 5:
+        lx_channel_max(pick_handle(in), pick_channel(in));
+        lx_channel_min(pick_handle(in), pick_channel(in));
+        break;
+    case 6:
+        lx_session_average(pick_handle(in), pick_int(in, -2, 12));
+        break;
+    case 7:
+        lx_lap_length(pick_handle(in), pick_lap(in));
+        break;
+    case 8: {
+        int h = pick_handle(in), lap = pick_lap(in), which = pick_int(in, 0, 1);
+        lx_laptime_text(h, lap, which, pick_int(in, -1, 2));
+        break;
+    }
+    case 9:
+        lx_session_setup(pick_handle(in));
+        break;
+    case 10:
+        lx_analysis_setup(pick_handle(in));
+        break;
+    case 11:
+        lx_beacon_setup(pick_handle(in));
+        break;
+    case 12: {
+        int h = pick_handle(in), speed = pick_channel(in), latg = pick_channel(in);
+        int units = pick_int(in, -1, 2), invert_lat = pick_int(in, 0, 1);
+        int longg = pick_channel(in);
+        lx_compute_session_math(h, speed, latg, units, invert_lat, longg, pick_int(in, 0, 1));
+        break;
+    }
+    case 13: {
+        int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
+        lx_calc_time_diff(ref, ref_lap, work, pick_int(in, 0, 1));
+        break;
+    }
+    case 14: {
+        int first = pick_int(in, 0, 1), ref = pick_handle(in), ref_lap = pick_lap(in);
+        lx_compute_error_channel_step(first, ref, ref_lap, pick_handle(in));
+        break;
+    }
+    case 15:
+        error_step_loop(in);
+        break;
+    case 16: {
+        int ref = pick_handle(in), ref_lap = pick_lap(in);
+        lx_locate_laps(ref, ref_lap, pick_handle(in));
+        break;
+    }
+    case 17: {
+        int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
+        int mode = pick_int(in, -1, 3);
+        lx_new_session_from_beacons(ref, ref_lap, work, mode, pick_float(in));
+        break;
+    }
+    case 18:
+        lx_get_beacon_shift(pick_handle(in));
+        break;
+    case 19:
+        lx_map_setup(pick_handle(in));
+        break;
+    case 20: {
+        int h = pick_handle(in), points = pick_int(in, -2, 300), lap = pick_lap(in);
+        int winx = pick_int(in, -2, 800), winy = pick_int(in, -2, 600);
+        int border = pick_int(in, -2, 50);
+        float latg_scale = pick_float(in), heading = pick_float(in);
+        Arrays a(in, points, MAX_ARRAY);
+        lx_scaled_map(h, a.xp, a.yp, points, lap, winx, winy, border, latg_scale, heading);
+        break;
+    }
+    case 21: {
+        int h = pick_handle(in), lap = pick_lap(in), channel = pick_channel(in);
+        float cmax = pick_float(in), cmin = pick_float(in);
+        int maxpoints = pick_int(in, -2, 300), winx = pick_int(in, -2, 800);
+        int winy = pick_int(in, -2, 600), xoffset = pick_int(in, -2, 50);
+        int ybottom = pick_int(in, -2, 600);
+        float dist_range = pick_float(in);
+        // A correct call writes at most the lap's sample count, far below the cap.
+        Arrays a(in, maxpoints < MAX_ARRAY ? maxpoints : MAX_ARRAY, MAX_ARRAY);
+        lx_scaled_chart_lap_dist(h, lap, channel, cmax, cmin, maxpoints, winx, winy, xoffset,
+                                 ybottom, dist_range, a.xp, a.yp);
+        break;
+    }
+    case 22: {
+        int h = pick_handle(in), lap = pick_lap(in);
+        lx_write_lap_motec(h, lap, pick_output_path(in));
+        break;
+    }
+    case 23:
+        lx::fail_allocation_at(1 + in.byte() % 16);
+        break;
+    case 24:
+        prepare_session(in);
+        break;
+    case 25: {
+        std::uint8_t b = in.byte();
+        lx::library.trace = {b & 1, (b >> 1) & 1};
+        break;
+    }
+    default: {
+        // The whole analysis road on two sessions, then any cut.
+        int ref = pick_handle(in), work = pick_handle(in), ref_lap = pick_lap(in);
+        lx_calc_time_diff(ref, ref_lap, work, in.byte() & 1);
+        int left = lx_compute_error_channel_step(1, ref, ref_lap, work);
+        for (int i = 0; i < MAX_STEPS && left > 0; ++i)
+            left = lx_compute_error_channel_step(0, ref, ref_lap, work);
+        lx_locate_laps(ref, ref_lap, work);
+        lx_new_session_from_beacons(ref, ref_lap, work, pick_int(in, -1, 3), pick_float(in));
+        break;
+    }
+    }
+}
+
+// Every input starts from the library as it was loaded.
+void reset_library() {
+    lxfuzz::free_all_sessions();
+    lx::library.trace = {0, 1};
+    lx::library.error_channel = 0;
+    lx::library.beacon_channel = 0;
+    lx::error_step_state = lx::ErrorStepState{};
+    lx::fail_allocation_at(0);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    lxfuzz::silence_stdout();
+    prepare_files();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    reset_library();
+    long baseline = lx::live_allocations();
+    for (const std::string& path : files.exports) lx_open_aim_xls(path.c_str());
+    Bytes in{data, size};
+    for (int calls = 0; calls < 64 && !in.done(); ++calls) {
+        call_one(in);
+        lxfuzz::check_count();
+    }
+    lx::fail_allocation_at(0);
+    lx::library.trace = {0, 1};
+    lxfuzz::free_all_sessions();
+    lxfuzz::check_clean(baseline);
+    return 0;
+}
