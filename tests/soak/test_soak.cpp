@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <malloc.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#if defined(__linux__)
+#include <malloc.h>
+#include <unistd.h>
+#endif
 
 #include "lx.h"
 #include "support.h"
@@ -19,6 +22,7 @@ using namespace lxtest;
 
 namespace {
 
+#if defined(__linux__)
 bool soak_enabled() {
     return std::getenv("LX_SOAK") != nullptr;
 }
@@ -30,6 +34,15 @@ long resident_kb() {
     std::ifstream("/proc/self/statm") >> pages_total >> pages_resident;
     return pages_resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
+#else
+// Resident memory is read from Linux's /proc only.
+bool soak_enabled() {
+    return false;
+}
+long resident_kb() {
+    return 0;
+}
+#endif
 
 void report(const char* what, long kb) {
     std::fprintf(stderr, "soak: %-44s %8ld kB\n", what, kb);
