@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,7 @@ using namespace lx;
 
 namespace {
 
-class CutList : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using CutList = FreshSessions;
 
 TEST_F(CutList, NearestBeaconSignAndTies) {
     auto nearest = [](float behind, float ahead) {
@@ -84,48 +81,47 @@ const char* FIRST_LIST =
     "Lap cut 2 :       CL_END        3 entries, start lap[1][2] (7), 6.0m 0:00.600 (0:00.600) "
     "nearest IR 0.0m\n";
 
-TEST_F(CutList, VerboseTraceInModeTwo) {
-    int h = small_session();
-    TraceSwitches trace(1, 1);
-    StdoutCapture out;
-    EXPECT_EQ(lx_new_session_from_beacons(h, 0, h, 2, 25.0f), 2);
-    std::string expected =
-        std::string("lx_new_session_from_beacons(1,0,1,25.0)\n\n") + FIRST_LIST +
-        "\n"
-        "  0 : CL_AIM_IR    0.0        10.0       4.0        0.0       \n"
-        "  1 : CL_KX_DETECT 10.0       4.0        6.0        -4.0      \n"
-        "Average beacon shift = -4.0m, -13.1ft\n"
-        "cutlist_snap_to_ir(0xADDRESS., 2, 25.0)\n"
-        "  0 : CL_AIM_IR    3 0.0        10.0       4.0        0.0        - merge\n"
-        "  0 : CL_KX_DETECT 0 0.0        14.0       6.0        -4.0      \n"
-        "\n"
-        "Lap cut 0 : CL_KX_DETECT        7 entries, start lap[0][0] (0), 14.0m 0:01.400 "
-        "(0:01.400) nearest IR -4.0m\n"
-        "Lap cut 1 :       CL_END        3 entries, start lap[1][2] (7), 6.0m 0:00.600 "
-        "(0:00.600) nearest IR 0.0m\n"
-        "\n";
-    EXPECT_EQ(without_address(out.text()), expected);
-}
-
-TEST_F(CutList, VerboseTraceInModeOneShowsIntactLaps) {
-    int h = small_session();
-    TraceSwitches trace(1, 1);
-    StdoutCapture out;
-    // The detection lies exactly the tolerance (4 m) after the beacon: joined.
-    EXPECT_EQ(lx_new_session_from_beacons(h, 0, h, 1, 4.0f), 2);
-    std::string expected =
-        std::string("lx_new_session_from_beacons(1,0,1,4.0)\n\n") + FIRST_LIST +
-        "\n"
-        "cutlist_snap_to_ir(0xADDRESS., 1, 4.0)\n"
-        "  0 : CL_AIM_IR    0 0.0        10.0       4.0        0.0       \n"
-        "  1 : CL_KX_DETECT 1 10.0       4.0        6.0        0.0        - merge\n"
-        "\n"
-        "Lap cut 0 : CL_IR_AND_KX        5 entries, start lap[0][0] (0), 10.0m 0:01.000 "
-        "(0:01.234) nearest IR 0.0m - intact!\n"
-        "Lap cut 1 :       CL_END        5 entries, start lap[1][0] (5), 10.0m 0:01.000 "
-        "(0:00.987) nearest IR 0.0m - intact!\n"
-        "\n";
-    EXPECT_EQ(without_address(out.text()), expected);
+// Mode 2 moves the cut to the detection; in mode 1 a detection exactly the
+// tolerance (4 m) after the beacon is joined to it and the laps stay intact.
+TEST_F(CutList, VerboseTraceInModesTwoAndOne) {
+    struct Case {
+        int mode;
+        float tolerance;
+        const char* tail;
+    } cases[] = {{2, 25.0f,
+                  "  0 : CL_AIM_IR    0.0        10.0       4.0        0.0       \n"
+                  "  1 : CL_KX_DETECT 10.0       4.0        6.0        -4.0      \n"
+                  "Average beacon shift = -4.0m, -13.1ft\n"
+                  "cutlist_snap_to_ir(0xADDRESS., 2, 25.0)\n"
+                  "  0 : CL_AIM_IR    3 0.0        10.0       4.0        0.0        - merge\n"
+                  "  0 : CL_KX_DETECT 0 0.0        14.0       6.0        -4.0      \n"
+                  "\n"
+                  "Lap cut 0 : CL_KX_DETECT        7 entries, start lap[0][0] (0), 14.0m 0:01.400 "
+                  "(0:01.400) nearest IR -4.0m\n"
+                  "Lap cut 1 :       CL_END        3 entries, start lap[1][2] (7), 6.0m 0:00.600 "
+                  "(0:00.600) nearest IR 0.0m\n"},
+                 {1, 4.0f,
+                  "cutlist_snap_to_ir(0xADDRESS., 1, 4.0)\n"
+                  "  0 : CL_AIM_IR    0 0.0        10.0       4.0        0.0       \n"
+                  "  1 : CL_KX_DETECT 1 10.0       4.0        6.0        0.0        - merge\n"
+                  "\n"
+                  "Lap cut 0 : CL_IR_AND_KX        5 entries, start lap[0][0] (0), 10.0m 0:01.000 "
+                  "(0:01.234) nearest IR 0.0m - intact!\n"
+                  "Lap cut 1 :       CL_END        5 entries, start lap[1][0] (5), 10.0m 0:01.000 "
+                  "(0:00.987) nearest IR 0.0m - intact!\n"}};
+    for (const Case& c : cases) {
+        close_all_sessions();
+        int h = small_session();
+        TraceSwitches trace(1, 1);
+        StdoutCapture out;
+        EXPECT_EQ(lx_new_session_from_beacons(h, 0, h, c.mode, c.tolerance), 2);
+        char head[64];
+        std::snprintf(head, sizeof head, "lx_new_session_from_beacons(1,0,1,%.1f)\n\n",
+                      c.tolerance);
+        EXPECT_EQ(without_address(out.text()),
+                  head + std::string(FIRST_LIST) + "\n" + c.tail + "\n")
+            << c.mode;
+    }
 }
 
 } // namespace

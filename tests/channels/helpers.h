@@ -1,11 +1,24 @@
 // Reading and writing channel samples, and the trailing mean written out plainly.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <vector>
 
 #include "session/session.h"
+#include "support.h"
 
 namespace lxtest {
+
+// Each test starts and ends with no session open and no allocation failure armed.
+class FreshSessions : public testing::Test {
+  protected:
+    void SetUp() override { close_all_sessions(); }
+    void TearDown() override {
+        lx::fail_allocation_at(0);
+        close_all_sessions();
+    }
+};
 
 using Samples = std::vector<float>;
 

@@ -15,11 +15,8 @@ namespace {
 
 constexpr int SPEED = 3, LATG = 4, LONGG = 5;
 
-class SessionMath : public testing::Test {
+class SessionMath : public FreshSessions {
   protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-
     // A set-up session with one lap per entry of the logger's speed and lateral g.
     lx::Session* logged(const std::vector<V>& speed, const std::vector<V>& latg, float rate) {
         std::vector<int> points;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "channels/channels.h"
+#include "helpers.h"
 #include "lx.h"
 #include "support.h"
 
@@ -12,20 +13,9 @@ using namespace lxtest;
 
 namespace {
 
-class Setup : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using SetupExports = FreshSessions;
 
-TEST(SetupConstants, SingleValuesHaveTheirBitPatterns) {
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::MS_TO_MPH), 0x400F29F7u);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::MPH_TO_MS), 0x3EE4E26Du);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::KMH_TO_MS), 0x3E8E38E4u);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::MS2_TO_G), 0x3DD0CE98u);
-}
-
-TEST_F(Setup, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
+TEST_F(SetupExports, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
     lx::Session* s = make_session({3, 0, 2}, 10, 2);
     int h = install(s);
     ASSERT_EQ(lx_session_setup(h), 1);
@@ -42,7 +32,12 @@ TEST_F(Setup, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
     EXPECT_STREQ(speed.motec_name, "speed");
     EXPECT_STREQ(speed.motec_unit, "mile/h");
     EXPECT_EQ(speed.motec_id, 176);
+    EXPECT_EQ(lx::MS_TO_MPH, speed.scale);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(speed.scale), 0x400F29F7u);
+    // The single-precision constants, bit for bit.
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::MPH_TO_MS), 0x3EE4E26Du);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::KMH_TO_MS), 0x3E8E38E4u);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(lx::MS2_TO_G), 0x3DD0CE98u);
     EXPECT_STREQ(s->channels[s->i_latg].motec_name, "latg");
     EXPECT_EQ(s->channels[s->i_latg].motec_id, 15);
     EXPECT_EQ(s->channels[s->i_longg].motec_id, 16);
@@ -53,7 +48,7 @@ TEST_F(Setup, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
     EXPECT_EQ(lx_channel_number(h, 1), 15);
 }
 
-TEST_F(Setup, SessionSetupStopsAtTheChannelLimit) {
+TEST_F(SetupExports, SessionSetupStopsAtTheChannelLimit) {
     lx::Session* s = make_session({4}, 10, 121);
     int h = install(s);
     StdoutCapture out;
@@ -65,7 +60,7 @@ TEST_F(Setup, SessionSetupStopsAtTheChannelLimit) {
     EXPECT_EQ(s->channels[s->i_latg].motec_id, 0);
 }
 
-TEST_F(Setup, AnalysisAndBeaconSetupAndUnknownHandles) {
+TEST_F(SetupExports, AnalysisAndBeaconSetupAndUnknownHandles) {
     lx::Session* a = make_session({3}, 10);
     lx::Session* b = make_session({2, 2}, 10, 4);
     int ha = install(a), hb = install(b);

@@ -14,11 +14,7 @@ using lx::ERROR_UNSET;
 
 namespace {
 
-class ErrorChannel : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using ErrorChannel = FreshSessions;
 
 // Drives a whole computation as a front-end does; returns every call's result.
 std::vector<int> run_steps(int ref, int work) {
@@ -39,7 +35,7 @@ float bit(int index) {
     return std::ldexp(1.0f, index);
 }
 
-TEST_F(ErrorChannel, FiveSampleReferenceTakesTwoSamplesAheadAndThreeBehind) {
+TEST_F(ErrorChannel, WindowsTakeSamplesAheadAndBehindAndStandingInherits) {
     int ref = reference({0, 0, 0, 0, 0});
     // Each working sample's curvature is its own bit, so an error names the
     // samples it was summed from; the laps (one empty) are crossed unnoticed.
@@ -55,6 +51,17 @@ TEST_F(ErrorChannel, FiveSampleReferenceTakesTwoSamplesAheadAndThreeBehind) {
         EXPECT_EQ(errors[p], paired) << "sample " << p;
     }
     EXPECT_EQ(lx_compute_error_channel_step(0, ref, 0, w), 0) << "over: nothing remains";
+
+    // A standing sample inherits the last computed error; here on a three-sample
+    // reference, standing at the very start and again after sample 4.
+    int ref3 = reference({0, 0, 0});
+    work = matching_session({10}, 10, bit, [](int i) { return i == 0 || i == 4 ? 0.0f : 1.0f; });
+    run_steps(ref3, install(work));
+    errors = samples(work, lx::library.error_channel);
+    EXPECT_EQ(errors[1], ERROR_UNSET) << "the window that ran out at the start is not reused";
+    EXPECT_EQ(errors[2], bit(3) + bit(1) + bit(0));
+    EXPECT_EQ(errors[5], errors[4]);
+    EXPECT_EQ(errors[6], bit(7) + bit(5) + bit(4));
 }
 
 TEST_F(ErrorChannel, OneSampleReferencePairsThePreviousSampleAndPrintsProgress) {
@@ -78,20 +85,6 @@ TEST_F(ErrorChannel, OneSampleReferencePairsThePreviousSampleAndPrintsProgress) 
             expected += "\rCalculating..." + std::to_string(2 * whole) + " / 200 - " +
                         std::to_string(whole) + ".0%       ";
     EXPECT_EQ(printed, expected + "\n");
-}
-
-TEST_F(ErrorChannel, StandingSampleInheritsTheLastComputedError) {
-    int ref = reference({0, 0, 0});
-    // Standing at the very start and again after sample 4.
-    lx::Session* work =
-        matching_session({10}, 10, bit, [](int i) { return i == 0 || i == 4 ? 0.0f : 1.0f; });
-    int w = install(work);
-    run_steps(ref, w);
-    std::vector<float> errors = samples(work, lx::library.error_channel);
-    EXPECT_EQ(errors[1], ERROR_UNSET) << "the window that ran out at the start is not reused";
-    EXPECT_EQ(errors[2], bit(3) + bit(1) + bit(0));
-    EXPECT_EQ(errors[5], errors[4]);
-    EXPECT_EQ(errors[6], bit(7) + bit(5) + bit(4));
 }
 
 TEST_F(ErrorChannel, VerboseStartLinesAndEmptyCases) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -12,11 +13,7 @@ using lx::ERROR_UNSET;
 
 namespace {
 
-class Locate : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using Locate = FreshSessions;
 
 // A session of unit segments that serves as its own reference, holding the
 // given errors; the reference lap length sets the zones (0.3 x length each way).
@@ -60,29 +57,30 @@ TEST_F(Locate, OneClearMinimumIsOneMatch) {
     EXPECT_EQ(marks(s), std::vector<float>(7, 0.0f));
 }
 
-TEST_F(Locate, ThresholdIsTestedInDoubleAndTheLoopInSingle) {
-    // The average is 10.714285850524902 and the quality of 7.5 comes out as
-    // 30.00000089 in double precision, 30.0 in single: the first 7.5 passes,
-    // and the search then stops although the second would pass as well.
-    const float b = 13.928571701049805f;
-    lx::Session* s = with_errors({4}, {7.5f, 7.5f, b, b}, 0.0f);
-    int h = install(s);
-    EXPECT_EQ(lx_locate_laps(h, 0, h), 1);
-    EXPECT_EQ(marks(s), (std::vector<float>{1, 0, 0, 0}));
-}
-
-TEST_F(Locate, ZonesAreClippedAndCoverEqualNeighbours) {
-    std::vector<float> errors(15, 50.0f);
-    errors[1] = 5.0f;
-    errors[13] = 6.0f;
-    errors[7] = errors[9] = 20.0f; // the earlier of two equals wins
-    lx::Session* s = with_errors({3, 5, 7}, errors, 10.0f);
-    int h = install(s);
-    const std::vector<float> expected{-1, 1, -1, -1, 0, -1, -1, 1, -1, -1, 0, -1, -1, 1, -1};
-    EXPECT_EQ(lx_locate_laps(h, 0, h), 3);
-    EXPECT_EQ(marks(s), expected);
-    EXPECT_EQ(lx_locate_laps(h, 0, h), 3);
-    EXPECT_EQ(marks(s), expected) << "a second call finds the same";
+TEST_F(Locate, ThresholdInDoubleZonesClippedAndTiesToTheEarlier) {
+    // First case: the average is 10.714285850524902 and the quality of 7.5 comes
+    // out as 30.00000089 in double precision, 30.0 in single: the first 7.5
+    // passes, and the search then stops although the second would pass as well.
+    const float b = 13.928571701049805f, F = 50.0f;
+    struct Case {
+        std::vector<int> laps;
+        std::vector<float> errors;
+        float ref_lap_length;
+        std::vector<float> marks;
+    } cases[] = {{{4}, {7.5f, 7.5f, b, b}, 0.0f, {1, 0, 0, 0}},
+                 // Zones clipped at the ends; of the two 20.0 the earlier wins.
+                 {{3, 5, 7},
+                  {F, 5, F, F, F, F, F, 20, F, 20, F, F, F, 6, F},
+                  10.0f,
+                  {-1, 1, -1, -1, 0, -1, -1, 1, -1, -1, 0, -1, -1, 1, -1}}};
+    for (const Case& c : cases) {
+        lx::Session* s = with_errors(c.laps, c.errors, c.ref_lap_length);
+        int h = install(s);
+        for (int call = 0; call < 2; ++call) { // a second call finds the same
+            EXPECT_EQ(lx_locate_laps(h, 0, h), std::count(c.marks.begin(), c.marks.end(), 1.0f));
+            EXPECT_EQ(marks(s), c.marks) << call;
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "../channels/helpers.h"
 #include "frame/frame.h"
 #include "support.h"
 

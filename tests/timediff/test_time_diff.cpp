@@ -18,11 +18,8 @@ namespace {
 
 const lx::TraceOptions silent{0, 1}, verbose{1, 1};
 
-class TimeDiff : public testing::Test {
+class TimeDiff : public FreshSessions {
   protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-
     // A session through setup and session math, one lap per list of speeds in km/h.
     int driven(const std::vector<V>& kmh, float rate, bool analysis = true) {
         std::vector<int> points;
@@ -101,20 +98,6 @@ TEST_F(TimeDiff, WholeLapsMatchTheBracketReference) {
             }
 }
 
-TEST_F(TimeDiff, LapAgainstItselfIsExactlyZero) {
-    std::mt19937 rng(3);
-    std::vector<V> laps(3, V(150));
-    for (V& l : laps)
-        for (float& x : l) x = std::uniform_real_distribution<float>(40, 200)(rng);
-    int h = driven(laps, 25);
-    lx::Session* s = at(h);
-    for (int stretch : {0, 1}) {
-        ASSERT_EQ(lx_calc_time_diff(h, 1, h, stretch), 1);
-        EXPECT_EQ(samples(s, 1, s->i_tdiff), V(150, 0.0f));
-        EXPECT_EQ(samples(s, 1, s->i_tdiff_dt), V(150, 0.0f));
-    }
-}
-
 TEST_F(TimeDiff, HalfSpeedThenSmoothingAndRate) {
     int ref = driven({V(50, 36.0f)}, 10);               // 1.0 m per sample
     int work = driven({V(60, 18.0f), V(7, 18.0f)}, 10); // 0.5 m per sample
@@ -133,17 +116,6 @@ TEST_F(TimeDiff, HalfSpeedThenSmoothingAndRate) {
             rate[i] = float((double(smooth[i]) - smooth[i ? i - 1 : 0]) * 10.0);
         EXPECT_EQ(samples(w, l, w->i_tdiff_dt), trailing_mean(rate, 10));
     }
-}
-
-TEST_F(TimeDiff, StretchMatchesLapEnds) {
-    int ref = driven({V(100, 36.0f)}, 10);  // 100 m
-    int work = driven({V(100, 39.6f)}, 10); // 110 m
-    lx::Session* w = at(work);
-    ASSERT_EQ(lap_diff(ref, 0, work, 0, 1), 1);
-    for (float x : samples(w, 0, w->i_tdiff)) EXPECT_NEAR(x, 0.0f, 1e-5);
-    // Unstretched, the walk runs on past the reference's 10 s.
-    ASSERT_EQ(lap_diff(ref, 0, work, 0, 0), 1);
-    EXPECT_NEAR(w->laps[0].raw[w->i_tdiff][99], -0.99, 1e-5);
 }
 
 TEST_F(TimeDiff, RefusalsInOrder) {
