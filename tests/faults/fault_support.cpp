@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "lx.h"
 #include "support.h"
 
 namespace lxfault {
@@ -46,6 +47,11 @@ std::string fingerprint(const lx::Session* s) {
             }
     }
     return f.str();
+}
+
+void free_quietly(int handle) {
+    lxtest::StdoutCapture quiet;
+    lx_free_session(handle);
 }
 
 void fill_distinct(lx::Session* s) {

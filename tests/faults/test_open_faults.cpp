@@ -74,8 +74,7 @@ TEST(OpenFaults, EveryAllocationFailureRefusesTheFileAndLeavesNoTrace) {
         // The same file opens once memory is back, under the handle that was free.
         int h = lx_open_aim_xls(path.c_str());
         EXPECT_EQ(h, 2);
-        StdoutCapture quiet;
-        lx_free_session(h);
+        lxfault::free_quietly(h);
     };
     int h =
         lxfault::fail_each_allocation([] {}, [&] { return lx_open_aim_xls(path.c_str()); }, check);

@@ -16,9 +16,19 @@ namespace {
 
 using Field = int* (*)(lx::Session*);
 
+template <int lx::Session::*member> int* field(lx::Session* s) {
+    return &(s->*member);
+}
+int* error_channel(lx::Session*) {
+    return &lx::library.error_channel;
+}
+int* beacon_channel(lx::Session*) {
+    return &lx::library.beacon_channel;
+}
+
 struct SetupExport {
     decltype(&lx_session_setup) call; // keeps the exports' calling convention
-    std::vector<Field> fields; // where each new channel's number goes, in the order added
+    std::vector<Field> fields;        // where each new channel's number goes, in the order added
 };
 
 const std::vector<int> LAP_POINTS{4, 0, 7}; // an empty lap still gets its own array
@@ -44,10 +54,7 @@ void check_setup_faults(const SetupExport& setup) {
     int h = 0;
     int failures = 0;
     auto arrange = [&] {
-        if (h != 0) {
-            StdoutCapture quiet;
-            lx_free_session(h);
-        }
+        if (h != 0) lxfault::free_quietly(h);
         s = make_session(LAP_POINTS, 10.0f, FILE_CHANNELS - 3);
         lxfault::fill_distinct(s);
         h = install(s);
@@ -82,28 +89,27 @@ void check_setup_faults(const SetupExport& setup) {
     EXPECT_EQ(lx::live_allocations(), start);
 }
 
-int* error_channel(lx::Session*) {
-    return &lx::library.error_channel;
-}
-int* beacon_channel(lx::Session*) {
-    return &lx::library.beacon_channel;
-}
-
 } // namespace
 
-TEST(SetupFaults, SessionSetupFailsCleanlyAtEveryAllocation) {
-    check_setup_faults(
+TEST(SetupFaults, EverySetupExportFailsCleanlyAtEveryAllocation) {
+    using S = lx::Session;
+    const SetupExport exports[] = {
         {lx_session_setup,
-         {[](lx::Session* s) { return &s->i_latg; }, [](lx::Session* s) { return &s->i_longg; },
-          [](lx::Session* s) { return &s->i_distance; },
-          [](lx::Session* s) { return &s->i_seglen; }, [](lx::Session* s) { return &s->i_speed; },
-          [](lx::Session* s) { return &s->i_radius; }}});
+         {field<&S::i_latg>, field<&S::i_longg>, field<&S::i_distance>, field<&S::i_seglen>,
+          field<&S::i_speed>, field<&S::i_radius>}},
+        {lx_analysis_setup, {field<&S::i_tdiff>, field<&S::i_tdiff_dt>}},
+        {lx_beacon_setup, {error_channel, beacon_channel}},
+        {lx_map_setup, {field<&S::i_map_x>, field<&S::i_map_y>}},
+    };
+    for (const SetupExport& setup : exports) {
+        SCOPED_TRACE(&setup - exports); // which export, in table order
+        check_setup_faults(setup);
+    }
 }
 
 TEST(SetupFaults, SessionSetupAfterAFailureLeadsToWorkingMath) {
     close_all_sessions();
-    lx::Session* s = make_session(LAP_POINTS, 10.0f, 3);
-    int h = install(s);
+    int h = install(make_session(LAP_POINTS, 10.0f, 3));
     lx::fail_allocation_at(5);
     {
         StdoutCapture quiet;
@@ -113,20 +119,4 @@ TEST(SetupFaults, SessionSetupAfterAFailureLeadsToWorkingMath) {
     EXPECT_EQ(lx_session_setup(h), 1);
     EXPECT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 5, 0), 1);
     close_all_sessions();
-}
-
-TEST(SetupFaults, AnalysisSetupFailsCleanlyAtEveryAllocation) {
-    check_setup_faults({lx_analysis_setup,
-                        {[](lx::Session* s) { return &s->i_tdiff; },
-                         [](lx::Session* s) { return &s->i_tdiff_dt; }}});
-}
-
-TEST(SetupFaults, BeaconSetupFailsCleanlyAtEveryAllocation) {
-    check_setup_faults({lx_beacon_setup, {error_channel, beacon_channel}});
-}
-
-TEST(SetupFaults, MapSetupFailsCleanlyAtEveryAllocation) {
-    check_setup_faults(
-        {lx_map_setup,
-         {[](lx::Session* s) { return &s->i_map_x; }, [](lx::Session* s) { return &s->i_map_y; }}});
 }
