@@ -59,15 +59,16 @@ int small_session() {
     return install(s);
 }
 
-const std::string HEADER_START = "Format,MoTeC CSV File\r\n"
-                                 "Venue,Test Track\r\n"
-                                 "Vehicle,\r\n"
-                                 "User,\r\n"
-                                 "Data Source,MoTeC ADL 2\r\n"
-                                 "Comment,Exported by lx\r\n"
-                                 "Date,1/1/2005\r\n"
-                                 "Time,12:00:00\r\n"
-                                 "Sample Rate,20.0\r\n";
+std::string header(const std::string& venue, const std::string& vehicle, const std::string& user,
+                   const std::string& rate) {
+    return "Format,MoTeC CSV File\r\nVenue," + venue + "\r\nVehicle," + vehicle + "\r\nUser," +
+           user +
+           "\r\nData Source,MoTeC ADL 2\r\nComment,Exported by lx\r\nDate,1/1/2005\r\n"
+           "Time,12:00:00\r\nSample Rate," +
+           rate + "\r\n";
+}
+
+const std::string HEADER_START = header("Test Track", "", "", "20.0");
 
 const std::string CHANNEL_ROWS = "Time,Distance,c3,speed,latg,Oil Temp,\r\n"
                                  "Time,Distance,c3,i_speed,i_latg,oil,\r\n"
@@ -113,21 +114,10 @@ TEST_F(Motec, SessionWithOnlyTheFirstColumnWritesEmptyRows) {
     int h = install(s);
     std::string path = temp_path(".csv");
     ASSERT_EQ(lx_write_lap_motec(h, 0, path.c_str()), 1);
-    EXPECT_EQ(read_file(path), "Format,MoTeC CSV File\r\n"
-                               "Venue,\r\n"
-                               "Vehicle,Kart 7\r\n"
-                               "User,Ann\r\n"
-                               "Data Source,MoTeC ADL 2\r\n"
-                               "Comment,Exported by lx\r\n"
-                               "Date,1/1/2005\r\n"
-                               "Time,12:00:00\r\n"
-                               "Sample Rate,0.0\r\n"
-                               "Duration,0.000\r\n"
-                               "Segment,Lap 1 - 0:00.000\r\n"
-                               "\r\n"
-                               "\r\n\r\n\r\n\r\n"
-                               "\r\n"
-                               "\r\n\r\n");
+    // Four empty header rows and a blank line, then two empty sample rows.
+    EXPECT_EQ(read_file(path), header("", "Kart 7", "Ann", "0.0") +
+                                   "Duration,0.000\r\nSegment,Lap 1 - 0:00.000\r\n\r\n" +
+                                   "\r\n\r\n\r\n\r\n\r\n" + "\r\n\r\n");
 }
 
 TEST_F(Motec, RefusalsWriteNoFile) {
