@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <vector>
 
@@ -119,10 +120,10 @@ TEST_F(Chart, RefusalsTellWhyAndLeaveArraysUntouched) {
         EXPECT_EQ(refusal(h, 0, 3, 1, std::numeric_limits<float>::quiet_NaN(), 20, 20, 20, 0, xs),
                   "Exit - cmin (nan) >= cmax (1.0)\n");
         // Zero, negative counts and a missing array, all without a word.
-        EXPECT_EQ(refusal(h, 0, 3, 100, 0, 20, 0, 20, 0, xs), "");
-        EXPECT_EQ(refusal(h, 0, 3, 100, 0, 20, -5, 20, 0, xs), "");
-        EXPECT_EQ(refusal(h, 0, 3, 100, 0, 20, 20, -5, 0, xs), "");
-        EXPECT_EQ(refusal(h, 0, 3, 100, 0, -1, 20, 20, 0, xs), "");
+        using Counts = std::array<int, 3>; // maxpoints, winx, winy
+        for (auto [maxpoints, winx, winy] :
+             {Counts{20, 0, 20}, {20, -5, 20}, {20, 20, -5}, {-1, 20, 20}})
+            EXPECT_EQ(refusal(h, 0, 3, 100, 0, maxpoints, winx, winy, 0, xs), "");
         EXPECT_EQ(refusal(h, 0, 3, 100, 0, 20, 20, 20, 0, nullptr), "");
     }
     TraceSwitches trace(1, 1);
