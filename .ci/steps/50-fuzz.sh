@@ -8,7 +8,7 @@ lx_install cmake make g++ clang libclang-rt-14-dev
 SECONDS_PER_TARGET=${LX_FUZZ_SECONDS:-120}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DLX_FUZZ=ON -DLX_BUILD_TESTS=OFF -DLX_BUILD_TOOLS=OFF -DLX_BUILD_BENCH=OFF
-cmake --build build-fuzz -j"$(nproc)"
+cmake --build build-fuzz -j"$(nproc)" --target lx_fuzz
 mkdir -p build-fuzz/artifacts
 for target in build-fuzz/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
