@@ -119,8 +119,7 @@ struct Arrays {
 constexpr int MAX_ARRAY = 1 << 16;
 constexpr int MAX_STEPS = 4000;
 
-void error_step_loop(Bytes& in) {
-    int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
+void error_steps(int ref, int ref_lap, int work) {
     int left = lx_compute_error_channel_step(1, ref, ref_lap, work);
     for (int i = 0; i < MAX_STEPS && left > 0; ++i)
         left = lx_compute_error_channel_step(0, ref, ref_lap, work);
@@ -195,9 +194,11 @@ void call_one(Bytes& in) {
         lx_compute_error_channel_step(first, ref, ref_lap, pick_handle(in));
         break;
     }
-    case 15:
-        error_step_loop(in);
+    case 15: {
+        int ref = pick_handle(in), ref_lap = pick_lap(in);
+        error_steps(ref, ref_lap, pick_handle(in));
         break;
+    }
     case 16: {
         int ref = pick_handle(in), ref_lap = pick_lap(in);
         lx_locate_laps(ref, ref_lap, pick_handle(in));
@@ -257,9 +258,7 @@ void call_one(Bytes& in) {
         // The whole analysis road on two sessions, then any cut.
         int ref = pick_handle(in), work = pick_handle(in), ref_lap = pick_lap(in);
         lx_calc_time_diff(ref, ref_lap, work, in.byte() & 1);
-        int left = lx_compute_error_channel_step(1, ref, ref_lap, work);
-        for (int i = 0; i < MAX_STEPS && left > 0; ++i)
-            left = lx_compute_error_channel_step(0, ref, ref_lap, work);
+        error_steps(ref, ref_lap, work);
         lx_locate_laps(ref, ref_lap, work);
         lx_new_session_from_beacons(ref, ref_lap, work, pick_int(in, -1, 3), pick_float(in));
         break;
