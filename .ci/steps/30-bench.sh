@@ -4,7 +4,7 @@
 set -euo pipefail
 source tools/deps.sh
 lx_install cmake g++ make libbenchmark-dev
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_BUILD_BENCH=ON \
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_WERROR=ON -DLX_BUILD_BENCH=ON \
     -DLX_BUILD_TESTS=OFF -DLX_BUILD_TOOLS=OFF
 cmake --build build-bench -j"$(nproc)"
 out=$(build-bench/bench/bench_reader --benchmark_filter=reference_reader 2>&1)

@@ -10,7 +10,7 @@ lx_install_win32
 
 win=build-win32
 cmake --toolchain cmake/toolchain-i686-w64-mingw32.cmake -S . -B $win \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_BUILD_TOOLS=OFF -DLX_BUILD_BENCH=OFF
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_BUILD_TOOLS=OFF -DLX_BUILD_BENCH=OFF -DLX_WERROR=ON
 cmake --build $win -j"$(nproc)"
 dll=$win/bin/lx.dll
 objdump=i686-w64-mingw32-objdump
@@ -66,7 +66,7 @@ fi
 ctest --test-dir $win --output-on-failure -j"$(nproc)"
 
 # The Linux stand-in, in the build of tools/test.sh.
-[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+[ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_WERROR=ON
 cmake --build build --target lx_standin lx -j"$(nproc)"
 tools/standin/compare.sh build/tools/standin/lx_standin build/liblx.so $win/bin/lx_standin.exe \
     $win/compare

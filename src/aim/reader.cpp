@@ -9,6 +9,7 @@
 #include "aim/aim.h"
 #include "aim/line_reader.h"
 #include "aim/number_scan.h"
+#include "base/output.h"
 
 namespace lx {
 
@@ -59,13 +60,13 @@ bool append_title_char(Title& t, char c) {
     }
     t.name[t.name_length++] = c;
     if (t.name_length < TEXT_SIZE) return true;
-    std::printf("Channel name too long!\n");
+    emit("Channel name too long!\n");
     return false;
 }
 
 bool finish_title(Session* s, Title& t) {
     if (s->nchannels == MAX_CHANNELS) {
-        std::printf("Exceeded maximum number of channels!\n");
+        emit("Exceeded maximum number of channels!\n");
         return false;
     }
     trim_underscores(t.name, t.name_length);
@@ -93,11 +94,11 @@ bool read_titles(Session* s, std::string_view row) {
 
 bool check_required_channels(const Session* s) {
     if (std::strcmp(s->channels[1].name, "Time") != 0) {
-        std::printf("Channel 1 must be 'Time' - please export against Time/Distance\n");
+        emit("Channel 1 must be 'Time' - please export against Time/Distance\n");
         return false;
     }
     if (std::strcmp(s->channels[2].name, "Distance") != 0) {
-        std::printf("Channel 2 must be 'Distance' - please export against Time/Distance\n");
+        emit("Channel 2 must be 'Distance' - please export against Time/Distance\n");
         return false;
     }
     return true;
@@ -106,16 +107,16 @@ bool check_required_channels(const Session* s) {
 bool read_title_row(ReadContext& ctx) {
     std::string_view row;
     if (!next_line(ctx.lines, row)) {
-        std::printf("Read error on input file!\n");
+        emit("Read error on input file!\n");
         return false;
     }
-    if (ctx.options.verbose) std::printf("Reading channel information\n");
+    if (ctx.options.verbose) emit("Reading channel information\n");
     Session* s = ctx.s;
     if (!read_titles(s, row)) return false;
     s->nfile_channels = s->nchannels;
     if (ctx.options.verbose)
         for (int c = 0; c < s->nchannels; ++c)
-            std::printf("Channel %-2d : %-30s %-20s\n", c, s->channels[c].name,
+            emit("Channel %-2d : %-30s %-20s\n", c, s->channels[c].name,
                         s->channels[c].unit);
     return check_required_channels(s);
 }
@@ -152,16 +153,16 @@ void echo_trailer_line(std::string_view line) {
             scan_float(p, end, &value);
         }
     }
-    std::printf("%d %s %f\n", number, word, static_cast<double>(value));
+    emit("%d %s %f\n", number, word, static_cast<double>(value));
 }
 
 void print_lap_table(const Session* s) {
-    std::printf("\n");
-    std::printf("%-10s%-10s%-10s%-10s\n", "Lap", "Orig", "Entries", "Laptime");
-    std::printf("%-10s%-10s%-10s%-10s\n", "---", "----", "-------", "-------");
+    emit("\n");
+    emit("%-10s%-10s%-10s%-10s\n", "Lap", "Orig", "Entries", "Laptime");
+    emit("%-10s%-10s%-10s%-10s\n", "---", "----", "-------", "-------");
     for (int l = 0; l < s->nlaps; ++l) {
         const Lap& lap = s->laps[l];
-        std::printf("%-10d%-10d%-10d%-10.3f\n", l, lap.number, lap.npoints,
+        emit("%-10d%-10d%-10d%-10.3f\n", l, lap.number, lap.npoints,
                     static_cast<double>(lap.laptime));
     }
 }
@@ -170,12 +171,12 @@ void print_lap_table(const Session* s) {
 // lap and are skipped, here and when the values are read.
 bool count_lap_rows(ReadContext& ctx) {
     Session* s = ctx.s;
-    if (ctx.options.verbose) std::printf("Scanning file for lap lengths\n");
+    if (ctx.options.verbose) emit("Scanning file for lap lengths\n");
     std::string_view line;
     while (next_line(ctx.lines, line) && !is_end_row(line)) {
         if (is_lap_row(line)) {
             if (s->nlaps == MAX_FILE_LAPS) {
-                std::printf("Exceeded maximum number of laps!\n");
+                emit("Exceeded maximum number of laps!\n");
                 return false;
             }
             s->laps[s->nlaps++].number = lap_marker_number(line);
@@ -183,7 +184,7 @@ bool count_lap_rows(ReadContext& ctx) {
         if (line.size() < 2 || s->nlaps == 0) continue;
         Lap& lap = s->laps[s->nlaps - 1];
         if (lap.npoints == MAX_LAP_ROWS) {
-            std::printf("Exceeded maximum number of rows in lap %d!\n", s->nlaps - 1);
+            emit("Exceeded maximum number of rows in lap %d!\n", s->nlaps - 1);
             return false;
         }
         ++lap.npoints;
@@ -206,15 +207,15 @@ bool allocate_arrays(ReadContext& ctx) {
         for (int c = 0; c < s->nchannels; ++c) {
             lap.raw[c] = static_cast<float*>(alloc_zeroed(bytes));
             if (lap.raw[c] == nullptr) {
-                std::printf("Could not allocate memory for channel!\n");
-                std::printf("lap[%d].raw[%d], malloc(%d)", l, c, static_cast<int>(bytes));
+                emit("Could not allocate memory for channel!\n");
+                emit("lap[%d].raw[%d], malloc(%d)", l, c, static_cast<int>(bytes));
                 return false;
             }
             total += static_cast<long long>(bytes);
         }
     }
     if (ctx.options.verbose)
-        std::printf("\nAllocated %lld bytes for %d channels, %d laps\n", total, s->nchannels,
+        emit("\nAllocated %lld bytes for %d channels, %d laps\n", total, s->nchannels,
                     s->nlaps);
     return true;
 }
@@ -230,7 +231,7 @@ struct RowState {
 
 bool field_too_long(std::ptrdiff_t content_length, int line_number) {
     if (content_length < MAX_FIELD) return false;
-    std::printf("Value too long on line %d!\n", line_number);
+    emit("Value too long on line %d!\n", line_number);
     return true;
 }
 
@@ -271,7 +272,7 @@ int read_row_values(Session* s, std::string_view line, RowState& st) {
         }
         if (field_too_long(field_end - p, st.line_number)) return -1;
         if (count == nchannels) {
-            std::printf("Too many values on line!\n");
+            emit("Too many values on line!\n");
             return -1;
         }
         raw[count++][row] = last = value;
@@ -287,23 +288,23 @@ bool read_line_values(ReadContext& ctx, std::string_view line, RowState& st) {
         st.lap += 1;
         st.row = 0;
         if (st.lap >= s->nlaps) {
-            std::printf("Mismatch in number of laps!\n");
+            emit("Mismatch in number of laps!\n");
             return false;
         }
-        if (ctx.options.quiet == 0) std::printf("\rReading %s - Lap %d", ctx.filename, st.lap + 1);
+        if (ctx.options.quiet == 0) emit("\rReading %s - Lap %d", ctx.filename, st.lap + 1);
     }
     if (st.lap < 0) return true;
     if (st.row >= s->laps[st.lap].npoints) {
         // Only a file that changed between the two passes gets here.
-        std::printf("Mismatch in number of rows in lap %d!\n", st.lap);
+        emit("Mismatch in number of rows in lap %d!\n", st.lap);
         return false;
     }
     int count = read_row_values(s, line, st);
     if (count < 0) return false;
     if (count < s->nchannels) {
-        std::printf("Incorrect number of values on line : Lap %d, pos = %d, line = %d\n", st.lap,
+        emit("Incorrect number of values on line : Lap %d, pos = %d, line = %d\n", st.lap,
                     st.row, st.line_number);
-        std::printf(">%.*s< (%d)\n", static_cast<int>(line.size()), line.data(),
+        emit(">%.*s< (%d)\n", static_cast<int>(line.size()), line.data(),
                     static_cast<int>(line.size()));
         return false;
     }
@@ -313,15 +314,15 @@ bool read_line_values(ReadContext& ctx, std::string_view line, RowState& st) {
 
 bool read_values(ReadContext& ctx) {
     if (!rewind_lines(ctx.lines)) {
-        std::printf("Error seeking in input file!\n");
+        emit("Error seeking in input file!\n");
         return false;
     }
     std::string_view line;
     if (!next_line(ctx.lines, line)) {
-        std::printf("Read error on input file!\n");
+        emit("Read error on input file!\n");
         return false;
     }
-    if (ctx.options.verbose) std::printf("Reading lap data\n");
+    if (ctx.options.verbose) emit("Reading lap data\n");
     RowState st{-1, 0, 1, 0.0f};
     while (next_line(ctx.lines, line)) {
         st.line_number += 1;
@@ -329,9 +330,9 @@ bool read_values(ReadContext& ctx) {
         if (is_end_row(line)) break;
         if (!read_line_values(ctx, line, st)) return false;
     }
-    if (ctx.options.quiet == 0) std::printf("\rReading %s - done.               \n", ctx.filename);
+    if (ctx.options.quiet == 0) emit("\rReading %s - done.               \n", ctx.filename);
     if (ctx.options.verbose)
-        std::printf("Read %d lines from input file %s\n", st.line_number, ctx.filename);
+        emit("Read %d lines from input file %s\n", st.line_number, ctx.filename);
     return true;
 }
 
@@ -353,7 +354,7 @@ void set_lap_times(ReadContext& ctx) {
         total_time += lap.raw_laptime;
         total_samples += n;
         if (ctx.options.verbose)
-            std::printf("Lap %d raw_laptime = %3.3f laptime = %3.3f\n", l,
+            emit("Lap %d raw_laptime = %3.3f laptime = %3.3f\n", l,
                         static_cast<double>(lap.raw_laptime), static_cast<double>(lap.laptime));
     }
     s->sample_rate = total_time > 0.0f ? static_cast<float>(static_cast<double>(total_samples) /
@@ -366,10 +367,10 @@ bool open_input(ReadContext& ctx) {
     case OpenResult::ok:
         return true;
     case OpenResult::no_file:
-        std::printf("Failed to open input file %s\n", ctx.filename);
+        emit("Failed to open input file %s\n", ctx.filename);
         break;
     case OpenResult::no_memory:
-        std::printf("Could not allocate memory for input buffer!\n");
+        emit("Could not allocate memory for input buffer!\n");
         break;
     }
     return false;
@@ -385,12 +386,12 @@ Session* allocate_session(TraceOptions options) {
     errno = 0;
     Session* s = new_session();
     if (s == nullptr) {
-        std::printf("Error allocating %d bytes for session structure! %d\n",
+        emit("Error allocating %d bytes for session structure! %d\n",
                     static_cast<int>(sizeof(Session)), errno);
         return nullptr;
     }
     if (options.verbose)
-        std::printf("Allocated %d bytes for session structure @ 0x%08x\n",
+        emit("Allocated %d bytes for session structure @ 0x%08x\n",
                     static_cast<int>(sizeof(Session)),
                     static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(s)));
     return s;
@@ -399,7 +400,7 @@ Session* allocate_session(TraceOptions options) {
 } // namespace
 
 Session* read_aim_export(const char* filename, TraceOptions options) {
-    if (options.verbose) std::printf("Reading input file %s\n", filename);
+    if (options.verbose) emit("Reading input file %s\n", filename);
     ReadContext ctx{filename, options, allocate_session(options), LineReader{}};
     if (ctx.s == nullptr) return nullptr;
     bool ok = read_session(ctx);

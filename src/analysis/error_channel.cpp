@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "analysis/analysis.h"
+#include "base/output.h"
 #include "lx.h"
 
 namespace lx {
@@ -140,7 +141,7 @@ void compute_error(ErrorStepState& st, const RefLap& ref, const Cursor& at) {
 
 void start_computation(ErrorStepState& st, const Session* ref, int ref_lap, const Session* work,
                        TraceOptions options) {
-    if (options.verbose) std::printf("calc_error_channel_mid_step start!\n");
+    if (options.verbose) emit("calc_error_channel_mid_step start!\n");
     st.last_percent = -1.0f;
     st.finished = 0;
     st.start_reached = 0;
@@ -152,16 +153,16 @@ void start_computation(ErrorStepState& st, const Session* ref, int ref_lap, cons
         st.session_length += work->laps[l].lap_length;
     }
     if (options.verbose) {
-        std::printf("Calculating error channel for %d points from %d laps in working session \n",
+        emit("Calculating error channel for %d points from %d laps in working session \n",
                     st.total_points, work->nlaps);
-        std::printf("Working session length = %.3fm, %d entries\n", st.session_length,
+        emit("Working session length = %.3fm, %d entries\n", st.session_length,
                     st.total_points);
     }
     const Lap& reference = ref->laps[ref_lap];
     st.ref_points = reference.npoints;
     st.ref_length = reference.lap_length;
     if (options.verbose)
-        std::printf("Reference lap length = %.3fm, %d entries\n", st.ref_length, st.ref_points);
+        emit("Reference lap length = %.3fm, %d entries\n", st.ref_length, st.ref_points);
     st.previous_distance = -1.0f;
     st.distance = 0.0f;
     st.point = 0;
@@ -188,7 +189,7 @@ void print_progress(ErrorStepState& st) {
     double percent = static_cast<double>(st.processed) / st.total_points * 100.0;
     float kept = static_cast<float>(percent);
     if (static_cast<long long>(percent) > static_cast<long long>(st.last_percent))
-        std::printf("\rCalculating...%d / %d - %.1f%%       ", st.processed, st.total_points, kept);
+        emit("\rCalculating...%d / %d - %.1f%%       ", st.processed, st.total_points, kept);
     st.last_percent = kept;
 }
 
@@ -268,7 +269,7 @@ int calc_error_channel_mid_step(int first, Session* ref, int ref_lap, Session* w
     advance(st, work);
 
     int remaining = st.finished ? 0 : st.total_points - st.processed;
-    if (options.quiet == 0 && remaining == 0) std::printf("\n");
+    if (options.quiet == 0 && remaining == 0) emit("\n");
     return remaining;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "analysis/analysis.h"
+#include "base/output.h"
 #include "lx.h"
 
 namespace lx {
@@ -90,7 +91,7 @@ float average_error(const Session* s, int channel) {
 int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel, int work_seglen,
                      int beacon_channel, TraceOptions options) {
     float average = average_error(work, error_channel);
-    if (options.verbose) std::printf("Average error = %.1f\n", average);
+    if (options.verbose) emit("Average error = %.1f\n", average);
     const float half = static_cast<float>(ZONE_FRACTION * ref->laps[ref_lap].lap_length);
     int count = 0;
     float quality = 100.0f;
@@ -102,7 +103,7 @@ int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel
         quality = static_cast<float>(exact);
         if (!(exact > QUALITY_THRESHOLD)) continue;
         if (options.verbose)
-            std::printf("Lap match #%d (%.1f) found at lap %d, point %d\n", count + 1, quality,
+            emit("Lap match #%d (%.1f) found at lap %d, point %d\n", count + 1, quality,
                         best.at.lap, best.at.point);
         exclude_zone(work, best.at, half, work_seglen, beacon_channel, next_sample);
         exclude_zone(work, best.at, half, work_seglen, beacon_channel, previous_sample);
@@ -119,7 +120,7 @@ using namespace lx;
 extern "C" {
 
 LX_API int lx_locate_laps(int ref_handle, int ref_lap, int work_handle) {
-    if (verbose()) std::printf("lx_locate_laps(%d,%d,%d)\n", ref_handle, ref_lap, work_handle);
+    if (verbose()) emit("lx_locate_laps(%d,%d,%d)\n", ref_handle, ref_lap, work_handle);
     Session* ref = lookup_session(ref_handle);
     Session* work = lookup_session(work_handle);
     if (!matching_ready(ref, work) || !valid_lap(ref, ref_lap)) return -1;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "analysis/analysis.h"
+#include "base/output.h"
 #include "channels/channels.h"
 #include "lx.h"
 
@@ -83,7 +84,7 @@ const char* lap_refusal(const Lap& work, const Lap& ref) {
 int calc_time_difference_lap(Session* ref, int ref_lap, Session* work, int work_lap, int ref_seglen,
                              int work_seglen, int out, int scale_to_length, TraceOptions options) {
     if (options.verbose)
-        std::printf("calc_time_difference_lap(0x%0x,%d,0x%08x,%d,%d,%d,%d)\n", trace_address(ref),
+        emit("calc_time_difference_lap(0x%0x,%d,0x%08x,%d,%d,%d,%d)\n", trace_address(ref),
                     ref_lap, trace_address(work), work_lap, work_seglen, ref_seglen, out);
     if (!valid_lap(ref, ref_lap) || !valid_lap(work, work_lap) || !valid_channel(ref, ref_seglen) ||
         !valid_channel(work, work_seglen) || !valid_channel(work, out))
@@ -91,19 +92,19 @@ int calc_time_difference_lap(Session* ref, int ref_lap, Session* work, int work_
     const Lap& w = work->laps[work_lap];
     const Lap& r = ref->laps[ref_lap];
     if (const char* why = lap_refusal(w, r)) {
-        if (options.verbose) std::printf("%s", why);
+        if (options.verbose) emit("%s", why);
         return 0;
     }
     float stretch = scale_to_length
                         ? static_cast<float>(static_cast<double>(w.lap_length) / r.lap_length)
                         : 1.0f;
     if (options.verbose)
-        std::printf("ref_lap_length = %.2f, work_lap_length = %.2f, scale = %.2f\n", r.lap_length,
+        emit("ref_lap_length = %.2f, work_lap_length = %.2f, scale = %.2f\n", r.lap_length,
                     w.lap_length, stretch);
 
     ReferenceWalk walk{r.raw[ref_seglen], r.npoints, ref->sample_rate, stretch};
     if (!walk_lap(walk, w.raw[work_seglen], w.npoints, work->sample_rate, nullptr)) {
-        if (options.verbose) std::printf("Reference lap does not advance - quitting!\n");
+        if (options.verbose) emit("Reference lap does not advance - quitting!\n");
         return 0;
     }
     walk_lap(walk, w.raw[work_seglen], w.npoints, work->sample_rate, w.raw[out]);
@@ -114,7 +115,7 @@ int calc_time_difference_session(Session* ref, int ref_lap, Session* work, int r
                                  int work_seglen, int out, int scale_to_length,
                                  TraceOptions options) {
     if (options.verbose)
-        std::printf("calc_time_difference_session(0x%0x,%d,0x%08x,%d,%d,%d)\n", trace_address(ref),
+        emit("calc_time_difference_session(0x%0x,%d,0x%08x,%d,%d,%d)\n", trace_address(ref),
                     ref_lap, trace_address(work), work_seglen, ref_seglen, out);
     for (int lap = 0; lap < work->nlaps; ++lap)
         calc_time_difference_lap(ref, ref_lap, work, lap, ref_seglen, work_seglen, out,
@@ -141,7 +142,7 @@ bool time_diff_ready(const Session* ref, int ref_lap, const Session* work) {
         why = "No time-difference (dt) output channel!\n";
     else if (!valid_lap(ref, ref_lap))
         why = "Exit - reference lap does not exist.\n";
-    if (why) std::printf("%s", why);
+    if (why) emit("%s", why);
     return why == nullptr;
 }
 
@@ -151,7 +152,7 @@ extern "C" {
 
 LX_API int lx_calc_time_diff(int ref_handle, int ref_lap, int work_handle, int scale_to_length) {
     if (verbose())
-        std::printf("lx_calc_time_diff(%d,%d,%d,%d)\n", ref_handle, ref_lap, work_handle,
+        emit("lx_calc_time_diff(%d,%d,%d,%d)\n", ref_handle, ref_lap, work_handle,
                     scale_to_length);
     Session* ref = lookup_session(ref_handle);
     Session* work = lookup_session(work_handle);

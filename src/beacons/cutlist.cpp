@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/output.h"
 #include "beacons/beacons.h"
 
 namespace lx {
@@ -69,7 +70,7 @@ int cut_at(const Session* work, int lap, int point, int cut_mode, int beacon_cha
 void print_lengths(const CutEntry* list, int i) {
     // Entry 0 has no entry before it: its column shows 0.0.
     float before = i > 0 ? list[i - 1].lap_length : 0.0f;
-    std::printf(" %-10.1f %-10.1f %-10.1f %-10.1f", before, list[i].lap_length,
+    emit(" %-10.1f %-10.1f %-10.1f %-10.1f", before, list[i].lap_length,
                 list[i + 1].lap_length, list[i].nearest_ir);
 }
 
@@ -171,30 +172,30 @@ float cutlist_nearest_ir(CutEntry* list, TraceOptions options) {
             }
         }
         if (options.verbose) {
-            std::printf("%3d : %-12s", i, cut_kind_name(list[i].kind));
+            emit("%3d : %-12s", i, cut_kind_name(list[i].kind));
             print_lengths(list, i);
-            std::printf("\n");
+            emit("\n");
         }
     }
     // Without a detection next to a beacon there is no shift to speak of.
     float shift = count > 0 ? static_cast<float>(static_cast<double>(sum) / count) : 0.0f;
     if (options.verbose)
-        std::printf("Average beacon shift = %.1fm, %.1fft\n", shift, shift * FEET_PER_METRE);
+        emit("Average beacon shift = %.1fm, %.1fft\n", shift, shift * FEET_PER_METRE);
     return shift;
 }
 
 int cutlist_snap_to_ir(CutEntry* list, int cut_mode, float snap_tolerance, TraceOptions options) {
     if (options.verbose)
-        std::printf("cutlist_snap_to_ir(0x%08x, %d, %.1f)\n",
+        emit("cutlist_snap_to_ir(0x%08x, %d, %.1f)\n",
                     static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(list)), cut_mode,
                     snap_tolerance);
     int i = 0;
     while (list[i].kind != CL_END) {
         int m = merge_code(list, i, cut_mode, snap_tolerance);
         if (options.verbose) {
-            std::printf("%3d : %-12s %d", i, cut_kind_name(list[i].kind), m);
+            emit("%3d : %-12s %d", i, cut_kind_name(list[i].kind), m);
             print_lengths(list, i);
-            std::printf("%s\n", m != 0 ? " - merge" : "");
+            emit("%s\n", m != 0 ? " - merge" : "");
         }
         if (m == 0) {
             ++i;
@@ -235,7 +236,7 @@ void cutlist_print(const CutEntry* list) {
         const CutEntry& e = list[i];
         format_laptime(raw_time, e.raw_laptime);
         format_laptime(time, e.laptime);
-        std::printf("Lap cut %d : %12s %8d entries, start lap[%d][%d] (%d), %.1fm %s (%s) "
+        emit("Lap cut %d : %12s %8d entries, start lap[%d][%d] (%d), %.1fm %s (%s) "
                     "nearest IR %.1fm%s\n",
                     i, cut_kind_name(e.kind), e.entries, e.start_lap, e.start_point, e.start_index,
                     e.lap_length, raw_time, time, e.nearest_ir, e.intact ? " - intact!" : "");

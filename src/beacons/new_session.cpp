@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "analysis/analysis.h"
+#include "base/output.h"
 #include "beacons/beacons.h"
 #include "lx.h"
 
@@ -58,7 +59,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
     while (list[entries].kind != CL_END) ++entries;
     ++entries;
     if (entries > MAX_LAPS) {
-        std::printf("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n",
+        emit("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n",
                     entries);
         return nullptr;
     }
@@ -70,7 +71,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
         Lap& lap = s->laps[i];
         s->nlaps = i + 1; // so that free_session finds what this lap got
         if (!allocate_lap(lap, s->nchannels, e.entries)) {
-            std::printf("Error allocating memory! (new_session_from_cutlist)\n");
+            emit("Error allocating memory! (new_session_from_cutlist)\n");
             free_session(s);
             return nullptr;
         }
@@ -82,7 +83,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
         lap.lap_length = e.lap_length;
         lap.cut_offset = e.nearest_ir;
         if (!copy_samples(lap, work, e, s->nchannels)) {
-            std::printf("Error: ran off end of working lap! (new_session_from_cutlist)\n");
+            emit("Error: ran off end of working lap! (new_session_from_cutlist)\n");
             free_session(s);
             return nullptr;
         }
@@ -99,7 +100,7 @@ extern "C" {
 LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_handle, int cut_mode,
                                        float snap_tolerance) {
     if (verbose())
-        std::printf("lx_new_session_from_beacons(%d,%d,%d,%.1f)\n", ref_handle, ref_lap,
+        emit("lx_new_session_from_beacons(%d,%d,%d,%.1f)\n", ref_handle, ref_lap,
                     work_handle, snap_tolerance);
     Session* ref = lookup_session(ref_handle);
     Session* work = lookup_session(work_handle);
@@ -109,22 +110,22 @@ LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_han
     int count =
         cutlist_build(list, work, cut_mode, library.beacon_channel, work->i_seglen, work->i_speed);
     if (count > CUTLIST_CAPACITY) {
-        std::printf("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n",
+        emit("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n",
                     count);
         return 0;
     }
     if (verbose()) {
-        std::printf("\n");
+        emit("\n");
         cutlist_print(list);
-        std::printf("\n");
+        emit("\n");
     }
     work->beacon_shift = cut_mode == 2 ? cutlist_nearest_ir(list, library.trace) : 0.0f;
     cutlist_snap_to_ir(list, cut_mode, snap_tolerance, library.trace);
     cutlist_mark_intact(list, work);
     if (verbose()) {
-        std::printf("\n");
+        emit("\n");
         cutlist_print(list);
-        std::printf("\n");
+        emit("\n");
     }
 
     Session* s = new_session_from_cutlist(work, list);
@@ -135,10 +136,10 @@ LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_han
 }
 
 LX_API float lx_get_beacon_shift(int handle) {
-    if (verbose()) std::printf("lx_get_beacon_shift(%d)", handle);
+    if (verbose()) emit("lx_get_beacon_shift(%d)", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0.0f;
-    if (verbose()) std::printf(" = %.1f\n", s->beacon_shift);
+    if (verbose()) emit(" = %.1f\n", s->beacon_shift);
     return s->beacon_shift;
 }
 

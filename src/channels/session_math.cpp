@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "base/output.h"
 #include "channels/channels.h"
 #include "lx.h"
 
@@ -146,7 +147,7 @@ extern "C" {
 LX_API int lx_compute_session_math(int handle, int speed_ch, int latg_ch, int speed_units,
                                    int invert_lat, int longg_ch, int invert_long) {
     if (verbose())
-        std::printf("lx_compute_session_math(%d,%d,%d,%d,%d)\n", handle, speed_ch, latg_ch,
+        emit("lx_compute_session_math(%d,%d,%d,%d,%d)\n", handle, speed_ch, latg_ch,
                     speed_units, invert_lat);
     Session* s = lookup_session(handle);
     if (!valid_channel(s, speed_ch) || !valid_channel(s, latg_ch) || !valid_channel(s, longg_ch))
@@ -158,7 +159,7 @@ LX_API int lx_compute_session_math(int handle, int speed_ch, int latg_ch, int sp
 
     scale_channel(s, s->latg_source, s->i_latg, sign_factor(invert_lat), 0.0f);
 
-    if (verbose()) std::printf("Calculating speeds in ms-1\n");
+    if (verbose()) emit("Calculating speeds in ms-1\n");
     if (speed_units != 0 && speed_units != 1) return 0;
     float unit_factor = speed_units == 0 ? MPH_TO_MS : KMH_TO_MS;
     scale_channel(s, s->speed_source, s->i_speed, unit_factor, 0.0f);
@@ -168,14 +169,14 @@ LX_API int lx_compute_session_math(int handle, int speed_ch, int latg_ch, int sp
     else
         derive_longitudinal_g(s);
 
-    if (verbose()) std::printf("Calculating distance in m\n");
+    if (verbose()) emit("Calculating distance in m\n");
     integrate_distance(s, s->i_speed, s->i_distance);
 
-    if (verbose()) std::printf("Calculating segment lengths m\n");
+    if (verbose()) emit("Calculating segment lengths m\n");
     segment_lengths(s, s->i_speed, s->i_seglen);
     set_lap_lengths(s, s->i_seglen);
 
-    if (verbose()) std::printf("Calculating corner radius in m\n");
+    if (verbose()) emit("Calculating corner radius in m\n");
     corner_radius(s, s->i_speed, s->i_latg, s->i_radius);
     return 1;
 }

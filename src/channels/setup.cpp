@@ -1,6 +1,7 @@
 // The setup exports: they append empty derived channels and record where they went.
 #include <cstdio>
 
+#include "base/output.h"
 #include "channels/channels.h"
 #include "lx.h"
 
@@ -44,10 +45,10 @@ using namespace lx;
 extern "C" {
 
 LX_API int lx_session_setup(int handle) {
-    if (verbose()) std::printf("lx_session_setup(%d)\n", handle);
+    if (verbose()) emit("lx_session_setup(%d)\n", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0;
-    if (verbose()) std::printf("Adding extra channels to session '%s'\n", s->filename);
+    if (verbose()) emit("Adding extra channels to session '%s'\n", s->filename);
     const NewChannel list[] = {
         {"i_latg", "g", &s->i_latg},         {"i_longg", "g", &s->i_longg},
         {"i_distance", "m", &s->i_distance}, {"i_seglen", "m", &s->i_seglen},
@@ -61,16 +62,16 @@ LX_API int lx_session_setup(int handle) {
 }
 
 LX_API int lx_analysis_setup(int handle) {
-    if (verbose()) std::printf("lx_analysis_setup(%d)\n", handle);
+    if (verbose()) emit("lx_analysis_setup(%d)\n", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0;
-    if (verbose()) std::printf("Adding extra channels to session '%s'\n", s->filename);
+    if (verbose()) emit("Adding extra channels to session '%s'\n", s->filename);
     const NewChannel list[] = {{"i_tdiff", "m", &s->i_tdiff}, {"i_tdiff_dt", "m", &s->i_tdiff_dt}};
     return add_channels(s, list);
 }
 
 LX_API int lx_beacon_setup(int handle) {
-    if (verbose()) std::printf("lx_beacon_setup(%d)\n", handle);
+    if (verbose()) emit("lx_beacon_setup(%d)\n", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0;
     const NewChannel list[] = {{"i_error", "", &library.error_channel},

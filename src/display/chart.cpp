@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/output.h"
 #include "display/display.h"
 #include "lx.h"
 
@@ -23,11 +24,11 @@ struct ChartScale {
 const Session* chart_session(int handle, int lap, int channel) {
     const Session* s = lookup_session(handle);
     if (s == nullptr) {
-        std::printf("Exit - no session found.\n");
+        emit("Exit - no session found.\n");
         return nullptr;
     }
     if (!valid_channel(s, channel)) {
-        std::printf("Exit - channel %d does not exist.\n", channel);
+        emit("Exit - channel %d does not exist.\n", channel);
         return nullptr;
     }
     // Without a distance channel there is no horizontal axis to draw against.
@@ -58,15 +59,15 @@ extern "C" {
 LX_API int lx_scaled_chart_lap_dist(int handle, int lap, int channel, float cmax, float cmin,
                                     int maxpoints, int winx, int winy, int xoffset, int ybottom,
                                     float dist_range, int* x, int* y) {
-    if (verbose()) std::printf("lx_scaled_chart()\n");
+    if (verbose()) emit("lx_scaled_chart()\n");
     const Session* s = chart_session(handle, lap, channel);
     if (s == nullptr) return 0;
     if (!(cmin < cmax)) {
-        std::printf("Exit - cmin (%.1f) >= cmax (%.1f)\n", cmin, cmax);
+        emit("Exit - cmin (%.1f) >= cmax (%.1f)\n", cmin, cmax);
         return 0;
     }
     if (winy == 0 || winx == 0) {
-        if (verbose()) std::printf("winx/winy zero!\n");
+        if (verbose()) emit("winx/winy zero!\n");
         return 0;
     }
     if (winx < 0 || winy < 0 || maxpoints < 0 || x == nullptr || y == nullptr) return 0;
@@ -77,13 +78,13 @@ LX_API int lx_scaled_chart_lap_dist(int handle, int lap, int channel, float cmax
     c.y_step = static_cast<float>((static_cast<double>(cmax) - cmin) / winy);
     float width = dist_range >= 1.0f ? dist_range : l.lap_length;
     if (width == 0.0f) {
-        if (verbose()) std::printf("lap_length is zero!\n");
+        if (verbose()) emit("lap_length is zero!\n");
         return 0;
     }
     c.x_step = static_cast<float>(static_cast<double>(width) / winx);
     int m = std::min({winx, maxpoints, l.npoints});
     if (m <= 0) {
-        if (verbose()) std::printf("npoints is zero!\n");
+        if (verbose()) emit("npoints is zero!\n");
         return 0;
     }
     c.spacing = static_cast<float>(static_cast<double>(width) / m);

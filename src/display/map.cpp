@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/output.h"
 #include "display/display.h"
 #include "lx.h"
 
@@ -149,7 +150,7 @@ void calculate_map_xy(Session* s, int lap, int latg, int speed, int seglen, int 
 
 void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y, int winx, int winy,
                 int border, int points, TraceOptions options) {
-    if (options.verbose) std::printf("scaled_map() - points = %d\n", points);
+    if (options.verbose) emit("scaled_map() - points = %d\n", points);
     const Lap& l = s->laps[lap];
     int n = std::max(l.npoints, 0);
     const float* xs = l.raw[map_x];
@@ -187,7 +188,7 @@ using namespace lx;
 extern "C" {
 
 LX_API int lx_map_setup(int handle) {
-    if (verbose()) std::printf("lx_map_setup(%d)\n", handle);
+    if (verbose()) emit("lx_map_setup(%d)\n", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0;
     s->i_map_x = add_channel(s, "map x", "m");

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "aim/aim.h"
+#include "base/output.h"
 #include "frame/platform.h"
 #include "lx.h"
 
@@ -33,13 +34,13 @@ void library_load() {
     library.beacon_channel = 0;
     if (library.trace.quiet == 0) {
         open_console();
-        std::printf("Opened console\n");
+        emit("Opened console\n");
     }
 }
 
 void library_unload() {
     if (library.trace.quiet == 0) {
-        std::printf("Closing console\n");
+        emit("Closing console\n");
         close_console();
     }
 }
@@ -51,7 +52,7 @@ Session* lookup_session(int handle) {
 
 int allocate_handle() {
     if (library.open_sessions == MAX_SESSIONS) {
-        std::printf("Maximum number of sessions reached\n");
+        emit("Maximum number of sessions reached\n");
         return 0;
     }
     for (int slot = 0; slot < MAX_SESSIONS; ++slot) {
@@ -60,7 +61,7 @@ int allocate_handle() {
             return slot + 1;
         }
     }
-    std::printf("Unexpected error: Could not allocate a session handle!\n");
+    emit("Unexpected error: Could not allocate a session handle!\n");
     return 0;
 }
 
@@ -90,16 +91,16 @@ extern "C" {
 
 LX_API int lx_open_aim_xls(const char* filename) {
     if (filename == nullptr) {
-        std::printf("Filename was null pointer\n");
+        emit("Filename was null pointer\n");
         return 0;
     }
     int handle = allocate_handle();
     if (handle == 0) return 0;
-    if (verbose()) std::printf("Opening session %s\n", filename);
+    if (verbose()) emit("Opening session %s\n", filename);
     Session* s = read_aim_export(filename, library.trace);
     library.session_table[handle - 1] = s;
     if (s == nullptr) {
-        std::printf("lx_open_aim_xls(): Open failed for %s\n", filename);
+        emit("lx_open_aim_xls(): Open failed for %s\n", filename);
         library.open_sessions -= 1;
         return 0;
     }
@@ -107,7 +108,7 @@ LX_API int lx_open_aim_xls(const char* filename) {
 }
 
 LX_API void lx_free_session(int handle) {
-    std::printf("Freeing session %d\n", handle);
+    emit("Freeing session %d\n", handle);
     if (handle < 1 || handle > MAX_SESSIONS) return;
     if (Session* s = library.session_table[handle - 1]) {
         free_session(s);

@@ -1,4 +1,5 @@
 // One lap written as a MoTeC CSV file.
+#include "base/output.h"
 #include "motec/motec.h"
 
 #include <cstdio>
@@ -77,7 +78,7 @@ void write_samples(std::FILE* f, const Session* s, const Lap& l) {
 int write_motec_csv(const Session* s, int lap, const char* path) {
     std::FILE* f = path ? std::fopen(path, "wb") : nullptr;
     if (f == nullptr) {
-        std::printf("Failed to open output file!\n");
+        emit("Failed to open output file!\n");
         return 0;
     }
     const Lap& l = s->laps[lap];
@@ -95,7 +96,7 @@ using namespace lx;
 extern "C" {
 
 LX_API int lx_write_lap_motec(int handle, int lap, const char* path) {
-    if (verbose()) std::printf("lx_write_lap_motec(%d,%d,%s)", handle, lap, path ? path : "(null)");
+    if (verbose()) emit("lx_write_lap_motec(%d,%d,%s)", handle, lap, path ? path : "(null)");
     Session* s = lookup_session(handle);
     if (!valid_lap(s, lap)) return 0;
     return write_motec_csv(s, lap, path);

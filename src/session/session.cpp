@@ -1,9 +1,12 @@
 #include "session/session.h"
+#include "session/record.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+
+#include "base/output.h"
 
 namespace lx {
 
@@ -41,7 +44,7 @@ bool valid_lap(const Session* s, int lap) { return s && lap >= 0 && lap < s->nla
 int add_channel(Session* s, const char* name, const char* unit) {
     int n = s->nchannels;
     if (n >= MAX_CHANNELS) {
-        std::printf("Reached limit for number of channels in session %s\n", s->filename);
+        emit("Reached limit for number of channels in session %s\n", s->filename);
         return 0;
     }
     for (int l = 0; l < s->nlaps; ++l) {
@@ -49,8 +52,8 @@ int add_channel(Session* s, const char* name, const char* unit) {
         std::size_t bytes = static_cast<std::size_t>(lap.npoints) * sizeof(float);
         lap.raw[n] = static_cast<float*>(alloc_zeroed(bytes));
         if (lap.raw[n] == nullptr) {
-            std::printf("Could not allocate memory for channel!\n");
-            std::printf("add_channel: lap[%d].raw[%d], malloc(%d)\n", l, n, lap.npoints * 4);
+            emit("Could not allocate memory for channel!\n");
+            emit("add_channel: lap[%d].raw[%d], malloc(%d)\n", l, n, lap.npoints * 4);
             // Give back what the earlier laps got, so the channel leaves no trace.
             for (int k = 0; k < l; ++k) {
                 release(s->laps[k].raw[n]);
@@ -69,6 +72,7 @@ void free_session(Session* s) {
     if (s == nullptr) return;
     for (int l = 0; l < s->nlaps; ++l)
         for (int c = 0; c < s->nchannels; ++c) release(s->laps[l].raw[c]);
+    free_record(s->record);
     release(s);
 }
 
@@ -142,4 +146,8 @@ void format_laptime(char* dest, float t) {
     std::snprintf(dest, TEXT_SIZE, "%d:%#06.3f", minutes, rest);
 }
 
+} // namespace lx
+
+namespace lx {
+void free_record(SessionRecord* record) { delete record; }
 } // namespace lx

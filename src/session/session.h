@@ -19,6 +19,8 @@ struct Channel {
     int motec_id; // 0: no MoTeC mapping
 };
 
+struct SessionRecord; // session/record.h
+
 struct Lap {
     int npoints;
     int number;
@@ -56,6 +58,7 @@ struct Session {
     int i_tdiff;
     int i_tdiff_dt;
     float beacon_shift;
+    SessionRecord* record; // owned; null when the opener kept no record
 };
 
 // Allocation goes through here so that tests can make the Nth allocation fail.
