@@ -1,0 +1,52 @@
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "import/import.h"
+
+namespace lx {
+
+namespace {
+
+// The first line, with a UTF-8 byte-order mark and quotes left as they are.
+std::string_view first_line(const char* bytes, std::size_t n) {
+    std::string_view text(bytes, n);
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+bool has_prefix_ignoring_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char a = text[i], b = prefix[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// RaceChrono starts with a free-text line and says "Format,3" a few lines on.
+bool is_racechrono(std::string_view text) {
+    return text.find("\nFormat,3") != std::string_view::npos;
+}
+
+} // namespace
+
+FileFormat sniff_format(const char* path) {
+    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    if (f == nullptr) return FileFormat::unknown;
+    char bytes[4096];
+    std::size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    std::fclose(f);
+    std::string_view line = first_line(bytes, n);
+    if (has_prefix_ignoring_case(line, "\"Format\",\"AiM CSV File\"")) return FileFormat::aim_csv;
+    if (has_prefix_ignoring_case(line, "\"Format\",\"MoTeC CSV File\"") ||
+        has_prefix_ignoring_case(line, "Format,MoTeC CSV File"))
+        return FileFormat::motec_csv;
+    if (is_racechrono(std::string_view(bytes, n))) return FileFormat::racechrono_csv;
+    if (line.find('\t') != std::string_view::npos) return FileFormat::text_export;
+    return FileFormat::unknown;
+}
+
+} // namespace lx
