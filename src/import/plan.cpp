@@ -31,7 +31,7 @@ struct Scan {
     std::vector<LapPlan> crossings; // RaceChrono: where lap_number changes
     double first = 0, last = 0;
     long rows = 0, gps_rows = 0;
-    double gps_rate = 0;
+    double gps_rate = -1; // the GPS rate the file states; < 0 when none
 };
 
 bool read_field(std::string_view field, double& value) {
@@ -88,7 +88,7 @@ Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
         note_lap_number(layout, fields, t, scan);
         double v;
         if (layout.latitude != NONE && read_field(fields[layout.latitude], v)) ++scan.gps_rows;
-        if (scan.gps_rate == 0 && layout.gps_rate != NONE && read_field(fields[layout.gps_rate], v))
+        if (scan.gps_rate < 0 && layout.gps_rate != NONE && read_field(fields[layout.gps_rate], v))
             scan.gps_rate = v;
     }
     if (scan.rows == 0) refuse_at(lines, lines.line_number(), "no samples after the header");
@@ -147,7 +147,7 @@ double resample_rate(const CsvLines& lines, const Scan& scan, const ImportOption
     if (rate == 0) {
         double span = scan.last - scan.first;
         long counted = scan.gps_rows > 1 ? scan.gps_rows : scan.rows;
-        rate = scan.gps_rate > 0 ? scan.gps_rate : span > 0 ? std::round((counted - 1) / span) : 1.0;
+        rate = scan.gps_rate >= 0 ? scan.gps_rate : span > 0 ? std::round((counted - 1) / span) : 1.0;
     }
     if (!(rate > 0) || rate > MAX_RESAMPLE_RATE)
         refuse(LX_ERR_FORMAT, lines.path() + ": sample rate " + number_text(rate) +
@@ -253,6 +253,9 @@ Timeline::Placed Timeline::place(double file_time, double& time) {
 }
 
 SamplePlan plan_samples(CsvLines& lines, const Layout& layout, const ImportOptions& options) {
+    if (!(options.rate >= 0) || options.rate > MAX_RESAMPLE_RATE)
+        refuse(LX_ERR_ARGUMENT, lines.path() + ": rate " + number_text(options.rate) +
+                                    " Hz is not between 0 and 10000 Hz");
     SamplePlan plan;
     Scan scan = scan_rows(lines, layout, plan);
     plan.rows = scan.rows;
