@@ -31,7 +31,11 @@ bool CsvLines::open(const char* path) {
     path_ = path;
     file_ = std::fopen(path, "rb");
     if (file_ == nullptr) return false;
-    buffer_.reset(new char[CAPACITY]);
+    // A small file gets a buffer of its size.
+    long size = std::fseek(file_, 0, SEEK_END) == 0 ? std::ftell(file_) : -1;
+    std::rewind(file_);
+    capacity_ = size >= 0 && std::size_t(size) < BLOCK ? std::size_t(size) + MAX_LINE + 1 : CAPACITY;
+    buffer_.reset(new char[capacity_]);
     return true;
 }
 
@@ -40,7 +44,7 @@ void CsvLines::refill() {
     std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
     begin_ = 0;
     end_ = kept;
-    std::size_t got = std::fread(buffer_.get() + end_, 1, CAPACITY - end_, file_);
+    std::size_t got = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
     if (std::ferror(file_)) refuse(LX_ERR_FILE, path_ + ": read error");
     if (got == 0) eof_ = true;
     end_ += got;
@@ -82,8 +86,10 @@ namespace {
 // A quoted field from just after its opening quote; returns where it ends.
 const char* quoted_field(const CsvLines& lines, const char* p, const char* end,
                          std::string_view& field, std::string& scratch) {
-    const char* close = static_cast<const char*>(std::memchr(p, '"', end - p));
-    if (close == nullptr) refuse_at(lines, lines.line_number(), "a quote is not closed");
+    // A loop, not memchr: fields are short and the call would cost more.
+    const char* close = p;
+    while (close != end && *close != '"') ++close;
+    if (close == end) refuse_at(lines, lines.line_number(), "a quote is not closed");
     if (close + 1 == end || close[1] != '"') {
         field = std::string_view(p, close - p);
         return close + 1;
@@ -108,7 +114,7 @@ const char* quoted_field(const CsvLines& lines, const char* p, const char* end,
 } // namespace
 
 void split_fields(const CsvLines& lines, std::string_view line,
-                  std::vector<std::string_view>& fields, std::string& scratch) {
+                  std::vector<std::string_view>& fields, std::string& scratch, std::size_t max_fields) {
     fields.clear();
     scratch.clear();
     scratch.reserve(line.size());
@@ -127,44 +133,22 @@ void split_fields(const CsvLines& lines, std::string_view line,
             p = comma;
         }
         fields.push_back(field);
-        if (p == end) return;
+        if (p == end || fields.size() == max_fields) return;
         ++p; // the comma
     }
 }
 
-NumberKind read_number(std::string_view field, double& value) {
-    while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
-    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
-    if (field.empty()) return NumberKind::empty;
+NumberKind read_number_general(std::string_view field, double& value) {
     const char* p = field.data();
     const char* end = p + field.size();
+    while (p != end && *p == ' ') ++p;
+    while (p != end && end[-1] == ' ') --end;
+    if (p == end) return NumberKind::empty;
+    if (read_plain_number(p, end, value)) return NumberKind::number;
     bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
-    if (p != end && (*p == '-' || *p == '+')) return NumberKind::bad;
-    // Digits with one point and at most 15 of them: the quotient of two
-    // exact doubles, correctly rounded like from_chars.
-    static constexpr double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    std::uint64_t mantissa = 0;
-    int digits = 0, fraction = -1;
-    const char* q = p;
-    for (; q != end; ++q) {
-        if (unsigned(*q - '0') < 10) {
-            mantissa = mantissa * 10 + unsigned(*q - '0');
-            ++digits;
-            if (fraction >= 0) ++fraction;
-        } else if (*q == '.' && fraction < 0) {
-            fraction = 0;
-        } else {
-            break;
-        }
-    }
-    if (q == end && digits > 0 && digits <= 15) {
-        double magnitude = double(mantissa) / powers_of_ten[fraction < 0 ? 0 : fraction];
-        value = negative ? -magnitude : magnitude;
-        return NumberKind::number;
-    }
-    if (p != end && (*p == 'n' || *p == 'N' || *p == 'i' || *p == 'I')) return NumberKind::bad;
+    if (p == end || *p == '-' || *p == '+' || *p == 'n' || *p == 'N' || *p == 'i' || *p == 'I')
+        return NumberKind::bad;
     double magnitude;
     auto [stop, error] = std::from_chars(p, end, magnitude);
     if (error != std::errc() || stop != end || !std::isfinite(magnitude)) return NumberKind::bad;

@@ -39,7 +39,9 @@ struct Track {
     bool have = false;
     double prev_t = 0, prev_v = 0;
     long next = 0; // the next sample to fill
+    bool plain = false; // stored only, nothing derived from it
     int lap = 0;
+    long lap_first = 0, lap_end = 0; // samples of the lap last written
     double base = 0, travelled = 0, prev_speed = 0;
 };
 
@@ -52,6 +54,15 @@ class Filler {
 
     void feed(Track& track, double t, double v) {
         const std::vector<double>& times = plan_.times;
+        // The common case: the value of the next sample, taken at its time.
+        if (track.plain && track.next < end_ && times[track.next] == t && track.next >= begin_ &&
+            track.next < track.lap_end) {
+            s_.laps[track.lap].raw[track.store][track.next++ - track.lap_first] = static_cast<float>(v * track.scale);
+            track.have = true;
+            track.prev_t = t;
+            track.prev_v = v;
+            return;
+        }
         while (track.next < end_ && times[track.next] <= t) {
             double tg = times[track.next];
             double value = !track.have || tg == t
@@ -72,7 +83,9 @@ class Filler {
     void put(Track& track, long g, double v) {
         if (g < begin_) return;
         while (track.lap + 1 < s_.nlaps && g >= plan_.laps[track.lap + 1].first) ++track.lap;
-        long j = g - plan_.laps[track.lap].first;
+        track.lap_first = plan_.laps[track.lap].first;
+        track.lap_end = track.lap_first + plan_.laps[track.lap].count;
+        long j = g - track.lap_first;
         float* const* raw = s_.laps[track.lap].raw;
         if (track.store >= 0) raw[track.store][j] = static_cast<float>(v * track.scale);
         if (track.north)
@@ -112,10 +125,73 @@ std::vector<Track> tracks_for(const Layout& layout, const SamplePlan& plan, cons
         t.east = position && i == layout.longitude;
         t.distance = i == layout.distance;
         t.speed = layout.distance == NONE && i == layout.speed;
+        t.plain = t.store >= 0 && !(t.north || t.east || t.distance || t.speed);
         if (t.store >= 0 || t.north || t.east || t.distance || t.speed) tracks.push_back(t);
     }
     return tracks;
 }
+
+// One sample row, split and converted in one walk: only the columns wanted
+// are converted. Rows with doubled quotes take the general splitter.
+class RowValues {
+  public:
+    explicit RowValues(const Layout& layout)
+        : columns_(layout.columns.size()), wanted_(columns_, false), values_(columns_), kinds_(columns_),
+          texts_(columns_) {
+        want(layout.time);
+    }
+    void want(int column) { wanted_[std::size_t(column)] = true; }
+
+    void read(const CsvLines& lines, std::string_view line) {
+        const char* p = line.data();
+        const char* end = p + line.size();
+        std::size_t column = 0;
+        bool last_empty = false;
+        for (;; ++column, ++p) {
+            const char* start = p;
+            const char* stop;
+            if (p != end && *p == '"') {
+                for (start = ++p; p != end && *p != '"';) ++p;
+                if (p == end) refuse_at(lines, lines.line_number(), "a quote is not closed");
+                stop = p++;
+                if (p != end && *p == '"') return read_general(lines, line);
+                if (p != end && *p != ',') refuse_at(lines, lines.line_number(), "text after a closing quote");
+            } else {
+                while (p != end && *p != ',') ++p;
+                stop = p;
+            }
+            if (column < columns_ && wanted_[column]) convert(column, std::string_view(start, stop - start));
+            last_empty = start == stop;
+            if (p == end) break;
+        }
+        check_field_count(lines, column + 1, columns_, last_empty);
+    }
+
+    std::string_view text(int column) const { return texts_[std::size_t(column)]; }
+    NumberKind kind(int column) const { return kinds_[std::size_t(column)]; }
+    double value(int column) const { return values_[std::size_t(column)]; }
+
+  private:
+    void convert(std::size_t column, std::string_view field) {
+        texts_[column] = field;
+        kinds_[column] = read_number(field, values_[column]);
+    }
+
+    void read_general(const CsvLines& lines, std::string_view line) {
+        split_fields(lines, line, fields_, scratch_);
+        check_field_count(lines, fields_.size(), columns_, fields_.back().empty());
+        for (std::size_t c = 0; c < columns_; ++c)
+            if (wanted_[c]) convert(c, fields_[c]);
+    }
+
+    std::size_t columns_;
+    std::vector<char> wanted_;
+    std::vector<double> values_;
+    std::vector<NumberKind> kinds_;
+    std::vector<std::string_view> texts_;
+    std::vector<std::string_view> fields_;
+    std::string scratch_;
+};
 
 void fill_time_and_index(const SamplePlan& plan, Session& s) {
     float index = 0.0f;
@@ -135,31 +211,28 @@ void fill_samples(CsvLines& lines, const Layout& layout, const SamplePlan& plan,
                   const std::vector<int>& store, int east, int north) {
     Filler filler(layout, plan, s, east, north);
     std::vector<Track> tracks = tracks_for(layout, plan, store);
+    RowValues row(layout);
+    for (const Track& track : tracks) row.want(track.column);
     Timeline timeline(layout, lines);
-    std::vector<std::string_view> fields;
-    std::string scratch;
     std::string_view line;
     auto superseded = plan.superseded.begin();
     seek_samples(lines, layout);
     while (lines.next(line)) {
         if (line.empty()) continue;
-        split_fields(lines, line, fields, scratch);
-        check_field_count(lines, fields.size(), layout.columns.size(), fields.back().empty());
+        row.read(lines, line);
         double t;
-        if (timeline.place(row_time(lines, layout, fields[layout.time]), t) == Timeline::Placed::repeated)
+        if (timeline.place(row_time(lines, layout, row.text(layout.time)), t) == Timeline::Placed::repeated)
             continue;
         while (superseded != plan.superseded.end() && *superseded < lines.line_number()) ++superseded;
         if (superseded != plan.superseded.end() && *superseded == lines.line_number()) continue;
         for (Track& track : tracks) {
-            double v;
-            std::string_view field = fields[track.column];
-            NumberKind kind = read_number(field, v);
+            NumberKind kind = row.kind(track.column);
             if (kind == NumberKind::empty) continue;
             if (kind == NumberKind::bad)
                 refuse_at(lines, lines.line_number(),
                           "field " + std::to_string(track.column + 1) + " (" + layout.columns[track.column].title +
-                              ") \"" + std::string(field.substr(0, 40)) + "\" is not a number");
-            filler.feed(track, t, v);
+                              ") \"" + std::string(row.text(track.column).substr(0, 40)) + "\" is not a number");
+            filler.feed(track, t, row.value(track.column));
         }
     }
     for (Track& track : tracks) filler.finish(track);

@@ -1,4 +1,5 @@
 // First pass: times, lap starts and the GPS origin; then the samples and laps.
+#include <algorithm>
 #include <cmath>
 
 #include "import/passes.h"
@@ -14,6 +15,7 @@ constexpr double RESTART_AT = 0.001;   // a time this small after a larger one b
 constexpr double MAX_RESAMPLE_RATE = 10000.0;
 constexpr long GRID_PER_ROW = 20; // at most this many even samples per row read
 constexpr long GRID_SLACK = 1000;
+constexpr long MAX_STEP_MS = 1000;
 constexpr long MAX_LAP_SAMPLES = 0x7fffffffL / long(sizeof(float));
 
 double to_millisecond(double seconds) {
@@ -30,8 +32,9 @@ struct Scan {
     std::vector<double> row_times;
     std::vector<LapPlan> crossings; // RaceChrono: where lap_number changes
     double first = 0, last = 0;
-    long rows = 0, gps_rows = 0;
+    long rows = 0;
     double gps_rate = -1; // the GPS rate the file states; < 0 when none
+    std::vector<long> steps = std::vector<long>(MAX_STEP_MS + 1); // rows per interval in ms
 };
 
 bool read_field(std::string_view field, double& value) {
@@ -59,6 +62,13 @@ void note_lap_number(const Layout& layout, const std::vector<std::string_view>& 
     scan.crossings.push_back(lap);
 }
 
+std::size_t fields_needed(const Layout& layout, const SamplePlan& plan, const Scan& scan) {
+    int last = std::max(layout.time, layout.lap_number);
+    if (!plan.has_origin) last = std::max({last, layout.latitude, layout.longitude});
+    if (scan.gps_rate < 0) last = std::max(last, layout.gps_rate);
+    return std::size_t(last) + 1;
+}
+
 Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
     Scan scan;
     Timeline timeline(layout, lines);
@@ -70,8 +80,10 @@ Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
     long last_kept_line = 0;
     while (lines.next(line)) {
         if (line.empty()) continue;
-        split_fields(lines, line, fields, scratch);
-        check_field_count(lines, fields.size(), layout.columns.size(), fields.back().empty());
+        // Only as many fields as this pass still reads; the second checks them all.
+        std::size_t needed = fields_needed(layout, plan, scan);
+        split_fields(lines, line, fields, scratch, needed);
+        if (fields.size() < needed) check_field_count(lines, fields.size(), layout.columns.size(), false);
         double t;
         Timeline::Placed placed = timeline.place(row_time(lines, layout, fields[layout.time]), t);
         if (placed == Timeline::Placed::repeated) continue;
@@ -82,12 +94,13 @@ Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
         }
         last_kept_line = lines.line_number();
         if (scan.rows++ == 0) scan.first = t;
+        double step_ms = (t - scan.last) * 1000.0;
+        if (scan.rows > 1 && step_ms >= 0.5 && step_ms < MAX_STEP_MS + 0.5) ++scan.steps[std::lround(step_ms)];
         scan.last = t;
         if (keep_times) scan.row_times.push_back(t);
         find_origin(layout, fields, plan);
         note_lap_number(layout, fields, t, scan);
         double v;
-        if (layout.latitude != NONE && read_field(fields[layout.latitude], v)) ++scan.gps_rows;
         if (scan.gps_rate < 0 && layout.gps_rate != NONE && read_field(fields[layout.gps_rate], v))
             scan.gps_rate = v;
     }
@@ -144,10 +157,13 @@ std::vector<LapPlan> laps_from_crossings(Scan& scan, bool numbered) {
 
 double resample_rate(const CsvLines& lines, const Scan& scan, const ImportOptions& options) {
     double rate = options.rate;
-    if (rate == 0) {
-        double span = scan.last - scan.first;
-        long counted = scan.gps_rows > 1 ? scan.gps_rows : scan.rows;
-        rate = scan.gps_rate >= 0 ? scan.gps_rate : span > 0 ? std::round((counted - 1) / span) : 1.0;
+    if (rate == 0 && scan.gps_rate >= 0) {
+        rate = scan.gps_rate;
+    } else if (rate == 0) {
+        // Without the GPS's own rate, the commonest step between rows: the
+        // fastest source that writes rows of its own.
+        auto commonest = std::max_element(scan.steps.begin() + 1, scan.steps.end());
+        rate = *commonest > 0 ? 1000.0 / double(commonest - scan.steps.begin()) : 1.0;
     }
     if (!(rate > 0) || rate > MAX_RESAMPLE_RATE)
         refuse(LX_ERR_FORMAT, lines.path() + ": sample rate " + number_text(rate) +
