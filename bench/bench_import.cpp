@@ -37,7 +37,8 @@ void write_file_in_child() {
                 std::ofstream(FILE_NAME, std::ios::binary) << text;
                 std::_Exit(0);
             }
-            plan.flying_laps = int(plan.flying_laps * double(TARGET_BYTES) / double(text.size())) + 1;
+            plan.flying_laps =
+                int(plan.flying_laps * double(TARGET_BYTES) / double(text.size())) + 1;
         }
     }
     int status = 0;
@@ -47,7 +48,8 @@ void write_file_in_child() {
 double resident_mb(const char* field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::string(field).size())) / 1024.0;
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(std::string(field).size())) / 1024.0;
     return 0.0;
 }
 
@@ -70,7 +72,8 @@ void import_aim_csv(benchmark::State& state) {
         lx::free_session(r.session);
     }
     double arrays_mb = double(arrays) / 1048576.0;
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(std::filesystem::file_size(FILE_NAME)));
+    state.SetBytesProcessed(int64_t(state.iterations()) *
+                            int64_t(std::filesystem::file_size(FILE_NAME)));
     state.counters["arrays_MB"] = arrays_mb;
     state.counters["peak_rss_MB"] = resident_mb("VmHWM:");
     state.counters["beyond_arrays_MB"] = resident_mb("VmHWM:") - baseline - arrays_mb;

@@ -28,12 +28,14 @@ inline lx::ImportOptions options_from(std::uint8_t b) {
 inline void check_shape(const lx::Session* s) {
     if (s->nlaps < 1 || s->nlaps > lx::MAX_LAPS - 1) fail("lap count out of range");
     if (s->nchannels < 3 || s->nchannels > 116) fail("channel count out of range");
-    if (std::strcmp(s->channels[1].name, "Time") != 0 || std::strcmp(s->channels[2].name, "Distance") != 0)
+    if (std::strcmp(s->channels[1].name, "Time") != 0 ||
+        std::strcmp(s->channels[2].name, "Distance") != 0)
         fail("channels 1 and 2 are not Time and Distance");
     for (int l = 0; l < s->nlaps; ++l) {
         const lx::Lap& lap = s->laps[l];
         if (lap.npoints < 1) fail("an empty lap");
-        if (lap.raw[1][0] != 0.0f || lap.raw[2][0] != 0.0f) fail("a lap's Time or Distance does not start at 0");
+        if (lap.raw[1][0] != 0.0f || lap.raw[2][0] != 0.0f)
+            fail("a lap's Time or Distance does not start at 0");
         for (int j = 1; j < lap.npoints; ++j)
             if (lap.raw[1][j] < lap.raw[1][j - 1]) fail("Time runs backwards within a lap");
     }
@@ -46,10 +48,12 @@ inline void check_round_trip(int handle, const lx::Session* s) {
     int back = lx_open_aim_xls(path.c_str());
     if (back == 0) fail("the written text export was refused");
     const lx::Session* b = lx::lookup_session(back);
-    if (b->nlaps != s->nlaps || b->nchannels != s->nchannels) fail("the text export changed the shape");
+    if (b->nlaps != s->nlaps || b->nchannels != s->nchannels)
+        fail("the text export changed the shape");
     for (int l = 0; l < s->nlaps; ++l)
         for (int c = 0; c < s->nchannels; ++c)
-            if (std::memcmp(s->laps[l].raw[c], b->laps[l].raw[c], sizeof(float) * s->laps[l].npoints) != 0)
+            if (std::memcmp(s->laps[l].raw[c], b->laps[l].raw[c],
+                            sizeof(float) * s->laps[l].npoints) != 0)
                 fail("the text export changed a sample");
     lx_free_session(back);
 }

@@ -23,8 +23,14 @@ struct FileCloser {
 std::string title_row(const Session& s) {
     std::string row;
     for (int c = 0; c < s.nfile_channels; ++c) {
-        row += s.channels[c].name;
-        if (s.channels[c].unit[0] != '\0') row.append(" [").append(s.channels[c].unit).append("]");
+        const char* name = s.channels[c].name;
+        row += name;
+        // The blank before "[" counts as a name character: a name of the
+        // longest kind goes without it.
+        if (s.channels[c].unit[0] != '\0')
+            row.append(std::strlen(name) < TEXT_SIZE - 1 ? " [" : "[")
+                .append(s.channels[c].unit)
+                .append("]");
         row += '\t';
     }
     return row + "\r\n";
@@ -62,10 +68,12 @@ std::string trailer(const Session& s) {
 int check_writable(const Session& s, const char* path, const std::string& titles) {
     if (s.nfile_channels < 3 || std::strcmp(s.channels[1].name, "Time") != 0 ||
         std::strcmp(s.channels[2].name, "Distance") != 0)
-        return fail(LX_ERR_STATE, "%s: the session's channels 1 and 2 are not Time and Distance", path);
+        return fail(LX_ERR_STATE, "%s: the session's channels 1 and 2 are not Time and Distance",
+                    path);
     if (titles.size() - 2 > LINE_PIECE)
-        return fail(LX_ERR_LIMIT, "%s: the channel titles take %zu bytes; the text export reads %zu",
-                    path, titles.size() - 2, LINE_PIECE);
+        return fail(LX_ERR_LIMIT,
+                    "%s: the channel titles take %zu bytes; the text export reads %zu", path,
+                    titles.size() - 2, LINE_PIECE);
     for (int l = 0; l < s.nlaps; ++l)
         if (s.laps[l].npoints < 1) return fail(LX_ERR_LAP, "%s: lap %d has no samples", path, l);
     return LX_OK;

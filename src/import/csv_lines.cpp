@@ -34,7 +34,8 @@ bool CsvLines::open(const char* path) {
     // A small file gets a buffer of its size.
     long size = std::fseek(file_, 0, SEEK_END) == 0 ? std::ftell(file_) : -1;
     std::rewind(file_);
-    capacity_ = size >= 0 && std::size_t(size) < BLOCK ? std::size_t(size) + MAX_LINE + 1 : CAPACITY;
+    capacity_ =
+        size >= 0 && std::size_t(size) < BLOCK ? std::size_t(size) + MAX_LINE + 1 : CAPACITY;
     buffer_.reset(new char[capacity_]);
     return true;
 }
@@ -64,8 +65,7 @@ bool CsvLines::next(std::string_view& line) {
     std::size_t length = newline ? std::size_t(newline - start) : end_ - begin_;
     ++line_number_;
     if (length > MAX_LINE)
-        refuse_at(*this, line_number_,
-                  "line longer than " + std::to_string(MAX_LINE) + " bytes");
+        refuse_at(*this, line_number_, "line longer than " + std::to_string(MAX_LINE) + " bytes");
     begin_ += newline ? length + 1 : length;
     if (length > 0 && start[length - 1] == '\r') --length;
     line = std::string_view(start, length);
@@ -114,7 +114,8 @@ const char* quoted_field(const CsvLines& lines, const char* p, const char* end,
 } // namespace
 
 void split_fields(const CsvLines& lines, std::string_view line,
-                  std::vector<std::string_view>& fields, std::string& scratch, std::size_t max_fields) {
+                  std::vector<std::string_view>& fields, std::string& scratch,
+                  std::size_t max_fields) {
     fields.clear();
     scratch.clear();
     scratch.reserve(line.size());

@@ -68,7 +68,8 @@ inline bool read_plain_number(const char* p, const char* end, double& value) {
         digits += fraction;
     }
     if (q != end || digits == 0 || digits > 15) return false;
-    double magnitude = fraction == 0 ? double(mantissa) : double(mantissa) / powers_of_ten[fraction];
+    double magnitude =
+        fraction == 0 ? double(mantissa) : double(mantissa) / powers_of_ten[fraction];
     value = negative ? -magnitude : magnitude;
     return true;
 }
@@ -78,7 +79,8 @@ NumberKind read_number_general(std::string_view field, double& value);
 
 // A field as a finite double.
 inline NumberKind read_number(std::string_view field, double& value) {
-    if (read_plain_number(field.data(), field.data() + field.size(), value)) return NumberKind::number;
+    if (read_plain_number(field.data(), field.data() + field.size(), value))
+        return NumberKind::number;
     return read_number_general(field, value);
 }
 

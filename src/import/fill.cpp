@@ -38,7 +38,7 @@ struct Track {
     bool north = false, east = false, distance = false, speed = false;
     bool have = false;
     double prev_t = 0, prev_v = 0;
-    long next = 0; // the next sample to fill
+    long next = 0;      // the next sample to fill
     bool plain = false; // stored only, nothing derived from it
     int lap = 0;
     long lap_first = 0, lap_end = 0; // samples of the lap last written
@@ -57,7 +57,8 @@ class Filler {
         // The common case: the value of the next sample, taken at its time.
         if (track.plain && track.next < end_ && times[track.next] == t && track.next >= begin_ &&
             track.next < track.lap_end) {
-            s_.laps[track.lap].raw[track.store][track.next++ - track.lap_first] = static_cast<float>(v * track.scale);
+            s_.laps[track.lap].raw[track.store][track.next++ - track.lap_first] =
+                static_cast<float>(v * track.scale);
             track.have = true;
             track.prev_t = t;
             track.prev_v = v;
@@ -67,7 +68,8 @@ class Filler {
             double tg = times[track.next];
             double value = !track.have || tg == t
                                ? v
-                               : track.prev_v + (v - track.prev_v) * ((tg - track.prev_t) / (t - track.prev_t));
+                               : track.prev_v + (v - track.prev_v) *
+                                                    ((tg - track.prev_t) / (t - track.prev_t));
             put(track, track.next++, value);
         }
         track.have = true;
@@ -89,9 +91,11 @@ class Filler {
         float* const* raw = s_.laps[track.lap].raw;
         if (track.store >= 0) raw[track.store][j] = static_cast<float>(v * track.scale);
         if (track.north)
-            raw[north_][j] = static_cast<float>((v - plan_.origin_latitude) * projection_.north_per_degree);
+            raw[north_][j] =
+                static_cast<float>((v - plan_.origin_latitude) * projection_.north_per_degree);
         if (track.east)
-            raw[east_][j] = static_cast<float>((v - plan_.origin_longitude) * projection_.east_per_degree);
+            raw[east_][j] =
+                static_cast<float>((v - plan_.origin_longitude) * projection_.east_per_degree);
         if (track.distance) {
             if (j == 0) track.base = v;
             raw[2][j] = static_cast<float>((v - track.base) * layout_.distance_to_metres);
@@ -99,7 +103,8 @@ class Filler {
         if (track.speed) {
             double speed = v * track.scale * layout_.speed_to_metres_per_second;
             double step = plan_.times[g] - (g > 0 ? plan_.times[g - 1] : 0.0);
-            track.travelled = j == 0 ? 0.0 : track.travelled + 0.5 * (track.prev_speed + speed) * step;
+            track.travelled =
+                j == 0 ? 0.0 : track.travelled + 0.5 * (track.prev_speed + speed) * step;
             track.prev_speed = speed;
             raw[2][j] = static_cast<float>(track.travelled);
         }
@@ -113,7 +118,8 @@ class Filler {
     Projection projection_;
 };
 
-std::vector<Track> tracks_for(const Layout& layout, const SamplePlan& plan, const std::vector<int>& store) {
+std::vector<Track> tracks_for(const Layout& layout, const SamplePlan& plan,
+                              const std::vector<int>& store) {
     std::vector<Track> tracks;
     bool position = plan.has_origin;
     for (int i = 0; i < int(layout.columns.size()); ++i) {
@@ -136,8 +142,8 @@ std::vector<Track> tracks_for(const Layout& layout, const SamplePlan& plan, cons
 class RowValues {
   public:
     explicit RowValues(const Layout& layout)
-        : columns_(layout.columns.size()), wanted_(columns_, false), values_(columns_), kinds_(columns_),
-          texts_(columns_) {
+        : columns_(layout.columns.size()), wanted_(columns_, false), values_(columns_),
+          kinds_(columns_), texts_(columns_) {
         want(layout.time);
     }
     void want(int column) { wanted_[std::size_t(column)] = true; }
@@ -155,12 +161,14 @@ class RowValues {
                 if (p == end) refuse_at(lines, lines.line_number(), "a quote is not closed");
                 stop = p++;
                 if (p != end && *p == '"') return read_general(lines, line);
-                if (p != end && *p != ',') refuse_at(lines, lines.line_number(), "text after a closing quote");
+                if (p != end && *p != ',')
+                    refuse_at(lines, lines.line_number(), "text after a closing quote");
             } else {
                 while (p != end && *p != ',') ++p;
                 stop = p;
             }
-            if (column < columns_ && wanted_[column]) convert(column, std::string_view(start, stop - start));
+            if (column < columns_ && wanted_[column])
+                convert(column, std::string_view(start, stop - start));
             last_empty = start == stop;
             if (p == end) break;
         }
@@ -200,7 +208,8 @@ void fill_time_and_index(const SamplePlan& plan, Session& s) {
         for (long j = 0; j < lap.count; ++j) {
             s.laps[l].raw[0][j] = index;
             index += 1.0f;
-            s.laps[l].raw[1][j] = static_cast<float>(plan.times[lap.first + j] - plan.times[lap.first]);
+            s.laps[l].raw[1][j] =
+                static_cast<float>(plan.times[lap.first + j] - plan.times[lap.first]);
         }
     }
 }
@@ -221,17 +230,21 @@ void fill_samples(CsvLines& lines, const Layout& layout, const SamplePlan& plan,
         if (line.empty()) continue;
         row.read(lines, line);
         double t;
-        if (timeline.place(row_time(lines, layout, row.text(layout.time)), t) == Timeline::Placed::repeated)
+        if (timeline.place(row_time(lines, layout, row.text(layout.time)), t) ==
+            Timeline::Placed::repeated)
             continue;
-        while (superseded != plan.superseded.end() && *superseded < lines.line_number()) ++superseded;
+        while (superseded != plan.superseded.end() && *superseded < lines.line_number())
+            ++superseded;
         if (superseded != plan.superseded.end() && *superseded == lines.line_number()) continue;
         for (Track& track : tracks) {
             NumberKind kind = row.kind(track.column);
             if (kind == NumberKind::empty) continue;
             if (kind == NumberKind::bad)
                 refuse_at(lines, lines.line_number(),
-                          "field " + std::to_string(track.column + 1) + " (" + layout.columns[track.column].title +
-                              ") \"" + std::string(row.text(track.column).substr(0, 40)) + "\" is not a number");
+                          "field " + std::to_string(track.column + 1) + " (" +
+                              layout.columns[track.column].title + ") \"" +
+                              std::string(row.text(track.column).substr(0, 40)) +
+                              "\" is not a number");
             filler.feed(track, t, row.value(track.column));
         }
     }

@@ -22,10 +22,14 @@ using SessionPointer = std::unique_ptr<Session, SessionDeleter>;
 
 const char* format_name(FileFormat format) {
     switch (format) {
-    case FileFormat::aim_csv: return "AiM CSV";
-    case FileFormat::racechrono_csv: return "RaceChrono CSV";
-    case FileFormat::motec_csv: return "MoTeC CSV";
-    default: return "CSV";
+    case FileFormat::aim_csv:
+        return "AiM CSV";
+    case FileFormat::racechrono_csv:
+        return "RaceChrono CSV";
+    case FileFormat::motec_csv:
+        return "MoTeC CSV";
+    default:
+        return "CSV";
     }
 }
 
@@ -71,7 +75,8 @@ Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
     add_titled(s, record, namer, "Distance", "m");
     Channels channels;
     for (const Column& c : layout.columns)
-        channels.store.push_back(c.keep ? add_titled(s, record, namer, c.title, c.unit, c.source) : -1);
+        channels.store.push_back(c.keep ? add_titled(s, record, namer, c.title, c.unit, c.source)
+                                        : -1);
     if (layout.latitude != NONE && layout.longitude != NONE) {
         channels.east = add_titled(s, record, namer, "East", "m");
         channels.north = add_titled(s, record, namer, "North", "m");
@@ -87,8 +92,10 @@ void allocate_laps(Session& s, const SamplePlan& plan) {
         lap.npoints = int(plan.laps[l].count);
         lap.number = plan.laps[l].number;
         for (int c = 0; c < s.nchannels; ++c) {
-            lap.raw[c] = static_cast<float*>(alloc_zeroed(std::size_t(lap.npoints) * sizeof(float)));
-            if (lap.raw[c] == nullptr) refuse(LX_ERR_MEMORY, std::string(s.filename) + ": out of memory");
+            lap.raw[c] =
+                static_cast<float*>(alloc_zeroed(std::size_t(lap.npoints) * sizeof(float)));
+            if (lap.raw[c] == nullptr)
+                refuse(LX_ERR_MEMORY, std::string(s.filename) + ": out of memory");
         }
     }
 }
@@ -133,10 +140,14 @@ void fill_record(Session& s, SessionRecord& record, const Layout& layout, const 
 
 Layout read_header(CsvLines& lines, FileFormat format) {
     switch (format) {
-    case FileFormat::aim_csv: return read_aim_header(lines);
-    case FileFormat::motec_csv: return read_motec_header(lines);
-    case FileFormat::racechrono_csv: return read_racechrono_header(lines);
-    default: refuse(LX_ERR_FORMAT, lines.path() + ": not an AiM, RaceChrono or MoTeC CSV export");
+    case FileFormat::aim_csv:
+        return read_aim_header(lines);
+    case FileFormat::motec_csv:
+        return read_motec_header(lines);
+    case FileFormat::racechrono_csv:
+        return read_racechrono_header(lines);
+    default:
+        refuse(LX_ERR_FORMAT, lines.path() + ": not an AiM, RaceChrono or MoTeC CSV export");
     }
 }
 

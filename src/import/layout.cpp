@@ -111,11 +111,12 @@ void complete_layout(Layout& layout, const CsvLines& lines, const ImportOptions&
     choose_channels(layout, lines.path(), options.channels);
     int count = session_channel_count(layout);
     if (count > MAX_FILE_CHANNELS)
-        refuse(LX_ERR_LIMIT, lines.path() + ": " + std::to_string(count) +
-                                 " channels with Time, Distance and the position; a session holds " +
-                                 std::to_string(MAX_FILE_CHANNELS) +
-                                 ": pick some with --channels NAME,NAME,... (the file has " +
-                                 title_list(layout, true) + ")");
+        refuse(LX_ERR_LIMIT,
+               lines.path() + ": " + std::to_string(count) +
+                   " channels with Time, Distance and the position; a session holds " +
+                   std::to_string(MAX_FILE_CHANNELS) +
+                   ": pick some with --channels NAME,NAME,... (the file has " +
+                   title_list(layout, true) + ")");
 }
 
 } // namespace lx

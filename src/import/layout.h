@@ -31,10 +31,10 @@ struct Layout {
     int distance = NONE, speed = NONE, gps_rate = NONE;
     double distance_to_metres = 1.0;
     double speed_to_metres_per_second = 1.0;
-    bool unix_time = false; // times are Unix seconds, rebased to the first row
-    bool restarts = false;  // time may restart at 0 at a beacon
-    bool resample = false;  // rows come unevenly: the samples go on an even grid
-    double sample_rate = 0.0; // the file's own, when it says
+    bool unix_time = false;            // times are Unix seconds, rebased to the first row
+    bool restarts = false;             // time may restart at 0 at a beacon
+    bool resample = false;             // rows come unevenly: the samples go on an even grid
+    double sample_rate = 0.0;          // the file's own, when it says
     std::vector<double> markers;       // beacons, seconds from the start
     std::vector<double> segment_times; // the logger's lap times, seconds
     std::string venue, vehicle, driver, date, time_of_day;

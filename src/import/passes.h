@@ -10,18 +10,18 @@
 namespace lx {
 
 struct LapPlan {
-    double start = 0;      // session seconds
-    int number = 0;        // the logger's
-    double logger_time = -1; // the logger's lap time; < 0 when the file states none
+    double start = 0;          // session seconds
+    int number = 0;            // the logger's
+    double logger_time = -1;   // the logger's lap time; < 0 when the file states none
     long first = 0, count = 0; // samples
 };
 
 struct SamplePlan {
-    std::vector<double> times; // every sample's session time
-    std::vector<LapPlan> laps; // the laps kept, in order
-    long rows = 0;             // sample rows read (repeats dropped)
+    std::vector<double> times;    // every sample's session time
+    std::vector<LapPlan> laps;    // the laps kept, in order
+    long rows = 0;                // sample rows read (repeats dropped)
     std::vector<long> superseded; // lines of rows that a restarted time repeats
-    double start_time = 0;     // Unix time of the first row, 0 when unknown
+    double start_time = 0;        // Unix time of the first row, 0 when unknown
     bool has_origin = false;
     double origin_latitude = 0, origin_longitude = 0;
 };

@@ -9,13 +9,14 @@ namespace lx {
 
 namespace {
 
-constexpr double SAME_TIME = 1e-9;     // seconds: closer times are one instant
+constexpr double SAME_TIME = 1e-9;      // seconds: closer times are one instant
 constexpr double MARKER_SLACK = 0.0005; // beacons are written to the millisecond
-constexpr double RESTART_AT = 0.001;   // a time this small after a larger one began again
+constexpr double RESTART_AT = 0.001;    // a time this small after a larger one began again
 constexpr double MAX_RESAMPLE_RATE = 10000.0;
 constexpr long GRID_PER_ROW = 20; // at most this many even samples per row read
 constexpr long GRID_SLACK = 1000;
 constexpr long MAX_STEP_MS = 1000;
+constexpr double MAX_LAP_NUMBER = 1e9;
 constexpr long MAX_LAP_SAMPLES = 0x7fffffffL / long(sizeof(float));
 
 double to_millisecond(double seconds) {
@@ -41,20 +42,25 @@ bool read_field(std::string_view field, double& value) {
     return read_number(field, value) == NumberKind::number;
 }
 
-void find_origin(const Layout& layout, const std::vector<std::string_view>& fields, SamplePlan& plan) {
+void find_origin(const Layout& layout, const std::vector<std::string_view>& fields,
+                 SamplePlan& plan) {
     double lat, lon;
     if (plan.has_origin || layout.latitude == NONE || layout.longitude == NONE) return;
-    if (!read_field(fields[layout.latitude], lat) || !read_field(fields[layout.longitude], lon)) return;
+    if (!read_field(fields[layout.latitude], lat) || !read_field(fields[layout.longitude], lon))
+        return;
     if ((lat == 0 && lon == 0) || std::fabs(lat) > 90 || std::fabs(lon) > 180) return;
     plan.has_origin = true;
     plan.origin_latitude = lat;
     plan.origin_longitude = lon;
 }
 
-void note_lap_number(const Layout& layout, const std::vector<std::string_view>& fields, double t,
-                     Scan& scan) {
+void note_lap_number(const CsvLines& lines, const Layout& layout,
+                     const std::vector<std::string_view>& fields, double t, Scan& scan) {
     double number;
     if (layout.lap_number == NONE || !read_field(fields[layout.lap_number], number)) return;
+    if (std::fabs(number) > MAX_LAP_NUMBER)
+        refuse_at(lines, lines.line_number(),
+                  "lap number " + number_text(number) + " is out of range");
     if (!scan.crossings.empty() && scan.crossings.back().number == int(number)) return;
     LapPlan lap;
     lap.start = t;
@@ -83,7 +89,8 @@ Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
         // Only as many fields as this pass still reads; the second checks them all.
         std::size_t needed = fields_needed(layout, plan, scan);
         split_fields(lines, line, fields, scratch, needed);
-        if (fields.size() < needed) check_field_count(lines, fields.size(), layout.columns.size(), false);
+        if (fields.size() < needed)
+            check_field_count(lines, fields.size(), layout.columns.size(), false);
         double t;
         Timeline::Placed placed = timeline.place(row_time(lines, layout, fields[layout.time]), t);
         if (placed == Timeline::Placed::repeated) continue;
@@ -95,11 +102,12 @@ Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
         last_kept_line = lines.line_number();
         if (scan.rows++ == 0) scan.first = t;
         double step_ms = (t - scan.last) * 1000.0;
-        if (scan.rows > 1 && step_ms >= 0.5 && step_ms < MAX_STEP_MS + 0.5) ++scan.steps[std::lround(step_ms)];
+        if (scan.rows > 1 && step_ms >= 0.5 && step_ms < MAX_STEP_MS + 0.5)
+            ++scan.steps[std::lround(step_ms)];
         scan.last = t;
         if (keep_times) scan.row_times.push_back(t);
         find_origin(layout, fields, plan);
-        note_lap_number(layout, fields, t, scan);
+        note_lap_number(lines, layout, fields, t, scan);
         double v;
         if (scan.gps_rate < 0 && layout.gps_rate != NONE && read_field(fields[layout.gps_rate], v))
             scan.gps_rate = v;
@@ -121,7 +129,8 @@ std::vector<LapPlan> laps_from_markers(const Layout& layout, const Scan& scan) {
     std::vector<LapPlan> laps(1);
     laps[0].start = scan.first;
     int segment = 0;
-    while (segment < int(markers.size()) && markers[segment] <= scan.first + MARKER_SLACK) ++segment;
+    while (segment < int(markers.size()) && markers[segment] <= scan.first + MARKER_SLACK)
+        ++segment;
     laps[0].number = segment + 1;
     for (int k = segment; k < int(markers.size()) && markers[k] < scan.last - MARKER_SLACK; ++k) {
         LapPlan lap;
@@ -194,7 +203,8 @@ void place_laps(std::vector<LapPlan>& laps, const std::vector<double>& times) {
     }
     if (!placed.empty() && placed.back().first == long(times.size())) placed.pop_back();
     for (std::size_t k = 0; k < placed.size(); ++k)
-        placed[k].count = (k + 1 < placed.size() ? placed[k + 1].first : long(times.size())) - placed[k].first;
+        placed[k].count =
+            (k + 1 < placed.size() ? placed[k + 1].first : long(times.size())) - placed[k].first;
     laps = std::move(placed);
 }
 
@@ -202,14 +212,16 @@ void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const Import
     int n = int(laps.size());
     if (options.first_lap != 0 || options.last_lap != 0) {
         if (options.first_lap < 1 || options.last_lap < options.first_lap || options.last_lap > n)
-            refuse(LX_ERR_ARGUMENT, lines.path() + ": laps " + std::to_string(options.first_lap) + "-" +
-                                        std::to_string(options.last_lap) + " are not within the file's laps 1-" +
-                                        std::to_string(n));
-        laps = std::vector<LapPlan>(laps.begin() + options.first_lap - 1, laps.begin() + options.last_lap);
+            refuse(LX_ERR_ARGUMENT, lines.path() + ": laps " + std::to_string(options.first_lap) +
+                                        "-" + std::to_string(options.last_lap) +
+                                        " are not within the file's laps 1-" + std::to_string(n));
+        laps = std::vector<LapPlan>(laps.begin() + options.first_lap - 1,
+                                    laps.begin() + options.last_lap);
     }
     if (int(laps.size()) > MAX_LAPS - 1)
-        refuse(LX_ERR_LIMIT, lines.path() + ": " + std::to_string(laps.size()) + " laps; a session holds " +
-                                 std::to_string(MAX_LAPS - 1) + ": take a window with --laps FIRST-LAST");
+        refuse(LX_ERR_LIMIT, lines.path() + ": " + std::to_string(laps.size()) +
+                                 " laps; a session holds " + std::to_string(MAX_LAPS - 1) +
+                                 ": take a window with --laps FIRST-LAST");
     for (const LapPlan& lap : laps)
         if (lap.count > MAX_LAP_SAMPLES)
             refuse(LX_ERR_LIMIT, lines.path() + ": lap " + std::to_string(lap.number) + " has " +
@@ -221,10 +233,12 @@ void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const Import
 void seek_samples(CsvLines& lines, const Layout& layout) {
     lines.rewind();
     std::string_view line;
-    while (lines.line_number() + 1 < layout.first_data_line && lines.next(line)) {}
+    while (lines.line_number() + 1 < layout.first_data_line && lines.next(line)) {
+    }
 }
 
-void check_field_count(const CsvLines& lines, std::size_t fields, std::size_t columns, bool last_empty) {
+void check_field_count(const CsvLines& lines, std::size_t fields, std::size_t columns,
+                       bool last_empty) {
     if (fields == columns || (fields == columns + 1 && last_empty)) return;
     refuse_at(lines, lines.line_number(),
               std::to_string(fields) + " fields where the header names " + std::to_string(columns));
@@ -235,8 +249,8 @@ double row_time(const CsvLines& lines, const Layout& layout, std::string_view fi
     NumberKind kind = read_number(field, t);
     if (kind != NumberKind::number)
         refuse_at(lines, lines.line_number(),
-                  "time \"" + std::string(field.substr(0, 40)) + "\" (" + layout.columns[layout.time].title +
-                      ") is not a number");
+                  "time \"" + std::string(field.substr(0, 40)) + "\" (" +
+                      layout.columns[layout.time].title + ") is not a number");
     return t;
 }
 
@@ -278,7 +292,8 @@ SamplePlan plan_samples(CsvLines& lines, const Layout& layout, const ImportOptio
     bool resample = layout.resample || options.rate > 0;
     plan.times = resample ? even_times(lines, scan, resample_rate(lines, scan, options))
                           : std::move(scan.row_times);
-    plan.laps = layout.markers.empty() ? laps_from_crossings(scan, layout.lap_number != NONE) : laps_from_markers(layout, scan);
+    plan.laps = layout.markers.empty() ? laps_from_crossings(scan, layout.lap_number != NONE)
+                                       : laps_from_markers(layout, scan);
     place_laps(plan.laps, plan.times);
     take_window(lines, plan.laps, options);
     return plan;

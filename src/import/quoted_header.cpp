@@ -78,7 +78,8 @@ std::vector<double> beacon_markers(const CsvLines& lines, const Metadata& meta) 
         if (kind == NumberKind::empty) continue;
         if (kind == NumberKind::bad || t < 0 || (!markers.empty() && t <= markers.back()))
             refuse_at(lines, it->second.line,
-                      "beacon marker \"" + std::string(token) + "\" is no time after the one before");
+                      "beacon marker \"" + std::string(token) +
+                          "\" is no time after the one before");
         markers.push_back(t);
     }
     return markers;
@@ -90,7 +91,8 @@ bool read_lap_time(std::string_view text, double& seconds) {
     for (;;) {
         std::size_t colon = text.find(':');
         double part;
-        if (read_number(text.substr(0, colon), part) != NumberKind::number || part < 0) return false;
+        if (read_number(text.substr(0, colon), part) != NumberKind::number || part < 0)
+            return false;
         seconds = seconds * 60 + part;
         if (colon == std::string_view::npos) return true;
         text.remove_prefix(colon + 1);
@@ -104,7 +106,8 @@ std::vector<double> segment_times(const CsvLines& lines, const Metadata& meta) {
     for (const std::string& v : it->second.values) {
         if (v.empty()) continue;
         double t;
-        if (!read_lap_time(v, t)) refuse_at(lines, it->second.line, "segment time \"" + v + "\" is no lap time");
+        if (!read_lap_time(v, t))
+            refuse_at(lines, it->second.line, "segment time \"" + v + "\" is no lap time");
         times.push_back(t);
     }
     return times;
@@ -116,7 +119,8 @@ double sample_rate(const CsvLines& lines, const Metadata& meta) {
     auto it = meta.find("samplerate");
     if (it == meta.end() || it->second.values.empty()) return 0.0;
     double rate;
-    if (read_number(it->second.values[0], rate) != NumberKind::number || !(rate > 0) || rate > MAX_RATE)
+    if (read_number(it->second.values[0], rate) != NumberKind::number || !(rate > 0) ||
+        rate > MAX_RATE)
         refuse_at(lines, it->second.line,
                   "sample rate \"" + it->second.values[0] + "\" is not between 0 and 100000 Hz");
     return rate;
@@ -130,12 +134,14 @@ bool starts_with_number(const Row& row) {
 // Names, units, and the line of the first sample row.
 void read_channel_rows(CsvLines& lines, Layout& layout) {
     Row names;
-    while (next_row(lines, names) && is_blank(names)) {}
+    while (next_row(lines, names) && is_blank(names)) {
+    }
     if (names.fields.empty() || is_blank(names))
         refuse_at(lines, lines.line_number(), "no row of channel names after the header");
     // Header rows may end with one empty field more than the samples.
     if (names.fields.size() > 1 && names.fields.back().empty()) names.fields.pop_back();
-    for (std::string_view name : names.fields) layout.columns.push_back({to_utf8(name), "", "", 1.0, true});
+    for (std::string_view name : names.fields)
+        layout.columns.push_back({to_utf8(name), "", "", 1.0, true});
 
     Row row;
     bool more = next_row(lines, row);

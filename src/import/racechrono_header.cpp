@@ -76,14 +76,18 @@ Layout read_racechrono_header(CsvLines& lines) {
     lines.next(title);
     read_metadata(lines, layout);
     Row names, row;
-    while (next_row(lines, names) && is_blank(names)) {}
+    while (next_row(lines, names) && is_blank(names)) {
+    }
     if (is_blank(names)) refuse_at(lines, lines.line_number(), "no row of channel names");
-    for (std::string_view name : names.fields) layout.columns.push_back({to_utf8(name), "", "", 1.0, true});
+    for (std::string_view name : names.fields)
+        layout.columns.push_back({to_utf8(name), "", "", 1.0, true});
     for (int header = 0; header < 2; ++header) {
-        if (!next_row(lines, row)) refuse_at(lines, lines.line_number(), "no samples after the header");
+        if (!next_row(lines, row))
+            refuse_at(lines, lines.line_number(), "no samples after the header");
         if (starts_with_number(row)) break;
         for (std::size_t i = 0; i < layout.columns.size() && i < row.fields.size(); ++i)
-            (header == 0 ? layout.columns[i].unit : layout.columns[i].source) = to_utf8(row.fields[i]);
+            (header == 0 ? layout.columns[i].unit : layout.columns[i].source) =
+                to_utf8(row.fields[i]);
         row.fields.clear();
     }
     if (row.fields.empty() && !next_row(lines, row))

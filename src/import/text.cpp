@@ -8,13 +8,18 @@ namespace lx {
 
 namespace {
 
-bool is_continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool is_continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // The length of the UTF-8 sequence starting at text[i], or 0 when invalid.
 std::size_t utf8_sequence(std::string_view text, std::size_t i) {
     auto c = static_cast<unsigned char>(text[i]);
-    std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3
-                                   : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+    std::size_t n = c < 0x80                ? 1
+                    : c >= 0xC2 && c < 0xE0 ? 2
+                    : c >= 0xE0 && c < 0xF0 ? 3
+                    : c >= 0xF0 && c < 0xF5 ? 4
+                                            : 0;
     if (n == 0 || i + n > text.size()) return 0;
     for (std::size_t k = 1; k < n; ++k)
         if (!is_continuation(static_cast<unsigned char>(text[i + k]))) return 0;

@@ -29,7 +29,8 @@ struct Opened {
     }
 };
 
-void expect_laps(const lx::Session* s, const std::vector<int>& points, const std::vector<float>& laptimes) {
+void expect_laps(const lx::Session* s, const std::vector<int>& points,
+                 const std::vector<float>& laptimes) {
     ASSERT_EQ(s->nlaps, int(points.size()));
     for (int l = 0; l < s->nlaps; ++l) {
         EXPECT_EQ(s->laps[l].npoints, points[l]) << "lap " << l;
@@ -65,7 +66,8 @@ TEST(ImportAim, ValuesUnitsPositionAndMetadata) {
     EXPECT_EQ(o.at(2, o.channel("East"), 4), 0.0f);
     EXPECT_STREQ(o.s->channels[o.channel("GPS_Speed")].unit, "km_h");
     EXPECT_STREQ(o.s->channels[water].unit, "C");
-    EXPECT_EQ(o.s->record->titles[water].unit, "\xC2\xB0" "C"); // Latin-1 turned UTF-8
+    EXPECT_EQ(o.s->record->titles[water].unit, "\xC2\xB0"
+                                               "C"); // Latin-1 turned UTF-8
     EXPECT_EQ(o.s->record->format, "AiM CSV");
     EXPECT_STREQ(o.s->venue, "Test ring");
     EXPECT_STREQ(o.s->driver, "Ann");
@@ -77,7 +79,7 @@ TEST(ImportAim, TimeRestartingAtEachBeacon) {
     ASSERT_NE(o.s, nullptr);
     expect_laps(o.s, {11, 11}, {1.05f, 0.95f});
     EXPECT_FLOAT_EQ(o.at(1, 2, 10), 9.5f); // km made metres, from the lap's start
-    EXPECT_EQ(o.at(1, 1, 10), 0.95f); // the short last step on the beacon
+    EXPECT_EQ(o.at(1, 1, 10), 0.95f);      // the short last step on the beacon
 }
 
 TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
@@ -87,8 +89,8 @@ TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
     EXPECT_EQ(o.s->record->start_time, 1.7e9);
     EXPECT_EQ(o.at(1, o.channel("speed"), 0), 36.0f);
     EXPECT_EQ(o.at(1, o.channel("lateral_acc"), 0), -0.5f); // AiM's sign
-    EXPECT_FLOAT_EQ(o.at(1, o.channel("rpm"), 4), 2500.0f);  // t = 1.5 between two OBD rows
-    EXPECT_FLOAT_EQ(o.at(0, o.channel("rpm"), 0), 1050.0f);  // held before the first
+    EXPECT_FLOAT_EQ(o.at(1, o.channel("rpm"), 4), 2500.0f); // t = 1.5 between two OBD rows
+    EXPECT_FLOAT_EQ(o.at(0, o.channel("rpm"), 0), 1050.0f); // held before the first
     EXPECT_NEAR(o.at(1, 2, 14), 14.0f, 1e-4);
     EXPECT_STREQ(o.s->venue, "Ring");
 }
@@ -108,7 +110,8 @@ TEST(ImportOptions, ChannelsRateAndLapWindow) {
     options.channels = "Water, GPS_LatAcc";
     options.rate = 5;
     options.first_lap = options.last_lap = 2;
-    Opened o(write_file("options.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")), options);
+    Opened o(write_file("options.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")),
+             options);
     ASSERT_NE(o.s, nullptr);
     expect_laps(o.s, {14}, {2.95f});
     EXPECT_EQ(o.s->nchannels, 7); // Sample, Time, Distance, two chosen, East, North
@@ -133,7 +136,8 @@ TEST(WriteTextExport, ReadsBackBitForBit) {
                 std::vector<float> a(4096), b(4096);
                 int n = lx_lap_samples(direct, l, c, a.data(), 4096);
                 ASSERT_EQ(lx_lap_samples(back, l, c, b.data(), 4096), n);
-                EXPECT_EQ(std::memcmp(a.data(), b.data(), n * sizeof(float)), 0) << name << " lap " << l << " channel " << c;
+                EXPECT_EQ(std::memcmp(a.data(), b.data(), n * sizeof(float)), 0)
+                    << name << " lap " << l << " channel " << c;
             }
         lx_close(direct);
         lx_close(back);

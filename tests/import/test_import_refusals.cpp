@@ -10,7 +10,8 @@ using namespace importtest;
 
 namespace {
 
-const std::string HEAD = "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"10\"\n\n\"Time\",\"Speed\"\n\"s\",\"km/h\"\n";
+const std::string HEAD =
+    "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"10\"\n\n\"Time\",\"Speed\"\n\"s\",\"km/h\"\n";
 
 std::string rows(int n, double step = 0.1) {
     std::string text;
@@ -20,14 +21,16 @@ std::string rows(int n, double step = 0.1) {
 
 std::string wide_header(int channels) {
     std::string names = "\"Time\"", units = "\"s\"", row = "0";
-    for (int c = 1; c < channels; ++c) names += ",\"c" + std::to_string(c) + "\"", units += ",\"\"", row += ",1";
+    for (int c = 1; c < channels; ++c)
+        names += ",\"c" + std::to_string(c) + "\"", units += ",\"\"", row += ",1";
     return "\"Format\",\"AiM CSV File\"\n\n" + names + "\n" + units + "\n" + row + "\n";
 }
 
 std::string many_laps(int laps) {
     std::string markers = "\"Beacon Markers\"";
     for (int l = 1; l < laps; ++l) markers += ",\"" + std::to_string(l) + "\"";
-    return "\"Format\",\"AiM CSV File\"\n" + markers + "\n\n\"Time\",\"Speed\"\n\"s\",\"km/h\"\n" + rows(laps * 2, 0.5);
+    return "\"Format\",\"AiM CSV File\"\n" + markers + "\n\n\"Time\",\"Speed\"\n\"s\",\"km/h\"\n" +
+           rows(laps * 2, 0.5);
 }
 
 struct BadFile {
@@ -40,27 +43,38 @@ struct BadFile {
 } // namespace
 
 TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
-    const std::string racechrono = "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate\nunix time,Hz\n,100: gps\n";
+    const std::string racechrono =
+        "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate\nunix time,Hz\n,100: gps\n";
     const BadFile cases[] = {
-        {"truncated row", HEAD + rows(3) + "\"0.3\"", LX_ERR_FORMAT, ":9: 1 fields where the header names 2"},
-        {"too many fields", HEAD + rows(2) + "\"0.2\",\"1\",\"2\"\n", LX_ERR_FORMAT, ":8: 3 fields"},
+        {"truncated row", HEAD + rows(3) + "\"0.3\"", LX_ERR_FORMAT,
+         ":9: 1 fields where the header names 2"},
+        {"too many fields", HEAD + rows(2) + "\"0.2\",\"1\",\"2\"\n", LX_ERR_FORMAT,
+         ":8: 3 fields"},
         {"header only", HEAD, LX_ERR_FORMAT, ":5: no samples after the header"},
-        {"not a number", HEAD + rows(2) + "\"0.2\",\"fast\"\n", LX_ERR_FORMAT, ":8: field 2 (Speed) \"fast\" is not a number"},
+        {"not a number", HEAD + rows(2) + "\"0.2\",\"fast\"\n", LX_ERR_FORMAT,
+         ":8: field 2 (Speed) \"fast\" is not a number"},
         {"NaN", HEAD + rows(2) + "\"0.2\",\"nan\"\n", LX_ERR_FORMAT, ":8: field 2"},
         {"infinite", HEAD + rows(2) + "\"0.2\",\"1e999\"\n", LX_ERR_FORMAT, ":8: field 2"},
-        {"time backwards", HEAD + rows(3) + "\"0.1\",\"50\"\n", LX_ERR_FORMAT, ":9: time 0.1 runs backwards"},
-        {"time missing", HEAD + rows(1) + "\"\",\"50\"\n", LX_ERR_FORMAT, ":7: time \"\" (Time) is not a number"},
-        {"rate 0", "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"0\"\n\n\"Time\"\n\"s\"\n0\n", LX_ERR_FORMAT,
-         ":2: sample rate \"0\""},
-        {"absurd rate", "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"1e9\"\n\n\"Time\"\n\"s\"\n0\n", LX_ERR_FORMAT,
-         ":2: sample rate"},
+        {"time backwards", HEAD + rows(3) + "\"0.1\",\"50\"\n", LX_ERR_FORMAT,
+         ":9: time 0.1 runs backwards"},
+        {"time missing", HEAD + rows(1) + "\"\",\"50\"\n", LX_ERR_FORMAT,
+         ":7: time \"\" (Time) is not a number"},
+        {"rate 0", "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"0\"\n\n\"Time\"\n\"s\"\n0\n",
+         LX_ERR_FORMAT, ":2: sample rate \"0\""},
+        {"absurd rate",
+         "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"1e9\"\n\n\"Time\"\n\"s\"\n0\n",
+         LX_ERR_FORMAT, ":2: sample rate"},
         {"open quote", HEAD + "\"0.0,\"50\"\n", LX_ERR_FORMAT, ":6: text after a closing quote"},
-        {"binary garbage", HEAD + std::string("\x01\xff\x00\x80,\x02", 6) + "\n", LX_ERR_FORMAT, ":6: expected a row"},
-        {"megabyte line", HEAD + rows(1) + std::string(1 << 20, '7') + "\n", LX_ERR_FORMAT, ":7: line longer than"},
-        {"unordered beacons", "\"Format\",\"AiM CSV File\"\n\"Beacon Markers\",\"5 3\"\n\n\"Time\"\n\"s\"\n0\n",
+        {"binary garbage", HEAD + std::string("\x01\xff\x00\x80,\x02", 6) + "\n", LX_ERR_FORMAT,
+         ":6: expected a row"},
+        {"megabyte line", HEAD + rows(1) + std::string(1 << 20, '7') + "\n", LX_ERR_FORMAT,
+         ":7: line longer than"},
+        {"unordered beacons",
+         "\"Format\",\"AiM CSV File\"\n\"Beacon Markers\",\"5 3\"\n\n\"Time\"\n\"s\"\n0\n",
          LX_ERR_FORMAT, ":2: beacon marker \"3\""},
         {"117 channels", wide_header(115), LX_ERR_LIMIT, "--channels"},
-        {"128 laps", many_laps(128), LX_ERR_LIMIT, "128 laps; a session holds 127: take a window with --laps FIRST-LAST"},
+        {"128 laps", many_laps(128), LX_ERR_LIMIT,
+         "128 laps; a session holds 127: take a window with --laps FIRST-LAST"},
         {"RaceChrono at 0 Hz", racechrono + "1.5,0\n1.6,0\n", LX_ERR_FORMAT, "sample rate 0 Hz"},
         {"RaceChrono gap", racechrono + "1,10\n1e6,10\n", LX_ERR_LIMIT, "give a lower --rate"},
     };
