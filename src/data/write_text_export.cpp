@@ -72,8 +72,8 @@ int check_writable(const Session& s, const char* path, const std::string& titles
                     path);
     if (titles.size() - 2 > LINE_PIECE)
         return fail(LX_ERR_LIMIT,
-                    "%s: the channel titles take %zu bytes; the text export reads %zu", path,
-                    titles.size() - 2, LINE_PIECE);
+                    "%s: the channel titles take %d bytes; the text export reads %d", path,
+                    static_cast<int>(titles.size() - 2), static_cast<int>(LINE_PIECE));
     for (int l = 0; l < s.nlaps; ++l)
         if (s.laps[l].npoints < 1) return fail(LX_ERR_LAP, "%s: lap %d has no samples", path, l);
     return LX_OK;

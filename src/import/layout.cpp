@@ -71,11 +71,12 @@ void choose_channels(Layout& layout, const std::string& path, const std::string&
         std::size_t comma = std::min(choice.find(',', at), choice.size());
         std::string name = trimmed(std::string_view(choice).substr(at, comma - at));
         at = comma + 1;
-        if (name.empty()) continue;
+        std::string key = match_key(name);
+        if (name.empty() || key == "time" || key == "distance") continue; // always kept
         bool found = false;
         for (std::size_t i = 0; i < layout.columns.size(); ++i) {
             const std::string& title = layout.columns[i].title;
-            if (match_key(title) == match_key(name) || stored_name(title) == name)
+            if (match_key(title) == key || stored_name(title) == name)
                 chosen[i] = found = true;
         }
         if (!found)

@@ -107,7 +107,7 @@ TEST(ImportMotec, RepeatedNamesAndSpacedBeacons) {
 
 TEST(ImportOptions, ChannelsRateAndLapWindow) {
     lx::ImportOptions options;
-    options.channels = "Water, GPS_LatAcc";
+    options.channels = "Water, GPS_LatAcc, Distance";
     options.rate = 5;
     options.first_lap = options.last_lap = 2;
     Opened o(write_file("options.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")),
@@ -142,4 +142,22 @@ TEST(WriteTextExport, ReadsBackBitForBit) {
         lx_close(direct);
         lx_close(back);
     }
+}
+
+TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
+    std::string names = "\"Time\"", units = "\"s\"", row = "0";
+    for (int c = 0; c < 40; ++c)
+        names += ",\"" + std::string(110, 'a' + c % 26) + std::to_string(c) + "\"",
+            units += ",\"V\"", row += ",1";
+    int h = lx_open(write_file("long-titles.csv", "\"Format\",\"AiM CSV File\"\n\n" + names + "\n" +
+                                                      units + "\n" + row + "\n")
+                        .c_str(),
+                    nullptr);
+    ASSERT_GT(h, 0) << lx_last_error();
+    std::string out = write_file("long-titles.txt", "");
+    EXPECT_EQ(lx_write_text_export(h, out.c_str()), LX_ERR_LIMIT);
+    EXPECT_NE(std::string(lx_last_error()).find("the text export reads 4095"), std::string::npos);
+    EXPECT_EQ(lx_write_text_export(h, nullptr), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_write_text_export(h + 1, out.c_str()), LX_ERR_HANDLE);
+    lx_close(h);
 }
