@@ -76,8 +76,7 @@ void choose_channels(Layout& layout, const std::string& path, const std::string&
         bool found = false;
         for (std::size_t i = 0; i < layout.columns.size(); ++i) {
             const std::string& title = layout.columns[i].title;
-            if (match_key(title) == key || stored_name(title) == name)
-                chosen[i] = found = true;
+            if (match_key(title) == key || stored_name(title) == name) chosen[i] = found = true;
         }
         if (!found)
             refuse(LX_ERR_CHANNEL, path + ": no channel \"" + name + "\" (the file has " +
