@@ -37,7 +37,7 @@ def header_rows(path):
     return skip + [names + 1], names
 
 
-def pandas_bytes_per_second(path, rounds=3):
+def pandas_bytes_per_second(path, rounds=5):
     skip, _ = header_rows(path)
     best = float("inf")
     for _ in range(rounds):
