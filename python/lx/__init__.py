@@ -4,7 +4,7 @@
     with lx.open("session.txt") as s:
         s.session_math("Speed", "Lateral Acc")
         print([lap.laptime for lap in s.laps])
-        speed = s.samples(1, s.derived(lx.Derived.SPEED))   # m/s
+        speed = s.samples(1, lx.Derived.SPEED)   # lap 2's speed in m/s, numpy
 
 The library is found through LX_LIBRARY, then ctypes.util.find_library("lx"),
 then a build folder of the source tree. Its state is global to the process:
@@ -44,8 +44,24 @@ def library_path():
 
 
 __all__ = [
-    "open", "library_path", "Session", "SessionInfo", "ChannelInfo", "LapInfo", "LapClass",
-    "Derived", "LxError", "LibraryError", "ThreadError", "HandleError", "ArgumentError",
-    "ChannelError", "LapError", "FileError", "FormatError", "LimitError", "OutOfMemory",
+    "open",
+    "library_path",
+    "Session",
+    "SessionInfo",
+    "ChannelInfo",
+    "LapInfo",
+    "LapClass",
+    "Derived",
+    "LxError",
+    "LibraryError",
+    "ThreadError",
+    "HandleError",
+    "ArgumentError",
+    "ChannelError",
+    "LapError",
+    "FileError",
+    "FormatError",
+    "LimitError",
+    "OutOfMemory",
     "StateError",
 ]

@@ -192,12 +192,13 @@ def data_call(name, *args):
     return result
 
 
-def core_call(name, *args, failed=lambda result: result == 0):
-    """An export of lx.h: failure raises with the lines the core printed."""
+def core_call(name, *args, failed=lambda result: result == 0, what=None):
+    """An export of lx.h: failure raises with the lines the core printed,
+    after what was being done (default: the export's name)."""
     lib = library()
     lib.take_output()  # drop anything older
     result = lib.function(name)(*args)
     lines = lib.take_output()
     if failed(result):
-        raise error_for(None, lines or f"{name} failed")
+        raise error_for(None, f"{what or name}: {lines or 'failed'}")
     return result

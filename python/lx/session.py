@@ -9,7 +9,7 @@ from dataclasses import dataclass
 import numpy as np
 
 from . import _native as n
-from .errors import ArgumentError, ChannelError, HandleError, LapError
+from .errors import ArgumentError, ChannelError, HandleError, LapError, StateError
 
 INT_MIN, INT_MAX = -(2**31), 2**31 - 1
 # A generous bound on caller-sized arrays, so that a wrong number raises
@@ -198,7 +198,9 @@ class Session:
             c = n.ChannelInfoC()
             n.data_call("lx_channel_info_get", self.handle, number, ctypes.byref(c))
             result.append(
-                ChannelInfo(number, _decode(c.name), _decode(c.title), _decode(c.unit), bool(c.derived))
+                ChannelInfo(
+                    number, _decode(c.name), _decode(c.title), _decode(c.unit), bool(c.derived)
+                )
             )
         return result
 
@@ -215,7 +217,15 @@ class Session:
         )
 
     def channel(self, channel):
-        """A channel's number from its title or stored name (an int is checked and kept)."""
+        """A channel's number from its title or stored name, or a Derived id (an int
+        is checked and kept)."""
+        if isinstance(channel, Derived):
+            number = self.derived(channel)
+            if number is None:
+                raise StateError(
+                    f"no {channel.name.lower()} channel yet: run the step that adds it", -10
+                )
+            return number
         if isinstance(channel, (str, bytes)):
             return n.data_call("lx_find_channel", self.handle, _text(channel, "channel"))
         channel = _int(channel, "channel")
@@ -226,7 +236,9 @@ class Session:
 
     def derived(self, which):
         """Channel number of a derived channel (Derived), or None before it is added."""
-        number = n.core_call("lx_channel_number", self.handle, _int(which, "id"), failed=lambda r: False)
+        number = n.core_call(
+            "lx_channel_number", self.handle, _int(which, "id"), failed=lambda r: False
+        )
         return number or None
 
     def _lap(self, lap):
@@ -256,18 +268,27 @@ class Session:
 
     # ---- analysis -----------------------------------------------------------
 
-    def session_math(self, speed, lateral, *, units="kmh", longitudinal=None,
-                     invert_lat=False, invert_long=False):
+    def session_math(
+        self, speed, lateral, *, units="kmh", longitudinal=None, invert_lat=False, invert_long=False
+    ):
         """Speed (m/s), g-forces, distance, curvature and lap lengths from the logger's
         speed (units "kmh" or "mph") and lateral g; longitudinal None derives it from speed."""
         if units not in ("kmh", "mph"):
             raise ArgumentError(f"units must be 'kmh' or 'mph', not {units!r}", -2)
         speed, lateral = self.channel(speed), self.channel(lateral)
         longitudinal = 0 if longitudinal is None else self.channel(longitudinal)
-        if self.derived(Derived.SPEED) is None:
+        if self.derived(Derived.SPEED) is None:  # added once, filled on every call
             n.core_call("lx_session_setup", self.handle)
-        n.core_call("lx_compute_session_math", self.handle, speed, lateral, int(units == "kmh"),
-                    int(bool(invert_lat)), longitudinal, int(bool(invert_long)))
+        n.core_call(
+            "lx_compute_session_math",
+            self.handle,
+            speed,
+            lateral,
+            int(units == "kmh"),
+            int(bool(invert_lat)),
+            longitudinal,
+            int(bool(invert_long)),
+        )
 
     def time_diff(self, reference, ref_lap, *, stretch=False):
         """Time lost (+) or gained (-) against reference's lap at every sample, into
@@ -283,19 +304,27 @@ class Session:
         ref, ref_lap = _session(reference), reference._lap(ref_lap)
         n.core_call("lx_beacon_setup", self.handle)
         failed = lambda r: r < 0  # noqa: E731
-        remaining = n.core_call("lx_compute_error_channel_step", 1, ref, ref_lap, self.handle,
-                                failed=failed)
+        remaining = n.core_call(
+            "lx_compute_error_channel_step", 1, ref, ref_lap, self.handle, failed=failed
+        )
         while remaining > 0:
-            remaining = n.core_call("lx_compute_error_channel_step", 0, ref, ref_lap, self.handle,
-                                    failed=failed)
+            remaining = n.core_call(
+                "lx_compute_error_channel_step", 0, ref, ref_lap, self.handle, failed=failed
+            )
         return n.core_call("lx_locate_laps", ref, ref_lap, self.handle, failed=failed)
 
     def cut(self, reference, ref_lap, *, mode=0, tolerance=0.0):
         """A new session cut at beacons, stops and matches (after match_laps)."""
         ref, ref_lap = _session(reference), reference._lap(ref_lap)
-        handle = n.core_call("lx_new_session_from_beacons", ref, ref_lap, self.handle,
-                             _int(mode, "mode"), _float(tolerance, "tolerance"),
-                             failed=lambda r: r <= 0)
+        handle = n.core_call(
+            "lx_new_session_from_beacons",
+            ref,
+            ref_lap,
+            self.handle,
+            _int(mode, "mode"),
+            _float(tolerance, "tolerance"),
+            failed=lambda r: r <= 0,
+        )
         return Session._adopt(handle, f"{self.path} (cut)")
 
     @property
@@ -306,46 +335,96 @@ class Session:
     def lap_closure(self, lap, lateral):
         """(total turn in degrees, metres between reckoned end and start) of a lap."""
         heading, gap = ctypes.c_double(), ctypes.c_double()
-        n.data_call("lx_lap_closure", self.handle, self._lap(lap), self.channel(lateral),
-                    ctypes.byref(heading), ctypes.byref(gap))
+        n.data_call(
+            "lx_lap_closure",
+            self.handle,
+            self._lap(lap),
+            self.channel(lateral),
+            ctypes.byref(heading),
+            ctypes.byref(gap),
+        )
         return heading.value, gap.value
 
     # ---- display ------------------------------------------------------------
 
-    def map_points(self, lap, *, width=1000, height=1000, points=None, border=0,
-                   latg_scale=1.0, start_heading=0.0):
+    def map_points(
+        self,
+        lap,
+        *,
+        width=1000,
+        height=1000,
+        points=None,
+        border=0,
+        latg_scale=1.0,
+        start_heading=0.0,
+    ):
         """A lap as a closed track map in window pixels: (x, y) int32 arrays."""
         lap = self._lap(lap)
         points = _count(self.lap(lap).samples if points is None else points, "points")
         if self.derived(Derived.MAP_X) is None:
             n.core_call("lx_map_setup", self.handle)
         x, y = np.zeros(points, np.int32), np.zeros(points, np.int32)
-        n.core_call("lx_scaled_map", self.handle, x.ctypes.data_as(n.int_p),
-                    y.ctypes.data_as(n.int_p), points, lap, _int(width, "width"),
-                    _int(height, "height"), _int(border, "border"),
-                    _float(latg_scale, "latg_scale"), _float(start_heading, "start_heading"))
+        n.core_call(
+            "lx_scaled_map",
+            self.handle,
+            x.ctypes.data_as(n.int_p),
+            y.ctypes.data_as(n.int_p),
+            points,
+            lap,
+            _int(width, "width"),
+            _int(height, "height"),
+            _int(border, "border"),
+            _float(latg_scale, "latg_scale"),
+            _float(start_heading, "start_heading"),
+        )
         return x, y
 
-    def chart_points(self, lap, channel, *, cmin, cmax, width=1000, height=500,
-                     max_points=None, xoffset=0, ybottom=None, dist_range=0.0):
+    def chart_points(
+        self,
+        lap,
+        channel,
+        *,
+        cmin,
+        cmax,
+        width=1000,
+        height=500,
+        max_points=None,
+        xoffset=0,
+        ybottom=None,
+        dist_range=0.0,
+    ):
         """One channel of a lap against distance in window pixels: (x, y) int32 arrays.
         dist_range: metres across the window (below 1: the lap's length)."""
         lap, channel = self._lap(lap), self.channel(channel)
         width, height = _count(width, "width"), _count(height, "height")
         room = _count(width if max_points is None else max_points, "max_points")
         x, y = np.zeros(room, np.int32), np.zeros(room, np.int32)
-        count = n.core_call("lx_scaled_chart_lap_dist", self.handle, lap, channel,
-                            _float(cmax, "cmax"), _float(cmin, "cmin"), room, width, height,
-                            _int(xoffset, "xoffset"), _int(height if ybottom is None else ybottom, "ybottom"),
-                            _float(dist_range, "dist_range"), x.ctypes.data_as(n.int_p),
-                            y.ctypes.data_as(n.int_p))
+        count = n.core_call(
+            "lx_scaled_chart_lap_dist",
+            self.handle,
+            lap,
+            channel,
+            _float(cmax, "cmax"),
+            _float(cmin, "cmin"),
+            room,
+            width,
+            height,
+            _int(xoffset, "xoffset"),
+            _int(height if ybottom is None else ybottom, "ybottom"),
+            _float(dist_range, "dist_range"),
+            x.ctypes.data_as(n.int_p),
+            y.ctypes.data_as(n.int_p),
+        )
         return x[:count], y[:count]
 
     # ---- writing ------------------------------------------------------------
 
     def write_motec(self, lap, path):
         """A lap as a MoTeC CSV file."""
-        n.core_call("lx_write_lap_motec", self.handle, self._lap(lap), _text(path, "path"))
+        lap, raw = self._lap(lap), _text(path, "path")
+        n.core_call(
+            "lx_write_lap_motec", self.handle, lap, raw, what=f"lap {lap} to {_decode(raw)}"
+        )
 
     def write_text_export(self, path):
         """The file's channels as the tab-separated text export."""
