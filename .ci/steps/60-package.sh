@@ -33,8 +33,8 @@ build_and_install() {
     git clone --quiet --no-hardlinks "$PWD" "$src"
     # The Debian package's prefix, so that the library goes to the multiarch folder.
     cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-        -DLX_BUILD_TESTS=OFF -DLX_WERROR=ON >/dev/null
-    cmake --build "$build" -j"$(nproc)" >/dev/null
+        -DLX_BUILD_TESTS=OFF -DLX_BUILD_STANDIN=OFF -DLX_WERROR=ON >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target lx lx_tool >/dev/null
     cmake --install "$build" --prefix "$prefix" | sed -n "s|^-- Installing: $prefix/|installed: |p"
 }
 
@@ -82,17 +82,20 @@ consumer_add_subdirectory() {
 
 debian_package() {
     (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
-    local deb root=$work/deb-root
+    local deb listing root=$work/deb-root
     deb=$(ls "$work"/lx_*.deb)
-    dpkg-deb -c "$deb" | awk '{print "packaged: " $6}' | grep -v '/$'
+    listing=$(dpkg-deb -c "$deb" | awk '$6 !~ /\/$/ {print "packaged: " $6}')
+    echo "$listing"
     for want in '/usr/lib/.*/liblx\.so\.[0-9]' '/usr/include/lx\.h' '/usr/include/lx_data\.h' \
         '/usr/bin/lx' '/lx/lxConfig\.cmake' '/pkgconfig/lx\.pc' '/dist-packages/lx/__init__\.py'; do
-        dpkg-deb -c "$deb" | grep -q "$want" || { echo "$deb lacks $want" >&2; exit 1; }
+        grep -q "$want" <<<"$listing" || { echo "$deb lacks $want" >&2; exit 1; }
     done
     dpkg-deb -x "$deb" "$root"
     # The tool finds the library beside it through its run path.
-    "$root/usr/bin/lx" laps "$sample" | tee "$work/deb-laps.txt" | head -4
-    [ "$(grep -c '^ *[0-9]* *[0-9]*:' "$work/deb-laps.txt")" -eq 10 ]
+    local laps
+    laps=$("$root/usr/bin/lx" laps "$sample")
+    echo "$laps" | sed -n 1,4p
+    [ "$(grep -c '^ *[0-9]* *[0-9]*:[0-9.]*' <<<"$laps")" -eq 10 ] || { echo "$laps" >&2; exit 1; }
     local lib
     lib=$(find "$root" -name 'liblx.so.[0-9]')
     PYTHONPATH=$root/usr/lib/python3/dist-packages LX_LIBRARY=$lib /usr/bin/python3 -c \
