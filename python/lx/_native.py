@@ -192,13 +192,14 @@ def data_call(name, *args):
     return result
 
 
-def core_call(name, *args, failed=lambda result: result == 0, what=None):
-    """An export of lx.h: failure raises with the lines the core printed,
-    after what was being done (default: the export's name)."""
+def core_call(name, *args, failed=lambda result: result == 0, what=None, why=None):
+    """An export of lx.h: failure raises with the lines the core printed (or
+    why[result] when it printed none), after what was being done."""
     lib = library()
     lib.take_output()  # drop anything older
     result = lib.function(name)(*args)
     lines = lib.take_output()
     if failed(result):
-        raise error_for(None, f"{what or name}: {lines or 'failed'}")
+        reason = lines or (why or {}).get(result, "refused")
+        raise error_for(None, f"{what or name}: {reason}")
     return result

@@ -324,6 +324,11 @@ class Session:
             _int(mode, "mode"),
             _float(tolerance, "tolerance"),
             failed=lambda r: r <= 0,
+            what=f"cutting {self.path}",
+            why={
+                -1: "lap matching has not run (match_laps)",
+                0: "no session could be built from the cuts, or 10 sessions are open",
+            },
         )
         return Session._adopt(handle, f"{self.path} (cut)")
 
@@ -376,6 +381,8 @@ class Session:
             _int(border, "border"),
             _float(latg_scale, "latg_scale"),
             _float(start_heading, "start_heading"),
+            what=f"map of lap {lap}",
+            why={0: "the session math has not run (session_math)"},
         )
         return x, y
 
@@ -414,6 +421,8 @@ class Session:
             _float(dist_range, "dist_range"),
             x.ctypes.data_as(n.int_p),
             y.ctypes.data_as(n.int_p),
+            what=f"chart of channel {channel} on lap {lap}",
+            why={0: "the lap has no length or samples (session_math first)"},
         )
         return x[:count], y[:count]
 

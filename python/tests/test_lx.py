@@ -54,6 +54,8 @@ def test_refusals_raise(sample, tmp_path):
         sample.samples(0, "Sped")
     with pytest.raises(lx.StateError):
         sample.samples(0, lx.Derived.SPEED)
+    with pytest.raises(lx.LxError, match="map of lap 0: .*session_math"):
+        sample.map_points(0)
     with pytest.raises(lx.LxError, match="x.csv: Failed to open"):  # a core export's own line
         sample.write_motec(0, tmp_path / "no" / "x.csv")
     bad_calls = [
