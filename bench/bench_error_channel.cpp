@@ -65,7 +65,7 @@ void error_channel(benchmark::State& state) {
         int remaining = lx_compute_error_channel_step(1, handle, ref_lap, handle);
         while (remaining > 0) remaining = lx_compute_error_channel_step(0, handle, ref_lap, handle);
         if (remaining < 0) state.SkipWithError("the error channel refused the session");
-        handled += lx::error_step_state.processed;
+        handled += lx::library.error_run.processed;
     }
     double pairings = static_cast<double>(handled) * LAP_SAMPLES;
     state.counters["pairings"] = benchmark::Counter(pairings, benchmark::Counter::kAvgIterations);

@@ -44,7 +44,7 @@ TEST_F(CutList, TooManyCutsAreCountedButNeverWrittenPastTheList) {
     lx::Session* s = matching_session({600}, 10, unit);
     for (int i = 1; i < 300; ++i) sample(s, library.beacon_channel, 2 * i) = 1.0f;
     std::vector<CutEntry> list(CUTLIST_CAPACITY + 1);
-    list.back().kind = -7;
+    list.back().kind = static_cast<CutKind>(-7);
     EXPECT_EQ(cutlist_build(list.data(), s, 0, library.beacon_channel, s->i_seglen, s->i_speed),
               300);
     const CutEntry& end = list[CUTLIST_CAPACITY - 1];

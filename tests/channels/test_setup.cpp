@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/units.h"
 #include "channels/channels.h"
 #include "helpers.h"
 #include "lx.h"
