@@ -129,7 +129,7 @@ void error_steps(int ref, int ref_lap, int work) {
 void prepare_session(Bytes& in) {
     int h = pick_handle(in);
     lx_session_setup(h);
-    lx_compute_session_math(h, 3, 4, 1, 0, in.byte() & 1 ? 5 : 0, 0);
+    lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, in.byte() & 1 ? 5 : 0, 0);
     if (in.byte() & 1) lx_analysis_setup(h);
     if (in.byte() & 1) lx_beacon_setup(h);
     if (in.byte() & 1) lx_map_setup(h);

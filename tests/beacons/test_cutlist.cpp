@@ -88,7 +88,7 @@ TEST_F(CutList, VerboseTraceInModesTwoAndOne) {
         int mode;
         float tolerance;
         const char* tail;
-    } cases[] = {{2, 25.0f,
+    } cases[] = {{LX_CUT_BEACON_SHIFT, 25.0f,
                   "  0 : CL_AIM_IR    0.0        10.0       4.0        0.0       \n"
                   "  1 : CL_KX_DETECT 10.0       4.0        6.0        -4.0      \n"
                   "Average beacon shift = -4.0m, -13.1ft\n"
@@ -100,7 +100,7 @@ TEST_F(CutList, VerboseTraceInModesTwoAndOne) {
                   "(0:01.400) nearest IR -4.0m\n"
                   "Lap cut 1 :       CL_END        3 entries, start lap[1][2] (7), 6.0m 0:00.600 "
                   "(0:00.600) nearest IR 0.0m\n"},
-                 {1, 4.0f,
+                 {LX_CUT_SNAP, 4.0f,
                   "cutlist_snap_to_ir(0xADDRESS., 1, 4.0)\n"
                   "  0 : CL_AIM_IR    0 0.0        10.0       4.0        0.0       \n"
                   "  1 : CL_KX_DETECT 1 10.0       4.0        6.0        0.0        - merge\n"
