@@ -272,7 +272,7 @@ void reset_library() {
     lx::library.trace = {0, 1};
     lx::library.error_channel = 0;
     lx::library.beacon_channel = 0;
-    lx::error_step_state = lx::ErrorStepState{};
+    lx::library.error_run = lx::ErrorRun{};
     lx::fail_allocation_at(0);
 }
 
