@@ -10,8 +10,8 @@
 #include "../matching/track.h"
 #include "analysis/analysis.h"
 #include "lx.h"
+#include "steady.h"
 #include "support.h"
-#include "synthetic_export.h"
 
 using namespace lxtest;
 
@@ -139,12 +139,12 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
 // Through the exports only: a logged export whose beacon at the start of its
 // third lap was missed and whose fifth lap starts standing.
 TEST_F(Pipeline, LoggedExportThroughTheExports) {
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 6;
     shape.points_per_lap = 100;
     shape.sample_rate = 10.0f;
     shape.standing_starts = {4};
-    std::string text = synthetic_export(shape);
+    std::string text = lxgen::steady_export(shape);
     text.replace(text.find("Lap: 2/3\t"), 9, "\t");
     int h = lx_open_aim_xls(write_temp_file(text).c_str());
     ASSERT_EQ(lx_num_laps(h), 5);

@@ -15,8 +15,8 @@
 #endif
 
 #include "lx.h"
+#include "steady.h"
 #include "support.h"
-#include "synthetic_export.h"
 
 using namespace lxtest;
 
@@ -82,10 +82,10 @@ void full_analysis(int ref, int work, const std::string& motec_path) {
 TEST(Soak, OpeningAndFreeingTenThousandTimesKeepsMemoryFlat) {
     if (!soak_enabled()) GTEST_SKIP() << "set LX_SOAK=1 to run";
     close_all_sessions();
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 5;
     shape.points_per_lap = 200;
-    std::string path = write_temp_file(synthetic_export(shape));
+    std::string path = write_temp_file(lxgen::steady_export(shape));
     const long blocks = lx::live_allocations();
     long warm = 0;
     StdoutCapture quiet; // every free prints a line
@@ -107,12 +107,12 @@ TEST(Soak, OpeningAndFreeingTenThousandTimesKeepsMemoryFlat) {
 TEST(Soak, TenLargeSessionsThroughRepeatedAnalysesKeepMemoryFlat) {
     if (!soak_enabled()) GTEST_SKIP() << "set LX_SOAK=1 to run";
     close_all_sessions();
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 40;
     shape.points_per_lap = 1500;
     shape.sample_rate = 20.0f;
     shape.standing_starts = {7, 19};
-    std::string path = write_temp_file(synthetic_export(shape));
+    std::string path = write_temp_file(lxgen::steady_export(shape));
     std::string motec = temp_path(".csv");
     const long blocks = lx::live_allocations();
     long before = resident_kb();

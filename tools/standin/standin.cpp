@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "gen.h"
 #include "lx.h" // the argument values only: the exports are found by name
 
 #if defined(_WIN32)
@@ -173,103 +174,48 @@ void print_file(const char* tag, const char* path) {
 
 // ---- generated sessions ---------------------------------------------------
 
-struct Segment {
-    double length;    // m
-    double curvature; // 1/m, positive to the right
-    double speed;     // m/s through the segment
-};
-
-// One lap of a made-up circuit, 710 m.
-const Segment TRACK[] = {
-    {120, 0, 38},       {50, 1 / 30.0, 17},  {60, 0, 30},  {70, -1 / 45.0, 21},  {90, 0, 35},
-    {40, 1 / 20.0, 14}, {40, -1 / 20.0, 14}, {110, 0, 36}, {80, 1 / 35.0, 18.5}, {50, 0, 30}};
-constexpr double TRACK_LENGTH = 710;
-constexpr double DT = 0.05; // 20 samples per second
-constexpr double G = 9.8081;
-
-struct TrackPoint {
-    double curvature;
-    double speed;
-};
-
-// Speed ramps over the first 25 m of a segment from the previous segment's.
-TrackPoint track_at(double s) {
-    constexpr int n = sizeof TRACK / sizeof TRACK[0];
-    double start = 0;
-    for (int i = 0; i < n; ++i) {
-        const Segment& seg = TRACK[i];
-        if (s < start + seg.length || i == n - 1) {
-            double into = s - start;
-            double before = TRACK[(i + n - 1) % n].speed;
-            double speed = into < 25 ? before + (seg.speed - before) * (into / 25) : seg.speed;
-            return {seg.curvature, speed};
-        }
-        start += seg.length;
-    }
-    return {0, 0};
-}
-
-struct Drive {
-    double laps;              // track laps driven
-    std::vector<double> cuts; // distances from the start where the logger starts a lap
-    double stop_at = -1;      // distance where the car stands ...
-    int stop_samples = 0;     // ... for this many samples
-    std::vector<double> pace; // speed factor per track lap
-    bool crlf = false;        // line ends
-    bool with_longg = true;   // a longitudinal g channel
-    const char* speed_title = "Speed [km/h]";
-    double speed_unit = 3.6; // m/s to the file's speed unit
-};
-
-// A small deterministic pseudo-noise, so no two laps are sample for sample equal.
-double jitter(std::uint32_t& state) {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state >> 8) / 16777216.0 - 0.5;
-}
-
-void write_drive(const char* path, const Drive& d) {
+void write_file(const char* path, const std::string& text) {
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) return;
-    const char* eol = d.crlf ? "\r\n" : "\n";
-    std::fprintf(f, "Idx\tTime [s]\tDistance [m]\t%s\tLat. Acc. [g]\t%s%s", d.speed_title,
-                 d.with_longg ? "LonAcc [g]\t" : "", eol);
-    std::uint32_t noise = 12345;
-    double total = 0, lap_start_distance = 0, previous_speed = 0;
-    int lap = 0, row = 0, stood = 0;
-    std::size_t next_cut = 0;
-    for (int idx = 0; total < d.laps * TRACK_LENGTH; ++idx) {
-        bool new_lap = idx == 0;
-        if (next_cut < d.cuts.size() && total >= d.cuts[next_cut]) {
-            new_lap = true;
-            ++next_cut;
-        }
-        if (new_lap) {
-            ++lap;
-            row = 0;
-            lap_start_distance = total;
-        }
-        int track_lap = static_cast<int>(total / TRACK_LENGTH);
-        double pace = d.pace[track_lap % d.pace.size()];
-        TrackPoint p = track_at(total - track_lap * TRACK_LENGTH);
-        double speed = p.speed * pace * (1 + 0.004 * jitter(noise));
-        bool standing = d.stop_at >= 0 && total >= d.stop_at && stood < d.stop_samples;
-        if (standing) {
-            speed = 0;
-            ++stood;
-        }
-        double latg = speed * speed * p.curvature / G + 0.01 * jitter(noise);
-        double longg = idx == 0 ? 0 : (speed - previous_speed) / DT / G;
-        if (new_lap) std::fprintf(f, "Lap: 1/%d", lap);
-        std::fprintf(f, "\t%d\t%.3f\t%.2f\t%.2f\t%.3f", idx, row * DT, total - lap_start_distance,
-                     speed * d.speed_unit, latg);
-        if (d.with_longg) std::fprintf(f, "\t%.3f", longg);
-        std::fputs(eol, f);
-        total += speed * DT;
-        previous_speed = speed;
-        ++row;
-    }
-    std::fprintf(f, "Lap:%s1 Best 0.000%s", eol, eol);
+    std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
+}
+
+// The columns the front-end's users log most: speed, lateral and longitudinal g.
+lxgen::TextLayout standin_layout(bool crlf) {
+    lxgen::TextLayout layout;
+    layout.index_title = "Idx";
+    layout.crlf = crlf;
+    layout.lap_time_trailer = false;
+    layout.after_end = crlf ? "1 Best 0.000\r\n" : "1 Best 0.000\n";
+    layout.skip = {"Engine RPM", "Water Temp"};
+    return layout;
+}
+
+// A reference of out-lap, two timed laps and in-lap, speed in miles per hour;
+// a working session whose beacon after the second timed lap was missed, with
+// a lap held up in traffic and a stray lap marker in the middle of a lap,
+// without longitudinal g.
+void write_sessions() {
+    lxgen::SessionPlan plan;
+    plan.sample_rate = 10;
+    plan.seed = 11;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = 0;
+    plan.traffic_lap = 0;
+    lxgen::TextLayout layout = standin_layout(false);
+    layout.mph_title = "Speed [mph]";
+    write_file("reference.txt", lxgen::write_text(lxgen::drive_session(plan), layout));
+
+    plan.seed = 12;
+    plan.flying_laps = 5;
+    plan.missed_beacon_after = 2;
+    plan.traffic_lap = 4;
+    lxgen::Recording work = lxgen::drive_session(plan);
+    work.split_lap_at(work.beacon_times[2] + 20.0);
+    layout = standin_layout(true);
+    layout.skip.push_back("Longitudinal Acc");
+    write_file("work.txt", lxgen::write_text(work, layout));
 }
 
 // ---- the front-end's calling order ----------------------------------------
@@ -386,19 +332,7 @@ void motec(const Api& lx, int h, int lap, bool mapped) {
 }
 
 void run(const Api& lx) {
-    Drive reference{3.0, {TRACK_LENGTH, 2 * TRACK_LENGTH}, -1, 0, {1.0, 0.985, 1.01}};
-    reference.speed_title = "Speed [mph]";
-    reference.speed_unit = 1 / 0.44704;
-    Drive work{6.6,
-               {TRACK_LENGTH, 2 * TRACK_LENGTH, 3 * TRACK_LENGTH, 3 * TRACK_LENGTH + 300,
-                4 * TRACK_LENGTH, 5 * TRACK_LENGTH, 6 * TRACK_LENGTH},
-               2 * TRACK_LENGTH,
-               60,
-               {0.99, 1.0, 0.97, 1.02, 0.995, 1.005, 0.98}};
-    work.crlf = true;
-    work.with_longg = false;
-    write_drive("reference.txt", reference);
-    write_drive("work.txt", work);
+    write_sessions();
     std::FILE* bad = std::fopen("bad.txt", "wb");
     if (bad) {
         std::fputs("Time [s]\tIdx\tDistance [m]\t\nLap: 1/1\t0\t0\t0\n", bad);
