@@ -30,7 +30,13 @@
 extern "C" {
 #endif
 
+/* The 32-bit lx.dll keeps exactly the 24 exports of lx.h: there these
+ * functions are built into the library but not exported. */
+#if defined(_WIN32)
+#define LX_DATA_API
+#else
 #define LX_DATA_API LX_API
+#endif
 
 /* major * 10000 + minor * 100 + patch. The major number changes when a
  * function's signature or meaning changes; programs check it at start. */

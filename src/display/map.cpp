@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include "base/output.h"
 #include "display/display.h"
@@ -146,6 +147,17 @@ void calculate_map_xy(Session* s, int lap, int latg, int speed, int seglen, int 
     c.x = static_cast<float>(-static_cast<double>(second.x) / n);
     c.y = static_cast<float>(-static_cast<double>(second.y) / n);
     run_pass(m, c);
+}
+
+Reckoning reckon_lap(const Session* s, int lap, int latg, int speed, int seglen, float latg_scale) {
+    const Lap& l = s->laps[lap];
+    if (l.npoints <= 0) return {0.0f, 0.0f, 0.0f};
+    std::vector<float> x(static_cast<std::size_t>(l.npoints));
+    std::vector<float> y(x.size());
+    MapLap m{l.raw[latg], l.raw[speed], l.raw[seglen], x.data(), y.data(), l.npoints,
+             static_cast<float>(-(latg_scale * G)), s->sample_rate, 0.0f};
+    PassSums sums = run_pass(m, {0.0f, 0.0f, 0.0f});
+    return {sums.turn, x.back(), y.back()};
 }
 
 void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y, int winx, int winy,

@@ -1,0 +1,137 @@
+// The outcome of the last call, the error texts, and the switch that keeps the
+// core's printed lines for the program instead of standard output.
+#include "data/call.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace lx::data {
+
+namespace {
+
+constexpr std::size_t MESSAGE_SIZE = 1024;
+char message[MESSAGE_SIZE] = "";
+int last_status = LX_OK;
+
+struct StatusText {
+    int status;
+    const char* text;
+};
+
+constexpr StatusText STATUS_TEXTS[] = {
+    {LX_OK, "success"},
+    {LX_ERR_HANDLE, "no such session"},
+    {LX_ERR_ARGUMENT, "bad argument"},
+    {LX_ERR_CHANNEL, "no such channel"},
+    {LX_ERR_LAP, "no such lap"},
+    {LX_ERR_FILE, "file cannot be read or written"},
+    {LX_ERR_FORMAT, "file content refused"},
+    {LX_ERR_LIMIT, "too many sessions, channels or laps"},
+    {LX_ERR_MEMORY, "out of memory"},
+    {LX_ERR_AMBIGUOUS, "name matches several channels"},
+    {LX_ERR_STATE, "a step is missing first"},
+};
+
+} // namespace
+
+void succeed() {
+    last_status = LX_OK;
+    message[0] = '\0';
+}
+
+int fail(int status, const char* format, ...) {
+    char text[MESSAGE_SIZE];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return fail_with(status, n < 0 ? "(message could not be formed)" : text);
+}
+
+int fail_with(int status, std::string_view text) {
+    last_status = status;
+    copy_field(message, text);
+    return status;
+}
+
+Session* find_session(int handle) {
+    Session* s = lookup_session(handle);
+    if (s == nullptr) fail(LX_ERR_HANDLE, "no open session under handle %d", handle);
+    return s;
+}
+
+int check_lap(const Session* s, int handle, int lap) {
+    if (valid_lap(s, lap)) return LX_OK;
+    if (s->nlaps == 0) return fail(LX_ERR_LAP, "no lap %d: session %d has no laps", lap, handle);
+    return fail(LX_ERR_LAP, "no lap %d in session %d: laps are 0 to %d", lap, handle, s->nlaps - 1);
+}
+
+int check_channel(const Session* s, int handle, int channel) {
+    if (valid_channel(s, channel)) return LX_OK;
+    return fail(LX_ERR_CHANNEL, "no channel %d in session %d: channels are 0 to %d", channel,
+                handle, s->nchannels - 1);
+}
+
+std::string_view utf8_prefix(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t cut = limit;
+    // Step back over continuation bytes to the start of the cut character.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut);
+}
+
+void copy_field(char* dest, std::size_t size, std::string_view text) {
+    if (size == 0) return;
+    std::string_view kept = utf8_prefix(text, size - 1);
+    std::memcpy(dest, kept.data(), kept.size());
+    dest[kept.size()] = '\0';
+}
+
+} // namespace lx::data
+
+using namespace lx::data;
+
+extern "C" {
+
+LX_DATA_API int lx_data_version(void) {
+    return LX_DATA_VERSION;
+}
+
+LX_DATA_API const char* lx_last_error(void) {
+    return message;
+}
+
+LX_DATA_API int lx_last_status(void) {
+    return last_status;
+}
+
+LX_DATA_API const char* lx_status_text(int status) {
+    for (const StatusText& s : STATUS_TEXTS)
+        if (s.status == status) return s.text;
+    return "unknown status";
+}
+
+LX_DATA_API void lx_capture_output(int on) {
+    succeed();
+    lx::set_capture(on != 0);
+}
+
+LX_DATA_API int lx_take_output(char* text, int size) {
+    return api_call([&] {
+        if (size < 0) return fail(LX_ERR_ARGUMENT, "lx_take_output: size %d is negative", size);
+        if (text == nullptr && size > 0)
+            return fail(LX_ERR_ARGUMENT, "lx_take_output: text is null but size is %d", size);
+        std::size_t length = lx::captured_length();
+        if (size > 0) {
+            std::size_t copied = std::min(length, static_cast<std::size_t>(size) - 1);
+            std::memcpy(text, lx::captured_log(), copied);
+            text[copied] = '\0';
+        }
+        lx::clear_log();
+        return static_cast<int>(length);
+    });
+}
+
+} // extern "C"

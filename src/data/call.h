@@ -1,0 +1,52 @@
+// What every call of the data API shares: its outcome (status and message),
+// the session lookup that names a bad handle, and copying texts into the
+// caller's fixed fields.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <string_view>
+
+#include "base/output.h"
+#include "frame/frame.h"
+#include "lx_data.h"
+
+namespace lx::data {
+
+// Forgets the last outcome: status LX_OK, message "".
+void succeed();
+// Records a failure and returns its status.
+int fail(int status, const char* format, ...) LX_PRINTF_LIKE(2, 3);
+// Like fail, with a message that is already formed (cut to fit).
+int fail_with(int status, std::string_view message);
+
+// Runs one call: the outcome starts as a success, and nothing thrown leaves
+// the library.
+template <typename Body> int api_call(Body body) noexcept {
+    succeed();
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return fail(LX_ERR_MEMORY, "out of memory");
+    } catch (...) {
+        return fail(LX_ERR_STATE, "unexpected internal failure");
+    }
+}
+
+// The session under handle, or null after failing with LX_ERR_HANDLE.
+Session* find_session(int handle);
+// LX_OK, or a failure naming the lap or channel that the session lacks.
+int check_lap(const Session* s, int handle, int lap);
+int check_channel(const Session* s, int handle, int channel);
+
+// The longest prefix of text that fits in limit bytes without splitting a
+// UTF-8 character.
+std::string_view utf8_prefix(std::string_view text, std::size_t limit);
+// Copies text into a field of size bytes: cut at a character boundary, always
+// zero-terminated.
+void copy_field(char* dest, std::size_t size, std::string_view text);
+template <std::size_t N> void copy_field(char (&dest)[N], std::string_view text) {
+    copy_field(dest, N, text);
+}
+
+} // namespace lx::data

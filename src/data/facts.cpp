@@ -1,0 +1,102 @@
+// What a session holds: its facts, its channels' titles and units as written,
+// its laps with their classes, and a channel found by name.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "data/call.h"
+#include "data/laps.h"
+#include "data/names.h"
+#include "session/record.h"
+
+namespace lx::data {
+
+namespace {
+
+int fill_session_info(int handle, lx_session_info* info) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_session_info_get: info is null");
+    *info = lx_session_info{};
+    info->sample_rate = s->sample_rate;
+    info->channels = s->nchannels;
+    info->file_channels = s->nfile_channels;
+    info->laps = s->nlaps;
+    copy_field(info->file, s->filename);
+    copy_field(info->venue, s->venue);
+    copy_field(info->vehicle, s->vehicle);
+    copy_field(info->driver, s->driver);
+    if (const SessionRecord* r = s->record) {
+        info->start_time = r->start_time;
+        copy_field(info->format, r->format);
+        // The record's texts are the file's own; the fixed fields may be cut.
+        if (!r->venue.empty()) copy_field(info->venue, r->venue);
+        if (!r->vehicle.empty()) copy_field(info->vehicle, r->vehicle);
+        if (!r->driver.empty()) copy_field(info->driver, r->driver);
+        copy_field(info->date, r->date);
+        copy_field(info->time, r->time);
+    }
+    return LX_OK;
+}
+
+int fill_channel_info(int handle, int channel, lx_channel_info* info) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (int status = check_channel(s, handle, channel); status != LX_OK) return status;
+    if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_channel_info_get: info is null");
+    *info = lx_channel_info{};
+    copy_field(info->name, s->channels[channel].name);
+    copy_field(info->title, channel_title(s, channel));
+    copy_field(info->unit, channel_unit(s, channel));
+    info->derived = channel >= s->nfile_channels;
+    return LX_OK;
+}
+
+int fill_lap_info(int handle, int lap, lx_lap_info* info) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (int status = check_lap(s, handle, lap); status != LX_OK) return status;
+    if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_lap_info_get: info is null");
+    const Lap& l = s->laps[lap];
+    *info = lx_lap_info{};
+    info->number = l.number;
+    info->samples = l.npoints;
+    info->lap_class = lap_class(s, lap);
+    info->laptime = l.laptime;
+    info->raw_laptime = l.raw_laptime;
+    info->length = l.lap_length;
+    return LX_OK;
+}
+
+int find_channel(int handle, const char* name) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (name == nullptr) return fail(LX_ERR_ARGUMENT, "lx_find_channel: name is null");
+    return match_channel(s, name, s->nchannels, "session " + std::to_string(handle));
+}
+
+} // namespace
+
+} // namespace lx::data
+
+using namespace lx::data;
+
+extern "C" {
+
+LX_DATA_API int lx_session_info_get(int handle, lx_session_info* info) {
+    return api_call([&] { return fill_session_info(handle, info); });
+}
+
+LX_DATA_API int lx_channel_info_get(int handle, int channel, lx_channel_info* info) {
+    return api_call([&] { return fill_channel_info(handle, channel, info); });
+}
+
+LX_DATA_API int lx_lap_info_get(int handle, int lap, lx_lap_info* info) {
+    return api_call([&] { return fill_lap_info(handle, lap, info); });
+}
+
+LX_DATA_API int lx_find_channel(int handle, const char* name) {
+    return api_call([&] { return find_channel(handle, name); });
+}
+
+} // extern "C"

@@ -1,0 +1,234 @@
+// Opening any file lx reads under a handle, and closing it, without printing.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "aim/aim.h"
+#include "aim/line_reader.h"
+#include "data/call.h"
+#include "data/options.h"
+#include "data/titles.h"
+#include "import/import.h"
+#include "session/record.h"
+
+namespace lx::data {
+
+namespace {
+
+// Keeps what the core prints during a call off standard output and out of the
+// program's own log; the lines are handed back instead.
+class CoreLines {
+  public:
+    CoreLines() : was_capturing_(capturing()), saved_(captured_log(), captured_length()) {
+        clear_log();
+        set_capture(true);
+    }
+    ~CoreLines() {
+        clear_log();
+        if (!saved_.empty()) emit("%s", saved_.c_str());
+        set_capture(was_capturing_);
+    }
+    CoreLines(const CoreLines&) = delete;
+    CoreLines& operator=(const CoreLines&) = delete;
+
+    // The lines so far as one line: "first; second".
+    std::string joined() const {
+        std::string out;
+        std::string_view text(captured_log(), captured_length());
+        while (!text.empty()) {
+            std::size_t end = text.find_first_of("\r\n");
+            std::string_view piece = text.substr(0, end);
+            while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+            if (!piece.empty()) out.append(out.empty() ? "" : "; ").append(piece);
+            if (end == std::string_view::npos) break;
+            text.remove_prefix(end + 1);
+        }
+        return out;
+    }
+
+  private:
+    bool was_capturing_;
+    std::string saved_;
+};
+
+// Frees a session that has no handle yet unless it is handed on.
+struct SessionGuard {
+    Session* s;
+    ~SessionGuard() { free_session(s); }
+    Session* release() { return std::exchange(s, nullptr); }
+};
+
+// What the reader's failure lines mean; the rest is the file's content.
+struct ReaderRefusal {
+    std::string_view start;
+    int status;
+};
+constexpr ReaderRefusal READER_REFUSALS[] = {
+    {"Failed to open input file", LX_ERR_FILE},
+    {"Read error on input file", LX_ERR_FILE},
+    {"Error seeking in input file", LX_ERR_FILE},
+    {"Could not allocate memory", LX_ERR_MEMORY},
+    {"Error allocating", LX_ERR_MEMORY},
+    {"Exceeded maximum number of channels", LX_ERR_LIMIT},
+    {"Exceeded maximum number of laps", LX_ERR_LIMIT},
+    {"Exceeded maximum number of rows", LX_ERR_LIMIT},
+};
+
+int reader_status(std::string_view lines) {
+    for (const ReaderRefusal& r : READER_REFUSALS)
+        if (lines.find(r.start) != std::string_view::npos) return r.status;
+    return LX_ERR_FORMAT;
+}
+
+bool looks_like_csv(std::string_view first_line) {
+    return first_line.find('\t') == std::string_view::npos &&
+           first_line.find_first_of(",;") != std::string_view::npos;
+}
+
+// Why a file of no format lx knows is refused.
+int refuse_unknown(const char* path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return fail(LX_ERR_FILE, "%s: is a folder, not a file", path);
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr)
+        return fail(LX_ERR_FILE, "%s: cannot be opened: %s", path, std::strerror(errno));
+    char bytes[4096];
+    std::size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    bool read_error = std::ferror(f) != 0;
+    std::fclose(f);
+    if (read_error) return fail(LX_ERR_FILE, "%s: cannot be read", path);
+    if (n == 0) return fail(LX_ERR_FORMAT, "%s: the file is empty", path);
+    std::string_view text(bytes, n);
+    if (looks_like_csv(text.substr(0, text.find('\n'))))
+        return fail(LX_ERR_FORMAT,
+                    "%s: this looks like a CSV export of a kind lx does not read; export the "
+                    "session as AiM CSV, RaceChrono CSV (format 3), MoTeC CSV or the logger's "
+                    "tab-separated text",
+                    path);
+    return fail(LX_ERR_FORMAT,
+                "%s: not a file lx reads: its first line holds no tab-separated "
+                "channel titles",
+                path);
+}
+
+// The title row as the reader saw it.
+int read_title_row(const char* path, std::string& row) {
+    LineReader lines;
+    switch (open_lines(lines, path, 2 * (LINE_PIECE + 1))) {
+    case OpenResult::ok:
+        break;
+    case OpenResult::no_file:
+        return fail(LX_ERR_FILE, "%s: cannot be opened again to read its titles", path);
+    case OpenResult::no_memory:
+        return fail(LX_ERR_MEMORY, "%s: no memory to read its titles", path);
+    }
+    std::string_view line;
+    bool ok = next_line(lines, line);
+    if (ok) row.assign(line);
+    close_lines(lines);
+    if (!ok) return fail(LX_ERR_FILE, "%s: its title row cannot be read again", path);
+    return LX_OK;
+}
+
+// The titles as written, one per file channel; the stored names when the
+// file no longer gives as many (it changed since it was read).
+int record_titles(const char* path, Session* s) {
+    std::string row;
+    if (int status = read_title_row(path, row); status != LX_OK) return status;
+    std::vector<ChannelTitle> titles = written_titles(row);
+    if (static_cast<int>(titles.size()) != s->nfile_channels) {
+        titles.clear();
+        for (int c = 0; c < s->nfile_channels; ++c)
+            titles.push_back({s->channels[c].name, s->channels[c].unit});
+    }
+    s->record->titles = std::move(titles);
+    return LX_OK;
+}
+
+int read_text_export(const char* path, Session*& opened) {
+    CoreLines core;
+    opened = read_aim_export(path, library.trace);
+    if (opened != nullptr) return LX_OK;
+    std::string lines = core.joined();
+    return fail(reader_status(lines), "%s: %s", path, lines.c_str());
+}
+
+int open_text_export(const char* path, const ImportOptions& options, Session*& opened) {
+    Session* read = nullptr;
+    if (int status = read_text_export(path, read); status != LX_OK) return status;
+    SessionGuard guard{read};
+    read->record = new SessionRecord;
+    read->record->format = "text export";
+    if (int status = record_titles(path, read); status != LX_OK) return status;
+    if (int status = apply_options(read, options); status != LX_OK) return status;
+    opened = guard.release();
+    return LX_OK;
+}
+
+int open_csv(const char* path, FileFormat format, const ImportOptions& options, Session*& opened) {
+    ImportResult result;
+    {
+        CoreLines core;
+        result = import_csv(path, format, options);
+    }
+    if (result.session == nullptr)
+        return fail_with(result.status < 0 ? result.status : LX_ERR_FORMAT, result.message);
+    opened = result.session;
+    return LX_OK;
+}
+
+int store(Session* s) {
+    SessionGuard guard{s};
+    CoreLines core;
+    int handle = store_session(s);
+    if (handle == 0) return fail(LX_ERR_LIMIT, "%s", core.joined().c_str());
+    guard.release();
+    return handle;
+}
+
+int open_file(const char* path, const lx_open_options* given) {
+    if (path == nullptr) return fail(LX_ERR_ARGUMENT, "lx_open: the path is null");
+    ImportOptions options;
+    if (int status = read_options(given, options); status != LX_OK) return status;
+    if (library.open_sessions >= MAX_SESSIONS)
+        return fail(LX_ERR_LIMIT, "%s: %d sessions are open already; close one first", path,
+                    MAX_SESSIONS);
+    FileFormat format = sniff_format(path);
+    Session* s = nullptr;
+    int status = format == FileFormat::unknown       ? refuse_unknown(path)
+                 : format == FileFormat::text_export ? open_text_export(path, options, s)
+                                                     : open_csv(path, format, options, s);
+    if (status != LX_OK) return status;
+    return store(s);
+}
+
+} // namespace
+
+} // namespace lx::data
+
+using namespace lx;
+using namespace lx::data;
+
+extern "C" {
+
+LX_DATA_API int lx_open(const char* path, const lx_open_options* options) {
+    return api_call([&] { return open_file(path, options); });
+}
+
+LX_DATA_API int lx_close(int handle) {
+    return api_call([&] {
+        Session* s = find_session(handle);
+        if (s == nullptr) return static_cast<int>(LX_ERR_HANDLE);
+        free_session(s);
+        library.session_table[handle - 1] = nullptr;
+        library.open_sessions -= 1;
+        return static_cast<int>(LX_OK);
+    });
+}
+
+} // extern "C"

@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "lx_data.h"
+#include "support.h"
+
+using namespace lxtest;
+
+namespace {
+
+// Titles with a unit in brackets, a Latin-1 degree sign, a title the reader
+// runs into the next one (it ends in a byte the reader drops) and a title
+// written twice.
+const std::string TITLES = "Idx\tTime [s]\tDistance [m]\tEngine RPM [rpm]\tWater Temp [deg C]\t"
+                           "T\xB0oil [\xB0"
+                           "C]\tOdd\xB0\tMerged [m]\tSpeed [km/h]\tSpeed [mph]\t\n";
+
+std::string titled_export() {
+    std::string text = TITLES;
+    for (int lap = 0, row = 0; lap < 3; ++lap)
+        for (int j = 0; j < 5 + lap; ++j, ++row) {
+            text += j == 0 ? "Lap: 1/" + std::to_string(lap + 1) : "";
+            for (float v : {float(row), row * 0.1f, row * 1.7f, 1000.0f + row / 3.0f, 70.1f,
+                            -row / 7.0f, 1e-7f * row, row * 2.3f, row * 1.3f})
+                text += "\t" + std::to_string(v);
+            text += "\n";
+        }
+    return text + "Lap:\n";
+}
+
+class DataApi : public testing::Test {
+  protected:
+    void SetUp() override { close_all_sessions(); }
+    void TearDown() override {
+        lx_capture_output(0);
+        close_all_sessions();
+    }
+};
+
+void expect_channel(int h, int c, const char* name, const char* title, const char* unit) {
+    lx_channel_info info;
+    ASSERT_EQ(lx_channel_info_get(h, c, &info), LX_OK);
+    EXPECT_STREQ(info.name, name);
+    EXPECT_STREQ(info.title, title);
+    EXPECT_STREQ(info.unit, unit);
+}
+
+TEST_F(DataApi, OpensWithoutPrintingTitlesAsWrittenSamplesAsTheCoreHolds) {
+    std::string path = write_temp_file(titled_export());
+    StdoutCapture out;
+    int h = lx_open(path.c_str(), nullptr);
+    int core = lx_open_aim_xls(path.c_str());
+    ASSERT_GT(h, 0) << lx_last_error();
+    EXPECT_EQ(out.text(), "");
+    EXPECT_STREQ(lx_last_error(), "");
+    lx_session_info info;
+    ASSERT_EQ(lx_session_info_get(h, &info), LX_OK);
+    EXPECT_STREQ(info.format, "text export");
+    EXPECT_EQ(info.channels, 9);
+    EXPECT_EQ(info.laps, 3);
+
+    expect_channel(h, 3, "Engine_RPM", "Engine RPM", "rpm");
+    expect_channel(h, 4, "Water_Temp", "Water Temp", "deg C");
+    expect_channel(h, 5, "Toil", "T\u00B0oil", "\u00B0C");
+    expect_channel(h, 6, "OddMerged", "Odd\u00B0 Merged", "m");
+    expect_channel(core, 3, "Engine_RPM", "Engine_RPM", "rpm");
+
+    const lx::Session* s = lx::lookup_session(core);
+    for (int lap = 0; lap < s->nlaps; ++lap)
+        for (int c = 0; c < s->nchannels; ++c) {
+            std::vector<float> got(static_cast<std::size_t>(s->laps[lap].npoints));
+            ASSERT_EQ(lx_lap_samples(h, lap, c, got.data(), static_cast<int>(got.size())),
+                      s->laps[lap].npoints);
+            EXPECT_EQ(std::memcmp(got.data(), s->laps[lap].raw[c], got.size() * sizeof(float)), 0);
+        }
+}
+
+TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
+    std::string path = write_temp_file(titled_export());
+    int h = lx_open(path.c_str(), nullptr);
+    EXPECT_EQ(lx_find_channel(h, "Engine RPM"), 3);
+    EXPECT_EQ(lx_find_channel(h, "Engine_RPM"), 3);
+    EXPECT_EQ(lx_find_channel(h, "T\u00B0oil"), 5);
+    EXPECT_EQ(lx_find_channel(h, "Speed"), LX_ERR_AMBIGUOUS);
+    EXPECT_STREQ(lx_last_error(),
+                 "session 1: \"Speed\" names 2 channels: 7 \"Speed\", 8 \"Speed\"; give the "
+                 "channel number");
+    EXPECT_EQ(lx_find_channel(h, "engin rpm"), LX_ERR_CHANNEL);
+    EXPECT_NE(std::string(lx_last_error()).find("nearest: 3 \"Engine RPM\" (Engine_RPM)"),
+              std::string::npos)
+        << lx_last_error();
+    ASSERT_EQ(lx_session_setup(h), 1);
+    int speed = lx_find_channel(h, "i_speed");
+    expect_channel(h, speed, "i_speed", "i_speed", lx::lookup_session(h)->channels[speed].unit);
+}
+
+TEST_F(DataApi, OpenOptionsKeepChannelsAndLaps) {
+    std::string path = write_temp_file(titled_export());
+    lx_open_options options{0.0, "Water Temp, Engine_RPM", 2, 3};
+    int h = lx_open(path.c_str(), &options);
+    ASSERT_GT(h, 0) << lx_last_error();
+    lx_session_info info;
+    lx_session_info_get(h, &info);
+    EXPECT_EQ(info.channels, 5);
+    EXPECT_EQ(info.laps, 2);
+    expect_channel(h, 4, "Water_Temp", "Water Temp", "deg C");
+    lx_lap_info lap;
+    ASSERT_EQ(lx_lap_info_get(h, 0, &lap), LX_OK);
+    EXPECT_EQ(lap.samples, 6);
+    float rpm[6];
+    lx_lap_samples(h, 0, 3, rpm, 6);
+    EXPECT_EQ(rpm[0], 1000.0f + 5 / 3.0f);
+    for (lx_open_options bad :
+         {lx_open_options{-1.0, nullptr, 0, 0}, lx_open_options{NAN, nullptr, 0, 0},
+          lx_open_options{0.0, nullptr, 3, 2}})
+        EXPECT_EQ(lx_open(path.c_str(), &bad), LX_ERR_ARGUMENT);
+    options = {0.0, "Oil", 0, 0};
+    EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_CHANNEL);
+    options = {0.0, nullptr, 2, 4};
+    EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_LAP);
+    EXPECT_EQ(lx::library.open_sessions, 1);
+}
+
+TEST_F(DataApi, OpenRefusalsNameTheCauseAndPrintNothing) {
+    std::string dir = std::filesystem::path(write_temp_file("")).parent_path().string();
+    struct Case {
+        std::string path;
+        int status;
+        const char* says;
+    } cases[] = {
+        {dir + "/missing.txt", LX_ERR_FILE, "cannot be opened"},
+        {dir, LX_ERR_FILE, "is a folder"},
+        {write_temp_file(""), LX_ERR_FORMAT, "the file is empty"},
+        {write_temp_file("a,b,c\n1,2,3\n"), LX_ERR_FORMAT, "looks like a CSV export"},
+        {write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n"), LX_ERR_FORMAT,
+         "Channel 1 must be 'Time'"},
+    };
+    StdoutCapture out;
+    for (const Case& c : cases) {
+        EXPECT_EQ(lx_open(c.path.c_str(), nullptr), c.status) << c.path;
+        EXPECT_NE(std::string(lx_last_error()).find(c.says), std::string::npos) << lx_last_error();
+    }
+    EXPECT_EQ(lx_open(nullptr, nullptr), LX_ERR_ARGUMENT);
+    std::string good = write_temp_file(titled_export());
+    for (int i = 0; i < lx::MAX_SESSIONS; ++i) ASSERT_EQ(lx_open(good.c_str(), nullptr), i + 1);
+    EXPECT_EQ(lx_open(good.c_str(), nullptr), LX_ERR_LIMIT);
+    EXPECT_EQ(lx_close(4), LX_OK);
+    EXPECT_EQ(lx_close(4), LX_ERR_HANDLE);
+    EXPECT_EQ(out.text(), "");
+}
+
+TEST_F(DataApi, LapClassesFollowTheMedianOfBoundedLaps) {
+    std::vector<float> lengths = {300, 1000, 1010, 950, 2000, 400, 1000, 500, 1020};
+    lx::Session* s = make_session(std::vector<int>(lengths.size(), 4), 10.0f);
+    int h = install(s);
+    lx_lap_info info;
+    ASSERT_EQ(lx_lap_info_get(h, 0, &info), LX_OK);
+    EXPECT_EQ(info.lap_class, LX_LAP_UNKNOWN);
+    for (std::size_t l = 0; l < lengths.size(); ++l) s->laps[l].lap_length = lengths[l];
+    s->laps[8].lap_length = 500; // an in-lap
+    s->laps[7].lap_length = 1000;
+    const int expected[] = {LX_LAP_OUT,     LX_LAP_FULL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_DOUBLE,
+                            LX_LAP_PARTIAL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_IN};
+    for (int l = 0; l < 9; ++l) {
+        ASSERT_EQ(lx_lap_info_get(h, l, &info), LX_OK);
+        EXPECT_EQ(info.lap_class, expected[l]) << "lap " << l;
+    }
+    EXPECT_EQ(info.number, 9);
+    EXPECT_EQ(info.samples, 4);
+    EXPECT_EQ(info.length, 500.0);
+}
+
+TEST_F(DataApi, ClosureOfACircleAndOfAStraight) {
+    constexpr int n = 90;
+    constexpr float rate = 10.0f, kmh = 36.0f;
+    int h = install(make_session({n, n}, rate, 2));
+    double turn = 0, gap = 0;
+    EXPECT_EQ(lx_lap_closure(h, 0, 4, &turn, &gap), LX_ERR_STATE);
+    const lx::Session* s = lx::lookup_session(h);
+    // Each step turns by a fixed angle, so lap 0 is one full circle.
+    double step = 2 * std::numbers::pi / n;
+    float latg = static_cast<float>(-std::sin(step) * (kmh / 3.6) * rate / 9.8081);
+    for (int j = 0; j < n; ++j) {
+        s->laps[0].raw[3][j] = s->laps[1].raw[3][j] = kmh;
+        s->laps[0].raw[4][j] = latg;
+    }
+    ASSERT_EQ(lx_session_setup(h), 1);
+    ASSERT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 0, 0), 1);
+    ASSERT_EQ(lx_lap_closure(h, 0, 4, &turn, &gap), LX_OK);
+    EXPECT_NEAR(turn, 360.0, 1e-3);
+    EXPECT_LT(gap, 1e-3 * s->laps[0].lap_length);
+    ASSERT_EQ(lx_lap_closure(h, 1, 4, &turn, &gap), LX_OK);
+    EXPECT_EQ(turn, 0.0);
+    EXPECT_NEAR(gap, s->laps[1].lap_length, 1e-3);
+}
+
+TEST_F(DataApi, EveryFunctionRefusesBadArgumentsAndWritesOnlyWithinCapacity) {
+    int h = install(make_session({6, 3}, 10.0f, 1));
+    lx_session_info si;
+    lx_channel_info ci;
+    lx_lap_info li;
+    double d;
+    for (int bad : {0, -1, 11, 5}) {
+        EXPECT_EQ(lx_session_info_get(bad, &si), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_channel_info_get(bad, 0, &ci), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_lap_info_get(bad, 0, &li), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_find_channel(bad, "Time"), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_lap_samples(bad, 0, 0, nullptr, 0), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_lap_closure(bad, 0, 0, &d, &d), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_close(bad), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_last_status(), LX_ERR_HANDLE);
+        EXPECT_STRNE(lx_last_error(), "");
+    }
+    for (int lap : {-1, 2}) {
+        EXPECT_EQ(lx_lap_info_get(h, lap, &li), LX_ERR_LAP);
+        EXPECT_EQ(lx_lap_samples(h, lap, 0, nullptr, 0), LX_ERR_LAP);
+        EXPECT_EQ(lx_lap_closure(h, lap, 0, &d, &d), LX_ERR_LAP);
+    }
+    for (int channel : {-1, 4}) {
+        EXPECT_EQ(lx_channel_info_get(h, channel, &ci), LX_ERR_CHANNEL);
+        EXPECT_EQ(lx_lap_samples(h, 0, channel, nullptr, 0), LX_ERR_CHANNEL);
+        EXPECT_EQ(lx_lap_closure(h, 0, channel, &d, &d), LX_ERR_CHANNEL);
+    }
+    EXPECT_EQ(lx_session_info_get(h, nullptr), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_channel_info_get(h, 0, nullptr), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_lap_info_get(h, 0, nullptr), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_find_channel(h, nullptr), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_lap_closure(h, 0, 0, nullptr, &d), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_lap_samples(h, 0, 1, nullptr, 1), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_take_output(nullptr, 1), LX_ERR_ARGUMENT);
+    float poisoned[8];
+    for (int capacity : {-1, 0, 4, 6}) {
+        std::memset(poisoned, 0x5A, sizeof poisoned);
+        int got = lx_lap_samples(h, 0, 1, poisoned, capacity);
+        EXPECT_EQ(got, capacity < 0 ? LX_ERR_ARGUMENT : 6);
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(poisoned[i] == i / 10.0f, i < capacity) << capacity << " " << i;
+    }
+    EXPECT_STREQ(lx_last_error(), "");
+    EXPECT_STREQ(lx_status_text(LX_ERR_LAP), "no such lap");
+    EXPECT_STREQ(lx_status_text(42), "unknown status");
+}
+
+TEST_F(DataApi, CaptureMovesTheCoresLinesOffStandardOutput) {
+    int h = install(make_session({2}, 10.0f));
+    StdoutCapture out;
+    lx_capture_output(1);
+    lx_free_session(h);
+    EXPECT_EQ(lx_open_aim_xls("/nonexistent.txt"), 0);
+    EXPECT_EQ(lx_open("/nonexistent.txt", nullptr), LX_ERR_FILE); // its lines stay its own
+    char small[8];
+    std::memset(small, 0x5A, sizeof small);
+    std::string expected = "Freeing session 1\nFailed to open input file /nonexistent.txt\n"
+                           "lx_open_aim_xls(): Open failed for /nonexistent.txt\n";
+    EXPECT_EQ(lx_take_output(small, 5), static_cast<int>(expected.size()));
+    EXPECT_STREQ(small, "Free");
+    EXPECT_EQ(small[5], 0x5A);
+    EXPECT_EQ(lx_take_output(nullptr, 0), 0);
+    lx_capture_output(0);
+    lx_free_session(h);
+    EXPECT_EQ(out.text(), "Freeing session 1\n");
+}
+
+} // namespace
