@@ -20,13 +20,14 @@ struct CutOptions {
 };
 
 std::string where(const Match& m) {
+    if (m.from_beacon == 0) return "on a beacon";
+    if (std::isinf(m.from_beacon)) return "no beacon in the session";
     char text[96];
-    if (m.from_beacon == 0)
-        return "on a beacon";
-    if (std::isinf(m.from_beacon))
-        return "no beacon in the session";
-    std::snprintf(text, sizeof text, "%.1f m %s a beacon%s", std::fabs(m.from_beacon),
-                  m.from_beacon > 0 ? "after" : "before", m.near_beacon() ? "" : ": none near");
+    if (!m.near_beacon())
+        std::snprintf(text, sizeof text, "no beacon within %.0f m", double(BEACON_TOLERANCE));
+    else
+        std::snprintf(text, sizeof text, "%.1f m %s a beacon", std::fabs(m.from_beacon),
+                      m.from_beacon > 0 ? "after" : "before");
     return text;
 }
 
@@ -46,12 +47,11 @@ void print_shift(const Session& cut, const std::vector<Match>& matches) {
     std::string example;
     for (const Match& m : matches) {
         if (m.near_beacon() || std::isinf(m.from_beacon)) continue;
-        if (far++ == 0)
-            example = " (lap " + std::to_string(m.lap + 1) + ", " + where(m) + ")";
+        if (far++ == 0) example = " (in lap " + std::to_string(m.lap + 1) + ")";
     }
     if (far > 0)
-        std::fprintf(out, "  It includes %s more than %.0f m from any beacon%s: it does not "
-                          "measure how far the beacon lies from the line.\n",
+        std::fprintf(out, "  It includes %s with no beacon within %.0f m%s, so it does not tell "
+                          "where the beacon lies.\n",
                      count_of(far, "match").c_str(), double(BEACON_TOLERANCE), example.c_str());
 }
 

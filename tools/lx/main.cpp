@@ -64,7 +64,15 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "lx: %s (lx --help lists what it takes)\n", usage_message(e).c_str());
+        std::string message = usage_message(e);
+        if (app.get_subcommands().empty())
+            for (int i = 1; i < argc; ++i)
+                if (argv[i][0] != '-') {
+                    message = "no command '" + std::string(argv[i]) +
+                              "'; the commands: info, laps, delta, cut, motec, map, chart, report";
+                    break;
+                }
+        std::fprintf(stderr, "lx: %s (see lx --help)\n", message.c_str());
         return EXIT_USAGE;
     }
     capture_library_lines(show_library);

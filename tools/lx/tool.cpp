@@ -86,7 +86,7 @@ Session Session::open(const std::string& path) {
     int handle = lx_open(path.c_str(), nullptr);
     if (handle > 0) return Session(handle, path);
     std::string why = lx_last_error();
-    if (handle == LX_ERR_FORMAT && looks_like_csv(path))
+    if (handle == LX_ERR_FORMAT && looks_like_csv(path) && why.find("CSV") == std::string::npos)
         refuse(path + " looks like a CSV export of a kind lx does not read (" + why +
                "); export the session as the logger's tab-separated text, AiM CSV, RaceChrono "
                "CSV (format 3) or MoTeC CSV");
@@ -179,7 +179,7 @@ int derived_channel(const Session& s, DerivedId id) {
 std::vector<float> lap_samples(const Session& s, int lap, int channel) {
     int n = lx_lap_samples(s.handle(), lap, channel, nullptr, 0);
     if (n < 0) library_refused("no samples of channel " + std::to_string(channel));
-    std::vector<float> values(std::size_t(n));
+    std::vector<float> values(static_cast<std::size_t>(n));
     lx_lap_samples(s.handle(), lap, channel, values.data(), n);
     return values;
 }
