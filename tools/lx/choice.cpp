@@ -190,10 +190,9 @@ MathChannels compute_math(const Session& s, const MathOptions& options) {
     m.speed_units = speed_units_of(s, m.speed, options);
     if (lower(options.longitudinal) != "none")
         m.longitudinal = std::max(0, pick_channel(s, options.longitudinal, "--long",
-                                                  {"LonAcc", "LongAcc", "Longitudinal",
-                                                   "Long_Acc", "Lon_Acc", "Longitudinal_Acc",
-                                                   "InlineAcc", "GPS_LonAcc", "Long_G", "G_Long",
-                                                   "LonG"},
+                                                  {"LonAcc", "LongAcc", "Longitudinal", "Long_Acc",
+                                                   "Lon_Acc", "Longitudinal_Acc", "InlineAcc",
+                                                   "GPS_LonAcc", "Long_G", "G_Long", "LonG"},
                                                   is_longitudinal));
     m.lateral_given = !options.lateral.empty();
     std::vector<int> candidates = m.lateral_given
@@ -215,15 +214,15 @@ MathChannels compute_math(const Session& s, const MathOptions& options) {
 
 std::vector<std::string> describe(const Session& s, const MathChannels& m) {
     std::vector<std::string> lines;
-    lines.push_back("Speed: " + channel_title(s, m.speed) + (m.speed_units ? " (km/h)" : " (mph)") +
-                    ", longitudinal: " +
-                    (m.longitudinal ? channel_title(s, m.longitudinal) : "from speed"));
+    lines.push_back(
+        "Speed: " + channel_title(s, m.speed) + (m.speed_units ? " (km/h)" : " (mph)") +
+        ", longitudinal: " + (m.longitudinal ? channel_title(s, m.longitudinal) : "from speed"));
     const Closure& chosen = m.lateral.front();
     std::string lateral = "Lateral: " + channel_title(s, chosen.channel);
-    std::string why = m.lateral_given           ? " (given)"
-                      : m.lateral.size() == 1   ? " (the only one named so)"
-                                                : " (of those named so, the one whose laps "
-                                                  "close best)";
+    std::string why = m.lateral_given         ? " (given)"
+                      : m.lateral.size() == 1 ? " (the only one named so)"
+                                              : " (of those named so, the one whose laps "
+                                                "close best)";
     if (chosen.laps == 0) {
         lines.push_back(lateral + why + "; no lap long enough to check that it closes");
         return lines;

@@ -66,14 +66,14 @@ void run_delta(const DeltaOptions& o) {
                  o.stretch ? ", stretched to each lap's length" : "");
     std::fprintf(out, "Gap: lap time minus the reference's, full laps only. Gain and loss: most "
                       "seconds ahead (-) and behind (+) on the way, and where.\n");
-    std::fprintf(out, "  %3s  %-10s %9s %9s %9s %9s %9s  %s\n", "lap", "time", "gap", "max gain",
-                 "at m", "max loss", "at m", "class");
+    row("  %3s  %-10s %9s %9s %9s %9s %9s  %s", "lap", "time", "gap", "max gain", "at m",
+        "max loss", "at m", "class");
     for (int lap = 0; lap < work.laps(); ++lap) {
         lx_lap_info l = lap_info(work, lap);
         LapDelta d = lap_delta(work, lap);
-        std::fprintf(out, "  %3d  %-10s %9s %s %s  %s\n", lap + 1, laptime_text(l.laptime).c_str(),
-                     gap_text(l, r.laptime).c_str(), extreme(d.gain, d.gain_at).c_str(),
-                     extreme(d.loss, d.loss_at).c_str(), class_name(l.lap_class));
+        row("  %3d  %-10s %9s %s %s  %s", lap + 1, laptime_text(l.laptime).c_str(),
+            gap_text(l, r.laptime).c_str(), extreme(d.gain, d.gain_at).c_str(),
+            extreme(d.loss, d.loss_at).c_str(), class_name(l.lap_class));
     }
 }
 

@@ -42,8 +42,8 @@ struct Report {
     int fastest = 0;
     double sample_rate = 0;
     std::vector<LapInfo> laps;
-    std::vector<int> drawn;   // laps on the charts, the fastest last
-    double chart_length = 0; // metres across the charts
+    std::vector<int> drawn;            // laps on the charts, the fastest last
+    double chart_length = 0;           // metres across the charts
     std::vector<std::string> channels; // which channels the math used, and why
 };
 
@@ -97,10 +97,10 @@ Report gather(const Session& s, const MathChannels& m) {
 
 std::string lap_note(const Report& r, int lap) {
     const LapInfo& l = r.laps[std::size_t(lap)];
-    std::string note = lap == r.fastest                    ? "fastest"
+    std::string note = lap == r.fastest                  ? "fastest"
                        : l.info.lap_class != LX_LAP_FULL ? class_name(l.info.lap_class)
-                       : l.racing                          ? ""
-                                                           : "slow";
+                       : l.racing                        ? ""
+                                                         : "slow";
     if (!l.drawn) note += note.empty() ? "not in the charts" : ", not in the charts";
     return note;
 }
@@ -441,8 +441,9 @@ std::string drawn_caption(const Report& r) {
                        "laps thin and grey";
     if (left_out == 0) return text + ".";
     return text + "; " + count_of(r.drawn.size(), "lap") + " drawn, the other " +
-           count_of(left_out, "lap") + " (the slowest) left out to keep the page light: the "
-                                      "table lists every lap.";
+           count_of(left_out, "lap") +
+           " (the slowest) left out to keep the page light: the "
+           "table lists every lap.";
 }
 
 std::string channels_note(const Report& r) {
@@ -463,8 +464,10 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
          "). Gap: a full lap's time minus the fastest's.</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
     h += "<figure>" + map_figure(s, r) + "</figure></div>\n";
-    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of "
-         "the fastest lap. " + drawn_caption(r) + "</figcaption></figure>\n";
+    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) +
+         "<figcaption>On the distance scale of "
+         "the fastest lap. " +
+         drawn_caption(r) + "</figcaption></figure>\n";
     h += "<h2>Time difference</h2><figure>" + delta_figure(s, r) +
          "<figcaption>Seconds behind the fastest lap at the same distance; the scale follows the "
          "racing laps, slow laps leave it. The curve is a moving average, so its last value lags "

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,17 @@ std::FILE* out = stdout;
 namespace {
 bool echo_library_lines = false;
 } // namespace
+
+void row(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::string line = text;
+    line.erase(line.find_last_not_of(' ') + 1);
+    std::fprintf(out, "%s\n", line.c_str());
+}
 
 void capture_library_lines(bool echo) {
     echo_library_lines = echo;

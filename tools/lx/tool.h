@@ -33,6 +33,8 @@ void warn(const std::string& message);
 // The tool's own standard output; the library's printed lines are captured
 // and shown on standard error only with -v.
 extern std::FILE* out;
+// A table row on out, without the spaces that empty last columns leave.
+void row(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void capture_library_lines(bool echo);
 // The lines the library printed since the last call (echoed when asked for).
 std::string take_library_lines();
