@@ -42,7 +42,10 @@ void run_info(const InfoOptions& o) {
     Session s = Session::open(o.file);
     lx_session_info info = s.info();
     std::fprintf(out, "File: %s (%s)\n", o.file.c_str(), info.format);
-    std::fprintf(out, "Sample rate: %.9g per second\n", info.sample_rate);
+    if (info.sample_rate > 0)
+        std::fprintf(out, "Sample rate: %.9g per second\n", info.sample_rate);
+    else
+        std::fprintf(out, "Sample rate: unknown, no samples\n");
     print_channels(s);
     std::fprintf(out, "Laps (%d):\n", s.laps());
     row("  %3s  %-10s %8s  %s", "lap", "time", "samples", "logger's number");
