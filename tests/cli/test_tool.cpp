@@ -58,8 +58,9 @@ Result lx(const std::string& args, const fs::path& scratch) {
     replace_all(line, "$SAMPLE", LX_SAMPLE);
     replace_all(line, "$OUT", scratch.string());
     fs::path out = scratch / "stdout", err = scratch / "stderr";
-    std::string command = std::string("'") + LX_TOOL + "' " + line + " >'" + out.string() +
-                          "' 2>'" + err.string() + "'";
+    // In the scratch folder, so that files written by default land there.
+    std::string command = "cd '" + scratch.string() + "' && '" + LX_TOOL + "' " + line + " >'" +
+                          out.string() + "' 2>'" + err.string() + "'";
     int status = std::system(command.c_str());
     Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
     for (std::string* text : {&r.out, &r.err}) {
@@ -190,6 +191,10 @@ const Case CASES[] = {
     {"unwritable-output", "motec $SAMPLE --lap 3 -o $OUT/no/such/folder/lap3.csv"},
     {"unwritable-report", "report $SAMPLE -o $OUT/empty.txt"},
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string transcript(const Case& c, const Result& r) {
     return "lx" + std::string(*c.args ? " " : "") + c.args + "\n--- exit code\n" +

@@ -14,7 +14,7 @@ namespace {
 
 struct CutOptions {
     std::string file, reference;
-    int ref_lap = 0, mode = 2;
+    int ref_lap = 0, mode = LX_CUT_BEACON_SHIFT;
     float tolerance = BEACON_TOLERANCE;
     MathOptions math;
 };
@@ -88,10 +88,11 @@ void run_cut(const CutOptions& o) {
 
     Session cut = cut_session(ref, ref_lap, work, o.mode, o.tolerance);
     char tolerance[64] = "";
-    if (o.mode == 1) std::snprintf(tolerance, sizeof tolerance, ", tolerance %g m", o.tolerance);
+    if (o.mode == LX_CUT_SNAP)
+        std::snprintf(tolerance, sizeof tolerance, ", tolerance %g m", o.tolerance);
     std::fprintf(out, "Cut session (mode %d%s): %s\n", o.mode, tolerance,
                  count_of(std::size_t(cut.laps()), "lap").c_str());
-    if (o.mode == 2) print_shift(cut, matches);
+    if (o.mode == LX_CUT_BEACON_SHIFT) print_shift(cut, matches);
     print_cut_laps(cut);
 }
 
@@ -110,7 +111,7 @@ Command add_cut(CLI::App& app) {
                   "0: cut at stops and matches; 1: keep beacons that a match confirms within "
                   "the tolerance, cut at matches elsewhere; 2: cut at matches and measure how "
                   "far beacons lie from them")
-        ->check(CLI::IsMember({0, 1, 2}))
+        ->check(CLI::IsMember({int(LX_CUT_MATCHES), int(LX_CUT_SNAP), int(LX_CUT_BEACON_SHIFT)}))
         ->capture_default_str();
     c->add_option("--tolerance", o.tolerance, "metres between a beacon and a match (mode 1)")
         ->check(within(0, 100000))

@@ -24,8 +24,8 @@ struct LapDelta {
 };
 
 LapDelta lap_delta(const Session& s, int lap) {
-    std::vector<float> diff = lap_samples(s, lap, derived_channel(s, ID_TIME_DIFF));
-    std::vector<float> distance = lap_samples(s, lap, derived_channel(s, ID_DISTANCE));
+    std::vector<float> diff = lap_samples(s, lap, derived_channel(s, LX_CHANNEL_TIME_DIFF));
+    std::vector<float> distance = lap_samples(s, lap, derived_channel(s, LX_CHANNEL_DISTANCE));
     if (diff.empty() || distance.size() != diff.size()) return {};
     auto [lo, hi] = std::minmax_element(diff.begin(), diff.end());
     LapDelta d;
@@ -55,7 +55,7 @@ void run_delta(const DeltaOptions& o) {
     MathChannels m = compute_math(work, o.math);
     for (const std::string& line : describe(work, m)) std::fprintf(out, "%s\n", line.c_str());
     if (other) compute_math(*other, o.math);
-    if (derived_channel(work, ID_TIME_DIFF) == 0 && !lx_analysis_setup(work.handle()))
+    if (derived_channel(work, LX_CHANNEL_TIME_DIFF) == 0 && !lx_analysis_setup(work.handle()))
         library_refused("cannot add the time-difference channels");
     if (!lx_calc_time_diff(ref.handle(), ref_lap, work.handle(), o.stretch))
         library_refused("cannot compute the time difference");

@@ -91,7 +91,7 @@ std::string number(double value) {
 // The unit of a channel's values as the library holds them.
 std::string unit_of(const Session& s, int channel) {
     std::string unit = channel_info(s, channel).unit;
-    if (unit.empty() && channel == derived_channel(s, ID_SPEED)) return "m/s";
+    if (unit.empty() && channel == derived_channel(s, LX_CHANNEL_SPEED)) return "m/s";
     return unit;
 }
 

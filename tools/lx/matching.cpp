@@ -73,7 +73,7 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
     if (lx_locate_laps(ref.handle(), ref_lap, work.handle()) < 0)
         library_refused("cannot locate laps");
     int beacon = beacon_channel(work);
-    int distance = derived_channel(work, ID_DISTANCE);
+    int distance = derived_channel(work, LX_CHANNEL_DISTANCE);
     std::vector<double> beacons = beacon_positions(work);
     std::vector<Match> matches;
     double lap_start = 0;

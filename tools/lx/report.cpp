@@ -182,8 +182,8 @@ std::string speed_figure(const Session& s, const Report& r) {
     for (int lap : r.drawn) top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
     svg::Axis y{0, svg::round_up(top * 1.05), "speed (km/h)"};
-    ChartSpec spec{derived_channel(s, ID_SPEED), 0.0f, float(y.hi / 3.6), float(r.chart_length),
-                   area};
+    ChartSpec spec{derived_channel(s, LX_CHANNEL_SPEED), 0.0f, float(y.hi / 3.6),
+                   float(r.chart_length), area};
     std::string body = "<text x='10' y='20' class='heading'>Speed against distance</text>\n" +
                        svg::axes(area, x, y) + overlay(s, r, spec);
     double height = 0;
@@ -194,7 +194,8 @@ std::string speed_figure(const Session& s, const Report& r) {
 // The vertical range of the time difference over the drawn racing laps;
 // slow laps may run off it.
 std::pair<double, double> delta_range(const Session& s, const Report& r) {
-    int tdiff = derived_channel(s, ID_TIME_DIFF), distance = derived_channel(s, ID_DISTANCE);
+    int tdiff = derived_channel(s, LX_CHANNEL_TIME_DIFF),
+        distance = derived_channel(s, LX_CHANNEL_DISTANCE);
     double lo = 0, hi = 0;
     for (int lap : r.drawn) {
         if (!r.laps[std::size_t(lap)].racing) continue;
@@ -234,7 +235,7 @@ std::string delta_figure(const Session& s, const Report& r) {
     auto [lo, hi] = delta_range(s, r);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
     svg::Axis y{lo, hi, "time difference (s)"};
-    ChartSpec spec{derived_channel(s, ID_TIME_DIFF), float(y.lo), float(y.hi),
+    ChartSpec spec{derived_channel(s, LX_CHANNEL_TIME_DIFF), float(y.lo), float(y.hi),
                    float(r.chart_length), area};
     std::vector<std::pair<double, int>> ends;
     std::string lines = overlay(s, r, spec, &ends);
@@ -265,7 +266,7 @@ Starts find_starts(const Session& s, const Report& r) try {
     Starts st;
     compute_error_channel(s, r.fastest, s);
     st.matches = locate_laps(s, r.fastest, s);
-    Session cut = cut_session(s, r.fastest, s, 1, BEACON_TOLERANCE);
+    Session cut = cut_session(s, r.fastest, s, LX_CUT_SNAP, BEACON_TOLERANCE);
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
         st.cut.push_back({l.length, laptime_text(l.laptime), origin_note(cut, lap)});
