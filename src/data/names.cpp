@@ -42,16 +42,20 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 // "Engine RPM" (Engine_RPM): the title, and the stored name when it differs.
 std::string describe(const Session* s, int channel) {
-    std::string text = "\"" + std::string(channel_title(s, channel)) + "\"";
+    std::string text;
+    text.append("\"").append(channel_title(s, channel)).append("\"");
     std::string_view name = s->channels[channel].name;
-    if (name != channel_title(s, channel)) text += " (" + std::string(name) + ")";
+    if (name != channel_title(s, channel)) text.append(" (").append(name).append(")");
     return text;
 }
 
 std::string listed(const Session* s, const std::vector<int>& channels) {
     std::string text;
     for (int c : channels)
-        text += (text.empty() ? "" : ", ") + std::to_string(c) + " " + describe(s, c);
+        text.append(text.empty() ? "" : ", ")
+            .append(std::to_string(c))
+            .append(" ")
+            .append(describe(s, c));
     return text;
 }
 
@@ -100,11 +104,15 @@ int match_channel(const Session* s, std::string_view name, int among, std::strin
     if (found.size() == 1) return found[0];
     std::string quoted(name);
     std::string place(where);
+    if (found.empty() && among == 0)
+        return fail(LX_ERR_CHANNEL, "%s: no channel \"%s\"; there are none", place.c_str(),
+                    quoted.c_str());
     if (found.empty())
         return fail(LX_ERR_CHANNEL, "%s: no channel \"%s\"; nearest: %s", place.c_str(),
                     quoted.c_str(), listed(s, nearest(s, name, among)).c_str());
-    return fail(LX_ERR_AMBIGUOUS, "%s: \"%s\" names %zu channels: %s; give the channel number",
-                place.c_str(), quoted.c_str(), found.size(), listed(s, found).c_str());
+    return fail(LX_ERR_AMBIGUOUS, "%s: \"%s\" names %d channels: %s; give the channel number",
+                place.c_str(), quoted.c_str(), static_cast<int>(found.size()),
+                listed(s, found).c_str());
 }
 
 } // namespace lx::data
