@@ -54,7 +54,7 @@ BENCHMARK(track_map);
 
 void chart(benchmark::State& state) {
     int h = synthetic_lap();
-    int speed = lx_channel_number(h, 1);
+    int speed = lx_channel_number(h, LX_CHANNEL_SPEED);
     std::vector<int> x(800), y(800);
     for (auto _ : state)
         benchmark::DoNotOptimize(lx_scaled_chart_lap_dist(h, 0, speed, 40.0f, 0.0f, 800, 800, 300,

@@ -151,7 +151,8 @@ void session_math_and_time_diff(benchmark::State& state) {
     }
     for (auto _ : state) {
         // Channel 4 as speed in km/h and 5 as lateral g; longitudinal g from speed.
-        if (!lx_compute_session_math(h, 4, 5, 1, 0, 0, 0) || !lx_calc_time_diff(h, 1, h, 0)) {
+        if (!lx_compute_session_math(h, 4, 5, LX_SPEED_KMH, 0, 0, 0) ||
+            !lx_calc_time_diff(h, 1, h, 0)) {
             state.SkipWithError("session math or time difference refused the session");
             break;
         }

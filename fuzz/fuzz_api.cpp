@@ -214,7 +214,7 @@ void error_steps(int ref, int ref_lap, int work) {
 void prepare_session(Bytes& in) {
     int h = pick_handle(in);
     lx_session_setup(h);
-    lx_compute_session_math(h, 3, 4, 1, 0, in.byte() & 1 ? 5 : 0, 0);
+    lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, in.byte() & 1 ? 5 : 0, 0);
     if (in.byte() & 1) lx_analysis_setup(h);
     if (in.byte() & 1) lx_beacon_setup(h);
     if (in.byte() & 1) lx_map_setup(h);
@@ -375,7 +375,7 @@ void reset_library() {
     lx::library.trace = {0, 1};
     lx::library.error_channel = 0;
     lx::library.beacon_channel = 0;
-    lx::error_step_state = lx::ErrorStepState{};
+    lx::library.error_run = lx::ErrorRun{};
     lx::fail_allocation_at(0);
     lx::set_capture(false);
     lx::clear_log();

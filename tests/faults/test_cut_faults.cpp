@@ -24,7 +24,7 @@ int matched_session() {
     shape.standing_starts = {2};
     int h = lx_open_aim_xls(write_temp_file(lxgen::steady_export(shape)).c_str());
     EXPECT_EQ(lx_session_setup(h), 1);
-    EXPECT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 5, 0), 1);
+    EXPECT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
     EXPECT_EQ(lx_beacon_setup(h), 1);
     int left = lx_compute_error_channel_step(1, h, 1, h);
     while (left > 0) left = lx_compute_error_channel_step(0, h, 1, h);
@@ -34,7 +34,7 @@ int matched_session() {
 }
 
 int cut(int work) {
-    return lx_new_session_from_beacons(work, 1, work, 2, 50.0f);
+    return lx_new_session_from_beacons(work, 1, work, LX_CUT_BEACON_SHIFT, 50.0f);
 }
 
 } // namespace

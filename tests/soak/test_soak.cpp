@@ -58,20 +58,20 @@ void set_up(int h) {
 // Math, time difference, error channel, lap location, a cut session that goes
 // through setup and math in turn, a map, a chart and a MoTeC file.
 void full_analysis(int ref, int work, const std::string& motec_path) {
-    ASSERT_EQ(lx_compute_session_math(work, 3, 4, 1, 0, 0, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(work, 3, 4, LX_SPEED_KMH, 0, 0, 0), 1);
     ASSERT_EQ(lx_calc_time_diff(ref, 1, work, 1), 1);
     int left = lx_compute_error_channel_step(1, ref, 1, work);
     while (left > 0) left = lx_compute_error_channel_step(0, ref, 1, work);
     ASSERT_EQ(left, 0);
     EXPECT_GT(lx_locate_laps(ref, 1, work), 0);
-    int cut = lx_new_session_from_beacons(ref, 1, work, 2, 50.0f);
+    int cut = lx_new_session_from_beacons(ref, 1, work, LX_CUT_BEACON_SHIFT, 50.0f);
     ASSERT_GT(cut, 0);
     ASSERT_EQ(lx_session_setup(cut), 1);
-    ASSERT_EQ(lx_compute_session_math(cut, 3, 4, 1, 0, 5, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(cut, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
     std::vector<int> x(600), y(600);
     EXPECT_EQ(lx_scaled_map(work, x.data(), y.data(), 600, 2, 800, 600, 10, 1.0f, 0.0f), 1);
-    EXPECT_GT(lx_scaled_chart_lap_dist(cut, 1, lx_channel_number(cut, 1), 60.0f, 0.0f, 600, 600,
-                                       400, 0, 400, 0.0f, x.data(), y.data()),
+    EXPECT_GT(lx_scaled_chart_lap_dist(cut, 1, lx_channel_number(cut, LX_CHANNEL_SPEED), 60.0f,
+                                       0.0f, 600, 600, 400, 0, 400, 0.0f, x.data(), y.data()),
               0);
     EXPECT_EQ(lx_write_lap_motec(work, 2, motec_path.c_str()), 1);
     lx_free_session(cut);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "gen.h"
+#include "lx.h" // the argument values only: the exports are found by name
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -223,19 +224,20 @@ void describe_session(const Api& lx, int h, const char* tag) {
     int channels = lx.num_channels(h);
     int laps = lx.num_laps(h);
     std::printf("%s: channels %d laps %d\n", tag, channels, laps);
-    int map_x = lx.channel_number(h, 6), map_y = lx.channel_number(h, 7);
+    int map_x = lx.channel_number(h, LX_CHANNEL_MAP_X);
+    int map_y = lx.channel_number(h, LX_CHANNEL_MAP_Y);
     for (int c = 0; c < channels; ++c) {
         bool mapped = c != 0 && (c == map_x || c == map_y);
         std::printf("%s%s: channel %d %s max %s min %s\n", mapped ? "map " : "", tag, c,
                     show(lx.channel_name(h, c)).c_str(), show(lx.channel_max(h, c)).c_str(),
                     show(lx.channel_min(h, c)).c_str());
     }
-    for (int id = -1; id <= 10; ++id)
+    for (int id = LX_CHANNEL_DISTANCE - 1; id <= LX_CHANNEL_TIME_DIFF_RATE + 1; ++id)
         std::printf("%s: channel_number(%d) %d\n", tag, id, lx.channel_number(h, id));
     for (int lap = 0; lap < laps; ++lap) {
         std::printf("%s: lap %d length %s\n", tag, lap, show(lx.lap_length(h, lap)).c_str());
         for (int which = 0; which <= 1; ++which)
-            for (int unit = 0; unit <= 1; ++unit)
+            for (int unit = LX_UNIT_FEET; unit <= LX_UNIT_METRES; ++unit)
                 std::printf("%s: lap %d text(%d,%d) %s\n", tag, lap, which, unit,
                             show(lx.laptime_text(h, lap, which, unit)).c_str());
     }
@@ -249,15 +251,16 @@ void refusals(const Api& lx) {
     for (int h : handles) {
         std::printf("handle %d: channels %d laps %d name %s number %d max %s min %s\n", h,
                     lx.num_channels(h), lx.num_laps(h), show(lx.channel_name(h, 0)).c_str(),
-                    lx.channel_number(h, 0), show(lx.channel_max(h, 0)).c_str(),
+                    lx.channel_number(h, LX_CHANNEL_DISTANCE), show(lx.channel_max(h, 0)).c_str(),
                     show(lx.channel_min(h, 0)).c_str());
-        std::printf("handle %d: length %s text %s setup %d %d %d math %d tdiff %d\n", h,
-                    show(lx.lap_length(h, 0)).c_str(), show(lx.laptime_text(h, 0, 0, 0)).c_str(),
-                    lx.session_setup(h), lx.analysis_setup(h), lx.beacon_setup(h),
-                    lx.compute_session_math(h, 3, 4, 1, 0, 0, 0), lx.calc_time_diff(h, 0, h, 0));
+        std::printf(
+            "handle %d: length %s text %s setup %d %d %d math %d tdiff %d\n", h,
+            show(lx.lap_length(h, 0)).c_str(), show(lx.laptime_text(h, 0, 0, LX_UNIT_FEET)).c_str(),
+            lx.session_setup(h), lx.analysis_setup(h), lx.beacon_setup(h),
+            lx.compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 0, 0), lx.calc_time_diff(h, 0, h, 0));
         std::printf("handle %d: step %d locate %d cut %d shift %s map_setup %d motec %d\n", h,
                     lx.compute_error_channel_step(1, h, 0, h), lx.locate_laps(h, 0, h),
-                    lx.new_session_from_beacons(h, 0, h, 2, 10.0f),
+                    lx.new_session_from_beacons(h, 0, h, LX_CUT_BEACON_SHIFT, 10.0f),
                     show(lx.get_beacon_shift(h)).c_str(), lx.map_setup(h),
                     lx.write_lap_motec(h, 0, "never.csv"));
         lx.free_session(h);
@@ -270,10 +273,12 @@ void bad_arguments(const Api& lx, int h) {
     for (int v : values) {
         std::printf("bad %d: name %s max %s length %s text %s\n", v,
                     show(lx.channel_name(h, v)).c_str(), show(lx.channel_max(h, v)).c_str(),
-                    show(lx.lap_length(h, v)).c_str(), show(lx.laptime_text(h, v, 0, 1)).c_str());
+                    show(lx.lap_length(h, v)).c_str(),
+                    show(lx.laptime_text(h, v, 0, LX_UNIT_METRES)).c_str());
         std::printf("bad %d: math %d tdiff %d locate %d motec %d\n", v,
-                    lx.compute_session_math(h, v, 4, 1, 0, 0, 0), lx.calc_time_diff(h, v, h, 0),
-                    lx.locate_laps(h, v, h), lx.write_lap_motec(h, v, "never.csv"));
+                    lx.compute_session_math(h, v, 4, LX_SPEED_KMH, 0, 0, 0),
+                    lx.calc_time_diff(h, v, h, 0), lx.locate_laps(h, v, h),
+                    lx.write_lap_motec(h, v, "never.csv"));
         std::printf(
             "bad %d: map %d chart %d\n", v,
             lx.scaled_map(h, x.data(), y.data(), v < 0 ? v : 0, v, 640, 480, 10, 1.0f, 0.0f),
@@ -342,10 +347,11 @@ void run(const Api& lx) {
     describe_session(lx, ref, "reference read");
 
     std::printf("setup %d %d\n", lx.session_setup(ref), lx.session_setup(work_h));
-    std::printf("math reference %d\n", lx.compute_session_math(ref, 3, 4, 0, 0, 5, 0));
-    std::printf("math work %d\n", lx.compute_session_math(work_h, 3, 4, 1, 0, 0, 0));
+    std::printf("math reference %d\n", lx.compute_session_math(ref, 3, 4, LX_SPEED_MPH, 0, 5, 0));
+    std::printf("math work %d\n", lx.compute_session_math(work_h, 3, 4, LX_SPEED_KMH, 0, 0, 0));
     std::printf("math bad units %d\n", lx.compute_session_math(ref, 3, 4, 2, 0, 5, 0));
-    std::printf("math reference again %d\n", lx.compute_session_math(ref, 3, 4, 0, 0, 5, 0));
+    std::printf("math reference again %d\n",
+                lx.compute_session_math(ref, 3, 4, LX_SPEED_MPH, 0, 5, 0));
 
     std::printf("analysis setup %d\n", lx.analysis_setup(work_h));
     std::printf("tdiff %d\n", lx.calc_time_diff(ref, 1, work_h, 0));
@@ -360,7 +366,7 @@ void run(const Api& lx) {
 
     std::vector<int> cuts;
     const float tolerances[] = {0.0f, 40.0f, 0.0f, 0.0f};
-    for (int mode = 0; mode <= 3; ++mode) {
+    for (int mode = LX_CUT_MATCHES; mode <= LX_CUT_BEACON_SHIFT + 1; ++mode) {
         int h = lx.new_session_from_beacons(ref, 1, work_h, mode, tolerances[mode]);
         std::printf("cut mode %d handle %d shift %s\n", mode, h,
                     show(lx.get_beacon_shift(work_h)).c_str());
@@ -370,14 +376,14 @@ void run(const Api& lx) {
         int cut = cuts.back();
         describe_session(lx, cut, "cut read");
         std::printf("cut setup %d math %d\n", lx.session_setup(cut),
-                    lx.compute_session_math(cut, 3, 4, 1, 0, 0, 0));
+                    lx.compute_session_math(cut, 3, 4, LX_SPEED_KMH, 0, 0, 0));
         describe_session(lx, cut, "cut math");
         motec(lx, cut, 0, false);
     }
 
     std::printf("map_setup %d\n", lx.map_setup(work_h));
     track_map(lx, work_h, 1);
-    chart(lx, work_h, 1, lx.channel_number(work_h, 1));
+    chart(lx, work_h, 1, lx.channel_number(work_h, LX_CHANNEL_SPEED));
     chart(lx, work_h, 2, 4);
     for (int lap = 0; lap < lx.num_laps(work_h); ++lap) motec(lx, work_h, lap, lap == 1);
     motec(lx, ref, 0, false);
