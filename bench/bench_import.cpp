@@ -1,0 +1,92 @@
+// Reading a 50 MB AiM CSV export (40 channels at 100 samples per second,
+// written by the session generator) into a session. The file is written by a
+// child process, so that the peak memory reported is the importer's alone.
+// LX_BENCH_KEEP=1 keeps the file for bench_import_pandas.py.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "gen.h"
+#include "import/import.h"
+
+namespace {
+
+constexpr int CHANNELS = 40;
+constexpr double RATE = 100.0;
+constexpr long TARGET_BYTES = 50'000'000;
+const char* const FILE_NAME = "lx-bench-aim-50mb.csv";
+
+void write_file_in_child() {
+    pid_t child = fork();
+    if (child == 0) {
+        lxgen::SessionPlan plan;
+        plan.sample_rate = RATE;
+        plan.flying_laps = 1;
+        for (;;) { // more laps until the file is large enough
+            lxgen::Recording r = lxgen::drive_session(plan);
+            r.widen(CHANNELS);
+            std::string text = lxgen::write_aim_csv(r);
+            if (long(text.size()) >= TARGET_BYTES || plan.flying_laps >= 120) {
+                std::ofstream(FILE_NAME, std::ios::binary) << text;
+                std::_Exit(0);
+            }
+            plan.flying_laps =
+                int(plan.flying_laps * double(TARGET_BYTES) / double(text.size())) + 1;
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+double resident_mb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(std::string(field).size())) / 1024.0;
+    return 0.0;
+}
+
+long long array_bytes(const lx::Session* s) {
+    long long bytes = 0;
+    for (int l = 0; l < s->nlaps; ++l) bytes += 4LL * s->laps[l].npoints * s->nchannels;
+    return bytes;
+}
+
+void import_aim_csv(benchmark::State& state) {
+    double baseline = resident_mb("VmRSS:");
+    long long arrays = 0;
+    for (auto _ : state) {
+        lx::ImportResult r = lx::import_csv(FILE_NAME, lx::FileFormat::aim_csv, {});
+        if (r.session == nullptr) {
+            state.SkipWithError(r.message.c_str());
+            break;
+        }
+        arrays = array_bytes(r.session);
+        lx::free_session(r.session);
+    }
+    double arrays_mb = double(arrays) / 1048576.0;
+    state.SetBytesProcessed(int64_t(state.iterations()) *
+                            int64_t(std::filesystem::file_size(FILE_NAME)));
+    state.counters["arrays_MB"] = arrays_mb;
+    state.counters["peak_rss_MB"] = resident_mb("VmHWM:");
+    state.counters["beyond_arrays_MB"] = resident_mb("VmHWM:") - baseline - arrays_mb;
+}
+BENCHMARK(import_aim_csv)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    write_file_in_child();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    const char* keep = std::getenv("LX_BENCH_KEEP");
+    if (keep == nullptr || std::string(keep) != "1") std::filesystem::remove(FILE_NAME);
+}

@@ -1,0 +1,96 @@
+// Shared pieces of the CSV readers: whole lines from a file read in blocks,
+// fields split at commas with quotes removed, and numbers read in double.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lx {
+
+// Longer lines are refused: no export we read comes near it.
+constexpr std::size_t MAX_LINE = 64 * 1024;
+
+class CsvLines {
+  public:
+    CsvLines() = default;
+    CsvLines(const CsvLines&) = delete;
+    CsvLines& operator=(const CsvLines&) = delete;
+    ~CsvLines();
+
+    bool open(const char* path); // false: the file cannot be opened
+    // The next line without its CR LF or LF; false at the end of the file.
+    // Throws Refusal for a line over MAX_LINE bytes or a read error.
+    bool next(std::string_view& line);
+    void rewind(); // throws Refusal when the file cannot seek
+    long line_number() const { return line_number_; }
+    const std::string& path() const { return path_; }
+
+  private:
+    void refill();
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0, end_ = 0;
+    bool eof_ = false;
+    long line_number_ = 0;
+    std::string path_;
+};
+
+// Splits a line at commas; a field in double quotes may hold commas and ""
+// for a quote. Fields point into the line or into scratch. Throws Refusal
+// (naming the line) for text after a closing quote or a quote left open.
+// Stops after max_fields fields.
+void split_fields(const CsvLines& lines, std::string_view line,
+                  std::vector<std::string_view>& fields, std::string& scratch,
+                  std::size_t max_fields = SIZE_MAX);
+
+enum class NumberKind { number, empty, bad };
+
+// [-]digits[.digits] with at most 15 digits, the common field: the quotient
+// of two exact doubles, so correctly rounded as from_chars would give it.
+inline bool read_plain_number(const char* p, const char* end, double& value) {
+    static constexpr double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    bool negative = p != end && *p == '-';
+    const char* q = p + (negative ? 1 : 0);
+    const char* digits_start = q;
+    std::uint64_t mantissa = 0;
+    while (q != end && unsigned(*q - '0') < 10) mantissa = mantissa * 10 + unsigned(*q++ - '0');
+    long digits = q - digits_start, fraction = 0;
+    if (q != end && *q == '.') {
+        const char* first = ++q;
+        while (q != end && unsigned(*q - '0') < 10) mantissa = mantissa * 10 + unsigned(*q++ - '0');
+        fraction = q - first;
+        digits += fraction;
+    }
+    if (q != end || digits == 0 || digits > 15) return false;
+    double magnitude =
+        fraction == 0 ? double(mantissa) : double(mantissa) / powers_of_ten[fraction];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// Blanks around, signs, exponents; "nan" and "inf" are refused.
+NumberKind read_number_general(std::string_view field, double& value);
+
+// A field as a finite double.
+inline NumberKind read_number(std::string_view field, double& value) {
+    if (read_plain_number(field.data(), field.data() + field.size(), value))
+        return NumberKind::number;
+    return read_number_general(field, value);
+}
+
+// The failure every reader step raises: caught once, at the top.
+struct Refusal {
+    int status;
+    std::string message;
+};
+[[noreturn]] void refuse(int status, std::string message);
+// "FILE:LINE: what" as a FORMAT refusal.
+[[noreturn]] void refuse_at(const CsvLines& lines, long line, const std::string& what);
+
+} // namespace lx
