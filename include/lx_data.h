@@ -197,9 +197,10 @@ LX_DATA_API int lx_write_text_export(int handle, const char* path);
  * the sum of the segment lengths before it, at time j / sample rate; the lap
  * ends at its length, at time samples / sample rate. A distance on the
  * reference lap is carried to another lap in proportion to the two lengths,
- * and times are interpolated there. A reference lap of -1 is the session's
- * fastest full lap (LX_LAP_FULL) by that time. Full laps with a speed that is
- * not a number are left out of every choice among full laps. */
+ * and times are interpolated there. Full laps here are those of class
+ * LX_LAP_FULL but for the recording's first and last laps (which start or end
+ * off the line) when the session has three laps or more, and without a speed
+ * that is not a number. A reference lap of -1 is the fastest full lap. */
 
 /* Thresholds for finding corners; a field left 0 takes the default shown. */
 typedef struct lx_corner_options {

@@ -55,10 +55,13 @@ const Session* math_session(const char* call, int handle) {
     return s;
 }
 
-// The full laps whose samples can be traced.
+// The full laps whose samples can be traced. The recording's first and last
+// laps start or end off the line (the box, the pit lane) even when their
+// length passes for a full lap's.
 std::vector<LapTrace> full_traces(const Session* s) {
     std::vector<LapTrace> traces;
-    for (int l = 0; l < s->nlaps; ++l) {
+    int bounded = s->nlaps > 2 ? 1 : 0;
+    for (int l = bounded; l < s->nlaps - bounded; ++l) {
         LapTrace t;
         if (lap_class(s, l) == LX_LAP_FULL && !trace_lap(s, l, t)) traces.push_back(std::move(t));
     }
