@@ -53,8 +53,6 @@ struct LapTrace {
 // segment lengths, a positive length.
 Failure trace_lap(const Session* s, int lap, LapTrace& trace);
 
-// The lap of the shortest duration among traces; -1 for none.
-int fastest(const std::vector<LapTrace>& traces);
 
 // ---- corners
 struct Corner {

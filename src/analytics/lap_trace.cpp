@@ -88,11 +88,4 @@ Failure trace_lap(const Session* s, int lap, LapTrace& trace) {
     return {};
 }
 
-int fastest(const std::vector<LapTrace>& traces) {
-    const LapTrace* best = nullptr;
-    for (const LapTrace& t : traces)
-        if (!best || t.duration() < best->duration()) best = &t;
-    return best ? best->lap : -1;
-}
-
 } // namespace lx::analytics

@@ -55,17 +55,32 @@ const Session* math_session(const char* call, int handle) {
     return s;
 }
 
-// The full laps whose samples can be traced. The recording's first and last
-// laps start or end off the line (the box, the pit lane) even when their
-// length passes for a full lap's.
+// The full laps. The recording's first and last laps start or end off the
+// line (the box, the pit lane) even when their length passes for a full lap's.
+std::vector<int> full_laps(const Session* s) {
+    std::vector<int> laps;
+    int bounded = s->nlaps > 2 ? 1 : 0;
+    for (int l = bounded; l < s->nlaps - bounded; ++l)
+        if (lap_class(s, l) == LX_LAP_FULL) laps.push_back(l);
+    return laps;
+}
+
+// The full laps whose samples can be traced.
 std::vector<LapTrace> full_traces(const Session* s) {
     std::vector<LapTrace> traces;
-    int bounded = s->nlaps > 2 ? 1 : 0;
-    for (int l = bounded; l < s->nlaps - bounded; ++l) {
-        LapTrace t;
-        if (lap_class(s, l) == LX_LAP_FULL && !trace_lap(s, l, t)) traces.push_back(std::move(t));
-    }
+    for (int l : full_laps(s))
+        if (LapTrace t; !trace_lap(s, l, t)) traces.push_back(std::move(t));
     return traces;
+}
+
+// The shortest full lap that can be traced; -1 for none.
+int fastest_full_lap(const Session* s) {
+    std::vector<int> laps = full_laps(s);
+    std::stable_sort(laps.begin(), laps.end(),
+                     [&](int a, int b) { return s->laps[a].npoints < s->laps[b].npoints; });
+    for (int l : laps)
+        if (LapTrace t; !trace_lap(s, l, t)) return l;
+    return -1;
 }
 
 int trace(const char* call, const Session* s, int handle, int lap, LapTrace& t) {
@@ -76,7 +91,7 @@ int trace(const char* call, const Session* s, int handle, int lap, LapTrace& t) 
 
 // The lap asked for, or for -1 the fastest full lap.
 int trace_reference(const char* call, const Session* s, int handle, int lap, LapTrace& t) {
-    if (lap == -1) lap = fastest(full_traces(s));
+    if (lap == -1) lap = fastest_full_lap(s);
     if (lap == -1)
         return fail(LX_ERR_LAP, "%s: session %d has no full lap to take as the reference", call,
                     handle);

@@ -207,6 +207,16 @@ TEST(BestLaps, KnownJoinGainAndTheInequality) {
     Bends slow_first{18, 20, 20}, slow_last{20, 20, 16}, base{20, 20, 20};
     int h = made_up_session({base, slow_first, slow_last, slow_first, base});
     const double loss = 100.0 / 18 - 100.0 / BEND;
+    // The bends as laid: 100 m at 1000/50 m, from 200, 500 and 800 m.
+    std::vector<lx_corner> bends = corners_of(h, 1);
+    ASSERT_EQ(bends.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(bends[k].peak_curvature, 20.0, 0.1);
+        EXPECT_NEAR(bends[k].entry, 200.0 + 300 * k, 5.0);
+        EXPECT_NEAR(bends[k].exit, 300.0 + 300 * k, 5.0);
+        EXPECT_NEAR(bends[k].min_speed, k ? BEND : 18.0, 1e-4);
+        EXPECT_NEAR(bends[k].time, 100.0 / (k ? BEND : 18.0), 0.15);
+    }
     double cuts[2];
     ASSERT_EQ(lx_sector_cuts(h, -1, nullptr, cuts, 2), 2) << lx_last_error();
     EXPECT_NEAR(cuts[0], 400.0, 5.0);
