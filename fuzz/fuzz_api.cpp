@@ -1,14 +1,18 @@
 // The input bytes drive a sequence of calls to every export over a few small
 // sessions, with arbitrary argument values. After each call the handle count
 // must match the table; at the end, with everything freed, no block may be left.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "base/output.h"
 #include "fuzz_input.h"
 #include "fuzz_support.h"
+#include "lx_data.h"
 #include "synthetic_export.h"
 
 namespace {
@@ -22,6 +26,7 @@ struct Files {
     std::string missing;
     std::string motec_out;
     std::string folder;
+    std::string csv;
 };
 
 Files files;
@@ -61,6 +66,7 @@ void prepare_files() {
     files.missing = dir + "/missing.txt";
     files.motec_out = dir + "/out.csv";
     files.folder = dir;
+    files.csv = put("other.csv", "Time,Speed\n0,1\n0.1,2\n");
 }
 
 const char* pick_open_path(Bytes& in) {
@@ -117,6 +123,85 @@ struct Arrays {
 };
 
 constexpr int MAX_ARRAY = 1 << 16;
+constexpr int GUARD = 16;
+constexpr float POISON = -1234.5f;
+
+// Every call of the data API leaves an outcome that agrees with its result.
+int checked(int result) {
+    if (result != lx_last_status() && !(result >= 0 && lx_last_status() == LX_OK))
+        lxfuzz::fail("result and lx_last_status differ");
+    if ((result < 0) != (lx_last_error()[0] != '\0'))
+        lxfuzz::fail("a message without a failure or a failure without one");
+    return result;
+}
+
+const char* pick_channel_name(Bytes& in) {
+    static const char* names[] = {nullptr,   "",          "Time",        "Speed", "LatG",
+                                  "i_speed", "Idx,Speed", "Speed, LatG", "nope",  "map x"};
+    return names[in.byte() % (sizeof names / sizeof names[0])];
+}
+
+void open_with_options(Bytes& in) {
+    const char* path = in.byte() % 5 == 0 ? files.csv.c_str() : pick_open_path(in);
+    lx_open_options options{pick_float(in), pick_channel_name(in), pick_int(in, -2, 6),
+                            pick_int(in, -2, 6)};
+    checked(lx_open(path, in.byte() & 1 ? &options : nullptr));
+}
+
+// A caller's float buffer of any capacity, poisoned beyond it: nothing may
+// land there, and a success copies exactly min(count, capacity) samples.
+void lap_samples(Bytes& in) {
+    int h = pick_handle(in), lap = pick_lap(in), channel = pick_channel(in);
+    int capacity = pick_int(in, -2, 300);
+    bool null_dest = in.byte() % 4 == 0 || capacity > MAX_ARRAY;
+    std::size_t room = capacity > 0 && !null_dest ? static_cast<std::size_t>(capacity) : 0;
+    std::vector<float> buffer(room + GUARD, POISON);
+    int count =
+        checked(lx_lap_samples(h, lap, channel, null_dest ? nullptr : buffer.data(), capacity));
+    if (count >= 0 && (capacity < 0 || (null_dest && capacity > 0)))
+        lxfuzz::fail("lx_lap_samples took a negative capacity or a null buffer");
+    for (std::size_t i = room; i < buffer.size(); ++i)
+        if (buffer[i] != POISON) lxfuzz::fail("lx_lap_samples wrote past its capacity");
+    if (count > 0 && room > 0) {
+        const float* raw = lx::lookup_session(h)->laps[lap].raw[channel];
+        std::size_t copied = std::min(room, static_cast<std::size_t>(count));
+        if (std::memcmp(buffer.data(), raw, copied * sizeof(float)) != 0)
+            lxfuzz::fail("lx_lap_samples copied other samples");
+    }
+}
+
+void facts(Bytes& in) {
+    int h = pick_handle(in);
+    bool null_info = in.byte() % 4 == 0;
+    lx_session_info session;
+    lx_channel_info channel;
+    lx_lap_info lap;
+    checked(lx_session_info_get(h, null_info ? nullptr : &session));
+    checked(lx_channel_info_get(h, pick_channel(in), null_info ? nullptr : &channel));
+    checked(lx_lap_info_get(h, pick_lap(in), null_info ? nullptr : &lap));
+    checked(lx_find_channel(h, pick_channel_name(in)));
+}
+
+void closure(Bytes& in) {
+    int h = pick_handle(in), lap = pick_lap(in), latg = pick_channel(in);
+    double turn = 0.0, gap = 0.0;
+    std::uint8_t nulls = in.byte();
+    checked(lx_lap_closure(h, lap, latg, nulls & 1 ? nullptr : &turn, nulls & 2 ? nullptr : &gap));
+}
+
+void output_log(Bytes& in) {
+    lx_capture_output(in.byte() & 1);
+    int size = pick_int(in, -2, 64);
+    std::vector<char> text(
+        size > 0 && size <= MAX_ARRAY ? static_cast<std::size_t>(size) + GUARD : GUARD, 'Z');
+    bool null_text = in.byte() % 4 == 0 || size > MAX_ARRAY;
+    int length = checked(lx_take_output(null_text ? nullptr : text.data(), size));
+    std::size_t room = size > 0 && !null_text ? static_cast<std::size_t>(size) : 0;
+    if (length >= 0 && (size < 0 || (null_text && size > 0)))
+        lxfuzz::fail("lx_take_output took a negative size or a null text");
+    for (std::size_t i = room; i < text.size(); ++i)
+        if (text[i] != 'Z') lxfuzz::fail("lx_take_output wrote past its size");
+}
 constexpr int MAX_STEPS = 4000;
 
 void error_steps(int ref, int ref_lap, int work) {
@@ -136,7 +221,7 @@ void prepare_session(Bytes& in) {
 }
 
 void call_one(Bytes& in) {
-    switch (in.byte() % 27) {
+    switch (in.byte() % 33) {
     case 0:
         lx_open_aim_xls(pick_open_path(in));
         break;
@@ -249,6 +334,24 @@ void call_one(Bytes& in) {
     case 24:
         prepare_session(in);
         break;
+    case 27:
+        open_with_options(in);
+        break;
+    case 28:
+        checked(lx_close(pick_handle(in)));
+        break;
+    case 29:
+        facts(in);
+        break;
+    case 30:
+        lap_samples(in);
+        break;
+    case 31:
+        closure(in);
+        break;
+    case 32:
+        output_log(in);
+        break;
     case 25: {
         std::uint8_t b = in.byte();
         lx::library.trace = {b & 1, (b >> 1) & 1};
@@ -274,6 +377,8 @@ void reset_library() {
     lx::library.beacon_channel = 0;
     lx::error_step_state = lx::ErrorStepState{};
     lx::fail_allocation_at(0);
+    lx::set_capture(false);
+    lx::clear_log();
 }
 
 } // namespace

@@ -100,11 +100,15 @@ int match_channel(const Session* s, std::string_view name, int among, std::strin
     if (found.size() == 1) return found[0];
     std::string quoted(name);
     std::string place(where);
+    if (found.empty() && among == 0)
+        return fail(LX_ERR_CHANNEL, "%s: no channel \"%s\"; there are none", place.c_str(),
+                    quoted.c_str());
     if (found.empty())
         return fail(LX_ERR_CHANNEL, "%s: no channel \"%s\"; nearest: %s", place.c_str(),
                     quoted.c_str(), listed(s, nearest(s, name, among)).c_str());
-    return fail(LX_ERR_AMBIGUOUS, "%s: \"%s\" names %zu channels: %s; give the channel number",
-                place.c_str(), quoted.c_str(), found.size(), listed(s, found).c_str());
+    return fail(LX_ERR_AMBIGUOUS, "%s: \"%s\" names %d channels: %s; give the channel number",
+                place.c_str(), quoted.c_str(), static_cast<int>(found.size()),
+                listed(s, found).c_str());
 }
 
 } // namespace lx::data

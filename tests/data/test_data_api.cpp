@@ -71,6 +71,17 @@ TEST_F(DataApi, OpensWithoutPrintingTitlesAsWrittenSamplesAsTheCoreHolds) {
     expect_channel(h, 6, "OddMerged", "Odd\u00B0 Merged", "m");
     expect_channel(core, 3, "Engine_RPM", "Engine_RPM", "rpm");
 
+    // UTF-8 titles stay as they are, behind a byte-order mark; a long one is
+    // cut before a character that does not fit.
+    std::string long_title;
+    for (int i = 0; i < 130; ++i) long_title += "\u00E9";
+    std::string utf8 = "\xEF\xBB\xBFIdx\tTime [s]\tDistance [m]\t\u00D6l [\u00B0C]\t" + long_title +
+                       " [x]\t\nLap: 1/1\t0\t0\t0\t1\t2\n";
+    int h8 = lx_open(write_temp_file(utf8).c_str(), nullptr);
+    expect_channel(h8, 0, "Idx", "Idx", "");
+    expect_channel(h8, 3, "l", "\u00D6l", "\u00B0C");
+    expect_channel(h8, 4, "", long_title.substr(0, 254).c_str(), "x");
+
     const lx::Session* s = lx::lookup_session(core);
     for (int lap = 0; lap < s->nlaps; ++lap)
         for (int c = 0; c < s->nchannels; ++c) {
@@ -97,6 +108,11 @@ TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
         << lx_last_error();
     ASSERT_EQ(lx_session_setup(h), 1);
     int speed = lx_find_channel(h, "i_speed");
+    lx_channel_info info;
+    lx_channel_info_get(h, 3, &info);
+    EXPECT_EQ(info.derived, 0);
+    lx_channel_info_get(h, speed, &info);
+    EXPECT_EQ(info.derived, 1);
     expect_channel(h, speed, "i_speed", "i_speed", lx::lookup_session(h)->channels[speed].unit);
 }
 
@@ -133,7 +149,8 @@ TEST_F(DataApi, OpenRefusalsNameTheCauseAndPrintNothing) {
         std::string path;
         int status;
         const char* says;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {dir + "/missing.txt", LX_ERR_FILE, "cannot be opened"},
         {dir, LX_ERR_FILE, "is a folder"},
         {write_temp_file(""), LX_ERR_FORMAT, "the file is empty"},
@@ -141,6 +158,10 @@ TEST_F(DataApi, OpenRefusalsNameTheCauseAndPrintNothing) {
         {write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n"), LX_ERR_FORMAT,
          "Channel 1 must be 'Time'"},
     };
+    std::string many_titles = "Idx\tTime\tDistance\t";
+    for (int c = 3; c <= lx::MAX_CHANNELS; ++c) many_titles += "c\t";
+    cases.push_back(
+        {write_temp_file(many_titles + "\n"), LX_ERR_LIMIT, "maximum number of channels"});
     StdoutCapture out;
     for (const Case& c : cases) {
         EXPECT_EQ(lx_open(c.path.c_str(), nullptr), c.status) << c.path;
@@ -163,6 +184,15 @@ TEST_F(DataApi, LapClassesFollowTheMedianOfBoundedLaps) {
     ASSERT_EQ(lx_lap_info_get(h, 0, &info), LX_OK);
     EXPECT_EQ(info.lap_class, LX_LAP_UNKNOWN);
     for (std::size_t l = 0; l < lengths.size(); ++l) s->laps[l].lap_length = lengths[l];
+    // A fragment, a lap and a fragment: the median is the lap.
+    lx::Session* fragments = make_session({4, 4, 4}, 10.0f);
+    int f = install(fragments);
+    const int fragment_classes[] = {LX_LAP_OUT, LX_LAP_FULL, LX_LAP_IN};
+    for (int l = 0; l < 3; ++l) fragments->laps[l].lap_length = l == 1 ? 1289.0f : 151.0f;
+    for (int l = 0; l < 3; ++l) {
+        ASSERT_EQ(lx_lap_info_get(f, l, &info), LX_OK);
+        EXPECT_EQ(info.lap_class, fragment_classes[l]);
+    }
     s->laps[8].lap_length = 500; // an in-lap
     s->laps[7].lap_length = 1000;
     const int expected[] = {LX_LAP_OUT,     LX_LAP_FULL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_DOUBLE,
@@ -253,7 +283,9 @@ TEST_F(DataApi, CaptureMovesTheCoresLinesOffStandardOutput) {
     lx_capture_output(1);
     lx_free_session(h);
     EXPECT_EQ(lx_open_aim_xls("/nonexistent.txt"), 0);
-    EXPECT_EQ(lx_open("/nonexistent.txt", nullptr), LX_ERR_FILE); // its lines stay its own
+    // lx_open's own lines go to its message, not to the log.
+    std::string refused = write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n");
+    EXPECT_EQ(lx_open(refused.c_str(), nullptr), LX_ERR_FORMAT);
     char small[8];
     std::memset(small, 0x5A, sizeof small);
     std::string expected = "Freeing session 1\nFailed to open input file /nonexistent.txt\n"
