@@ -267,16 +267,70 @@ Track make_track() {
         Walk w = walk(k, straights, angle_scale);
         close_loop(straights, w.x, w.y, w.heading_at_straight);
     }
-    k = smooth_circular(curvature_of(straights, angle_scale));
-    return {double(k.size()) * GRID, GRID, k};
+    Track t{0, GRID, smooth_circular(curvature_of(straights, angle_scale)), {}, {}};
+    t.length = double(t.curvature.size()) * GRID;
+    double heading = 0, east = 0, north = 0;
+    for (double c : t.curvature) {
+        t.x.push_back(east);
+        t.y.push_back(north);
+        heading -= c * GRID;
+        east += std::cos(heading) * GRID;
+        north += std::sin(heading) * GRID;
+    }
+    return t;
 }
 
-std::vector<LoggedLap> drive_session(const SessionPlan& plan) {
+namespace {
+
+constexpr double EARTH_RADIUS = 6371000.0;
+constexpr double ORIGIN_LAT = 45.5, ORIGIN_LON = 9.25; // degrees: the start line
+
+std::vector<Channel> session_channels(bool gps) {
+    std::vector<Channel> c = {{"Time", "s", 3},         {"Distance", "m", 1},
+                              {"Engine RPM", "rpm", 0}, {"Speed", "km/h", 1},
+                              {"Lateral Acc", "g", 3},  {"Longitudinal Acc", "g", 3},
+                              {"Water Temp", "C", 1}};
+    if (gps) {
+        c.push_back({"GPS Latitude", "deg", 8});
+        c.push_back({"GPS Longitude", "deg", 8});
+    }
+    return c;
+}
+
+// Seconds after the session's start at which the car passes a distance.
+double time_at_distance(const Run& run, double distance) {
+    double cell = (distance - run.start) / GRID;
+    auto i = std::size_t(cell);
+    if (i + 1 >= run.time.size()) return STANDING_START + run.time.back();
+    double f = cell - double(i);
+    return STANDING_START + run.time[i] + (run.time[i + 1] - run.time[i]) * f;
+}
+
+// Latitude and longitude of a point on the lap, a distance past the line.
+void position(const Track& track, double s, double& lat, double& lon) {
+    double cell = s / GRID;
+    auto i = std::size_t(cell) % track.x.size(), j = (i + 1) % track.x.size();
+    double f = cell - double(std::size_t(cell));
+    double east = track.x[i] + (track.x[j] - track.x[i]) * f;
+    double north = track.y[i] + (track.y[j] - track.y[i]) * f;
+    constexpr double degrees = 180 / std::numbers::pi / EARTH_RADIUS;
+    lat = ORIGIN_LAT + north * degrees;
+    lon = ORIGIN_LON + east * degrees / std::cos(ORIGIN_LAT * std::numbers::pi / 180);
+}
+
+} // namespace
+
+Recording drive_session(const SessionPlan& plan) {
     Random rng{plan.seed};
     Track track = make_track();
     std::vector<LapStyle> styles = lap_styles(plan, rng, track.curvature.size());
     Run run = plan_speeds(track, styles, plan.flying_laps);
 
+    Recording rec;
+    rec.sample_rate = plan.sample_rate;
+    rec.channels = session_channels(plan.gps);
+    rec.lap_starts = {0};
+    rec.lap_numbers = {1};
     // Beacon crossings: every line crossing on track; the in-lap crosses in the
     // pit lane, where the beacon is not seen.
     std::vector<double> beacons;
@@ -284,75 +338,47 @@ std::vector<LoggedLap> drive_session(const SessionPlan& plan) {
         if (k != plan.missed_beacon_after + 1 || plan.missed_beacon_after == 0)
             beacons.push_back(k * track.length);
 
-    std::vector<LoggedLap> laps(1);
-    laps[0].number = 1;
     double dt = 1.0 / plan.sample_rate;
     double moving = run.time.back();
     long total = std::lround((STANDING_START + moving + STANDING_END) * plan.sample_rate);
+    rec.values.reserve(std::size_t(total) * rec.channels.size());
     std::size_t next_beacon = 0;
-    long lap_first = 0;
     double logged_distance = 0, water = 71.0, wheel_scale = 1.008;
     Engine engine;
     for (long j = 0; j < total; ++j) {
         State st = state_at(run, double(j) * dt - STANDING_START);
         if (next_beacon < beacons.size() && st.distance >= beacons[next_beacon]) {
+            rec.beacon_times.push_back(time_at_distance(run, beacons[next_beacon]));
             ++next_beacon;
-            laps.push_back({int(laps.size()) + 1, {}});
-            lap_first = j;
-            logged_distance = 0;
+            rec.lap_starts.push_back(std::size_t(j));
+            rec.lap_numbers.push_back(int(rec.lap_starts.size()));
         }
         double s = std::fmod(st.distance, track.length);
         double k = track.curvature[std::size_t(s / GRID) % track.curvature.size()];
         double kmh = st.speed * 3.6;
         bool stopped = st.speed < 0.05;
-        Sample out;
-        out.time = double(j - lap_first) * dt;
-        out.distance = logged_distance;
+        rec.values.push_back(double(j) * dt);
+        rec.values.push_back(logged_distance);
         logged_distance += st.speed * wheel_scale * dt;
-        out.speed_kmh = stopped ? 0.0 : std::max(0.0, kmh + 0.3 * rng.normal());
-        out.lat_g = st.speed * st.speed * k / G + 0.012 + 0.035 * rng.normal();
-        out.long_g = st.accel / G - 0.01 + 0.03 * rng.normal();
-        out.rpm = engine.rpm(kmh) + 25 * rng.normal();
+        double speed_kmh = stopped ? 0.0 : std::max(0.0, kmh + 0.3 * rng.normal());
+        double lat_g = st.speed * st.speed * k / G + 0.012 + 0.035 * rng.normal();
+        double long_g = st.accel / G - 0.01 + 0.03 * rng.normal();
+        rec.values.push_back(engine.rpm(kmh) + 25 * rng.normal());
+        rec.values.push_back(speed_kmh);
+        rec.values.push_back(lat_g);
+        rec.values.push_back(long_g);
         // Water warms towards its running temperature, faster under load.
         double target = stopped ? water + 2.0 : 86.0 + 3.0 * std::min(1.0, kmh / 160.0);
         water += (target - water) * dt / (stopped ? 60.0 : 90.0);
-        out.water_c = water + 0.08 * rng.normal();
-        laps.back().samples.push_back(out);
-    }
-    return laps;
-}
-
-std::string format_session(const std::vector<LoggedLap>& laps, const SessionPlan& plan) {
-    const char* eol = plan.crlf ? "\r\n" : "\n";
-    std::string text = "Sample\tTime [s]\tDistance [m]\tEngine RPM [rpm]\tSpeed [km/h]\t"
-                       "Lateral Acc [g]\tLongitudinal Acc [g]\tWater Temp [C]\t";
-    text += eol;
-    char row[256];
-    long index = 0;
-    for (const LoggedLap& lap : laps) {
-        for (std::size_t i = 0; i < lap.samples.size(); ++i, ++index) {
-            const Sample& s = lap.samples[i];
-            if (i == 0) text += "Lap: 1/" + std::to_string(lap.number);
-            std::snprintf(row, sizeof row, "\t%ld\t%.3f\t%.1f\t%.0f\t%.1f\t%.3f\t%.3f\t%.1f%s",
-                          index, s.time, s.distance, s.rpm, s.speed_kmh, s.lat_g, s.long_g,
-                          s.water_c, eol);
-            text += row;
+        rec.values.push_back(water + 0.08 * rng.normal());
+        if (plan.gps) {
+            double lat, lon;
+            position(track, s, lat, lon);
+            rec.values.push_back(lat);
+            rec.values.push_back(lon);
         }
     }
-    text += "Lap:";
-    text += eol;
-    if (plan.trailer) {
-        for (const LoggedLap& lap : laps) {
-            std::snprintf(row, sizeof row, "%d\tLaptime\t%.3f%s", lap.number,
-                          double(lap.samples.size()) / plan.sample_rate, eol);
-            text += row;
-        }
-    }
-    return text;
-}
-
-std::string make_session_text(const SessionPlan& plan) {
-    return format_session(drive_session(plan), plan);
+    return rec;
 }
 
 } // namespace lxgen

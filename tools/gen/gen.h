@@ -1,10 +1,11 @@
-// Deterministic generator of logger sessions in the tab-separated lap export:
-// a club car driven round a closed circuit, with sensor noise.
+// Deterministic generator of logger sessions: a club car driven round a
+// closed circuit, with sensor noise, recorded as a logger records it.
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "recording.h"
 
 namespace lxgen {
 
@@ -14,36 +15,19 @@ struct SessionPlan {
     int missed_beacon_after = 5; // the beacon after this flying lap is not seen; 0: none
     int traffic_lap = 4;         // a flying lap held up behind a slower car; 0: none
     double sample_rate = 20.0;   // samples per second
-    bool crlf = true;            // line ends as written by the logger's software
-    bool trailer = true;         // a lap summary after the end row
-};
-
-// One logged sample, before it is written as text.
-struct Sample {
-    double time;     // seconds since the lap's first sample
-    double distance; // metres since the lap's first sample, as the logger measures it
-    double rpm;
-    double speed_kmh;
-    double lat_g; // positive in right-hand bends
-    double long_g;
-    double water_c;
-};
-
-struct LoggedLap {
-    int number;
-    std::vector<Sample> samples;
+    bool gps = false;            // latitude and longitude channels
 };
 
 struct Track {
     double length;                 // metres
     double step;                   // metres between curvature values
     std::vector<double> curvature; // 1/m, positive to the right, one per step
+    std::vector<double> x, y;      // metres east and north of the line, one per step
 };
 
 Track make_track();
-std::vector<LoggedLap> drive_session(const SessionPlan& plan);
-std::string format_session(const std::vector<LoggedLap>& laps, const SessionPlan& plan);
-// drive_session then format_session.
-std::string make_session_text(const SessionPlan& plan);
+// Channels Time, Distance, Engine RPM, Speed, Lateral Acc (positive in
+// right-hand bends), Longitudinal Acc, Water Temp, then the GPS's if asked.
+Recording drive_session(const SessionPlan& plan);
 
 } // namespace lxgen

@@ -1,0 +1,99 @@
+// A generated session as a logger records it, and the file formats it can be
+// written in. Every writer prints with the C library's exact decimal
+// conversion, so a file is the same on every platform.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace lxgen {
+
+struct Channel {
+    std::string name;
+    std::string unit; // as the text export writes it: "km/h", "g", "C", ...
+    int decimals;
+};
+
+// When and where the session was recorded, for the formats that say so.
+struct SessionInfo {
+    std::string venue = "Generated Circuit";
+    std::string vehicle = "Club Car";
+    std::string driver = "Test Driver";
+    int year = 2026, month = 5, day = 3, hour = 10, minute = 0, second = 0; // UTC
+};
+
+// Samples on one even time base. Channel 0 is Time (s) and channel 1 Distance
+// (m), both counted from the session's first sample; the text export restarts
+// them at each lap. Laps begin at the first sample after a beacon.
+struct Recording {
+    double sample_rate = 20.0;
+    std::vector<Channel> channels;
+    std::vector<double> values;          // row after row, one value per channel
+    std::vector<std::size_t> lap_starts; // first row of each logged lap, from 0
+    std::vector<double> beacon_times;    // seconds at each beacon the logger saw
+    std::vector<int> lap_numbers;        // as the logger numbers the laps
+    SessionInfo info;
+
+    std::size_t rows() const { return values.size() / channels.size(); }
+    double at(std::size_t row, std::size_t channel) const {
+        return values[row * channels.size() + channel];
+    }
+    // The index of the channel with this name; channels.size() if there is none.
+    std::size_t find(const std::string& name) const;
+    double duration() const { return double(rows() - 1) / sample_rate; }
+    // Adds a beacon at the first row at or after this many seconds.
+    void split_lap_at(double seconds);
+    // Adds smooth "Sensor N" channels until there are this many.
+    void widen(std::size_t channel_count);
+};
+
+// ---- the logger's tab-separated text export ---------------------------------
+
+enum class LapMarker {
+    session_and_lap, // "Lap: 1/N" on a lap's first row
+    previous_and_lap // "Lap: N-1/N"
+};
+
+struct TextLayout {
+    std::string index_title = "Sample";
+    bool lap_relative = true; // Time and Distance restart at each lap
+    bool crlf = true;
+    LapMarker marker = LapMarker::session_and_lap;
+    bool lap_time_trailer = true;  // "N<TAB>Laptime<TAB>seconds" per lap after the end row
+    std::vector<std::string> skip; // channels left out
+    // Speed channels written in miles per hour under this title, if not empty.
+    std::string mph_title;
+};
+
+std::string write_text(const Recording& r, const TextLayout& layout = {});
+
+// ---- CSV exports of other loggers' software ---------------------------------
+
+enum class MarkerCells {
+    separate, // "Beacon Markers","12.345","78.901"
+    comma,    // "Beacon Markers","12.345, 78.901"
+    spaces    // "Beacon Markers","12.345 78.901 "
+};
+
+struct AimLayout {
+    bool legacy =
+        false; // older layout: names twice, a channel-number row, Latin-1, unquoted samples
+    MarkerCells markers = MarkerCells::separate;
+    bool crlf = true;
+};
+
+std::string write_aim_csv(const Recording& r, const AimLayout& layout = {});
+
+// Format 3 of the phone app: rows from a 25 Hz GPS and a 10 Hz engine link
+// merged on Unix time, a row at each line crossing, speed in m/s and lateral
+// acceleration positive in left-hand bends.
+std::string write_racechrono_csv(const Recording& r);
+
+// The analysis software's "Export Data" layout.
+std::string write_motec_csv(const Recording& r);
+
+enum class Format { text, aim_csv, racechrono_csv, motec_csv };
+std::string write(const Recording& r, Format format);
+
+} // namespace lxgen
