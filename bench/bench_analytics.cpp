@@ -20,7 +20,7 @@ int generated_session() {
     plan.flying_laps = 119;
     plan.sample_rate = 100.0;
     const std::string path = "bench-analytics-121-laps.txt";
-    std::ofstream(path, std::ios::binary) << lxgen::make_session_text(plan);
+    std::ofstream(path, std::ios::binary) << lxgen::write_text(lxgen::drive_session(plan));
     handle = lx_open(path.c_str(), nullptr);
     lx_session_setup(handle);
     lx_compute_session_math(handle, lx_find_channel(handle, "Speed"),

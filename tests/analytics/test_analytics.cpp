@@ -249,7 +249,7 @@ std::string generated(std::uint64_t seed) {
     lxgen::SessionPlan plan;
     plan.seed = seed;
     std::string path = "analytics-seed-" + std::to_string(seed) + ".txt";
-    std::ofstream(path, std::ios::binary) << lxgen::make_session_text(plan);
+    std::ofstream(path, std::ios::binary) << lxgen::write_text(lxgen::drive_session(plan));
     return path;
 }
 
