@@ -1,12 +1,181 @@
-// Scaffold while the CSV readers are written: every CSV export is refused.
+// The CSV importers' common road: header, first pass, session, second pass.
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <set>
+
 #include "import/import.h"
+#include "import/passes.h"
+#include "import/text.h"
+#include "lx_data.h"
+#include "session/record.h"
 
 namespace lx {
 
-ImportResult import_csv(const char* path, FileFormat, const ImportOptions&) {
+namespace {
+
+struct SessionDeleter {
+    void operator()(Session* s) const { free_session(s); }
+};
+using SessionPointer = std::unique_ptr<Session, SessionDeleter>;
+
+const char* format_name(FileFormat format) {
+    switch (format) {
+    case FileFormat::aim_csv: return "AiM CSV";
+    case FileFormat::racechrono_csv: return "RaceChrono CSV";
+    case FileFormat::motec_csv: return "MoTeC CSV";
+    default: return "CSV";
+    }
+}
+
+// RaceChrono's source without its number: "100: gps" -> "gps".
+std::string source_name(const std::string& source) {
+    std::string name = stored_name(source.substr(source.find(':') + 1));
+    return name.substr(std::min(name.find_first_not_of('_'), name.size()));
+}
+
+class ChannelNamer {
+  public:
+    std::string unique(std::string name, const std::string& source) {
+        if (name.empty()) name = "Channel";
+        if (used_.count(name) && !source.empty()) name += "_" + source_name(source);
+        std::string base = name;
+        for (int n = 2; used_.count(name); ++n) name = base + "_" + std::to_string(n);
+        used_.insert(name);
+        return name;
+    }
+
+  private:
+    std::set<std::string> used_;
+};
+
+int add_titled(Session& s, SessionRecord& record, ChannelNamer& namer, const std::string& title,
+               const std::string& unit, const std::string& source = "") {
+    int c = s.nchannels++;
+    copy_text(s.channels[c].name, namer.unique(stored_name(title), source).c_str());
+    copy_text(s.channels[c].unit, stored_name(unit).c_str());
+    record.titles.push_back({title, unit});
+    return c;
+}
+
+struct Channels {
+    std::vector<int> store; // per column: session channel or -1
+    int east = -1, north = -1;
+};
+
+Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
+    ChannelNamer namer;
+    add_titled(s, record, namer, "Sample", "");
+    add_titled(s, record, namer, "Time", "s");
+    add_titled(s, record, namer, "Distance", "m");
+    Channels channels;
+    for (const Column& c : layout.columns)
+        channels.store.push_back(c.keep ? add_titled(s, record, namer, c.title, c.unit, c.source) : -1);
+    if (layout.latitude != NONE && layout.longitude != NONE) {
+        channels.east = add_titled(s, record, namer, "East", "m");
+        channels.north = add_titled(s, record, namer, "North", "m");
+    }
+    s.nfile_channels = s.nchannels;
+    return channels;
+}
+
+void allocate_laps(Session& s, const SamplePlan& plan) {
+    s.nlaps = int(plan.laps.size());
+    for (int l = 0; l < s.nlaps; ++l) {
+        Lap& lap = s.laps[l];
+        lap.npoints = int(plan.laps[l].count);
+        lap.number = plan.laps[l].number;
+        for (int c = 0; c < s.nchannels; ++c) {
+            lap.raw[c] = static_cast<float*>(alloc_zeroed(std::size_t(lap.npoints) * sizeof(float)));
+            if (lap.raw[c] == nullptr) refuse(LX_ERR_MEMORY, std::string(s.filename) + ": out of memory");
+        }
+    }
+}
+
+// raw_laptime as the text-export reader counts it; laptime the logger's own.
+void set_lap_times(Session& s, const SamplePlan& plan) {
+    float total_time = 0.0f;
+    long long total_samples = 0;
+    for (int l = 0; l < s.nlaps; ++l) {
+        Lap& lap = s.laps[l];
+        const float* t = lap.raw[1];
+        int n = lap.npoints;
+        double last = t[n - 1];
+        double interval = n > 1 ? last - static_cast<double>(t[n - 2]) : 0.0;
+        lap.raw_laptime = static_cast<float>(last + interval);
+        double logger = plan.laps[l].logger_time;
+        lap.laptime = logger >= 0 ? static_cast<float>(logger) : lap.raw_laptime;
+        total_time += lap.raw_laptime;
+        total_samples += n;
+    }
+    s.sample_rate = total_time > 0.0f ? static_cast<float>(static_cast<double>(total_samples) /
+                                                           static_cast<double>(total_time))
+                                      : 0.0f;
+}
+
+void fill_record(Session& s, SessionRecord& record, const Layout& layout, const SamplePlan& plan) {
+    record.format = format_name(layout.format);
+    record.venue = layout.venue;
+    record.vehicle = layout.vehicle;
+    record.driver = layout.driver;
+    record.date = layout.date;
+    record.time = layout.time_of_day;
+    record.start_time = plan.start_time;
+    if (plan.has_origin) {
+        record.origin_latitude = plan.origin_latitude;
+        record.origin_longitude = plan.origin_longitude;
+    }
+    copy_utf8(s.venue, sizeof s.venue, layout.venue);
+    copy_utf8(s.vehicle, sizeof s.vehicle, layout.vehicle);
+    copy_utf8(s.driver, sizeof s.driver, layout.driver);
+}
+
+Layout read_header(CsvLines& lines, FileFormat format) {
+    switch (format) {
+    case FileFormat::aim_csv: return read_aim_header(lines);
+    case FileFormat::motec_csv: return read_motec_header(lines);
+    case FileFormat::racechrono_csv: return read_racechrono_header(lines);
+    default: refuse(LX_ERR_FORMAT, lines.path() + ": not an AiM, RaceChrono or MoTeC CSV export");
+    }
+}
+
+Session* import(const char* path, FileFormat format, const ImportOptions& options) {
+    CsvLines lines;
+    if (!lines.open(path)) refuse(LX_ERR_FILE, std::string(path) + ": cannot open the file");
+    Layout layout = read_header(lines, format);
+    complete_layout(layout, lines, options);
+    SamplePlan plan = plan_samples(lines, layout, options);
+
+    SessionPointer s(new_session());
+    if (!s) refuse(LX_ERR_MEMORY, std::string(path) + ": out of memory");
+    copy_text(s->filename, path);
+    s->record = new SessionRecord;
+    Channels channels = add_channels(*s, *s->record, layout);
+    allocate_laps(*s, plan);
+    fill_samples(lines, layout, plan, *s, channels.store, channels.east, channels.north);
+    set_lap_times(*s, plan);
+    fill_record(*s, *s->record, layout, plan);
+    return s.release();
+}
+
+} // namespace
+
+ImportResult import_csv(const char* path, FileFormat format, const ImportOptions& options) {
     ImportResult result;
-    result.status = -6; // LX_ERR_FORMAT
-    result.message = std::string(path ? path : "(null)") + ": this CSV format is not read yet";
+    try {
+        if (path == nullptr) refuse(LX_ERR_ARGUMENT, "(null): no file name");
+        result.session = import(path, format, options);
+    } catch (const Refusal& refusal) {
+        result.status = refusal.status;
+        result.message = refusal.message;
+    } catch (const std::bad_alloc&) {
+        result.status = LX_ERR_MEMORY;
+        result.message = std::string(path) + ": out of memory";
+    } catch (...) {
+        result.status = LX_ERR_FORMAT;
+        result.message = std::string(path) + ": cannot be read";
+    }
     return result;
 }
 

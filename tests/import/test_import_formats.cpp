@@ -1,0 +1,141 @@
+// Each CSV format read from a small file with known answers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "import_files.h"
+#include "lx_data.h"
+#include "session/record.h"
+
+using namespace importtest;
+
+namespace {
+
+struct Opened {
+    lx::Session* s;
+    explicit Opened(const std::string& path, const lx::ImportOptions& options = {}) {
+        lx::ImportResult r = import(path, options);
+        EXPECT_EQ(r.message, "");
+        s = r.session;
+    }
+    ~Opened() { lx::free_session(s); }
+    float at(int lap, int channel, int j) const { return s->laps[lap].raw[channel][j]; }
+    int channel(const char* name) const {
+        for (int c = 0; c < s->nchannels; ++c)
+            if (std::strcmp(s->channels[c].name, name) == 0) return c;
+        ADD_FAILURE() << "no channel " << name;
+        return 0;
+    }
+};
+
+void expect_laps(const lx::Session* s, const std::vector<int>& points, const std::vector<float>& laptimes) {
+    ASSERT_EQ(s->nlaps, int(points.size()));
+    for (int l = 0; l < s->nlaps; ++l) {
+        EXPECT_EQ(s->laps[l].npoints, points[l]) << "lap " << l;
+        EXPECT_EQ(s->laps[l].laptime, laptimes[l]) << "lap " << l;
+        EXPECT_EQ(s->laps[l].raw[1][0], 0.0f);
+        EXPECT_EQ(s->laps[l].raw[2][0], 0.0f);
+    }
+}
+
+} // namespace
+
+TEST(ImportAim, EveryBeaconFormCutsTheSameLaps) {
+    const char* forms[] = {"\"Beacon Markers\",\"2.050\",\"5.000\",\"6.500\"",
+                           "\"Beacon Markers\",\"2.050, 5.000, 6.500\"",
+                           "\"Beacon Markers\",\"2.050 5.000 6.500 \""};
+    for (const char* form : forms) {
+        Opened o(write_file("beacons.csv", aim_export(form)));
+        ASSERT_NE(o.s, nullptr) << form;
+        expect_laps(o.s, {21, 29, 15}, {2.05f, 2.95f, 1.5f});
+        EXPECT_FLOAT_EQ(o.s->laps[1].raw_laptime, 2.9f);
+        EXPECT_EQ(o.s->laps[2].number, 3);
+    }
+}
+
+TEST(ImportAim, ValuesUnitsPositionAndMetadata) {
+    Opened o(write_file("aim.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\",\"6.500\"")));
+    ASSERT_NE(o.s, nullptr);
+    int lat = o.channel("GPS_LatAcc"), water = o.channel("Water"), north = o.channel("North");
+    EXPECT_FLOAT_EQ(o.at(1, 1, 28), 2.8f);        // Time restarts at each lap
+    EXPECT_NEAR(o.at(1, 2, 10), 10.0f, 1e-4);     // Distance from 10 m/s
+    EXPECT_EQ(o.at(1, lat, 3), 0.24f);            // row 24, sign as written
+    EXPECT_NEAR(o.at(2, north, 4), 54.0f, 0.01f); // 54 rows north of the origin
+    EXPECT_EQ(o.at(2, o.channel("East"), 4), 0.0f);
+    EXPECT_STREQ(o.s->channels[o.channel("GPS_Speed")].unit, "km_h");
+    EXPECT_STREQ(o.s->channels[water].unit, "C");
+    EXPECT_EQ(o.s->record->titles[water].unit, "\xC2\xB0" "C"); // Latin-1 turned UTF-8
+    EXPECT_EQ(o.s->record->format, "AiM CSV");
+    EXPECT_STREQ(o.s->venue, "Test ring");
+    EXPECT_STREQ(o.s->driver, "Ann");
+    EXPECT_DOUBLE_EQ(o.s->record->origin_latitude, 45.0);
+}
+
+TEST(ImportAim, TimeRestartingAtEachBeacon) {
+    Opened o(write_file("restart.csv", restart_export()));
+    ASSERT_NE(o.s, nullptr);
+    expect_laps(o.s, {11, 11}, {1.05f, 0.95f});
+    EXPECT_FLOAT_EQ(o.at(1, 2, 10), 9.5f); // km made metres, from the lap's start
+    EXPECT_EQ(o.at(1, 1, 10), 0.95f); // the short last step on the beacon
+}
+
+TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
+    Opened o(write_file("racechrono.csv", racechrono_export()));
+    ASSERT_NE(o.s, nullptr);
+    expect_laps(o.s, {11, 15, 5}, {1.1f, 1.5f, 0.5f});
+    EXPECT_EQ(o.s->record->start_time, 1.7e9);
+    EXPECT_EQ(o.at(1, o.channel("speed"), 0), 36.0f);
+    EXPECT_EQ(o.at(1, o.channel("lateral_acc"), 0), -0.5f); // AiM's sign
+    EXPECT_FLOAT_EQ(o.at(1, o.channel("rpm"), 4), 2500.0f);  // t = 1.5 between two OBD rows
+    EXPECT_FLOAT_EQ(o.at(0, o.channel("rpm"), 0), 1050.0f);  // held before the first
+    EXPECT_NEAR(o.at(1, 2, 14), 14.0f, 1e-4);
+    EXPECT_STREQ(o.s->venue, "Ring");
+}
+
+TEST(ImportMotec, RepeatedNamesAndSpacedBeacons) {
+    Opened o(write_file("motec.csv", motec_export()));
+    ASSERT_NE(o.s, nullptr);
+    expect_laps(o.s, {6, 7, 7}, {3.0f, 3.5f, 3.5f});
+    EXPECT_EQ(o.at(1, 2, 3), 30.0f);
+    EXPECT_EQ(o.at(1, o.channel("Ground_Speed"), 0), 72.0f);
+    EXPECT_STREQ(o.s->channels[o.channel("Time_2")].unit, "min");
+    EXPECT_EQ(o.s->record->date, "2024-01-01");
+}
+
+TEST(ImportOptions, ChannelsRateAndLapWindow) {
+    lx::ImportOptions options;
+    options.channels = "Water, GPS_LatAcc";
+    options.rate = 5;
+    options.first_lap = options.last_lap = 2;
+    Opened o(write_file("options.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")), options);
+    ASSERT_NE(o.s, nullptr);
+    expect_laps(o.s, {14}, {2.95f});
+    EXPECT_EQ(o.s->nchannels, 7); // Sample, Time, Distance, two chosen, East, North
+    EXPECT_FLOAT_EQ(o.at(0, 1, 13), 2.6f);
+}
+
+// The text export written from an import reads back with the same bits.
+TEST(WriteTextExport, ReadsBackBitForBit) {
+    std::string aim = aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"");
+    for (const std::string& text : {aim, racechrono_export(), motec_export(), restart_export()}) {
+        std::string csv = write_file("round-trip.csv", text), name = text.substr(0, 20);
+        std::string txt = csv + ".txt";
+        int direct = lx_open(csv.c_str(), nullptr);
+        ASSERT_GT(direct, 0) << lx_last_error();
+        ASSERT_EQ(lx_write_text_export(direct, txt.c_str()), LX_OK) << lx_last_error();
+        int back = lx_open_aim_xls(txt.c_str());
+        ASSERT_GT(back, 0);
+        ASSERT_EQ(lx_num_laps(back), lx_num_laps(direct));
+        ASSERT_EQ(lx_num_channels(back), lx_num_channels(direct));
+        for (int l = 0; l < lx_num_laps(direct); ++l)
+            for (int c = 0; c < lx_num_channels(direct); ++c) {
+                std::vector<float> a(4096), b(4096);
+                int n = lx_lap_samples(direct, l, c, a.data(), 4096);
+                ASSERT_EQ(lx_lap_samples(back, l, c, b.data(), 4096), n);
+                EXPECT_EQ(std::memcmp(a.data(), b.data(), n * sizeof(float)), 0) << name << " lap " << l << " channel " << c;
+            }
+        lx_close(direct);
+        lx_close(back);
+    }
+}
