@@ -1,11 +1,9 @@
 // The subcommands: each adds itself to the application and returns what runs it.
 #pragma once
 
-#include <functional>
+#include <CLI/CLI.hpp>
 
-namespace CLI {
-class App;
-}
+#include <functional>
 
 namespace lxtool {
 
@@ -22,5 +20,8 @@ Command add_map(CLI::App& app);
 Command add_chart(CLI::App& app);
 Command add_cut(CLI::App& app);
 Command add_report(CLI::App& app);
+
+// A number from lo to hi; refuses nan, which ranges let through.
+CLI::Validator within(double lo, double hi);
 
 } // namespace lxtool

@@ -2,10 +2,11 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
+#include "choice.h"
 #include "commands.h"
 #include "figures.h"
 
@@ -22,14 +23,12 @@ struct LapOptions {
     MathOptions math;
 };
 
-std::string default_output(const std::string& file, int lap, const std::string& suffix) {
+// FILE's name with a suffix, in the current folder; any character of a
+// channel name that a file name would trip over becomes '_'.
+std::string default_output(const std::string& file, int lap, std::string suffix) {
+    for (char& c : suffix)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
     return std::filesystem::path(file).stem().string() + "-lap" + std::to_string(lap) + suffix;
-}
-
-void write_text(const std::string& path, const std::string& text) {
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-    if (!f) refuse("cannot write " + path);
 }
 
 std::pair<int, int> window_size(const std::string& size) {
@@ -42,92 +41,103 @@ std::pair<int, int> window_size(const std::string& size) {
 }
 
 std::string lap_title(const Session& s, int lap) {
+    lx_lap_info l = lap_info(s, lap);
     char buf[256];
     std::snprintf(buf, sizeof buf, "%s, lap %d: %s, %.0f m",
                   std::filesystem::path(s.source).filename().c_str(), lap + 1,
-                  lap_text(s, lap).time.c_str(), double(lx_lap_length(s.handle(), lap)));
+                  laptime_text(l.laptime).c_str(), l.length);
     return buf;
+}
+
+void print_choice(const Session& s, const MathChannels& m) {
+    for (const std::string& line : describe(s, m)) std::fprintf(out, "%s\n", line.c_str());
 }
 
 void run_motec(const LapOptions& o) {
     Session s = Session::open(o.file);
     int lap = lap_index(s, o.lap, "--lap");
-    if (!o.raw) compute_math(s, o.math);
     std::string path = o.output.empty() ? default_output(o.file, o.lap, ".csv") : o.output;
+    check_writable(path);
+    if (!o.raw) print_choice(s, compute_math(s, o.math));
     if (!lx_write_lap_motec(s.handle(), lap, path.c_str()))
-        refuse("the library could not write " + path);
-    std::fprintf(out, "Wrote lap %d (%s) to %s\n", o.lap, lap_text(s, lap).time.c_str(),
-                 path.c_str());
+        library_refused("cannot write " + path);
+    std::fprintf(out, "Wrote lap %d (%s) to %s\n", o.lap,
+                 laptime_text(lap_info(s, lap).laptime).c_str(), path.c_str());
 }
 
 void run_map(const LapOptions& o) {
     auto [w, h] = window_size(o.size);
     Session s = Session::open(o.file);
     int lap = lap_index(s, o.lap, "--lap");
-    compute_math(s, o.math);
-    std::vector<double> kmh = speed_ms(read_lap(s, lap), lx_channel_number(s.handle(), 1));
-    for (double& v : kmh) v *= 3.6;
+    std::string path = o.output.empty() ? default_output(o.file, o.lap, "-map.svg") : o.output;
+    check_writable(path);
+    print_choice(s, compute_math(s, o.math));
+    std::vector<double> kmh = speed_kmh(s, lap);
     svg::Box area{20, 40, double(w) - 40, double(h) - 100};
     std::string body =
         "<text x='20' y='24' class='heading'>" + svg::escape(lap_title(s, lap)) + "</text>\n";
     body += track_map(s, lap, area, kmh, o.heading * 3.14159265f / 180);
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
     body += speed_bar(double(w) / 2 - 150, double(h) - 45, 300, *lo, *hi);
-    std::string path = o.output.empty() ? default_output(o.file, o.lap, "-map.svg") : o.output;
-    write_text(path, svg::document(w, h, body, lap_title(s, lap)));
+    write_file(path, svg::document(w, h, body, lap_title(s, lap)));
     std::fprintf(out, "Wrote the map of lap %d to %s\n", o.lap, path.c_str());
 }
 
 // The unit of a channel's values as the library holds them.
-std::string unit_of(const Session& s, int channel, const LapSamples& lap) {
-    if (channel == lx_channel_number(s.handle(), 1)) return "m/s";
-    std::string unit;
-    if (channel >= 1 && std::size_t(channel) <= lap.units.size())
-        unit = lap.units[std::size_t(channel - 1)];
-    // The reader turned the slash of units such as km/h into "_".
-    std::replace(unit.begin(), unit.end(), '_', '/');
+std::string unit_of(const Session& s, int channel) {
+    std::string unit = channel_info(s, channel).unit;
+    if (unit.empty() && channel == derived_channel(s, ID_SPEED)) return "m/s";
     return unit;
+}
+
+// The lap's own range, rounded outwards, unless the command line sets it.
+std::pair<double, double> chart_range(const Session& s, int lap, int channel,
+                                      const LapOptions& o) {
+    std::vector<float> values = lap_samples(s, lap, channel);
+    double lo = 0, hi = 1;
+    if (!values.empty()) {
+        auto [min, max] = std::minmax_element(values.begin(), values.end());
+        lo = svg::round_down(*min);
+        hi = svg::round_up(*max);
+    }
+    lo = o.low.value_or(lo);
+    hi = o.high.value_or(hi);
+    if (!(hi > lo)) {
+        if (o.low || o.high) usage_error("--max must be above --min");
+        hi = lo + 1; // a constant channel still gets an axis
+    }
+    return {lo, hi};
 }
 
 void run_chart(const LapOptions& o) {
     auto [w, h] = window_size(o.size);
     Session s = Session::open(o.file);
     int lap = lap_index(s, o.lap, "--lap");
-    compute_math(s, o.math);
-    int channel = find_channel(s, o.channel);
-    if (channel < 0)
-        refuse(o.file + " has no channel named '" + o.channel + "' (lx info lists them)");
-    double lo = o.low.value_or(lx_channel_min(s.handle(), channel));
-    double hi = o.high.value_or(lx_channel_max(s.handle(), channel));
-    if (!o.low && !o.high) {
-        lo = svg::round_down(lo);
-        hi = svg::round_up(hi);
-    }
-    if (!(hi > lo)) {
-        if (o.low || o.high) usage_error("--max must be above --min");
-        hi = lo + 1; // a constant channel still gets an axis
-    }
-    LapSamples samples = read_lap(s, lap);
-    double length = lx_lap_length(s.handle(), lap);
+    std::string path =
+        o.output.empty() ? default_output(o.file, o.lap, "-" + o.channel + ".svg") : o.output;
+    check_writable(path);
+    print_choice(s, compute_math(s, o.math));
+    int channel = find_channel(s, o.channel, "--channel");
+    auto [lo, hi] = chart_range(s, lap, channel, o);
+    double length = lap_info(s, lap).length;
     svg::Box area{80, 40, double(w) - 110, double(h) - 100};
-    std::string unit = unit_of(s, channel, samples);
+    std::string unit = unit_of(s, channel);
+    std::string title = channel_title(s, channel);
     svg::Axis x{0, length, "distance into the lap (m)"};
-    svg::Axis y{lo, hi, o.channel + (unit.empty() ? "" : " (" + unit + ")")};
+    svg::Axis y{lo, hi, title + (unit.empty() ? "" : " (" + unit + ")")};
     std::string body = "<text x='80' y='24' class='heading'>" + svg::escape(lap_title(s, lap)) +
                        "</text>\n" + svg::axes(area, x, y);
     ChartSpec spec{channel, float(lo), float(hi), float(length), area};
-    body += clip_to(area, "plot") + chart_line(s, lap, spec, {"#1f5fa8", 1.6}) + "</g>\n";
-    std::string path =
-        o.output.empty() ? default_output(o.file, o.lap, "-" + o.channel + ".svg") : o.output;
-    write_text(path, svg::document(w, h, body, lap_title(s, lap) + ", " + o.channel));
-    std::fprintf(out, "Wrote the chart of %s in lap %d to %s\n", o.channel.c_str(), o.lap,
+    body += clip_to(area, "plot") + chart_line(s, lap, spec, {"#1f5fa8", 1.6}).svg + "</g>\n";
+    write_file(path, svg::document(w, h, body, lap_title(s, lap) + ", " + title));
+    std::fprintf(out, "Wrote the chart of %s in lap %d to %s\n", title.c_str(), o.lap,
                  path.c_str());
 }
 
 CLI::App* lap_command(CLI::App& app, const char* name, const char* what, LapOptions& o,
                       const char* output_help) {
     CLI::App* c = app.add_subcommand(name, what);
-    c->add_option("FILE", o.file, "logger export")->required();
+    c->add_option("FILE", o.file, "session file")->required();
     c->add_option("--lap", o.lap, "lap (from 1, as lx laps lists them)")->required();
     c->add_option("-o,--output", o.output, output_help);
     add_math_options(c, o.math);
@@ -140,7 +150,7 @@ Command add_motec(CLI::App& app) {
     static LapOptions o;
     CLI::App* c = lap_command(app, "motec", "Write a lap as a MoTeC CSV file", o,
                               "file to write (default: FILE's name with -lapN.csv)");
-    c->add_flag("--raw", o.raw, "only the logger's channels: skip the derived channels");
+    c->add_flag("--raw", o.raw, "only the file's channels: skip the derived channels");
     return {c, [] { run_motec(o); }};
 }
 
@@ -149,7 +159,8 @@ Command add_map(CLI::App& app) {
     CLI::App* c = lap_command(app, "map", "Draw a lap's track map as SVG, coloured by speed", o,
                               "SVG file to write (default: FILE's name with -lapN-map.svg)");
     c->add_option("--size", o.size, "picture size in pixels, WIDTHxHEIGHT")->capture_default_str();
-    c->add_option("--heading", o.heading, "rotate the map by this many degrees");
+    c->add_option("--heading", o.heading, "rotate the map by this many degrees")
+        ->check(within(-360, 360));
     return {c, [] { run_map(o); }};
 }
 
@@ -159,11 +170,13 @@ Command add_chart(CLI::App& app) {
     CLI::App* c = lap_command(app, "chart", "Draw one channel of a lap against distance as SVG", o,
                               "SVG file to write (default: FILE's name with -lapN-NAME.svg)");
     c->add_option("--channel", o.channel,
-                  "channel name (lx info lists them; derived: i_speed, "
-                  "i_latg, i_longg, i_radius, ...)")
+                  "channel, by its title as the file wrote it or its stored name (lx info lists "
+                  "them; derived: i_speed, i_latg, i_longg, i_radius, ...)")
         ->required();
-    c->add_option("--min", o.low, "value at the bottom (default: the channel's minimum)");
-    c->add_option("--max", o.high, "value at the top (default: the channel's maximum)");
+    c->add_option("--min", o.low, "value at the bottom (default: the lap's lowest, rounded)")
+        ->check(within(-1e30, 1e30));
+    c->add_option("--max", o.high, "value at the top (default: the lap's highest, rounded)")
+        ->check(within(-1e30, 1e30));
     c->add_option("--size", o.size, "picture size in pixels, WIDTHxHEIGHT")->capture_default_str();
     return {c, [] { run_chart(o); }};
 }

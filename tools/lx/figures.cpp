@@ -32,12 +32,26 @@ std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
     return s;
 }
 
+void add_map_channels(const Session& s) {
+    if (derived_channel(s, ID_MAP_X) == 0 && !lx_map_setup(s.handle()))
+        library_refused("cannot add the map channels");
+}
+
+int sample_count(const Session& s, int lap) {
+    return lap_info(s, lap).samples;
+}
+
 } // namespace
 
+std::vector<double> speed_kmh(const Session& s, int lap) {
+    std::vector<double> kmh;
+    for (float v : lap_samples(s, lap, derived_channel(s, ID_SPEED))) kmh.push_back(v * 3.6);
+    return kmh;
+}
+
 double map_aspect(const Session& s, int lap) {
-    if (lx_channel_number(s.handle(), 6) == 0 && !lx_map_setup(s.handle()))
-        refuse("the library could not add the map channels");
-    int n = read_lap(s, lap).npoints;
+    add_map_channels(s);
+    int n = sample_count(s, lap);
     constexpr int window = 1000;
     std::vector<int> x(static_cast<std::size_t>(std::max(n, 1))), y(x.size());
     if (n < 2 ||
@@ -49,19 +63,18 @@ double map_aspect(const Session& s, int lap) {
 }
 
 std::string track_map(const Session& s, int lap, const svg::Box& area,
-                      const std::vector<double>& speed_kmh, float heading) {
-    if (lx_channel_number(s.handle(), 6) == 0 && !lx_map_setup(s.handle()))
-        refuse("the library could not add the map channels");
-    int n = read_lap(s, lap).npoints;
+                      const std::vector<double>& kmh, float heading) {
+    add_map_channels(s);
+    int n = sample_count(s, lap);
     if (n < 2) refuse("lap " + std::to_string(lap + 1) + " has too few samples for a map");
     std::vector<int> x(static_cast<std::size_t>(n)), y(x.size());
     if (!lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, int(area.w) * FINE,
                        int(area.h) * FINE, 0, 1.0f, heading))
-        refuse("the library could not draw the map of lap " + std::to_string(lap + 1));
+        library_refused("cannot draw the map of lap " + std::to_string(lap + 1));
     std::string body;
-    if (speed_kmh.size() >= std::size_t(n)) {
+    if (kmh.size() >= std::size_t(n)) {
         body += svg::polyline(x, y, n, area, FINE, true, {"#333", 8.0});
-        body += speed_segments(x, y, speed_kmh, area);
+        body += speed_segments(x, y, kmh, area);
     } else {
         body += svg::polyline(x, y, n, area, FINE, true, {"#333", 3.0});
     }
@@ -99,13 +112,14 @@ std::string speed_bar(double x, double y, double width, double lo, double hi) {
     return s + buf;
 }
 
-std::string chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
+ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
     int winx = int(spec.area.w) * FINE, winy = int(spec.area.h) * FINE;
     std::vector<int> x(static_cast<std::size_t>(winx)), y(x.size());
     int m = lx_scaled_chart_lap_dist(s.handle(), lap, spec.channel, spec.cmax, spec.cmin, winx,
                                      winx, winy, 0, winy, spec.dist_range, x.data(), y.data());
-    if (m <= 0) return ""; // a lap without length or samples has no line
-    return svg::polyline(x, y, m, spec.area, FINE, false, pen);
+    if (m <= 0) return {}; // a lap without length or samples has no line
+    return {svg::polyline(x, y, m, spec.area, FINE, false, pen),
+            spec.area.y + y[std::size_t(m - 1)] / double(FINE)};
 }
 
 std::string clip_to(const svg::Box& area, const std::string& id) {

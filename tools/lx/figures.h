@@ -13,6 +13,9 @@ namespace lxtool {
 // pixels, so they draw into a finer window that the SVG scales down.
 constexpr int FINE = 4;
 
+// A lap's speed in km/h, one value per sample.
+std::vector<double> speed_kmh(const Session& s, int lap);
+
 // The track map of a lap inside area, coloured by speed_kmh (one value per
 // sample) when it is given.
 std::string track_map(const Session& s, int lap, const svg::Box& area,
@@ -30,8 +33,12 @@ struct ChartSpec {
     float dist_range; // metres across area; below 1 the lap's own length
     svg::Box area;
 };
+struct ChartLine {
+    std::string svg; // "" for a lap without length or samples
+    double end_y = 0; // where the line ends, in SVG pixels
+};
 // One lap of a channel against distance, as the chart export places it.
-std::string chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen);
+ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen);
 
 // Clips what follows to area, until the returned group is closed with "</g>".
 std::string clip_to(const svg::Box& area, const std::string& id);

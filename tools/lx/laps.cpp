@@ -1,8 +1,8 @@
-// lx laps: every lap's time and length after the session math.
+// lx laps: every lap's time, length and gap to the fastest full lap.
 #include <CLI/CLI.hpp>
 
+#include "choice.h"
 #include "commands.h"
-#include "tool.h"
 
 namespace lxtool {
 
@@ -16,21 +16,17 @@ struct LapsOptions {
 void run_laps(const LapsOptions& o) {
     Session s = Session::open(o.file);
     MathChannels m = compute_math(s, o.math);
-    std::fprintf(out, "Speed: %s (%s), lateral: %s, longitudinal: %s\n",
-                 channel_name(s, m.speed).c_str(), m.speed_units ? "km/h" : "mph",
-                 channel_name(s, m.lateral).c_str(),
-                 m.longitudinal ? channel_name(s, m.longitudinal).c_str() : "from speed");
+    for (const std::string& line : describe(s, m)) std::fprintf(out, "%s\n", line.c_str());
     int fastest = fastest_lap(s);
-    std::vector<bool> whole = whole_laps(s);
-    std::fprintf(out, "  %3s  %-10s %10s\n", "lap", "time", "length m");
+    double best = fastest < 0 ? 0 : lap_info(s, fastest).laptime;
+    std::fprintf(out, "  %3s  %-10s %10s %9s  %s\n", "lap", "time", "length m", "gap", "class");
     for (int lap = 0; lap < s.laps(); ++lap) {
-        LapText t = lap_text(s, lap);
-        const char* mark = lap == fastest            ? "  fastest"
-                           : whole[std::size_t(lap)] ? ""
-                                                     : "  partial";
-        std::fprintf(out, "  %3d  %-10s %10.1f%s\n", lap + 1, t.time.c_str(),
-                     double(lx_lap_length(s.handle(), lap)), mark);
+        lx_lap_info l = lap_info(s, lap);
+        std::string gap = fastest < 0 ? "" : gap_text(l, best);
+        std::fprintf(out, "  %3d  %-10s %10.1f %9s  %s\n", lap + 1, laptime_text(l.laptime).c_str(),
+                     l.length, gap.c_str(), lap == fastest ? "fastest" : class_name(l.lap_class));
     }
+    if (fastest < 0) std::fprintf(out, "No full lap: none is the fastest, no gaps.\n");
 }
 
 } // namespace
@@ -38,8 +34,9 @@ void run_laps(const LapsOptions& o) {
 Command add_laps(CLI::App& app) {
     static LapsOptions o;
     CLI::App* c = app.add_subcommand(
-        "laps", "Compute speed, distance and curvature and list every lap's time and length");
-    c->add_option("FILE", o.file, "logger export")->required();
+        "laps", "Compute speed, distance and curvature and list every lap's time, length, gap "
+                "to the fastest full lap (lap time minus its time) and class");
+    c->add_option("FILE", o.file, "session file")->required();
     add_math_options(c, o.math);
     return {c, [] { run_laps(o); }};
 }

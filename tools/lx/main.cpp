@@ -1,6 +1,5 @@
 // lx: the library's analyses from the command line.
-#include <CLI/CLI.hpp>
-
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -9,9 +8,47 @@
 
 using namespace lxtool;
 
+namespace lxtool {
+
+CLI::Validator within(double lo, double hi) {
+    return CLI::Validator(
+        [lo, hi](std::string& text) -> std::string {
+            double value = 0;
+            if (!CLI::detail::lexical_cast(text, value) || !std::isfinite(value))
+                return "'" + text + "' is not a number";
+            if (value < lo || value > hi)
+                return "'" + text + "' is outside " + CLI::detail::to_string(lo) + " to " +
+                       CLI::detail::to_string(hi);
+            return "";
+        },
+        "NUMBER in [" + CLI::detail::to_string(lo) + " - " + CLI::detail::to_string(hi) + "]");
+}
+
+} // namespace lxtool
+
+namespace {
+
+// CLI11's messages as one line: "Could not convert: --lap = 9e99" says what
+// was wrong but not why.
+std::string usage_message(const CLI::ParseError& e) {
+    std::string what = e.what();
+    const std::string convert = "Could not convert: ";
+    if (what.rfind(convert, 0) == 0) {
+        std::string rest = what.substr(convert.size());
+        std::size_t eq = rest.find(" = ");
+        if (eq != std::string::npos)
+            return rest.substr(0, eq) + ": cannot use '" + rest.substr(eq + 3) +
+                   "' (not a whole number, or too large)";
+    }
+    return what;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    CLI::App app{"Analyses sessions exported by a motorsport data logger (tab-separated lap "
-                 "export) through liblx.",
+    CLI::App app{"Analyses motorsport data-logger sessions (the logger's tab-separated text "
+                 "export, AiM CSV, RaceChrono CSV, MoTeC CSV) through liblx. Exit codes: 0 "
+                 "done, 1 input refused, 2 usage error.",
                  "lx"};
     bool show_library = false;
     app.add_flag("-v,--verbose", show_library,
@@ -22,21 +59,34 @@ int main(int argc, char** argv) {
                                      add_cut(app),   add_report(app)};
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? 0 : EXIT_USAGE;
+        std::string message = usage_message(e);
+        if (app.get_subcommands().empty())
+            for (int i = 1; i < argc; ++i)
+                if (argv[i][0] != '-') {
+                    message = "no command '" + std::string(argv[i]) +
+                              "'; the commands: info, laps, delta, cut, motec, map, chart, report";
+                    break;
+                }
+        std::fprintf(stderr, "lx: %s (see lx --help)\n", message.c_str());
+        return EXIT_USAGE;
     }
-    start_output(show_library);
+    capture_library_lines(show_library);
     int code = 0;
     try {
         for (const Command& c : commands)
             if (c.app->parsed()) c.run();
     } catch (const Failure& f) {
         std::fflush(out);
+        take_library_lines();
         std::fprintf(stderr, "lx: %s\n", f.message.c_str());
-        if (!f.library_said.empty() && !show_library)
-            std::fprintf(stderr, "lx: the library said:\n%s", f.library_said.c_str());
         code = f.code;
     }
-    finish_output();
+    take_library_lines();
+    std::fflush(out);
     return code;
 }

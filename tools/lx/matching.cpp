@@ -1,5 +1,6 @@
 #include "matching.h"
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -16,11 +17,39 @@ void show_progress(int done, int total) {
                  total > 0 ? int(long(done) * 100 / total) : 100);
 }
 
+// The beacons lie between the logger's laps: where each lap after the first starts.
+std::vector<double> beacon_positions(const Session& s) {
+    std::vector<double> at;
+    double start = 0;
+    for (int lap = 0; lap < s.laps(); ++lap) {
+        if (lap > 0) at.push_back(start);
+        start += lap_info(s, lap).length;
+    }
+    return at;
+}
+
+double from_nearest(const std::vector<double>& beacons, double at) {
+    double nearest = HUGE_VAL;
+    for (double b : beacons)
+        if (std::fabs(at - b) < std::fabs(nearest)) nearest = at - b;
+    return nearest;
+}
+
+// The newest beacon channel: 1 at each lap start that matching found.
+int beacon_channel(const Session& s) {
+    for (int c = s.channels() - 1; c > 0; --c)
+        if (channel_name(s, c) == "i_beacon") return c;
+    return -1;
+}
+
 } // namespace
 
+bool Match::near_beacon() const {
+    return std::fabs(from_beacon) <= BEACON_TOLERANCE;
+}
+
 void compute_error_channel(const Session& ref, int ref_lap, const Session& work) {
-    if (!lx_beacon_setup(work.handle()))
-        refuse("the library could not add the error and beacon channels");
+    if (!lx_beacon_setup(work.handle())) library_refused("cannot add the error and beacon channels");
     bool bar = isatty(STDERR_FILENO);
     int remaining = lx_compute_error_channel_step(1, ref.handle(), ref_lap, work.handle());
     int total = remaining + 1, shown = -1;
@@ -36,24 +65,25 @@ void compute_error_channel(const Session& ref, int ref_lap, const Session& work)
         show_progress(total, total);
         std::fprintf(stderr, "\n");
     }
-    if (remaining < 0) refuse("the library could not compute the error channel");
+    if (remaining < 0) library_refused("cannot compute the error channel");
 }
 
 std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& work) {
-    int found = lx_locate_laps(ref.handle(), ref_lap, work.handle());
-    if (found < 0) refuse("the library could not locate laps");
-    // The marks live in the newest "i_beacon" channel: 1 at each lap start.
-    int beacon = -1;
-    for (int c = 0; c < work.channels(); ++c)
-        if (channel_name(work, c) == "i_beacon") beacon = c;
+    if (lx_locate_laps(ref.handle(), ref_lap, work.handle()) < 0)
+        library_refused("cannot locate laps");
+    int beacon = beacon_channel(work);
+    int distance = derived_channel(work, ID_DISTANCE);
+    std::vector<double> beacons = beacon_positions(work);
     std::vector<Match> matches;
-    int distance = lx_channel_number(work.handle(), 0);
+    double lap_start = 0;
     for (int lap = 0; lap < work.laps() && beacon > 0; ++lap) {
-        LapSamples samples = read_lap(work, lap);
-        const std::vector<double>& marks = samples.channel(beacon);
-        for (int p = 0; p < samples.npoints; ++p)
-            if (marks[std::size_t(p)] > 0.5)
-                matches.push_back({lap, p, samples.channel(distance)[std::size_t(p)]});
+        std::vector<float> marks = lap_samples(work, lap, beacon);
+        std::vector<float> metres = lap_samples(work, lap, distance);
+        for (std::size_t p = 0; p < marks.size() && p < metres.size(); ++p)
+            if (marks[p] > 0.5f)
+                matches.push_back({lap, int(p), metres[p],
+                                   from_nearest(beacons, lap_start + metres[p])});
+        lap_start += lap_info(work, lap).length;
     }
     return matches;
 }
@@ -61,11 +91,13 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
 Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
                     float tolerance) {
     int handle = lx_new_session_from_beacons(ref.handle(), ref_lap, work.handle(), mode, tolerance);
-    if (handle < 0) refuse("the library is missing a channel for cutting (lap matching not run)");
-    if (handle == 0) refuse("the library could not build the cut session");
-    Session cut = Session::adopt(handle);
-    cut.source = work.source + " (cut)";
-    return cut;
+    if (handle < 0) library_refused("cannot cut: a channel of lap matching is missing");
+    if (handle == 0) library_refused("cannot build the cut session");
+    return Session::adopt(handle, work.source + " (cut)");
+}
+
+std::string count_of(std::size_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
 } // namespace lxtool

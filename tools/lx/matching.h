@@ -1,15 +1,21 @@
 // Lap matching and cutting, as lx cut and the report run them.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "tool.h"
 
 namespace lxtool {
 
+// Metres within which a match counts as confirming a beacon.
+constexpr float BEACON_TOLERANCE = 50.0f;
+
 struct Match {
-    int lap, point;  // where the library marked a lap start (from 0)
-    double distance; // metres into that lap
+    int lap, point;     // where the library marked a lap start (from 0)
+    double distance;    // metres into that lap
+    double from_beacon; // metres from the nearest beacon (+: after it); HUGE_VAL when none
+    bool near_beacon() const;
 };
 
 // Fills the working session's error channel against the reference lap,
@@ -20,5 +26,8 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
 // The session cut at beacons, stops and matches.
 Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
                     float tolerance);
+
+// "1 lap", "2 laps".
+std::string count_of(std::size_t n, const char* noun);
 
 } // namespace lxtool

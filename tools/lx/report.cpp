@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 
+#include "choice.h"
 #include "commands.h"
 #include "figures.h"
 #include "matching.h"
@@ -23,16 +23,18 @@ struct ReportOptions {
     MathOptions math;
 };
 
-// A lap within 107 % of the fastest time races; the others (out-laps,
-// in-laps, laps with a missed beacon) are drawn in grey.
+// A full lap within 107 % of the fastest time races; the others (slow laps,
+// out-laps, in-laps, laps with a missed beacon) are drawn thin and grey.
 constexpr double RACING = 1.07;
+// Laps overlaid on the charts: beyond this many the page grows without
+// showing more.
+constexpr std::size_t MOST_DRAWN = 12;
 
 struct LapInfo {
-    LapText text;
-    double seconds = 0, length = 0, top_kmh = 0;
-    int npoints = 0;
-    bool whole = false, racing = false;
-    std::vector<double> tdiff, distance;
+    lx_lap_info info{};
+    std::string time, gap;
+    double top_kmh = 0;
+    bool racing = false, drawn = false;
 };
 
 struct Report {
@@ -40,7 +42,9 @@ struct Report {
     int fastest = 0;
     double sample_rate = 0;
     std::vector<LapInfo> laps;
+    std::vector<int> drawn;   // laps on the charts, the fastest last
     double chart_length = 0; // metres across the charts
+    std::vector<std::string> channels; // which channels the math used, and why
 };
 
 std::string format(const char* pattern, double a, double b = 0, double c = 0) {
@@ -49,78 +53,86 @@ std::string format(const char* pattern, double a, double b = 0, double c = 0) {
     return buf;
 }
 
-Report gather(const Session& s) {
+// The fastest, then racing laps by time, then the others by time, up to MOST_DRAWN.
+std::vector<int> drawn_laps(const Report& r) {
+    std::vector<int> order;
+    for (int lap = 0; lap < int(r.laps.size()); ++lap)
+        if (lap != r.fastest) order.push_back(lap);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const LapInfo& la = r.laps[std::size_t(a)];
+        const LapInfo& lb = r.laps[std::size_t(b)];
+        if (la.racing != lb.racing) return la.racing;
+        return la.info.laptime < lb.info.laptime;
+    });
+    order.resize(std::min(order.size(), MOST_DRAWN - 1));
+    std::reverse(order.begin(), order.end()); // the slowest drawn first, underneath
+    order.push_back(r.fastest);
+    return order;
+}
+
+Report gather(const Session& s, const MathChannels& m) {
     Report r;
     r.name = fs::path(s.source).filename().string();
+    r.channels = describe(s, m);
     r.fastest = fastest_lap(s);
-    if (r.fastest < 0) refuse(s.source + " has no whole lap with a time to compare against");
+    if (r.fastest < 0) refuse(s.source + " has no full lap to compare the others with");
     if (!lx_analysis_setup(s.handle()) || !lx_calc_time_diff(s.handle(), r.fastest, s.handle(), 0))
-        refuse("the library could not compute the time difference");
-    std::vector<bool> whole = whole_laps(s);
-    int speed = lx_channel_number(s.handle(), 1), distance = lx_channel_number(s.handle(), 0);
-    int tdiff = lx_channel_number(s.handle(), 8);
+        library_refused("cannot compute the time difference");
+    r.sample_rate = s.info().sample_rate;
+    double best = lap_info(s, r.fastest).laptime;
     for (int lap = 0; lap < s.laps(); ++lap) {
-        LapSamples samples = read_lap(s, lap);
-        LapInfo info;
-        info.text = lap_text(s, lap);
-        info.seconds = seconds_of(info.text.time);
-        info.length = lx_lap_length(s.handle(), lap);
-        info.npoints = samples.npoints;
-        info.whole = whole[std::size_t(lap)];
-        for (double v : speed_ms(samples, speed)) info.top_kmh = std::max(info.top_kmh, v * 3.6);
-        info.tdiff = samples.channel(tdiff);
-        info.distance = samples.channel(distance);
-        r.sample_rate = samples.sample_rate;
-        r.laps.push_back(info);
+        LapInfo l;
+        l.info = lap_info(s, lap);
+        l.time = laptime_text(l.info.laptime);
+        l.gap = gap_text(l.info, best);
+        for (double v : speed_kmh(s, lap)) l.top_kmh = std::max(l.top_kmh, v);
+        l.racing = l.info.lap_class == LX_LAP_FULL && l.info.laptime <= best * RACING;
+        r.laps.push_back(l);
     }
-    double best = r.laps[std::size_t(r.fastest)].seconds;
-    for (LapInfo& l : r.laps) l.racing = l.whole && l.seconds <= best * RACING;
-    r.chart_length = r.laps[std::size_t(r.fastest)].length;
+    r.drawn = drawn_laps(r);
+    for (int lap : r.drawn) r.laps[std::size_t(lap)].drawn = true;
+    r.chart_length = r.laps[std::size_t(r.fastest)].info.length;
     return r;
 }
 
 std::string lap_note(const Report& r, int lap) {
     const LapInfo& l = r.laps[std::size_t(lap)];
-    const LapInfo& best = r.laps[std::size_t(r.fastest)];
-    if (lap == r.fastest) return "fastest";
-    double laps_in_one = l.length / best.length;
-    if (laps_in_one > 1.8)
-        return format("%.0f laps in one: beacon missed", std::round(laps_in_one));
-    if (!l.whole) return "partial lap";
-    if (!l.racing) return "slow lap";
-    return "";
+    std::string note = lap == r.fastest                    ? "fastest"
+                       : l.info.lap_class != LX_LAP_FULL ? class_name(l.info.lap_class)
+                       : l.racing                          ? ""
+                                                           : "slow";
+    if (!l.drawn) note += note.empty() ? "not in the charts" : ", not in the charts";
+    return note;
 }
 
 svg::Pen lap_pen(const Report& r, int lap) {
     if (lap == r.fastest) return {"#111111", 2.6};
     const LapInfo& l = r.laps[std::size_t(lap)];
-    if (!l.racing) return {"#9a9a9a", 1.2, true};
+    if (!l.racing) return {"#9a9a9a", 0.8};
     return {svg::lap_colour(lap), 1.5};
 }
 
 std::string lap_label(const Report& r, int lap) {
     const LapInfo& l = r.laps[std::size_t(lap)];
-    std::string label = "lap " + std::to_string(lap + 1) + "  " + l.text.time;
+    std::string label = "lap " + std::to_string(lap + 1) + "  " + l.time;
     if (lap == r.fastest) label += "  fastest";
     return label;
 }
 
 std::string lap_table(const Report& r) {
-    const LapInfo& best = r.laps[std::size_t(r.fastest)];
     std::string h = "<table class='laps'><thead><tr><th>lap</th><th>time</th><th>gap</th>"
                     "<th>length</th><th>top speed</th><th>samples</th><th></th></tr></thead>"
                     "<tbody>\n";
     for (int lap = 0; lap < int(r.laps.size()); ++lap) {
         const LapInfo& l = r.laps[std::size_t(lap)];
-        svg::Pen pen = lap_pen(r, lap);
+        std::string swatch = l.drawn ? lap_pen(r, lap).colour : "transparent";
         h += std::string("<tr") + (lap == r.fastest ? " class='best'" : "") + ">";
-        h += "<td><span class='swatch' style='background:" + pen.colour + "'></span>" +
-             std::to_string(lap + 1) + "</td><td>" + l.text.time + "</td>";
-        bool comparable = lap != r.fastest && l.length < 1.5 * best.length;
-        h += "<td>" + (comparable ? format("+%.3f", l.seconds - best.seconds) : "") + "</td>";
-        h += "<td>" + format("%.0f m", l.length) + "</td>";
+        h += "<td><span class='swatch' style='background:" + swatch + "'></span>" +
+             std::to_string(lap + 1) + "</td><td>" + l.time + "</td>";
+        h += "<td>" + l.gap + "</td>";
+        h += "<td>" + format("%.0f m", l.info.length) + "</td>";
         h += "<td>" + format("%.0f km/h", l.top_kmh) + "</td>";
-        h += "<td>" + std::to_string(l.npoints) + "</td>";
+        h += "<td>" + std::to_string(l.info.samples) + "</td>";
         h += "<td class='note'>" + svg::escape(lap_note(r, lap)) + "</td></tr>\n";
     }
     return h + "</tbody></table>\n";
@@ -130,8 +142,7 @@ std::string map_figure(const Session& s, const Report& r) {
     constexpr double w = 440;
     double map_height = (w - 40) * std::clamp(map_aspect(s, r.fastest), 0.4, 1.2);
     double h = map_height + 120;
-    std::vector<double> kmh = speed_ms(read_lap(s, r.fastest), lx_channel_number(s.handle(), 1));
-    for (double& v : kmh) v *= 3.6;
+    std::vector<double> kmh = speed_kmh(s, r.fastest);
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
     std::string body = "<text x='10' y='20' class='heading'>Track map, lap " +
                        std::to_string(r.fastest + 1) + " (fastest)</text>\n";
@@ -140,24 +151,23 @@ std::string map_figure(const Session& s, const Report& r) {
     return svg::document(w, h, body, "Track map of the fastest lap");
 }
 
-// Every lap overlaid on one distance scale, the fastest drawn last.
-std::string overlay(const Session& s, const Report& r, const ChartSpec& spec) {
+// The drawn laps overlaid on one distance scale, the fastest last.
+std::string overlay(const Session& s, const Report& r, const ChartSpec& spec,
+                    std::vector<std::pair<double, int>>* ends = nullptr) {
     std::string lines = clip_to(spec.area, "clip" + std::to_string(spec.channel));
-    for (int lap = 0; lap < int(r.laps.size()); ++lap)
-        if (lap != r.fastest && !r.laps[std::size_t(lap)].racing)
-            lines += chart_line(s, lap, spec, lap_pen(r, lap));
-    for (int lap = 0; lap < int(r.laps.size()); ++lap)
-        if (lap != r.fastest && r.laps[std::size_t(lap)].racing)
-            lines += chart_line(s, lap, spec, lap_pen(r, lap));
-    lines += chart_line(s, r.fastest, spec, lap_pen(r, r.fastest));
+    for (int lap : r.drawn) {
+        ChartLine line = chart_line(s, lap, spec, lap_pen(r, lap));
+        lines += line.svg;
+        if (ends && !line.svg.empty()) ends->push_back({line.end_y, lap});
+    }
     return lines + "</g>\n";
 }
 
 std::string with_legend(const Report& r, std::string body, const svg::Box& area, double width,
                         double* height) {
     std::vector<svg::LegendEntry> entries;
-    for (int lap = 0; lap < int(r.laps.size()); ++lap)
-        entries.push_back({lap_pen(r, lap), lap_label(r, lap)});
+    for (auto lap = r.drawn.rbegin(); lap != r.drawn.rend(); ++lap)
+        entries.push_back({lap_pen(r, *lap), lap_label(r, *lap)});
     double legend_height = 0;
     body += svg::legend(entries, area.x, area.y + area.h + 58, width - area.x - 20, 190,
                         &legend_height);
@@ -169,50 +179,84 @@ std::string speed_figure(const Session& s, const Report& r) {
     constexpr double w = 1100;
     svg::Box area{70, 34, w - 100, 330};
     double top = 0;
-    for (const LapInfo& l : r.laps) top = std::max(top, l.top_kmh);
+    for (int lap : r.drawn) top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
     svg::Axis y{0, svg::round_up(top * 1.05), "speed (km/h)"};
-    ChartSpec spec{lx_channel_number(s.handle(), 1), 0.0f, float(y.hi / 3.6), float(r.chart_length),
+    ChartSpec spec{derived_channel(s, ID_SPEED), 0.0f, float(y.hi / 3.6), float(r.chart_length),
                    area};
-    std::string body = "<text x='10' y='20' class='heading'>Speed against distance, every "
-                       "lap</text>\n" +
+    std::string body = "<text x='10' y='20' class='heading'>Speed against distance</text>\n" +
                        svg::axes(area, x, y) + overlay(s, r, spec);
     double height = 0;
     body = with_legend(r, body, area, w, &height);
     return svg::document(w, height, body, "Speed against distance");
 }
 
-std::string delta_figure(const Session& s, const Report& r) {
-    constexpr double w = 1100;
-    svg::Box area{70, 34, w - 100, 300};
-    // The vertical range follows the racing laps; slow laps run off it.
+// The vertical range of the time difference over the drawn racing laps;
+// slow laps may run off it.
+std::pair<double, double> delta_range(const Session& s, const Report& r) {
+    int tdiff = derived_channel(s, ID_TIME_DIFF), distance = derived_channel(s, ID_DISTANCE);
     double lo = 0, hi = 0;
-    for (const LapInfo& l : r.laps) {
-        if (!l.racing) continue;
-        for (std::size_t i = 0; i < l.tdiff.size(); ++i)
-            if (l.distance[i] <= r.chart_length) {
-                lo = std::min(lo, l.tdiff[i]);
-                hi = std::max(hi, l.tdiff[i]);
+    for (int lap : r.drawn) {
+        if (!r.laps[std::size_t(lap)].racing) continue;
+        std::vector<float> diff = lap_samples(s, lap, tdiff);
+        std::vector<float> metres = lap_samples(s, lap, distance);
+        for (std::size_t i = 0; i < diff.size() && i < metres.size(); ++i)
+            if (metres[i] <= r.chart_length) {
+                lo = std::min(lo, double(diff[i]));
+                hi = std::max(hi, double(diff[i]));
             }
     }
+    return {svg::round_down(lo - 0.05), svg::round_up(hi + 0.05)};
+}
+
+// Each full lap's gap beside the end of its curve, moved apart where they
+// would overlap.
+std::string gap_labels(const Report& r, const svg::Box& area,
+                       std::vector<std::pair<double, int>> ends) {
+    constexpr double line_height = 11;
+    std::sort(ends.begin(), ends.end());
+    std::string b;
+    double next_free = area.y;
+    for (const auto& [y, lap] : ends) {
+        const LapInfo& l = r.laps[std::size_t(lap)];
+        if (l.gap.empty()) continue;
+        double at = std::max(std::clamp(y, area.y, area.y + area.h), next_free);
+        next_free = at + line_height;
+        b += "<text x='" + svg::fixed(area.x + area.w + 4, 1) + "' y='" + svg::fixed(at + 4, 1) +
+             "' class='tick' fill='" + lap_pen(r, lap).colour + "'>" + l.gap + "</text>\n";
+    }
+    return b;
+}
+
+std::string delta_figure(const Session& s, const Report& r) {
+    constexpr double w = 1100;
+    svg::Box area{70, 34, w - 130, 300};
+    auto [lo, hi] = delta_range(s, r);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
-    svg::Axis y{svg::round_down(lo - 0.05), svg::round_up(hi + 0.05), "time difference (s)"};
-    ChartSpec spec{lx_channel_number(s.handle(), 8), float(y.lo), float(y.hi),
+    svg::Axis y{lo, hi, "time difference (s)"};
+    ChartSpec spec{derived_channel(s, ID_TIME_DIFF), float(y.lo), float(y.hi),
                    float(r.chart_length), area};
+    std::vector<std::pair<double, int>> ends;
+    std::string lines = overlay(s, r, spec, &ends);
     std::string body = "<text x='10' y='20' class='heading'>Time difference to lap " +
                        std::to_string(r.fastest + 1) +
-                       " (fastest): above zero a lap is behind, below it is ahead</text>\n" +
-                       svg::axes(area, x, y) + overlay(s, r, spec);
+                       " (fastest): above zero a lap is behind, below it is ahead; at the "
+                       "right, each lap's gap</text>\n" +
+                       svg::axes(area, x, y) + lines + gap_labels(r, area, ends);
     double height = 0;
     body = with_legend(r, body, area, w, &height);
     return svg::document(w, height, body, "Time difference to the fastest lap");
 }
 
+struct CutLap {
+    double length;
+    std::string time, note;
+};
+
 struct Starts {
     std::string failure; // why there are none, when matching could not run
     std::vector<Match> matches;
-    std::vector<double> cut_lengths;
-    std::vector<LapText> cut_texts;
+    std::vector<CutLap> cut;
 };
 
 // The rest of the report stands without lap matching, so its failure only
@@ -221,10 +265,10 @@ Starts find_starts(const Session& s, const Report& r) try {
     Starts st;
     compute_error_channel(s, r.fastest, s);
     st.matches = locate_laps(s, r.fastest, s);
-    Session cut = cut_session(s, r.fastest, s, 1, 50.0f);
+    Session cut = cut_session(s, r.fastest, s, 1, BEACON_TOLERANCE);
     for (int lap = 0; lap < cut.laps(); ++lap) {
-        st.cut_lengths.push_back(lx_lap_length(cut.handle(), lap));
-        st.cut_texts.push_back(lap_text(cut, lap));
+        lx_lap_info l = lap_info(cut, lap);
+        st.cut.push_back({l.length, laptime_text(l.laptime), origin_note(cut, lap)});
     }
     return st;
 } catch (const Failure& f) {
@@ -276,10 +320,7 @@ std::string match_marks(const Timeline& t, const std::vector<double>& lap_start,
     double y = t.area.y, last_label = -1e9;
     for (const Match& m : matches) {
         double at = lap_start[std::size_t(m.lap)] + m.distance;
-        double nearest = 1e18;
-        for (std::size_t i = 1; i + 1 < lap_start.size(); ++i)
-            if (std::fabs(at - lap_start[i]) < std::fabs(nearest)) nearest = at - lap_start[i];
-        bool beacon = std::fabs(nearest) <= 50;
+        bool beacon = m.near_beacon();
         const char* colour = beacon ? "#c0392b" : "#e67e22";
         std::snprintf(buf, sizeof buf,
                       "<path d='M %.1f %.1f l -6 -11 l 12 0 z' fill='%s'/>"
@@ -293,7 +334,7 @@ std::string match_marks(const Timeline& t, const std::vector<double>& lap_start,
                       "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle' fill='%s'>%s"
                       "</text>\n",
                       t.px(at), y + 134, beacon ? "#333" : "#d35400",
-                      beacon ? format("%+.0f m", nearest).c_str() : "no beacon");
+                      beacon ? format("%+.0f m", m.from_beacon).c_str() : "no beacon");
         b += buf;
     }
     return b;
@@ -332,9 +373,9 @@ std::string starts_figure(const Report& r, const Starts& st) {
     std::vector<std::string> labels;
     std::vector<double> lengths;
     for (std::size_t i = 0; i < r.laps.size(); ++i) {
-        lap_start.push_back(lap_start.back() + r.laps[i].length);
-        lengths.push_back(r.laps[i].length);
-        labels.push_back(std::to_string(i + 1) + ": " + r.laps[i].text.time);
+        lap_start.push_back(lap_start.back() + r.laps[i].info.length);
+        lengths.push_back(r.laps[i].info.length);
+        labels.push_back(std::to_string(i + 1) + ": " + r.laps[i].time);
     }
     Timeline t{{110, 40, w - 140, 150}, lap_start.back()};
     std::string b = "<text x='10' y='20' class='heading'>Lap starts: the logger's beacons and "
@@ -342,9 +383,12 @@ std::string starts_figure(const Report& r, const Starts& st) {
                     std::to_string(r.fastest + 1) + " found</text>\n";
     b += band(t, t.area.y, lengths, labels, "logger laps");
     labels.clear();
-    for (std::size_t i = 0; i < st.cut_texts.size(); ++i)
-        labels.push_back(std::to_string(i + 1) + ": " + st.cut_texts[i].time);
-    b += band(t, t.area.y + 84, st.cut_lengths, labels, "after cutting");
+    lengths.clear();
+    for (std::size_t i = 0; i < st.cut.size(); ++i) {
+        labels.push_back(std::to_string(i + 1) + ": " + st.cut[i].time);
+        lengths.push_back(st.cut[i].length);
+    }
+    b += band(t, t.area.y + 84, lengths, labels, "after cutting");
     b += beacon_lines(t, lap_start) + match_marks(t, lap_start, st.matches);
     b += starts_legend(t.area.x, h - 22);
     return svg::document(w, h, b, "Lap starts");
@@ -353,14 +397,16 @@ std::string starts_figure(const Report& r, const Starts& st) {
 std::string cut_table(const Starts& st) {
     std::string h = "<table class='laps'><thead><tr><th>lap</th><th>time</th><th>length</th>"
                     "<th>origin</th></tr></thead><tbody>\n";
-    for (std::size_t i = 0; i < st.cut_texts.size(); ++i) {
-        std::string note = st.cut_texts[i].note;
+    for (std::size_t i = 0; i < st.cut.size(); ++i) {
+        std::string note = st.cut[i].note;
         if (note.rfind("Original #", 0) == 0)
-            note = "logger lap " + note.substr(10) + ", unchanged";
+            note = "logger lap " + note.substr(10) + ", kept whole";
         else if (note.empty())
-            note = "cut where matching found the lap start";
-        h += "<tr><td>" + std::to_string(i + 1) + "</td><td>" + st.cut_texts[i].time + "</td><td>" +
-             format("%.0f m", st.cut_lengths[i]) + "</td><td class='note'>" + svg::escape(note) +
+            note = "ends on a beacon, at a stop, or at a match with no beacon beside it";
+        else
+            note = "ends at a match " + note + " the beacon beside it";
+        h += "<tr><td>" + std::to_string(i + 1) + "</td><td>" + st.cut[i].time + "</td><td>" +
+             format("%.0f m", st.cut[i].length) + "</td><td class='note'>" + svg::escape(note) +
              "</td></tr>\n";
     }
     return h + "</tbody></table>\n";
@@ -383,8 +429,26 @@ figure{margin:0}figcaption{font-size:12px;color:#555;max-width:1100px}
 
 double total_km(const Report& r) {
     double metres = 0;
-    for (const LapInfo& l : r.laps) metres += l.length;
+    for (const LapInfo& l : r.laps) metres += l.info.length;
     return metres / 1000;
+}
+
+// What the overlays show and what they leave out.
+std::string drawn_caption(const Report& r) {
+    std::size_t left_out = r.laps.size() - r.drawn.size();
+    std::string text = "Lap " + std::to_string(r.fastest + 1) +
+                       " (fastest) in black, full laps within 7 % of its time in colour, other "
+                       "laps thin and grey";
+    if (left_out == 0) return text + ".";
+    return text + "; " + count_of(r.drawn.size(), "lap") + " drawn, the other " +
+           count_of(left_out, "lap") + " (the slowest) left out to keep the page light: the "
+                                      "table lists every lap.";
+}
+
+std::string channels_note(const Report& r) {
+    std::string h = "<p class='summary'>";
+    for (const std::string& line : r.channels) h += svg::escape(line) + "<br>";
+    return h + "</p>\n";
 }
 
 std::string html_page(const Session& s, const Report& r, const Starts& st) {
@@ -392,18 +456,20 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
                     svg::escape(r.name) + ": lap report</title>" + STYLE + "</head><body>\n";
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
-         std::to_string(r.laps.size()) + " laps, " +
+         count_of(r.laps.size(), "lap") + ", " +
          format("%.1f km, %.0f samples per second. ", total_km(r), r.sample_rate) +
-         "Fastest: lap " + std::to_string(r.fastest + 1) + " in " + best.text.time + " (" +
-         format("%.0f m", best.length) + ").</div>\n";
+         "Fastest: lap " + std::to_string(r.fastest + 1) + " in " + best.time + " (" +
+         format("%.0f m", best.info.length) +
+         "). Gap: a full lap's time minus the fastest's.</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
     h += "<figure>" + map_figure(s, r) + "</figure></div>\n";
-    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) +
-         "<figcaption>Every lap on the distance scale of the fastest lap; grey dashed lines are "
-         "slow or partial laps.</figcaption></figure>\n";
+    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of "
+         "the fastest lap. " + drawn_caption(r) + "</figcaption></figure>\n";
     h += "<h2>Time difference</h2><figure>" + delta_figure(s, r) +
-         "<figcaption>Seconds behind the fastest lap at the same distance. The scale follows "
-         "the racing laps; slow laps leave it.</figcaption></figure>\n";
+         "<figcaption>Seconds behind the fastest lap at the same distance; the scale follows the "
+         "racing laps, slow laps leave it. The curve is a moving average, so its last value lags "
+         "and need not equal the gap written beside it. " +
+         drawn_caption(r) + "</figcaption></figure>\n";
     if (st.failure.empty()) {
         h += "<h2>Lap starts</h2><figure>" + starts_figure(r, st) + "</figure>\n";
         h += "<h2>Laps after cutting</h2>" + cut_table(st);
@@ -411,23 +477,22 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
         h += "<h2>Lap starts</h2><p class='summary'>No lap matching: " + svg::escape(st.failure) +
              ".</p>\n";
     }
+    h += channels_note(r);
     h += "<p class='summary'>Made by lx from " + svg::escape(s.source) + ".</p></body></html>\n";
     return h;
 }
 
 void run_report(const ReportOptions& o) {
     Session s = Session::open(o.file);
-    compute_math(s, o.math);
-    Report r = gather(s);
-    Starts st = find_starts(s, r);
-    std::string page = html_page(s, r, st);
     std::error_code error;
     fs::create_directories(o.output, error);
-    fs::path path = fs::path(o.output) / "report.html";
-    std::ofstream f(path, std::ios::binary);
-    f << page;
-    if (!f) refuse("cannot write " + path.string());
-    std::fprintf(out, "%s\n", path.string().c_str());
+    std::string path = (fs::path(o.output) / "report.html").string();
+    check_writable(path);
+    MathChannels m = compute_math(s, o.math);
+    Report r = gather(s, m);
+    Starts st = find_starts(s, r);
+    write_file(path, html_page(s, r, st));
+    std::fprintf(out, "%s\n", path.c_str());
 }
 
 } // namespace
@@ -437,7 +502,7 @@ Command add_report(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
         "report", "Write an HTML report: lap table, track map, speed and time difference of "
                   "every lap, and the lap starts that matching finds");
-    c->add_option("FILE", o.file, "logger export")->required();
+    c->add_option("FILE", o.file, "session file")->required();
     c->add_option("-o,--output", o.output, "folder for report.html")->capture_default_str();
     add_math_options(c, o.math);
     return {c, [] { run_report(o); }};

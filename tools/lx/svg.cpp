@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 
 namespace lxtool::svg {
@@ -139,9 +140,16 @@ std::string polyline(const std::vector<int>& x, const std::vector<int>& y, int c
     s += "<polyline fill='none' stroke-linejoin='round' stroke-linecap='round' "
          "vector-effect='non-scaling-stroke' " +
          pen_attributes(pen) + " points='";
-    for (int i = 0; i < count; ++i) {
-        s += std::to_string(x[std::size_t(i)]) + "," + std::to_string(y[std::size_t(i)]);
-        s += i + 1 < count ? " " : "";
+    // A point within half a pixel of the last one drawn adds nothing to see.
+    double near = scale / 2;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < std::size_t(count); ++i) {
+        bool end = i == 0 || i + 1 == std::size_t(count);
+        if (!end && std::abs(x[i] - x[last]) <= near && std::abs(y[i] - y[last]) <= near)
+            continue;
+        if (i > 0) s += " ";
+        s += std::to_string(x[i]) + "," + std::to_string(y[i]);
+        last = i;
     }
     s += "'/></g>\n";
     return s;

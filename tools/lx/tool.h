@@ -1,5 +1,5 @@
-// What every subcommand shares: output streams, refusals, sessions, channel
-// lookup and lap samples read back through the library's exports.
+// What every subcommand shares: refusals, the library's lines, sessions and
+// their facts, channels and lap samples, all through the public headers.
 #pragma once
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lx.h"
+#include "lx_data.h"
 
 namespace CLI {
 class App;
@@ -22,32 +23,29 @@ constexpr int EXIT_USAGE = 2;
 struct Failure {
     int code;
     std::string message;
-    std::string library_said; // taken at the throw, before sessions are freed
 };
-[[noreturn]] void refuse(const std::string& message); // the library refused the input
+[[noreturn]] void refuse(const std::string& message); // the input cannot be used
 [[noreturn]] void usage_error(const std::string& message);
+void warn(const std::string& message);
 
-// ---- output ----------------------------------------------------------------
+// ---- the library's lines -----------------------------------------------------
 
-// The tool's own standard output. The library prints on the process's
-// standard output too, so start_output moves that into a log of its own.
+// The tool's own standard output; the library's printed lines are captured
+// and shown on standard error only with -v.
 extern std::FILE* out;
-void start_output(bool echo_library);
-// The library's lines since the last call; echoed on standard error when
-// asked for, and always added to refusals.
-std::string library_lines();
-void finish_output();
-
-// A file in the tool's temporary folder, removed when the tool ends.
-std::string temp_file(const std::string& name);
+void capture_library_lines(bool echo);
+// The lines the library printed since the last call (echoed when asked for).
+std::string take_library_lines();
+// A refusal naming what failed and the library's last word on why.
+[[noreturn]] void library_refused(const std::string& what);
 
 // ---- sessions --------------------------------------------------------------
 
-// An open session, freed when it goes out of scope.
+// An open session, closed when it goes out of scope.
 class Session {
   public:
     static Session open(const std::string& path);
-    static Session adopt(int handle) { return Session(handle); }
+    static Session adopt(int handle, std::string source);
     Session(Session&& other) noexcept
         : source(std::move(other.source)), handle_(std::exchange(other.handle_, 0)) {}
     Session& operator=(Session&&) = delete;
@@ -55,67 +53,47 @@ class Session {
     int handle() const { return handle_; }
     int laps() const;
     int channels() const;
+    lx_session_info info() const;
     std::string source;
 
   private:
-    explicit Session(int handle) : handle_(handle) {}
+    Session(int handle, std::string path) : source(std::move(path)), handle_(handle) {}
     int handle_;
 };
 
 // Lap numbers on the command line count from 1; the library's from 0.
 int lap_index(const Session& s, int lap_number, const char* option);
 
-struct LapText {
-    std::string label; // the lap's number as the library writes it
-    std::string time;  // m:ss.sss
-    std::string note;  // where a cut lap came from, or empty
-};
-// which 0: the lap time the logger reported, 1: the time measured from the samples.
-LapText lap_text(const Session& s, int lap, int unit = 1, int which = 0);
-double seconds_of(const std::string& laptime);
+lx_lap_info lap_info(const Session& s, int lap);
+// m:ss.sss, to the millisecond.
+std::string laptime_text(double seconds);
+// Where a lap of a cut session came from ("Original #3", "2.0m before"), or "".
+std::string origin_note(const Session& s, int lap);
 
-std::string channel_name(const Session& s, int channel);
-// The channel with this name (any case), or -1.
-int find_channel(const Session& s, const std::string& name);
+lx_channel_info channel_info(const Session& s, int channel);
+std::string channel_name(const Session& s, int channel);  // as stored
+std::string channel_title(const Session& s, int channel); // as the file wrote it
+// The channel by its title as written or its stored name; refuses (exit 1)
+// naming the nearest names or the matches.
+int find_channel(const Session& s, const std::string& name, const char* option);
+// The channel, or -1 when there is none (no message).
+int try_find_channel(const Session& s, const std::string& name);
 
-// ---- session math ----------------------------------------------------------
+// lx_channel_number's ids of the derived channels the tool reads, until lx.h
+// names them.
+enum DerivedId { ID_DISTANCE = 0, ID_SPEED = 1, ID_MAP_X = 6, ID_TIME_DIFF = 8 };
+// The derived channel's number, or 0 when it has not been added.
+int derived_channel(const Session& s, DerivedId id);
 
-struct MathOptions {
-    std::string speed, lateral, longitudinal;
-    std::string units = "auto";
-    bool invert_lat = false;
-    bool invert_long = false;
-};
-void add_math_options(CLI::App* command, MathOptions& options);
+// One lap's samples of one channel, as the library holds them.
+std::vector<float> lap_samples(const Session& s, int lap, int channel);
 
-struct MathChannels {
-    int speed, lateral, longitudinal; // longitudinal 0: derived from speed
-    int speed_units;                  // 0 mph, 1 km/h
-};
-MathChannels choose_math_channels(const Session& s, const MathOptions& options);
-// Adds and computes speed, accelerations, distance and curvature.
-MathChannels compute_math(const Session& s, const MathOptions& options);
+// Names of lap classes for tables: "", "out-lap", "in-lap", "partial", "double".
+const char* class_name(int lap_class);
 
-// Laps of at least 90 % of the median length: partial laps at the ends of a
-// session would otherwise pass for the fastest.
-std::vector<bool> whole_laps(const Session& s);
-// The quickest whole lap (from 0), or -1; needs the session math.
-int fastest_lap(const Session& s);
-
-// ---- samples ---------------------------------------------------------------
-
-// One lap's samples, read back from the library's MoTeC export: every
-// channel but channel 0, four decimals.
-struct LapSamples {
-    std::vector<std::string> names; // channel c is names[c - 1]
-    std::vector<std::string> units;
-    std::vector<std::vector<double>> columns;
-    double sample_rate = 0;
-    int npoints = 0;
-    const std::vector<double>& channel(int c) const;
-};
-LapSamples read_lap(const Session& s, int lap);
-// Speed in m/s from the library's speed channel, which the export writes in mph.
-std::vector<double> speed_ms(const LapSamples& lap, int speed_channel);
+// Writes text to path, or refuses naming the path and why.
+void write_file(const std::string& path, const std::string& text);
+// Refuses when path cannot be written, before any work is done.
+void check_writable(const std::string& path);
 
 } // namespace lxtool
