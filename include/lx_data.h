@@ -326,8 +326,9 @@ typedef struct lx_track_match {
 /* Whether two sessions were driven on the same track: the fastest full laps'
  * lengths agree within 3 % and their curvatures match below threshold
  * (LX_SAME_TRACK_THRESHOLD: the same track scores about 0.2, another track or
- * the other direction 1 or more). Returns LX_OK with the answer in *match;
- * LX_ERR_LAP when a session has no full lap. */
+ * the other direction 1 or more; why says so when only the mirrored curvature
+ * matches, as with a lateral channel of the other sign). Returns LX_OK with
+ * the answer in *match; LX_ERR_LAP when a session has no full lap. */
 LX_DATA_API int lx_same_track(int handle_a, int handle_b, double threshold,
                               const lx_corner_options* options, lx_track_match* match);
 

@@ -60,11 +60,17 @@ TrackMatch match_tracks(const LapTrace& a, const LapTrace& b, double threshold, 
     Fit fit = best_fit(ca, cb);
     double scale = mean_magnitude(ca);
     m.match = scale > 0.0 ? fit.error / scale : INFINITY;
+    for (double& c : cb) c = -c;
+    double mirrored = scale > 0.0 ? best_fit(ca, cb).error / scale : INFINITY;
     m.offset = fit.offset * m.length_b / cells;
     double share = std::fabs(m.length_a - m.length_b) / std::max(m.length_a, m.length_b);
     if (share > SAME_LENGTH_SHARE)
         m.why = describe("the best laps' lengths differ by more than 3 %%: %.0f m and %.0f m",
                          m.length_a, m.length_b);
+    else if (!(m.match < threshold) && mirrored < threshold)
+        m.why = describe("the curvature matches only mirrored (error %.2f, not %.2f): one "
+                         "session's lateral channel has the other sign",
+                         mirrored, m.match);
     else if (!(m.match < threshold))
         m.why = describe("the curvature does not match: error %.2f of the mean curvature, "
                          "more than %.2f",

@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     std::vector<Command> commands = {add_info(app),  add_laps(app),  add_delta(app),
                                      add_motec(app), add_map(app),   add_chart(app),
-                                     add_cut(app),   add_report(app)};
+                                     add_cut(app),   add_report(app),
+                                     add_corners(app), add_sectors(app), add_compare(app)};
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
             for (int i = 1; i < argc; ++i)
                 if (argv[i][0] != '-') {
                     message = "no command '" + std::string(argv[i]) +
-                              "'; the commands: info, laps, delta, cut, motec, map, chart, report";
+                              "'; the commands: info, laps, delta, cut, motec, map, chart, report, "
+                              "corners, sectors, compare";
                     break;
                 }
         std::fprintf(stderr, "lx: %s (see lx --help)\n", message.c_str());
