@@ -56,6 +56,12 @@ $objdump -d $dll | awk '
     }' >&2
 echo "calling convention: every export ends in ret \$N"
 
+# Some kernels run no 32-bit program at all (no IA-32 emulation): then Wine
+# cannot start, and what is left to check is the DLL itself, done above.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "SKIPPED: this kernel runs no 32-bit program, so the DLL's tests and the stand-in comparison cannot run under Wine here"
+    exit 0
+fi
 lx_wine_start "$PWD/$win/wineprefix"
 trap lx_wine_stop EXIT
 # A Wine that cannot run 32-bit programs does nothing and exits 0.

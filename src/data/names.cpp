@@ -42,16 +42,20 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 
 // "Engine RPM" (Engine_RPM): the title, and the stored name when it differs.
 std::string describe(const Session* s, int channel) {
-    std::string text = "\"" + std::string(channel_title(s, channel)) + "\"";
+    std::string text;
+    text.append("\"").append(channel_title(s, channel)).append("\"");
     std::string_view name = s->channels[channel].name;
-    if (name != channel_title(s, channel)) text += " (" + std::string(name) + ")";
+    if (name != channel_title(s, channel)) text.append(" (").append(name).append(")");
     return text;
 }
 
 std::string listed(const Session* s, const std::vector<int>& channels) {
     std::string text;
     for (int c : channels)
-        text += (text.empty() ? "" : ", ") + std::to_string(c) + " " + describe(s, c);
+        text.append(text.empty() ? "" : ", ")
+            .append(std::to_string(c))
+            .append(" ")
+            .append(describe(s, c));
     return text;
 }
 

@@ -176,8 +176,10 @@ int open_csv(const char* path, FileFormat format, const ImportOptions& options, 
         CoreLines core;
         result = import_csv(path, format, options);
     }
-    if (result.session == nullptr)
-        return fail_with(result.status < 0 ? result.status : LX_ERR_FORMAT, result.message);
+    int status = result.status < 0 ? result.status : LX_ERR_FORMAT;
+    if (result.session == nullptr && result.message.empty())
+        return fail(status, "%s: refused by the CSV reader", path);
+    if (result.session == nullptr) return fail_with(status, result.message);
     opened = result.session;
     return LX_OK;
 }

@@ -25,10 +25,10 @@ std::string titled_export() {
     std::string text = TITLES;
     for (int lap = 0, row = 0; lap < 3; ++lap)
         for (int j = 0; j < 5 + lap; ++j, ++row) {
-            text += j == 0 ? "Lap: 1/" + std::to_string(lap + 1) : "";
+            if (j == 0) text.append("Lap: 1/").append(std::to_string(lap + 1));
             for (float v : {float(row), row * 0.1f, row * 1.7f, 1000.0f + row / 3.0f, 70.1f,
                             -row / 7.0f, 1e-7f * row, row * 2.3f, row * 1.3f})
-                text += "\t" + std::to_string(v);
+                text.append("\t").append(std::to_string(v));
             text += "\n";
         }
     return text + "Lap:\n";
