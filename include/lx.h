@@ -31,6 +31,36 @@
 extern "C" {
 #endif
 
+/* ---- argument values ----------------------------------------------------- */
+
+/* Derived channel ids of lx_channel_number. */
+typedef enum lx_derived_channel {
+    LX_CHANNEL_DISTANCE = 0,
+    LX_CHANNEL_SPEED = 1,
+    LX_CHANNEL_LAT_G = 2,
+    LX_CHANNEL_LONG_G = 3,
+    LX_CHANNEL_SEGMENT_LENGTH = 4,
+    LX_CHANNEL_CURVATURE = 5,
+    LX_CHANNEL_MAP_X = 6,
+    LX_CHANNEL_MAP_Y = 7,
+    LX_CHANNEL_TIME_DIFF = 8,
+    LX_CHANNEL_TIME_DIFF_RATE = 9
+} lx_derived_channel;
+
+/* speed_units of lx_compute_session_math. */
+typedef enum lx_speed_unit { LX_SPEED_MPH = 0, LX_SPEED_KMH = 1 } lx_speed_unit;
+
+/* unit of lx_laptime_text. */
+typedef enum lx_distance_unit { LX_UNIT_FEET = 0, LX_UNIT_METRES = 1 } lx_distance_unit;
+
+/* cut_mode of lx_new_session_from_beacons: which lap starts become cuts. */
+typedef enum lx_cut_mode {
+    LX_CUT_MATCHES = 0,     /* stops and matches; the logger's beacons are ignored */
+    LX_CUT_SNAP = 1,        /* stops, beacons that a match confirms within
+                               snap_tolerance, and matches far from any beacon */
+    LX_CUT_BEACON_SHIFT = 2 /* stops and matches, and the beacon shift measured */
+} lx_cut_mode;
+
 /* ---- session lifetime ---------------------------------------------------- */
 
 /* Reads a text export into a new session. Returns its handle (1..10), or 0
@@ -54,8 +84,9 @@ LX_API int lx_num_laps(int handle);
 LX_API const char* lx_channel_name(int handle, int channel);
 
 /* Channel number of derived channel id 0..9 (distance, speed, lat g, long g,
- * segment length, curvature, map x, map y, time difference, its rate); 0 when
- * that channel has not been added or the id is unknown, 0 for an unknown handle. */
+ * segment length, curvature, map x, map y, time difference, its rate: the
+ * LX_CHANNEL_ values); 0 when that channel has not been added or the id is
+ * unknown, 0 for an unknown handle. */
 LX_API int lx_channel_number(int handle, int id);
 
 /* Largest / smallest sample of a channel over all laps; 0.0 for an unknown
@@ -72,7 +103,8 @@ LX_API float lx_lap_length(int handle, int lap);
 
 /* "N - m:ss.sss", with a note on the lap's origin for cut sessions. which = 0
  * shows the reported lap time, non-zero the time measured from the samples;
- * unit 0 writes distances in feet, 1 in metres. Null for an unknown handle or lap. */
+ * unit LX_UNIT_FEET writes distances in feet, any other unit in metres. Null
+ * for an unknown handle or lap. */
 LX_API const char* lx_laptime_text(int handle, int lap, int which, int unit);
 
 /* ---- derived channels ---------------------------------------------------- */
@@ -88,8 +120,8 @@ LX_API int lx_analysis_setup(int handle);
  * 1 on success, 0 on failure. */
 LX_API int lx_beacon_setup(int handle);
 
-/* Fills the session-math channels from the logger's speed (speed_units 0 mph,
- * 1 km/h), lateral g and longitudinal g channels (longg_ch 0: derived from
+/* Fills the session-math channels from the logger's speed (speed_units
+ * LX_SPEED_MPH or LX_SPEED_KMH), lateral g and longitudinal g channels (longg_ch 0: derived from
  * speed). 1 on success, 0 on failure. */
 LX_API int lx_compute_session_math(int handle, int speed_ch, int latg_ch, int speed_units,
                                    int invert_lat, int longg_ch, int invert_long);
@@ -111,14 +143,14 @@ LX_API int lx_compute_error_channel_step(int first, int ref_handle, int ref_lap,
  * matches, or -1 when a session or channel is missing. */
 LX_API int lx_locate_laps(int ref_handle, int ref_lap, int work_handle);
 
-/* Opens a new session cut at beacons, stops and matches (cut_mode 0, 1, 2;
- * snap_tolerance in metres for mode 1). Returns its handle, -1 when a session
+/* Opens a new session cut at beacons, stops and matches (cut_mode an lx_cut_mode;
+ * snap_tolerance in metres for LX_CUT_SNAP). Returns its handle, -1 when a session
  * or channel is missing, 0 when it could not be built or no handle was free. */
 LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_handle,
                                        int cut_mode, float snap_tolerance);
 
 /* Average distance in metres between matches and beacons from the last cut in
- * mode 2; 0.0 for an unknown handle. */
+ * mode LX_CUT_BEACON_SHIFT; 0.0 for an unknown handle. */
 LX_API float lx_get_beacon_shift(int handle);
 
 /* ---- display ------------------------------------------------------------- */

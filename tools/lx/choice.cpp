@@ -78,12 +78,12 @@ bool is_longitudinal(const std::string& n) {
 }
 
 int speed_units_of(const Session& s, int speed, const MathOptions& options) {
-    if (options.units == "kmh") return 1;
-    if (options.units == "mph") return 0;
+    if (options.units == "kmh") return LX_SPEED_KMH;
+    if (options.units == "mph") return LX_SPEED_MPH;
     lx_channel_info info = channel_info(s, speed);
     std::string unit = lower(info.unit);
-    if (contains(unit, "km") || unit == "kph") return 1;
-    if (contains(unit, "mph") || contains(unit, "mile")) return 0;
+    if (contains(unit, "km") || unit == "kph") return LX_SPEED_KMH;
+    if (contains(unit, "mph") || contains(unit, "mile")) return LX_SPEED_MPH;
     refuse("cannot tell the unit of speed channel '" + std::string(info.title) + "' (unit '" +
            info.unit + "'); give --units kmh or --units mph");
 }
@@ -99,7 +99,7 @@ std::vector<int> lateral_candidates(const Session& s) {
 }
 
 void run_math(const Session& s, const MathChannels& m, const MathOptions& options) {
-    if (derived_channel(s, ID_SPEED) == 0 && !lx_session_setup(s.handle()))
+    if (derived_channel(s, LX_CHANNEL_SPEED) == 0 && !lx_session_setup(s.handle()))
         library_refused("cannot add the derived channels to " + s.source);
     if (!lx_compute_session_math(s.handle(), m.speed, m.lateral_channel(), m.speed_units,
                                  options.invert_lat, m.longitudinal, options.invert_long))
@@ -190,10 +190,9 @@ MathChannels compute_math(const Session& s, const MathOptions& options) {
     m.speed_units = speed_units_of(s, m.speed, options);
     if (lower(options.longitudinal) != "none")
         m.longitudinal = std::max(0, pick_channel(s, options.longitudinal, "--long",
-                                                  {"LonAcc", "LongAcc", "Longitudinal",
-                                                   "Long_Acc", "Lon_Acc", "Longitudinal_Acc",
-                                                   "InlineAcc", "GPS_LonAcc", "Long_G", "G_Long",
-                                                   "LonG"},
+                                                  {"LonAcc", "LongAcc", "Longitudinal", "Long_Acc",
+                                                   "Lon_Acc", "Longitudinal_Acc", "InlineAcc",
+                                                   "GPS_LonAcc", "Long_G", "G_Long", "LonG"},
                                                   is_longitudinal));
     m.lateral_given = !options.lateral.empty();
     std::vector<int> candidates = m.lateral_given
@@ -215,15 +214,15 @@ MathChannels compute_math(const Session& s, const MathOptions& options) {
 
 std::vector<std::string> describe(const Session& s, const MathChannels& m) {
     std::vector<std::string> lines;
-    lines.push_back("Speed: " + channel_title(s, m.speed) + (m.speed_units ? " (km/h)" : " (mph)") +
-                    ", longitudinal: " +
+    lines.push_back("Speed: " + channel_title(s, m.speed) +
+                    (m.speed_units == LX_SPEED_KMH ? " (km/h)" : " (mph)") + ", longitudinal: " +
                     (m.longitudinal ? channel_title(s, m.longitudinal) : "from speed"));
     const Closure& chosen = m.lateral.front();
     std::string lateral = "Lateral: " + channel_title(s, chosen.channel);
-    std::string why = m.lateral_given           ? " (given)"
-                      : m.lateral.size() == 1   ? " (the only one named so)"
-                                                : " (of those named so, the one whose laps "
-                                                  "close best)";
+    std::string why = m.lateral_given         ? " (given)"
+                      : m.lateral.size() == 1 ? " (the only one named so)"
+                                              : " (of those named so, the one whose laps "
+                                                "close best)";
     if (chosen.laps == 0) {
         lines.push_back(lateral + why + "; no lap long enough to check that it closes");
         return lines;

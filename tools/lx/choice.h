@@ -31,7 +31,7 @@ struct Closure {
 
 struct MathChannels {
     int speed = 0, longitudinal = 0; // longitudinal 0: derived from speed
-    int speed_units = 1;             // 0 mph, 1 km/h
+    int speed_units = LX_SPEED_KMH;
     bool lateral_given = false;
     std::vector<Closure> lateral; // the chosen one first
     int lateral_channel() const { return lateral.front().channel; }

@@ -14,7 +14,7 @@ namespace {
 
 struct CutOptions {
     std::string file, reference;
-    int ref_lap = 0, mode = 2;
+    int ref_lap = 0, mode = LX_CUT_BEACON_SHIFT;
     float tolerance = BEACON_TOLERANCE;
     MathOptions math;
 };
@@ -40,8 +40,9 @@ void print_matches(const std::vector<Match>& matches) {
 
 // The average in mode 2 mixes every match beside a beacon, however far.
 void print_shift(const Session& cut, const std::vector<Match>& matches) {
-    std::fprintf(out, "Beacon shift: %.1f m, the average distance from a match to the beacon "
-                      "beside it\n",
+    std::fprintf(out,
+                 "Beacon shift: %.1f m, the average distance from a match to the beacon "
+                 "beside it\n",
                  double(lx_get_beacon_shift(cut.handle())));
     std::size_t far = 0;
     std::string example;
@@ -50,19 +51,18 @@ void print_shift(const Session& cut, const std::vector<Match>& matches) {
         if (far++ == 0) example = " (in lap " + std::to_string(m.lap + 1) + ")";
     }
     if (far > 0)
-        std::fprintf(out, "  It includes %s with no beacon within %.0f m%s, so it does not tell "
-                          "where the beacon lies.\n",
+        std::fprintf(out,
+                     "  It includes %s with no beacon within %.0f m%s, so it does not tell "
+                     "where the beacon lies.\n",
                      count_of(far, "match").c_str(), double(BEACON_TOLERANCE), example.c_str());
 }
 
 void print_cut_laps(const Session& cut) {
-    std::fprintf(out, "  %3s  %-10s %-10s %10s  %s\n", "lap", "time", "measured", "length m",
-                 "note");
+    row("  %3s  %-10s %-10s %10s  %s", "lap", "time", "measured", "length m", "note");
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
-        std::fprintf(out, "  %3d  %-10s %-10s %10.1f  %s\n", lap + 1,
-                     laptime_text(l.laptime).c_str(), laptime_text(l.raw_laptime).c_str(),
-                     l.length, origin_note(cut, lap).c_str());
+        row("  %3d  %-10s %-10s %10.1f  %s", lap + 1, laptime_text(l.laptime).c_str(),
+            laptime_text(l.raw_laptime).c_str(), l.length, origin_note(cut, lap).c_str());
     }
     std::fprintf(out, "Time: the logger's for laps kept whole, else measured from the samples.\n"
                       "Note: \"Original #N\": logger lap N, kept whole. \"X m after\" or \"X m "
@@ -88,10 +88,11 @@ void run_cut(const CutOptions& o) {
 
     Session cut = cut_session(ref, ref_lap, work, o.mode, o.tolerance);
     char tolerance[64] = "";
-    if (o.mode == 1) std::snprintf(tolerance, sizeof tolerance, ", tolerance %g m", o.tolerance);
+    if (o.mode == LX_CUT_SNAP)
+        std::snprintf(tolerance, sizeof tolerance, ", tolerance %g m", o.tolerance);
     std::fprintf(out, "Cut session (mode %d%s): %s\n", o.mode, tolerance,
                  count_of(std::size_t(cut.laps()), "lap").c_str());
-    if (o.mode == 2) print_shift(cut, matches);
+    if (o.mode == LX_CUT_BEACON_SHIFT) print_shift(cut, matches);
     print_cut_laps(cut);
 }
 
@@ -110,7 +111,7 @@ Command add_cut(CLI::App& app) {
                   "0: cut at stops and matches; 1: keep beacons that a match confirms within "
                   "the tolerance, cut at matches elsewhere; 2: cut at matches and measure how "
                   "far beacons lie from them")
-        ->check(CLI::IsMember({0, 1, 2}))
+        ->check(CLI::IsMember({int(LX_CUT_MATCHES), int(LX_CUT_SNAP), int(LX_CUT_BEACON_SHIFT)}))
         ->capture_default_str();
     c->add_option("--tolerance", o.tolerance, "metres between a beacon and a match (mode 1)")
         ->check(within(0, 100000))

@@ -24,8 +24,8 @@ struct LapDelta {
 };
 
 LapDelta lap_delta(const Session& s, int lap) {
-    std::vector<float> diff = lap_samples(s, lap, derived_channel(s, ID_TIME_DIFF));
-    std::vector<float> distance = lap_samples(s, lap, derived_channel(s, ID_DISTANCE));
+    std::vector<float> diff = lap_samples(s, lap, derived_channel(s, LX_CHANNEL_TIME_DIFF));
+    std::vector<float> distance = lap_samples(s, lap, derived_channel(s, LX_CHANNEL_DISTANCE));
     if (diff.empty() || distance.size() != diff.size()) return {};
     auto [lo, hi] = std::minmax_element(diff.begin(), diff.end());
     LapDelta d;
@@ -55,7 +55,7 @@ void run_delta(const DeltaOptions& o) {
     MathChannels m = compute_math(work, o.math);
     for (const std::string& line : describe(work, m)) std::fprintf(out, "%s\n", line.c_str());
     if (other) compute_math(*other, o.math);
-    if (derived_channel(work, ID_TIME_DIFF) == 0 && !lx_analysis_setup(work.handle()))
+    if (derived_channel(work, LX_CHANNEL_TIME_DIFF) == 0 && !lx_analysis_setup(work.handle()))
         library_refused("cannot add the time-difference channels");
     if (!lx_calc_time_diff(ref.handle(), ref_lap, work.handle(), o.stretch))
         library_refused("cannot compute the time difference");
@@ -66,14 +66,14 @@ void run_delta(const DeltaOptions& o) {
                  o.stretch ? ", stretched to each lap's length" : "");
     std::fprintf(out, "Gap: lap time minus the reference's, full laps only. Gain and loss: most "
                       "seconds ahead (-) and behind (+) on the way, and where.\n");
-    std::fprintf(out, "  %3s  %-10s %9s %9s %9s %9s %9s  %s\n", "lap", "time", "gap", "max gain",
-                 "at m", "max loss", "at m", "class");
+    row("  %3s  %-10s %9s %9s %9s %9s %9s  %s", "lap", "time", "gap", "max gain", "at m",
+        "max loss", "at m", "class");
     for (int lap = 0; lap < work.laps(); ++lap) {
         lx_lap_info l = lap_info(work, lap);
         LapDelta d = lap_delta(work, lap);
-        std::fprintf(out, "  %3d  %-10s %9s %s %s  %s\n", lap + 1, laptime_text(l.laptime).c_str(),
-                     gap_text(l, r.laptime).c_str(), extreme(d.gain, d.gain_at).c_str(),
-                     extreme(d.loss, d.loss_at).c_str(), class_name(l.lap_class));
+        row("  %3d  %-10s %9s %s %s  %s", lap + 1, laptime_text(l.laptime).c_str(),
+            gap_text(l, r.laptime).c_str(), extreme(d.gain, d.gain_at).c_str(),
+            extreme(d.loss, d.loss_at).c_str(), class_name(l.lap_class));
     }
 }
 

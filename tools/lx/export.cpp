@@ -59,8 +59,7 @@ void run_motec(const LapOptions& o) {
     std::string path = o.output.empty() ? default_output(o.file, o.lap, ".csv") : o.output;
     check_writable(path);
     if (!o.raw) print_choice(s, compute_math(s, o.math));
-    if (!lx_write_lap_motec(s.handle(), lap, path.c_str()))
-        library_refused("cannot write " + path);
+    if (!lx_write_lap_motec(s.handle(), lap, path.c_str())) library_refused("cannot write " + path);
     std::fprintf(out, "Wrote lap %d (%s) to %s\n", o.lap,
                  laptime_text(lap_info(s, lap).laptime).c_str(), path.c_str());
 }
@@ -83,16 +82,21 @@ void run_map(const LapOptions& o) {
     std::fprintf(out, "Wrote the map of lap %d to %s\n", o.lap, path.c_str());
 }
 
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 // The unit of a channel's values as the library holds them.
 std::string unit_of(const Session& s, int channel) {
     std::string unit = channel_info(s, channel).unit;
-    if (unit.empty() && channel == derived_channel(s, ID_SPEED)) return "m/s";
+    if (unit.empty() && channel == derived_channel(s, LX_CHANNEL_SPEED)) return "m/s";
     return unit;
 }
 
 // The lap's own range, rounded outwards, unless the command line sets it.
-std::pair<double, double> chart_range(const Session& s, int lap, int channel,
-                                      const LapOptions& o) {
+std::pair<double, double> chart_range(const Session& s, int lap, int channel, const LapOptions& o) {
     std::vector<float> values = lap_samples(s, lap, channel);
     double lo = 0, hi = 1;
     if (!values.empty()) {
@@ -103,7 +107,9 @@ std::pair<double, double> chart_range(const Session& s, int lap, int channel,
     lo = o.low.value_or(lo);
     hi = o.high.value_or(hi);
     if (!(hi > lo)) {
-        if (o.low || o.high) usage_error("--max must be above --min");
+        if (o.low || o.high)
+            usage_error("the top of the chart (" + number(hi) + ") must be above its bottom (" +
+                        number(lo) + "): see --min and --max");
         hi = lo + 1; // a constant channel still gets an axis
     }
     return {lo, hi};
@@ -116,9 +122,10 @@ void run_chart(const LapOptions& o) {
     std::string path =
         o.output.empty() ? default_output(o.file, o.lap, "-" + o.channel + ".svg") : o.output;
     check_writable(path);
-    print_choice(s, compute_math(s, o.math));
+    MathChannels m = compute_math(s, o.math); // the derived channels exist from here
     int channel = find_channel(s, o.channel, "--channel");
     auto [lo, hi] = chart_range(s, lap, channel, o);
+    print_choice(s, m);
     double length = lap_info(s, lap).length;
     svg::Box area{80, 40, double(w) - 110, double(h) - 100};
     std::string unit = unit_of(s, channel);
@@ -130,8 +137,9 @@ void run_chart(const LapOptions& o) {
     ChartSpec spec{channel, float(lo), float(hi), float(length), area};
     body += clip_to(area, "plot") + chart_line(s, lap, spec, {"#1f5fa8", 1.6}).svg + "</g>\n";
     write_file(path, svg::document(w, h, body, lap_title(s, lap) + ", " + title));
-    std::fprintf(out, "Wrote the chart of %s in lap %d to %s\n", title.c_str(), o.lap,
-                 path.c_str());
+    std::fprintf(out, "Wrote the chart of %s in lap %d, from %s to %s%s, to %s\n", title.c_str(),
+                 o.lap, number(lo).c_str(), number(hi).c_str(),
+                 unit.empty() ? "" : (" " + unit).c_str(), path.c_str());
 }
 
 CLI::App* lap_command(CLI::App& app, const char* name, const char* what, LapOptions& o,

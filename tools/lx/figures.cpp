@@ -33,7 +33,7 @@ std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
 }
 
 void add_map_channels(const Session& s) {
-    if (derived_channel(s, ID_MAP_X) == 0 && !lx_map_setup(s.handle()))
+    if (derived_channel(s, LX_CHANNEL_MAP_X) == 0 && !lx_map_setup(s.handle()))
         library_refused("cannot add the map channels");
 }
 
@@ -45,7 +45,8 @@ int sample_count(const Session& s, int lap) {
 
 std::vector<double> speed_kmh(const Session& s, int lap) {
     std::vector<double> kmh;
-    for (float v : lap_samples(s, lap, derived_channel(s, ID_SPEED))) kmh.push_back(v * 3.6);
+    for (float v : lap_samples(s, lap, derived_channel(s, LX_CHANNEL_SPEED)))
+        kmh.push_back(v * 3.6);
     return kmh;
 }
 

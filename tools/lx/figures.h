@@ -34,7 +34,7 @@ struct ChartSpec {
     svg::Box area;
 };
 struct ChartLine {
-    std::string svg; // "" for a lap without length or samples
+    std::string svg;  // "" for a lap without length or samples
     double end_y = 0; // where the line ends, in SVG pixels
 };
 // One lap of a channel against distance, as the chart export places it.

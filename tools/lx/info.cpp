@@ -23,19 +23,18 @@ std::string shortest(float value) {
 
 void print_channels(const Session& s) {
     std::fprintf(out, "Channels (%d):\n", s.channels());
-    std::fprintf(out, "  %3s  %-24s %-8s %14s %14s  %s\n", "#", "title", "unit", "min", "max",
-                 "stored as");
+    row("  %3s  %-24s %-8s %14s %14s  %s", "#", "title", "unit", "min", "max", "stored as");
     for (int c = 0; c < s.channels(); ++c) {
         lx_channel_info info = channel_info(s, c);
         std::string stored = std::string(info.name) == info.title ? "" : info.name;
         if (s.laps() == 0) { // no samples, no range
-            std::fprintf(out, "  %3d  %-24s %-8s %14s %14s  %s\n", c, info.title, info.unit, "-",
-                         "-", stored.c_str());
+            row("  %3d  %-24s %-8s %14s %14s  %s", c, info.title, info.unit, "-", "-",
+                stored.c_str());
             continue;
         }
-        std::fprintf(out, "  %3d  %-24s %-8s %14s %14s  %s\n", c, info.title, info.unit,
-                     shortest(lx_channel_min(s.handle(), c)).c_str(),
-                     shortest(lx_channel_max(s.handle(), c)).c_str(), stored.c_str());
+        row("  %3d  %-24s %-8s %14s %14s  %s", c, info.title, info.unit,
+            shortest(lx_channel_min(s.handle(), c)).c_str(),
+            shortest(lx_channel_max(s.handle(), c)).c_str(), stored.c_str());
     }
 }
 
@@ -43,14 +42,16 @@ void run_info(const InfoOptions& o) {
     Session s = Session::open(o.file);
     lx_session_info info = s.info();
     std::fprintf(out, "File: %s (%s)\n", o.file.c_str(), info.format);
-    std::fprintf(out, "Sample rate: %.9g per second\n", info.sample_rate);
+    if (info.sample_rate > 0)
+        std::fprintf(out, "Sample rate: %.9g per second\n", info.sample_rate);
+    else
+        std::fprintf(out, "Sample rate: unknown, no samples\n");
     print_channels(s);
     std::fprintf(out, "Laps (%d):\n", s.laps());
-    std::fprintf(out, "  %3s  %-10s %8s  %s\n", "lap", "time", "samples", "logger's number");
+    row("  %3s  %-10s %8s  %s", "lap", "time", "samples", "logger's number");
     for (int lap = 0; lap < s.laps(); ++lap) {
         lx_lap_info l = lap_info(s, lap);
-        std::fprintf(out, "  %3d  %-10s %8d  %d\n", lap + 1, laptime_text(l.laptime).c_str(),
-                     l.samples, l.number);
+        row("  %3d  %-10s %8d  %d", lap + 1, laptime_text(l.laptime).c_str(), l.samples, l.number);
     }
 }
 

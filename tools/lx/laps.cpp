@@ -19,12 +19,12 @@ void run_laps(const LapsOptions& o) {
     for (const std::string& line : describe(s, m)) std::fprintf(out, "%s\n", line.c_str());
     int fastest = fastest_lap(s);
     double best = fastest < 0 ? 0 : lap_info(s, fastest).laptime;
-    std::fprintf(out, "  %3s  %-10s %10s %9s  %s\n", "lap", "time", "length m", "gap", "class");
+    row("  %3s  %-10s %10s %9s  %s", "lap", "time", "length m", "gap", "class");
     for (int lap = 0; lap < s.laps(); ++lap) {
         lx_lap_info l = lap_info(s, lap);
         std::string gap = fastest < 0 ? "" : gap_text(l, best);
-        std::fprintf(out, "  %3d  %-10s %10.1f %9s  %s\n", lap + 1, laptime_text(l.laptime).c_str(),
-                     l.length, gap.c_str(), lap == fastest ? "fastest" : class_name(l.lap_class));
+        row("  %3d  %-10s %10.1f %9s  %s", lap + 1, laptime_text(l.laptime).c_str(), l.length,
+            gap.c_str(), lap == fastest ? "fastest" : class_name(l.lap_class));
     }
     if (fastest < 0) std::fprintf(out, "No full lap: none is the fastest, no gaps.\n");
 }

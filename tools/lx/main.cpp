@@ -28,6 +28,9 @@ CLI::Validator within(double lo, double hi) {
 
 namespace {
 
+const std::string COMMANDS =
+    "info, laps, delta, cut, motec, map, chart, report, corners, sectors, compare";
+
 // CLI11's messages as one line: "Could not convert: --lap = 9e99" says what
 // was wrong but not why.
 std::string usage_message(const CLI::ParseError& e) {
@@ -66,14 +69,15 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
         std::string message = usage_message(e);
-        if (app.get_subcommands().empty())
+        if (app.get_subcommands().empty()) {
+            message = "no command given; the commands: " + COMMANDS;
             for (int i = 1; i < argc; ++i)
                 if (argv[i][0] != '-') {
-                    message = "no command '" + std::string(argv[i]) +
-                              "'; the commands: info, laps, delta, cut, motec, map, chart, report, "
-                              "corners, sectors, compare";
+                    message =
+                        "no command '" + std::string(argv[i]) + "'; the commands: " + COMMANDS;
                     break;
                 }
+        }
         std::fprintf(stderr, "lx: %s (see lx --help)\n", message.c_str());
         return EXIT_USAGE;
     }

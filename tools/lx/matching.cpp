@@ -49,7 +49,8 @@ bool Match::near_beacon() const {
 }
 
 void compute_error_channel(const Session& ref, int ref_lap, const Session& work) {
-    if (!lx_beacon_setup(work.handle())) library_refused("cannot add the error and beacon channels");
+    if (!lx_beacon_setup(work.handle()))
+        library_refused("cannot add the error and beacon channels");
     bool bar = isatty(STDERR_FILENO);
     int remaining = lx_compute_error_channel_step(1, ref.handle(), ref_lap, work.handle());
     int total = remaining + 1, shown = -1;
@@ -72,7 +73,7 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
     if (lx_locate_laps(ref.handle(), ref_lap, work.handle()) < 0)
         library_refused("cannot locate laps");
     int beacon = beacon_channel(work);
-    int distance = derived_channel(work, ID_DISTANCE);
+    int distance = derived_channel(work, LX_CHANNEL_DISTANCE);
     std::vector<double> beacons = beacon_positions(work);
     std::vector<Match> matches;
     double lap_start = 0;
@@ -81,8 +82,8 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
         std::vector<float> metres = lap_samples(work, lap, distance);
         for (std::size_t p = 0; p < marks.size() && p < metres.size(); ++p)
             if (marks[p] > 0.5f)
-                matches.push_back({lap, int(p), metres[p],
-                                   from_nearest(beacons, lap_start + metres[p])});
+                matches.push_back(
+                    {lap, int(p), metres[p], from_nearest(beacons, lap_start + metres[p])});
         lap_start += lap_info(work, lap).length;
     }
     return matches;

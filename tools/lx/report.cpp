@@ -42,8 +42,8 @@ struct Report {
     int fastest = 0;
     double sample_rate = 0;
     std::vector<LapInfo> laps;
-    std::vector<int> drawn;   // laps on the charts, the fastest last
-    double chart_length = 0; // metres across the charts
+    std::vector<int> drawn;            // laps on the charts, the fastest last
+    double chart_length = 0;           // metres across the charts
     std::vector<std::string> channels; // which channels the math used, and why
 };
 
@@ -97,10 +97,10 @@ Report gather(const Session& s, const MathChannels& m) {
 
 std::string lap_note(const Report& r, int lap) {
     const LapInfo& l = r.laps[std::size_t(lap)];
-    std::string note = lap == r.fastest                    ? "fastest"
+    std::string note = lap == r.fastest                  ? "fastest"
                        : l.info.lap_class != LX_LAP_FULL ? class_name(l.info.lap_class)
-                       : l.racing                          ? ""
-                                                           : "slow";
+                       : l.racing                        ? ""
+                                                         : "slow";
     if (!l.drawn) note += note.empty() ? "not in the charts" : ", not in the charts";
     return note;
 }
@@ -182,8 +182,8 @@ std::string speed_figure(const Session& s, const Report& r) {
     for (int lap : r.drawn) top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
     svg::Axis y{0, svg::round_up(top * 1.05), "speed (km/h)"};
-    ChartSpec spec{derived_channel(s, ID_SPEED), 0.0f, float(y.hi / 3.6), float(r.chart_length),
-                   area};
+    ChartSpec spec{derived_channel(s, LX_CHANNEL_SPEED), 0.0f, float(y.hi / 3.6),
+                   float(r.chart_length), area};
     std::string body = "<text x='10' y='20' class='heading'>Speed against distance</text>\n" +
                        svg::axes(area, x, y) + overlay(s, r, spec);
     double height = 0;
@@ -194,7 +194,8 @@ std::string speed_figure(const Session& s, const Report& r) {
 // The vertical range of the time difference over the drawn racing laps;
 // slow laps may run off it.
 std::pair<double, double> delta_range(const Session& s, const Report& r) {
-    int tdiff = derived_channel(s, ID_TIME_DIFF), distance = derived_channel(s, ID_DISTANCE);
+    int tdiff = derived_channel(s, LX_CHANNEL_TIME_DIFF),
+        distance = derived_channel(s, LX_CHANNEL_DISTANCE);
     double lo = 0, hi = 0;
     for (int lap : r.drawn) {
         if (!r.laps[std::size_t(lap)].racing) continue;
@@ -234,7 +235,7 @@ std::string delta_figure(const Session& s, const Report& r) {
     auto [lo, hi] = delta_range(s, r);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
     svg::Axis y{lo, hi, "time difference (s)"};
-    ChartSpec spec{derived_channel(s, ID_TIME_DIFF), float(y.lo), float(y.hi),
+    ChartSpec spec{derived_channel(s, LX_CHANNEL_TIME_DIFF), float(y.lo), float(y.hi),
                    float(r.chart_length), area};
     std::vector<std::pair<double, int>> ends;
     std::string lines = overlay(s, r, spec, &ends);
@@ -265,7 +266,7 @@ Starts find_starts(const Session& s, const Report& r) try {
     Starts st;
     compute_error_channel(s, r.fastest, s);
     st.matches = locate_laps(s, r.fastest, s);
-    Session cut = cut_session(s, r.fastest, s, 1, BEACON_TOLERANCE);
+    Session cut = cut_session(s, r.fastest, s, LX_CUT_SNAP, BEACON_TOLERANCE);
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
         st.cut.push_back({l.length, laptime_text(l.laptime), origin_note(cut, lap)});
@@ -441,8 +442,9 @@ std::string drawn_caption(const Report& r) {
                        "laps thin and grey";
     if (left_out == 0) return text + ".";
     return text + "; " + count_of(r.drawn.size(), "lap") + " drawn, the other " +
-           count_of(left_out, "lap") + " (the slowest) left out to keep the page light: the "
-                                      "table lists every lap.";
+           count_of(left_out, "lap") +
+           " (the slowest) left out to keep the page light: the "
+           "table lists every lap.";
 }
 
 std::string channels_note(const Report& r) {
@@ -463,8 +465,10 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
          "). Gap: a full lap's time minus the fastest's.</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
     h += "<figure>" + map_figure(s, r) + "</figure></div>\n";
-    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of "
-         "the fastest lap. " + drawn_caption(r) + "</figcaption></figure>\n";
+    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) +
+         "<figcaption>On the distance scale of "
+         "the fastest lap. " +
+         drawn_caption(r) + "</figcaption></figure>\n";
     h += "<h2>Time difference</h2><figure>" + delta_figure(s, r) +
          "<figcaption>Seconds behind the fastest lap at the same distance; the scale follows the "
          "racing laps, slow laps leave it. The curve is a moving average, so its last value lags "

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 
 namespace lxtool::svg {
 
@@ -145,8 +145,7 @@ std::string polyline(const std::vector<int>& x, const std::vector<int>& y, int c
     std::size_t last = 0;
     for (std::size_t i = 0; i < std::size_t(count); ++i) {
         bool end = i == 0 || i + 1 == std::size_t(count);
-        if (!end && std::abs(x[i] - x[last]) <= near && std::abs(y[i] - y[last]) <= near)
-            continue;
+        if (!end && std::abs(x[i] - x[last]) <= near && std::abs(y[i] - y[last]) <= near) continue;
         if (i > 0) s += " ";
         s += std::to_string(x[i]) + "," + std::to_string(y[i]);
         last = i;

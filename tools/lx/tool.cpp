@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,17 @@ std::FILE* out = stdout;
 namespace {
 bool echo_library_lines = false;
 } // namespace
+
+void row(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::string line = text;
+    line.erase(line.find_last_not_of(' ') + 1);
+    std::fprintf(out, "%s\n", line.c_str());
+}
 
 void capture_library_lines(bool echo) {
     echo_library_lines = echo;
@@ -139,7 +151,7 @@ std::string laptime_text(double seconds) {
 }
 
 std::string origin_note(const Session& s, int lap) {
-    const char* text = lx_laptime_text(s.handle(), lap, 0, 1);
+    const char* text = lx_laptime_text(s.handle(), lap, 0, LX_UNIT_METRES);
     std::string t = text ? text : "";
     std::size_t open = t.find(" (");
     if (open == std::string::npos || t.back() != ')') return "";
@@ -172,7 +184,7 @@ int try_find_channel(const Session& s, const std::string& name) {
     return lx_find_channel(s.handle(), name.c_str());
 }
 
-int derived_channel(const Session& s, DerivedId id) {
+int derived_channel(const Session& s, lx_derived_channel id) {
     return lx_channel_number(s.handle(), id);
 }
 
@@ -200,8 +212,12 @@ const char* class_name(int lap_class) {
 }
 
 void check_writable(const std::string& path) {
+    std::error_code error;
+    bool existed = fs::exists(path, error);
     std::ofstream f(path, std::ios::binary | std::ios::app);
     if (!f) refuse("cannot write " + path + ": " + std::strerror(errno));
+    f.close();
+    if (!existed) fs::remove(path, error); // nothing left behind if the command fails later
 }
 
 void write_file(const std::string& path, const std::string& text) {

@@ -33,6 +33,8 @@ void warn(const std::string& message);
 // The tool's own standard output; the library's printed lines are captured
 // and shown on standard error only with -v.
 extern std::FILE* out;
+// A table row on out, without the spaces that empty last columns leave.
+void row(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void capture_library_lines(bool echo);
 // The lines the library printed since the last call (echoed when asked for).
 std::string take_library_lines();
@@ -79,11 +81,8 @@ int find_channel(const Session& s, const std::string& name, const char* option);
 // The channel, or -1 when there is none (no message).
 int try_find_channel(const Session& s, const std::string& name);
 
-// lx_channel_number's ids of the derived channels the tool reads, until lx.h
-// names them.
-enum DerivedId { ID_DISTANCE = 0, ID_SPEED = 1, ID_MAP_X = 6, ID_TIME_DIFF = 8 };
 // The derived channel's number, or 0 when it has not been added.
-int derived_channel(const Session& s, DerivedId id);
+int derived_channel(const Session& s, lx_derived_channel id);
 
 // One lap's samples of one channel, as the library holds them.
 std::vector<float> lap_samples(const Session& s, int lap, int channel);
