@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "analysis/analysis.h"
+#include "base/units.h"
 #include "frame/frame.h"
 #include "lx.h"
 
@@ -45,14 +46,14 @@ int one_hour_session() {
             double speed = 30.0 * pace * (1.0 - 6.0 * std::fabs(k));
             lap.raw[0][j] = static_cast<float>(index);
             lap.raw[1][j] = static_cast<float>(index / RATE);
-            lap.raw[3][j] = static_cast<float>(speed * 3.6);
-            lap.raw[4][j] = static_cast<float>(speed * speed * k / 9.8081);
+            lap.raw[3][j] = static_cast<float>(speed * lx::KMH_PER_MS);
+            lap.raw[4][j] = static_cast<float>(speed * speed * k / lx::G);
         }
         lap.laptime = lap.raw_laptime = LAP_SAMPLES / RATE;
     }
     int handle = lx::store_session(s);
     lx_session_setup(handle);
-    lx_compute_session_math(handle, 3, 4, 1, 0, 0, 0);
+    lx_compute_session_math(handle, 3, 4, LX_SPEED_KMH, 0, 0, 0);
     lx_beacon_setup(handle);
     return handle;
 }
@@ -65,7 +66,7 @@ void error_channel(benchmark::State& state) {
         int remaining = lx_compute_error_channel_step(1, handle, ref_lap, handle);
         while (remaining > 0) remaining = lx_compute_error_channel_step(0, handle, ref_lap, handle);
         if (remaining < 0) state.SkipWithError("the error channel refused the session");
-        handled += lx::error_step_state.processed;
+        handled += lx::library.error_run.processed;
     }
     double pairings = static_cast<double>(handled) * LAP_SAMPLES;
     state.counters["pairings"] = benchmark::Counter(pairings, benchmark::Counter::kAvgIterations);

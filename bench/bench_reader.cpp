@@ -3,25 +3,25 @@
 // small session many times; session math and time difference on the big one.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "aim/aim.h"
+#include "gen.h"
 #include "lx.h"
 #include "reference_reader.h"
 
 namespace {
 
-constexpr int CHANNELS = 40;
-constexpr int RATE = 100;         // samples per second
-constexpr int LAP_SAMPLES = 9000; // a 90-second lap
-constexpr long BIG_BYTES = 50'000'000;
+constexpr int CHANNELS = 40; // the index column, then the generator's channels
+constexpr double RATE = 100; // samples per second
+constexpr int BIG_LAPS = 28; // about 50 MB
 
 struct ExportFile {
     std::string path;
@@ -29,61 +29,44 @@ struct ExportFile {
     long rows = 0;
 };
 
-// Channel k's value at sample i: smooth signals in the number formats an
-// export carries (GPS with six decimals, temperatures without any, ...).
-int format_value(char* out, int k, long i, int lap_row) {
-    double t = static_cast<double>(i) / RATE;
-    switch (k) {
-    case 1:
-        return std::sprintf(out, "\t%.3f", static_cast<double>(lap_row) / RATE);
-    case 2:
-        return std::sprintf(out, "\t%.2f", lap_row * 0.42);
-    case 3:
-        return std::sprintf(out, "\t%.6f", 41.7 + 0.004 * std::sin(t * 0.07));
-    case 4:
-        return std::sprintf(out, "\t%.6f", 44.8 + 0.004 * std::cos(t * 0.07));
-    default:
-        break;
-    }
-    double wave = std::sin(t * (0.3 + 0.05 * k) + k);
-    switch (k % 4) {
-    case 0:
-        return std::sprintf(out, "\t%.1f", 120.0 + 80.0 * wave);
-    case 1:
-        return std::sprintf(out, "\t%.3f", 1.6 * wave);
-    case 2:
-        return std::sprintf(out, "\t%.0f", 9000.0 + 3000.0 * wave);
-    default:
-        return std::sprintf(out, "\t%.2f", 85.0 + 10.0 * wave);
-    }
+std::filesystem::path beside_program(const std::string& name) {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
 }
 
-// A deterministic export of about target bytes, CR LF line ends as the
-// logger's software writes them.
-ExportFile write_export(const std::string& name, long target) {
-    ExportFile file{(std::filesystem::temp_directory_path() / name).string()};
-    std::FILE* out = std::fopen(file.path.c_str(), "wb");
-    std::string title = "Idx\tTime [s]\tDistance [m]\tLatitude [deg]\tLongitude [deg]\t";
-    for (int k = 5; k < CHANNELS; ++k) title += "Channel " + std::to_string(k) + " [u]\t";
-    file.bytes += std::fprintf(out, "%s\r\n", title.c_str());
-    char line[1024];
-    for (long i = 0; file.bytes < target; ++i, ++file.rows) {
-        int lap_row = static_cast<int>(i % LAP_SAMPLES);
-        int n = lap_row == 0
-                    ? std::sprintf(line, "Lap: %ld/%ld", i / LAP_SAMPLES, i / LAP_SAMPLES + 1)
-                    : 0;
-        n += std::sprintf(line + n, "\t%ld", i);
-        for (int k = 1; k < CHANNELS; ++k) n += format_value(line + n, k, i, lap_row);
-        n += std::sprintf(line + n, "\r\n");
-        file.bytes += static_cast<long>(std::fwrite(line, 1, n, out));
+// A generated session of this many timed laps at RATE, written in a child
+// process so that the generator's memory stays out of this program's peak.
+ExportFile write_export(const std::string& name, int laps, double rate) {
+    ExportFile file{beside_program(name).string()};
+    pid_t child = fork();
+    if (child == 0) {
+        lxgen::SessionPlan plan;
+        plan.flying_laps = laps;
+        plan.sample_rate = rate;
+        plan.gps = true;
+        lxgen::Recording session = lxgen::drive_session(plan);
+        session.widen(CHANNELS - 1);
+        lxgen::TextLayout layout;
+        layout.index_title = "Idx";
+        layout.lap_time_trailer = false;
+        std::string text = lxgen::write_text(session, layout);
+        std::FILE* out = std::fopen(file.path.c_str(), "wb");
+        bool written = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+        _exit(out && std::fclose(out) == 0 && written ? 0 : 1);
     }
-    file.bytes += std::fprintf(out, "Lap:\r\n1 Laps 0\r\n");
-    std::fclose(out);
+    int status = 1;
+    waitpid(child, &status, 0);
+    if (status != 0) return file;
+    file.bytes = static_cast<long>(std::filesystem::file_size(file.path));
+    std::FILE* in = std::fopen(file.path.c_str(), "rb");
+    long lines = 0;
+    for (int c; (c = std::fgetc(in)) != EOF;) lines += c == '\n';
+    std::fclose(in);
+    file.rows = lines - 2; // the title row and the end row
     return file;
 }
 
 const ExportFile& big_export() {
-    static ExportFile file = write_export("lx-bench-50mb.txt", BIG_BYTES);
+    static ExportFile file = write_export("lx-bench-50mb.txt", BIG_LAPS, RATE);
     return file;
 }
 
@@ -152,7 +135,7 @@ struct SilencedStdout {
 };
 
 void open_and_free_10000(benchmark::State& state) {
-    static ExportFile file = write_export("lx-bench-small.txt", 30'000); // one lap, ~100 rows
+    static ExportFile file = write_export("lx-bench-small.txt", 1, 1.0); // about 200 rows
     for (auto _ : state) {
         SilencedStdout quiet;
         for (int i = 0; i < 10000; ++i) lx_free_session(lx_open_aim_xls(file.path.c_str()));
@@ -167,8 +150,9 @@ void session_math_and_time_diff(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        // Channel 5 as speed in km/h and 6 as lateral g; longitudinal g from speed.
-        if (!lx_compute_session_math(h, 5, 6, 1, 0, 0, 0) || !lx_calc_time_diff(h, 1, h, 0)) {
+        // Channel 4 as speed in km/h and 5 as lateral g; longitudinal g from speed.
+        if (!lx_compute_session_math(h, 4, 5, LX_SPEED_KMH, 0, 0, 0) ||
+            !lx_calc_time_diff(h, 1, h, 0)) {
             state.SkipWithError("session math or time difference refused the session");
             break;
         }
@@ -185,5 +169,5 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     for (const char* name : {"lx-bench-50mb.txt", "lx-bench-small.txt"})
-        std::filesystem::remove(std::filesystem::temp_directory_path() / name);
+        std::filesystem::remove(beside_program(name));
 }

@@ -13,7 +13,7 @@
 #include "fuzz_input.h"
 #include "fuzz_support.h"
 #include "lx_data.h"
-#include "synthetic_export.h"
+#include "steady.h"
 
 namespace {
 
@@ -51,17 +51,17 @@ void prepare_files() {
         lxfuzz::write_file(path, text.data(), text.size());
         return path;
     };
-    lxtest::ExportShape a;
+    lxgen::SteadyPlan a;
     a.laps = 4;
     a.points_per_lap = 30;
     a.standing_starts = {2};
-    lxtest::ExportShape b;
+    lxgen::SteadyPlan b;
     b.laps = 1;
     b.points_per_lap = 36;
     b.speed_kmh = 80.0f;
-    files.exports = {put("a.txt", lxtest::synthetic_export(a)),
-                     put("b.txt", lxtest::synthetic_export(b)), put("c.txt", odd_values_export())};
-    files.long_named = put(std::string(150, 'n') + ".txt", lxtest::synthetic_export(b));
+    files.exports = {put("a.txt", lxgen::steady_export(a)), put("b.txt", lxgen::steady_export(b)),
+                     put("c.txt", odd_values_export())};
+    files.long_named = put(std::string(150, 'n') + ".txt", lxgen::steady_export(b));
     files.empty = put("empty.txt", "");
     files.missing = dir + "/missing.txt";
     files.motec_out = dir + "/out.csv";
@@ -214,7 +214,7 @@ void error_steps(int ref, int ref_lap, int work) {
 void prepare_session(Bytes& in) {
     int h = pick_handle(in);
     lx_session_setup(h);
-    lx_compute_session_math(h, 3, 4, 1, 0, in.byte() & 1 ? 5 : 0, 0);
+    lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, in.byte() & 1 ? 5 : 0, 0);
     if (in.byte() & 1) lx_analysis_setup(h);
     if (in.byte() & 1) lx_beacon_setup(h);
     if (in.byte() & 1) lx_map_setup(h);
@@ -375,7 +375,7 @@ void reset_library() {
     lx::library.trace = {0, 1};
     lx::library.error_channel = 0;
     lx::library.beacon_channel = 0;
-    lx::error_step_state = lx::ErrorStepState{};
+    lx::library.error_run = lx::ErrorRun{};
     lx::fail_allocation_at(0);
     lx::set_capture(false);
     lx::clear_log();

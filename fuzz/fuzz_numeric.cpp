@@ -102,7 +102,8 @@ void draw_every_lap(int h, Bytes& in) {
         std::vector<int> cx(maxpoints > 0 ? maxpoints : 1), cy(cx.size());
         lx_scaled_chart_lap_dist(h, lap, channel, cmax, cmin, maxpoints, winx, winy, 0, winy,
                                  pick_float(in), cx.data(), cy.data());
-        for (int unit = 0; unit < 2; ++unit) lx_laptime_text(h, lap, 1, unit);
+        for (int unit = LX_UNIT_FEET; unit <= LX_UNIT_METRES; ++unit)
+            lx_laptime_text(h, lap, 1, unit);
     }
 }
 

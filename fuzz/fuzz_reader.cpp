@@ -15,11 +15,13 @@ void query_everything(int h) {
         lx_channel_max(h, c);
         lx_channel_min(h, c);
     }
-    for (int id = -1; id <= 10; ++id) lx_channel_number(h, id);
+    for (int id = LX_CHANNEL_DISTANCE - 1; id <= LX_CHANNEL_TIME_DIFF_RATE + 1; ++id)
+        lx_channel_number(h, id);
     for (int l = -1; l <= laps; ++l) {
         lx_lap_length(h, l);
         for (int which = 0; which < 2; ++which)
-            for (int unit = 0; unit < 2; ++unit) lx_laptime_text(h, l, which, unit);
+            for (int unit = LX_UNIT_FEET; unit <= LX_UNIT_METRES; ++unit)
+                lx_laptime_text(h, l, which, unit);
     }
 }
 

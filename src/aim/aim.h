@@ -1,7 +1,8 @@
 // Reading a logger's tab-separated text export into a new Session.
 #pragma once
 
-#include "frame/frame.h"
+#include "base/trace.h"
+#include "session/session.h"
 
 namespace lx {
 

@@ -392,8 +392,7 @@ Session* allocate_session(TraceOptions options) {
     }
     if (options.verbose)
         emit("Allocated %d bytes for session structure @ 0x%08x\n",
-                    static_cast<int>(sizeof(Session)),
-                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(s)));
+             static_cast<int>(sizeof(Session)), trace_address(s));
     return s;
 }
 

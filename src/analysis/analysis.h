@@ -1,7 +1,8 @@
 // Time difference against a reference lap, the error channel and lap location.
 #pragma once
 
-#include "frame/frame.h"
+#include "base/trace.h"
+#include "session/session.h"
 
 namespace lx {
 
@@ -11,15 +12,28 @@ int calc_time_difference_session(Session* ref, int ref_lap, Session* work, int r
                                  TraceOptions options);
 int calc_time_difference_lap(Session* ref, int ref_lap, Session* work, int work_lap, int ref_seglen,
                              int work_seglen, int out, int scale_to_length, TraceOptions options);
+// Fills work's two time-difference channels against lap ref_lap of ref; 0
+// after printing why when a session, channel or the lap is missing.
+int time_difference_channels(Session* ref, int ref_lap, Session* work, int scale_to_length,
+                             TraceOptions options);
 
 // ---- error channel
 constexpr float ERROR_UNSET = 1000000.0f;
 
 // The checks of the lap-matching and cutting exports: both sessions, their
 // math channels, and error and beacon channels that belong to the working one.
-bool matching_ready(const Session* ref, const Session* work);
+bool matching_ready(const Session* ref, const Session* work, int error_channel, int beacon_channel);
 
-struct ErrorStepState {
+// The error channel computed one sample per call: what the run was started on,
+// so that a continuing call that names something else is refused rather than
+// walking arrays it never sized, and how far it got.
+struct ErrorRun {
+    bool started;
+    const Session* ref;
+    int ref_lap;
+    const Session* work;
+    int error_channel;
+
     int total_points;
     float session_length;
     int ref_points;
@@ -36,16 +50,21 @@ struct ErrorStepState {
     float last_percent;
 };
 
-extern ErrorStepState error_step_state;
-
 void fill_channel(Session* s, int channel, float value);
-int calc_error_channel_mid_step(int first, Session* ref, int ref_lap, Session* work,
+int calc_error_channel_mid_step(ErrorRun& run, int first, Session* ref, int ref_lap, Session* work,
                                 int error_channel, int work_seglen, int work_radius, int ref_seglen,
                                 int ref_radius, TraceOptions options);
+// One step on sessions that matching_ready accepted; first clears the channel.
+int error_channel_step(ErrorRun& run, int first, Session* ref, int ref_lap, Session* work,
+                       int error_channel, TraceOptions options);
 
 // ---- lap location
 float average_error(const Session* s, int channel);
 int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel, int work_seglen,
                      int beacon_channel, TraceOptions options);
+// Clears the beacon channel and marks the matches in it, on sessions that
+// matching_ready accepted; returns the number of matches.
+int locate_laps(Session* ref, int ref_lap, Session* work, int error_channel, int beacon_channel,
+                TraceOptions options);
 
 } // namespace lx

@@ -5,84 +5,12 @@
 #include <cstring>
 
 #include "analysis/analysis.h"
+#include "analysis/cursor.h"
 #include "base/output.h"
-#include "lx.h"
 
 namespace lx {
 
-ErrorStepState error_step_state;
-
 namespace {
-
-// What the running computation was started on, so that a continuing call that
-// names something else is refused rather than walking arrays it never sized.
-struct ErrorRun {
-    bool started;
-    const Session* ref;
-    int ref_lap;
-    const Session* work;
-    int error_channel;
-};
-
-ErrorRun error_run;
-
-// A sample of a session together with the arrays of its lap, so that the
-// inner loops index plain arrays. Laps without samples are stepped over.
-struct Cursor {
-    const Session* s;
-    int seglen;
-    int radius;
-    int lap;
-    int point;
-    int npoints;
-    const float* seg;
-    const float* rad;
-};
-
-void enter_lap(Cursor& c, int lap, int point) {
-    const Lap& l = c.s->laps[lap];
-    c.lap = lap;
-    c.point = point;
-    c.npoints = l.npoints;
-    c.seg = l.raw[c.seglen];
-    c.rad = l.raw[c.radius];
-}
-
-int next_filled_lap(const Session* s, int lap) {
-    do ++lap;
-    while (lap < s->nlaps && s->laps[lap].npoints <= 0);
-    return lap;
-}
-
-int previous_filled_lap(const Session* s, int lap) {
-    do --lap;
-    while (lap >= 0 && s->laps[lap].npoints <= 0);
-    return lap;
-}
-
-// Moves one sample on; false (cursor unchanged) past the session's last sample.
-inline bool step_forward(Cursor& c) {
-    if (c.point + 1 < c.npoints) {
-        ++c.point;
-        return true;
-    }
-    int lap = next_filled_lap(c.s, c.lap);
-    if (lap >= c.s->nlaps) return false;
-    enter_lap(c, lap, 0);
-    return true;
-}
-
-// Moves one sample back; false (cursor unchanged) before the session's first sample.
-inline bool step_back(Cursor& c) {
-    if (c.point > 0) {
-        --c.point;
-        return true;
-    }
-    int lap = previous_filled_lap(c.s, c.lap);
-    if (lap < 0) return false;
-    enter_lap(c, lap, c.s->laps[lap].npoints - 1);
-    return true;
-}
 
 struct RefLap {
     const float* seg;
@@ -93,7 +21,7 @@ struct RefLap {
 // from P, its second half backward. Forward, a reference sample is paired once
 // the working distance exceeds the laid one; backward, once it no longer falls
 // short. Running off the session's end ends the whole computation.
-void compute_error(ErrorStepState& st, const RefLap& ref, const Cursor& at) {
+void compute_error(ErrorRun& st, const RefLap& ref, const LapCursor& at) {
     const int n = st.ref_points;
     const int half = n / 2;
     float error = 0.0f;
@@ -101,7 +29,7 @@ void compute_error(ErrorStepState& st, const RefLap& ref, const Cursor& at) {
     float laid = 0.0f;
     bool finished = st.finished != 0;
 
-    Cursor x = at;
+    LapCursor x = at;
     for (int k = 0; k < half && !finished; ++k) {
         while (walked <= laid) {
             float s = x.seg[x.point];
@@ -112,7 +40,7 @@ void compute_error(ErrorStepState& st, const RefLap& ref, const Cursor& at) {
             walked += s;
         }
         if (finished) break;
-        error += std::fabs(ref.rad[k] - x.rad[x.point]);
+        error += std::fabs(ref.rad[k] - x.values[x.point]);
         laid += ref.seg[k];
     }
 
@@ -130,7 +58,7 @@ void compute_error(ErrorStepState& st, const RefLap& ref, const Cursor& at) {
             walked += s;
         }
         if (start_reached) break;
-        error += std::fabs(ref.rad[k] - x.rad[x.point]);
+        error += std::fabs(ref.rad[k] - x.values[x.point]);
         laid += ref.seg[k];
     }
 
@@ -139,7 +67,7 @@ void compute_error(ErrorStepState& st, const RefLap& ref, const Cursor& at) {
     st.start_reached = start_reached;
 }
 
-void start_computation(ErrorStepState& st, const Session* ref, int ref_lap, const Session* work,
+void start_computation(ErrorRun& st, const Session* ref, int ref_lap, const Session* work,
                        TraceOptions options) {
     if (options.verbose) emit("calc_error_channel_mid_step start!\n");
     st.last_percent = -1.0f;
@@ -174,10 +102,10 @@ void start_computation(ErrorStepState& st, const Session* ref, int ref_lap, cons
 
 // A continuing call must name what the computation was started on, and the
 // current sample must still lie inside the working session.
-bool continues_run(const ErrorStepState& st, const Session* ref, int ref_lap, const Session* work,
+bool continues_run(const ErrorRun& st, const Session* ref, int ref_lap, const Session* work,
                    int error_channel) {
-    if (!error_run.started || error_run.ref != ref || error_run.ref_lap != ref_lap ||
-        error_run.work != work || error_run.error_channel != error_channel)
+    if (!st.started || st.ref != ref || st.ref_lap != ref_lap || st.work != work ||
+        st.error_channel != error_channel)
         return false;
     if (!valid_lap(ref, ref_lap) || ref->laps[ref_lap].npoints < st.ref_points) return false;
     if (st.finished) return true;
@@ -185,7 +113,7 @@ bool continues_run(const ErrorStepState& st, const Session* ref, int ref_lap, co
            st.point >= 0 && st.point < st.lap_points;
 }
 
-void print_progress(ErrorStepState& st) {
+void print_progress(ErrorRun& st) {
     double percent = static_cast<double>(st.processed) / st.total_points * 100.0;
     float kept = static_cast<float>(percent);
     if (static_cast<long long>(percent) > static_cast<long long>(st.last_percent))
@@ -194,7 +122,7 @@ void print_progress(ErrorStepState& st) {
 }
 
 // Moves the current sample on by one, across laps without samples.
-void advance(ErrorStepState& st, const Session* work) {
+void advance(ErrorRun& st, const Session* work) {
     st.point += 1;
     if (st.point < st.lap_points) return;
     st.point = 0;
@@ -221,14 +149,15 @@ bool math_channels_valid(const Session* s) {
 
 } // namespace
 
-bool matching_ready(const Session* ref, const Session* work) {
+bool matching_ready(const Session* ref, const Session* work, int error_channel,
+                    int beacon_channel) {
     if (ref == nullptr || work == nullptr) return false;
     if (!has_math_channels(ref) || !has_math_channels(work)) return false;
-    if (library.beacon_channel == 0 || library.error_channel == 0) return false;
+    if (beacon_channel == 0 || error_channel == 0) return false;
     // The library-wide pair belongs to whichever session was set up last.
     return math_channels_valid(ref) && math_channels_valid(work) &&
-           named_channel(work, library.error_channel, "i_error") &&
-           named_channel(work, library.beacon_channel, "i_beacon");
+           named_channel(work, error_channel, "i_error") &&
+           named_channel(work, beacon_channel, "i_beacon");
 }
 
 void fill_channel(Session* s, int channel, float value) {
@@ -239,13 +168,16 @@ void fill_channel(Session* s, int channel, float value) {
     }
 }
 
-int calc_error_channel_mid_step(int first, Session* ref, int ref_lap, Session* work,
+int calc_error_channel_mid_step(ErrorRun& st, int first, Session* ref, int ref_lap, Session* work,
                                 int error_channel, int work_seglen, int work_radius, int ref_seglen,
                                 int ref_radius, TraceOptions options) {
-    ErrorStepState& st = error_step_state;
     if (first) {
         start_computation(st, ref, ref_lap, work, options);
-        error_run = {true, ref, ref_lap, work, error_channel};
+        st.started = true;
+        st.ref = ref;
+        st.ref_lap = ref_lap;
+        st.work = work;
+        st.error_channel = error_channel;
         if (st.finished) return 0;
     } else {
         if (!continues_run(st, ref, ref_lap, work, error_channel)) return -1;
@@ -254,8 +186,7 @@ int calc_error_channel_mid_step(int first, Session* ref, int ref_lap, Session* w
 
     if (options.quiet == 0) print_progress(st);
 
-    Cursor at{work, work_seglen, work_radius, 0, 0, 0, nullptr, nullptr};
-    enter_lap(at, st.lap, st.point);
+    LapCursor at = cursor_at(work, work_seglen, work_radius, st.lap, st.point);
     if (st.distance > st.previous_distance) {
         const Lap& reference = ref->laps[ref_lap];
         compute_error(st, {reference.raw[ref_seglen], reference.raw[ref_radius]}, at);
@@ -273,20 +204,12 @@ int calc_error_channel_mid_step(int first, Session* ref, int ref_lap, Session* w
     return remaining;
 }
 
-} // namespace lx
-
-using namespace lx;
-
-extern "C" {
-
-LX_API int lx_compute_error_channel_step(int first, int ref_handle, int ref_lap, int work_handle) {
-    Session* ref = lookup_session(ref_handle);
-    Session* work = lookup_session(work_handle);
-    if (!matching_ready(ref, work) || !valid_lap(ref, ref_lap)) return -1;
-    if (first) fill_channel(work, library.error_channel, ERROR_UNSET);
-    return calc_error_channel_mid_step(first, ref, ref_lap, work, library.error_channel,
+int error_channel_step(ErrorRun& run, int first, Session* ref, int ref_lap, Session* work,
+                       int error_channel, TraceOptions options) {
+    if (first) fill_channel(work, error_channel, ERROR_UNSET);
+    return calc_error_channel_mid_step(run, first, ref, ref_lap, work, error_channel,
                                        work->i_seglen, work->i_radius, ref->i_seglen, ref->i_radius,
-                                       library.trace);
+                                       options);
 }
 
-} // extern "C"
+} // namespace lx

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "analysis/analysis.h"
+#include "analysis/cursor.h"
 #include "base/output.h"
-#include "lx.h"
 
 namespace lx {
 
@@ -16,56 +16,33 @@ constexpr float FREE_MARK = 0.0f;
 constexpr double QUALITY_THRESHOLD = 30.0;
 constexpr double ZONE_FRACTION = 0.3;
 
-struct Sample {
+struct Candidate {
     int lap;
     int point;
-};
-
-struct Candidate {
-    Sample at;
     float error;
 };
 
 // The free sample with the smallest error; ties keep the earliest.
 Candidate best_free_sample(const Session* work, int error_channel, int beacon_channel) {
-    Candidate best{{0, 0}, ERROR_UNSET};
+    Candidate best{0, 0, ERROR_UNSET};
     for (int l = 0; l < work->nlaps; ++l) {
         const float* errors = work->laps[l].raw[error_channel];
         const float* marks = work->laps[l].raw[beacon_channel];
         for (int p = 0; p < work->laps[l].npoints; ++p)
-            if (marks[p] == FREE_MARK && errors[p] < best.error) best = {{l, p}, errors[p]};
+            if (marks[p] == FREE_MARK && errors[p] < best.error) best = {l, p, errors[p]};
     }
     return best;
 }
 
-bool next_sample(const Session* s, Sample& x) {
-    ++x.point;
-    while (x.point >= s->laps[x.lap].npoints) {
-        if (++x.lap >= s->nlaps) return false;
-        x.point = 0;
-    }
-    return true;
-}
-
-bool previous_sample(const Session* s, Sample& x) {
-    --x.point;
-    while (x.point < 0) {
-        if (--x.lap < 0) return false;
-        x.point = s->laps[x.lap].npoints - 1;
-    }
-    return true;
-}
-
 // Marks samples excluded from the match on until half is covered, clipped at
 // the session's end (or start, walking back).
-void exclude_zone(Session* work, Sample from, float half, int seglen, int beacon_channel,
-                  bool (*step)(const Session*, Sample&)) {
+void exclude_zone(Session* work, LapCursor x, float half, int beacon_channel,
+                  bool (*step)(LapCursor&)) {
     float covered = 0.0f;
-    Sample x = from;
     while (covered < half) {
         work->laps[x.lap].raw[beacon_channel][x.point] = EXCLUDED_MARK;
-        covered += work->laps[x.lap].raw[seglen][x.point];
-        if (!step(work, x)) break;
+        covered += x.seg[x.point];
+        if (!step(x)) break;
     }
 }
 
@@ -103,30 +80,22 @@ int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel
         quality = static_cast<float>(exact);
         if (!(exact > QUALITY_THRESHOLD)) continue;
         if (options.verbose)
-            emit("Lap match #%d (%.1f) found at lap %d, point %d\n", count + 1, quality,
-                        best.at.lap, best.at.point);
-        exclude_zone(work, best.at, half, work_seglen, beacon_channel, next_sample);
-        exclude_zone(work, best.at, half, work_seglen, beacon_channel, previous_sample);
-        work->laps[best.at.lap].raw[beacon_channel][best.at.point] = MATCH_MARK;
+            emit("Lap match #%d (%.1f) found at lap %d, point %d\n", count + 1, quality, best.lap,
+                 best.point);
+        LapCursor at = cursor_at(work, work_seglen, beacon_channel, best.lap, best.point);
+        exclude_zone(work, at, half, beacon_channel, step_forward);
+        exclude_zone(work, at, half, beacon_channel, step_back);
+        work->laps[best.lap].raw[beacon_channel][best.point] = MATCH_MARK;
         ++count;
     }
     return count;
 }
 
-} // namespace lx
-
-using namespace lx;
-
-extern "C" {
-
-LX_API int lx_locate_laps(int ref_handle, int ref_lap, int work_handle) {
-    if (verbose()) emit("lx_locate_laps(%d,%d,%d)\n", ref_handle, ref_lap, work_handle);
-    Session* ref = lookup_session(ref_handle);
-    Session* work = lookup_session(work_handle);
-    if (!matching_ready(ref, work) || !valid_lap(ref, ref_lap)) return -1;
-    fill_channel(work, library.beacon_channel, FREE_MARK);
-    return find_lap_matches(ref, ref_lap, work, library.error_channel, work->i_seglen,
-                            library.beacon_channel, library.trace);
+int locate_laps(Session* ref, int ref_lap, Session* work, int error_channel, int beacon_channel,
+                TraceOptions options) {
+    fill_channel(work, beacon_channel, FREE_MARK);
+    return find_lap_matches(ref, ref_lap, work, error_channel, work->i_seglen, beacon_channel,
+                            options);
 }
 
-} // extern "C"
+} // namespace lx

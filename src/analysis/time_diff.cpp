@@ -5,7 +5,6 @@
 #include "analysis/analysis.h"
 #include "base/output.h"
 #include "channels/channels.h"
-#include "lx.h"
 
 namespace lx {
 
@@ -123,10 +122,6 @@ int calc_time_difference_session(Session* ref, int ref_lap, Session* work, int r
     return 1;
 }
 
-} // namespace lx
-
-using namespace lx;
-
 namespace {
 
 // The export's preconditions in their order; prints why and gives false.
@@ -148,23 +143,17 @@ bool time_diff_ready(const Session* ref, int ref_lap, const Session* work) {
 
 } // namespace
 
-extern "C" {
-
-LX_API int lx_calc_time_diff(int ref_handle, int ref_lap, int work_handle, int scale_to_length) {
-    if (verbose())
-        emit("lx_calc_time_diff(%d,%d,%d,%d)\n", ref_handle, ref_lap, work_handle,
-                    scale_to_length);
-    Session* ref = lookup_session(ref_handle);
-    Session* work = lookup_session(work_handle);
+int time_difference_channels(Session* ref, int ref_lap, Session* work, int scale_to_length,
+                             TraceOptions options) {
     if (!time_diff_ready(ref, ref_lap, work)) return 0;
     int tdiff = work->i_tdiff;
     int tdiff_dt = work->i_tdiff_dt;
     int result = calc_time_difference_session(ref, ref_lap, work, ref->i_seglen, work->i_seglen,
-                                              tdiff, scale_to_length, library.trace);
-    filter_session(work, tdiff, tdiff, 0, TIME_DIFF_WINDOW, 0.0f, library.trace);
-    if (result) differentiate_dt_session(work, tdiff, tdiff_dt, library.trace);
-    filter_session(work, tdiff_dt, tdiff_dt, 0, TIME_DIFF_WINDOW, 0.0f, library.trace);
+                                              tdiff, scale_to_length, options);
+    filter_session(work, tdiff, tdiff, 0, TIME_DIFF_WINDOW, 0.0f, options);
+    if (result) differentiate_dt_session(work, tdiff, tdiff_dt, options);
+    filter_session(work, tdiff_dt, tdiff_dt, 0, TIME_DIFF_WINDOW, 0.0f, options);
     return result;
 }
 
-} // extern "C"
+} // namespace lx

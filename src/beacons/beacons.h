@@ -1,12 +1,15 @@
 // The cut list of lap starts and the new session cut from it.
 #pragma once
 
-#include "frame/frame.h"
+#include "base/trace.h"
+#include "session/session.h"
 
 namespace lx {
 
 constexpr int CUTLIST_CAPACITY = 256;
 
+// What ends an entry: the list's end, a logger lap start (a stop, a beacon, a
+// beacon a match confirmed) or a match.
 enum CutKind : int {
     CL_END = 0,
     CL_AIM_STOP = 1,
@@ -16,7 +19,7 @@ enum CutKind : int {
 };
 
 struct CutEntry {
-    int kind;
+    CutKind kind;
     int entries;
     int start_lap;
     int start_point;
@@ -28,7 +31,7 @@ struct CutEntry {
     int intact;
 };
 
-const char* cut_kind_name(int kind);
+const char* cut_kind_name(CutKind kind);
 
 int cutlist_build(CutEntry* list, const Session* work, int cut_mode, int beacon_channel,
                   int seglen_channel, int speed_channel);
@@ -38,5 +41,10 @@ void cutlist_mark_intact(CutEntry* list, const Session* work);
 void cutlist_print(const CutEntry* list);
 
 Session* new_session_from_cutlist(const Session* work, const CutEntry* list);
+
+// The new session cut from work (cut_mode an lx_cut_mode), with work's beacon
+// shift set; null after printing why when it cannot be built.
+Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, int beacon_channel,
+                             TraceOptions options);
 
 } // namespace lx

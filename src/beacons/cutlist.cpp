@@ -1,10 +1,12 @@
 // The cut list: where a working session is to be cut into laps, from the
 // logger's lap starts (beacons, stops) and the matched lap starts.
-#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "base/output.h"
+#include "base/units.h"
 #include "beacons/beacons.h"
+#include "lx.h"
 
 namespace lx {
 
@@ -12,13 +14,20 @@ namespace {
 
 constexpr double STOP_SPEED = 0.1;
 constexpr float NO_IR = 1000000.0f;
-constexpr double FEET_PER_METRE = 3.2808399;
 
-bool is_ir(int kind) {
+// What snapping does with an entry; the trace prints the number.
+enum MergeCode : int {
+    KEEP = 0,
+    DETECTION_AFTER_IR = 1,  // the match follows a beacon within the tolerance
+    DETECTION_BEFORE_IR = 2, // the match precedes a beacon within the tolerance
+    UNCONFIRMED_IR = 3,      // a beacon no match confirms
+};
+
+bool is_ir(CutKind kind) {
     return kind == CL_AIM_IR || kind == CL_IR_AND_KX;
 }
 
-bool is_logger_cut(int kind) {
+bool is_logger_cut(CutKind kind) {
     return kind == CL_END || kind == CL_AIM_STOP || kind == CL_AIM_IR || kind == CL_IR_AND_KX;
 }
 
@@ -40,7 +49,7 @@ struct EntryStart {
     float distance;
 };
 
-CutEntry make_entry(int kind, const EntryStart& start, int index, float distance,
+CutEntry make_entry(CutKind kind, const EntryStart& start, int index, float distance,
                     float sample_rate) {
     CutEntry e{};
     e.kind = kind;
@@ -53,15 +62,16 @@ CutEntry make_entry(int kind, const EntryStart& start, int index, float distance
     return e;
 }
 
-// The kind of cut at a sample, or -1 for none.
-int cut_at(const Session* work, int lap, int point, int cut_mode, int beacon_channel,
-           int speed_channel) {
+// The kind of cut at a sample, if there is one.
+std::optional<CutKind> cut_at(const Session* work, int lap, int point, int cut_mode,
+                              int beacon_channel, int speed_channel) {
     bool detected = work->laps[lap].raw[beacon_channel][point] > 0.0f;
-    int kind = detected ? CL_KX_DETECT : -1;
+    std::optional<CutKind> kind;
+    if (detected) kind = CL_KX_DETECT;
     if (point == 0 && lap != 0) {
         if (work->laps[lap].raw[speed_channel][0] < STOP_SPEED)
             kind = CL_AIM_STOP;
-        else if (cut_mode != 0)
+        else if (cut_mode != LX_CUT_MATCHES)
             kind = detected ? CL_IR_AND_KX : CL_AIM_IR;
     }
     return kind;
@@ -81,16 +91,17 @@ float detection_shift(const CutEntry* list, int i) {
     return ahead < behind ? ahead : -behind;
 }
 
-int merge_code(const CutEntry* list, int i, int cut_mode, float tolerance) {
+MergeCode merge_code(const CutEntry* list, int i, int cut_mode, float tolerance) {
     const CutEntry& e = list[i];
     const CutEntry& next = list[i + 1];
-    int m = 0;
-    if (e.kind == CL_KX_DETECT && cut_mode == 1) {
-        if (i > 0 && is_ir(list[i - 1].kind) && e.lap_length <= tolerance) m = 1;
-        if (is_ir(next.kind) && next.lap_length <= tolerance) m = 2;
+    MergeCode m = KEEP;
+    if (e.kind == CL_KX_DETECT && cut_mode == LX_CUT_SNAP) {
+        if (i > 0 && is_ir(list[i - 1].kind) && e.lap_length <= tolerance) m = DETECTION_AFTER_IR;
+        if (is_ir(next.kind) && next.lap_length <= tolerance) m = DETECTION_BEFORE_IR;
     } else if (e.kind == CL_AIM_IR) {
-        bool confirmed = cut_mode == 1 && next.kind == CL_KX_DETECT && next.lap_length <= tolerance;
-        m = confirmed ? 0 : 3;
+        bool confirmed =
+            cut_mode == LX_CUT_SNAP && next.kind == CL_KX_DETECT && next.lap_length <= tolerance;
+        m = confirmed ? KEEP : UNCONFIRMED_IR;
     }
     return m;
 }
@@ -113,7 +124,7 @@ void join_into_next(CutEntry* list, int i) {
 
 } // namespace
 
-const char* cut_kind_name(int kind) {
+const char* cut_kind_name(CutKind kind) {
     switch (kind) {
     case CL_END:
         return "CL_END";
@@ -143,10 +154,11 @@ int cutlist_build(CutEntry* list, const Session* work, int cut_mode, int beacon_
     for (int l = 0; l < work->nlaps; ++l) {
         const float* seglen = work->laps[l].raw[seglen_channel];
         for (int p = 0; p < work->laps[l].npoints; ++p) {
-            int kind = cut_at(work, l, p, cut_mode, beacon_channel, speed_channel);
-            if (kind >= 0) {
+            std::optional<CutKind> kind =
+                cut_at(work, l, p, cut_mode, beacon_channel, speed_channel);
+            if (kind) {
                 if (count < CUTLIST_CAPACITY - 1)
-                    list[count] = make_entry(kind, start, index, distance, work->sample_rate);
+                    list[count] = make_entry(*kind, start, index, distance, work->sample_rate);
                 ++count;
                 if (count < CUTLIST_CAPACITY) start = {l, p, index, distance};
             }
@@ -186,23 +198,22 @@ float cutlist_nearest_ir(CutEntry* list, TraceOptions options) {
 
 int cutlist_snap_to_ir(CutEntry* list, int cut_mode, float snap_tolerance, TraceOptions options) {
     if (options.verbose)
-        emit("cutlist_snap_to_ir(0x%08x, %d, %.1f)\n",
-                    static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(list)), cut_mode,
-                    snap_tolerance);
+        emit("cutlist_snap_to_ir(0x%08x, %d, %.1f)\n", trace_address(list), cut_mode,
+             snap_tolerance);
     int i = 0;
     while (list[i].kind != CL_END) {
-        int m = merge_code(list, i, cut_mode, snap_tolerance);
+        MergeCode m = merge_code(list, i, cut_mode, snap_tolerance);
         if (options.verbose) {
-            emit("%3d : %-12s %d", i, cut_kind_name(list[i].kind), m);
+            emit("%3d : %-12s %d", i, cut_kind_name(list[i].kind), static_cast<int>(m));
             print_lengths(list, i);
-            emit("%s\n", m != 0 ? " - merge" : "");
+            emit("%s\n", m != KEEP ? " - merge" : "");
         }
-        if (m == 0) {
+        if (m == KEEP) {
             ++i;
             continue;
         }
-        if (m == 2) list[i + 1].kind = CL_IR_AND_KX;
-        if (m == 1) list[i - 1].kind = CL_IR_AND_KX;
+        if (m == DETECTION_BEFORE_IR) list[i + 1].kind = CL_IR_AND_KX;
+        if (m == DETECTION_AFTER_IR) list[i - 1].kind = CL_IR_AND_KX;
         join_into_next(list, i);
     }
     return 0;

@@ -1,10 +1,8 @@
-// A new session whose laps are cut where the cut list says, and the beacon
-// shift export.
+// A new session whose laps are cut where the cut list says.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "analysis/analysis.h"
 #include "base/output.h"
 #include "beacons/beacons.h"
 #include "lx.h"
@@ -91,56 +89,29 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
     return s;
 }
 
-} // namespace lx
-
-using namespace lx;
-
-extern "C" {
-
-LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_handle, int cut_mode,
-                                       float snap_tolerance) {
-    if (verbose())
-        emit("lx_new_session_from_beacons(%d,%d,%d,%.1f)\n", ref_handle, ref_lap,
-                    work_handle, snap_tolerance);
-    Session* ref = lookup_session(ref_handle);
-    Session* work = lookup_session(work_handle);
-    if (!matching_ready(ref, work)) return -1;
-
+Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, int beacon_channel,
+                             TraceOptions options) {
     CutEntry list[CUTLIST_CAPACITY];
-    int count =
-        cutlist_build(list, work, cut_mode, library.beacon_channel, work->i_seglen, work->i_speed);
+    int count = cutlist_build(list, work, cut_mode, beacon_channel, work->i_seglen, work->i_speed);
     if (count > CUTLIST_CAPACITY) {
         emit("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n",
                     count);
-        return 0;
+        return nullptr;
     }
-    if (verbose()) {
+    if (options.verbose) {
         emit("\n");
         cutlist_print(list);
         emit("\n");
     }
-    work->beacon_shift = cut_mode == 2 ? cutlist_nearest_ir(list, library.trace) : 0.0f;
-    cutlist_snap_to_ir(list, cut_mode, snap_tolerance, library.trace);
+    work->beacon_shift = cut_mode == LX_CUT_BEACON_SHIFT ? cutlist_nearest_ir(list, options) : 0.0f;
+    cutlist_snap_to_ir(list, cut_mode, snap_tolerance, options);
     cutlist_mark_intact(list, work);
-    if (verbose()) {
+    if (options.verbose) {
         emit("\n");
         cutlist_print(list);
         emit("\n");
     }
-
-    Session* s = new_session_from_cutlist(work, list);
-    if (s == nullptr) return 0;
-    int handle = store_session(s);
-    if (handle == 0) free_session(s);
-    return handle;
+    return new_session_from_cutlist(work, list);
 }
 
-LX_API float lx_get_beacon_shift(int handle) {
-    if (verbose()) emit("lx_get_beacon_shift(%d)", handle);
-    Session* s = lookup_session(handle);
-    if (s == nullptr) return 0.0f;
-    if (verbose()) emit(" = %.1f\n", s->beacon_shift);
-    return s->beacon_shift;
-}
-
-} // extern "C"
+} // namespace lx

@@ -1,22 +1,31 @@
 // Derived channels: setup, session math, moving-average filter and time derivative.
 #pragma once
 
-#include <cstdint>
-
-#include "frame/frame.h"
+#include "base/trace.h"
+#include "session/session.h"
 
 namespace lx {
 
-constexpr float MPH_TO_MS = 0.44704f;
-constexpr float KMH_TO_MS = static_cast<float>(1.0 / 3.6);
-constexpr float MS2_TO_G = static_cast<float>(1.0 / 9.8081);
-constexpr float MS_TO_MPH = static_cast<float>(1.0 / 0.44704); // MoTeC speed scale
-constexpr double G = 9.8081;
+// Appending the derived channels: each records the channel numbers it added,
+// and stops at the first channel that cannot be added (0).
+int add_session_math_channels(Session* s, TraceOptions options);
+int add_time_diff_channels(Session* s, TraceOptions options);
+// The matching pair is library-wide: the numbers go to the caller's fields.
+int add_matching_channels(Session* s, int* error_channel, int* beacon_channel);
 
-// A record's address as the trace's "0x%0x" prints it: the low 32 bits.
-inline unsigned trace_address(const void* p) {
-    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p));
-}
+// The logger's channels and switches the session math starts from.
+struct MathInputs {
+    int speed;
+    int latg;
+    int speed_units; // lx_speed_unit
+    int invert_lat;
+    int longg; // 0: derived from speed
+    int invert_long;
+};
+
+// Fills the six session-math channels; 0 when a channel is missing or the
+// unit is unknown.
+int compute_session_math(Session* s, const MathInputs& in, TraceOptions options);
 
 int set_motec_channel(Session* s, int channel, const char* name, const char* unit, int id,
                       float scale, float offset);

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "base/output.h"
+#include "base/units.h"
 #include "channels/channels.h"
 #include "lx.h"
 
@@ -115,10 +116,6 @@ void corner_radius(Session* s, int speed, int latg, int out) {
     }
 }
 
-} // namespace lx
-
-using namespace lx;
-
 namespace {
 
 bool derived_channels_present(const Session* s) {
@@ -132,53 +129,46 @@ float sign_factor(int invert) {
 }
 
 // Smoothed speed, its derivative in g, smoothed again over the same window.
-void derive_longitudinal_g(Session* s) {
+void derive_longitudinal_g(Session* s, TraceOptions options) {
     float window = static_cast<float>(s->sample_rate / 2.0);
-    filter_session(s, s->i_speed, s->i_speed, 0, window, 0.0f, library.trace);
-    differentiate_dt_session(s, s->i_speed, s->i_longg, library.trace);
+    filter_session(s, s->i_speed, s->i_speed, 0, window, 0.0f, options);
+    differentiate_dt_session(s, s->i_speed, s->i_longg, options);
     scale_channel(s, s->i_longg, s->i_longg, MS2_TO_G, 0.0f);
-    filter_session(s, s->i_longg, s->i_longg, 0, window, 0.0f, library.trace);
+    filter_session(s, s->i_longg, s->i_longg, 0, window, 0.0f, options);
 }
 
 } // namespace
 
-extern "C" {
-
-LX_API int lx_compute_session_math(int handle, int speed_ch, int latg_ch, int speed_units,
-                                   int invert_lat, int longg_ch, int invert_long) {
-    if (verbose())
-        emit("lx_compute_session_math(%d,%d,%d,%d,%d)\n", handle, speed_ch, latg_ch,
-                    speed_units, invert_lat);
-    Session* s = lookup_session(handle);
-    if (!valid_channel(s, speed_ch) || !valid_channel(s, latg_ch) || !valid_channel(s, longg_ch))
+int compute_session_math(Session* s, const MathInputs& in, TraceOptions options) {
+    if (!valid_channel(s, in.speed) || !valid_channel(s, in.latg) || !valid_channel(s, in.longg))
         return 0;
-    s->speed_source = speed_ch;
-    s->latg_source = latg_ch;
-    s->longg_source = longg_ch;
+    s->speed_source = in.speed;
+    s->latg_source = in.latg;
+    s->longg_source = in.longg;
     if (!derived_channels_present(s)) return 0;
 
-    scale_channel(s, s->latg_source, s->i_latg, sign_factor(invert_lat), 0.0f);
+    scale_channel(s, s->latg_source, s->i_latg, sign_factor(in.invert_lat), 0.0f);
 
-    if (verbose()) emit("Calculating speeds in ms-1\n");
-    if (speed_units != 0 && speed_units != 1) return 0;
-    float unit_factor = speed_units == 0 ? MPH_TO_MS : KMH_TO_MS;
+    if (options.verbose) emit("Calculating speeds in ms-1\n");
+    if (in.speed_units != LX_SPEED_MPH && in.speed_units != LX_SPEED_KMH) return 0;
+    float unit_factor = in.speed_units == LX_SPEED_MPH ? MPH_TO_MS : KMH_TO_MS;
     scale_channel(s, s->speed_source, s->i_speed, unit_factor, 0.0f);
 
-    if (longg_ch > 0)
-        scale_channel(s, s->longg_source, s->i_longg, sign_factor(invert_long), 0.0f);
+    if (in.longg > 0)
+        scale_channel(s, s->longg_source, s->i_longg, sign_factor(in.invert_long), 0.0f);
     else
-        derive_longitudinal_g(s);
+        derive_longitudinal_g(s, options);
 
-    if (verbose()) emit("Calculating distance in m\n");
+    if (options.verbose) emit("Calculating distance in m\n");
     integrate_distance(s, s->i_speed, s->i_distance);
 
-    if (verbose()) emit("Calculating segment lengths m\n");
+    if (options.verbose) emit("Calculating segment lengths m\n");
     segment_lengths(s, s->i_speed, s->i_seglen);
     set_lap_lengths(s, s->i_seglen);
 
-    if (verbose()) emit("Calculating corner radius in m\n");
+    if (options.verbose) emit("Calculating corner radius in m\n");
     corner_radius(s, s->i_speed, s->i_latg, s->i_radius);
     return 1;
 }
 
-} // extern "C"
+} // namespace lx

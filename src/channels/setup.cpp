@@ -1,9 +1,9 @@
-// The setup exports: they append empty derived channels and record where they went.
+// Setup: empty derived channels appended, and where they went recorded.
 #include <cstdio>
 
 #include "base/output.h"
+#include "base/units.h"
 #include "channels/channels.h"
-#include "lx.h"
 
 namespace lx {
 
@@ -38,17 +38,8 @@ template <std::size_t N> int add_channels(Session* s, const NewChannel (&list)[N
 
 } // namespace
 
-} // namespace lx
-
-using namespace lx;
-
-extern "C" {
-
-LX_API int lx_session_setup(int handle) {
-    if (verbose()) emit("lx_session_setup(%d)\n", handle);
-    Session* s = lookup_session(handle);
-    if (s == nullptr) return 0;
-    if (verbose()) emit("Adding extra channels to session '%s'\n", s->filename);
+int add_session_math_channels(Session* s, TraceOptions options) {
+    if (options.verbose) emit("Adding extra channels to session '%s'\n", s->filename);
     const NewChannel list[] = {
         {"i_latg", "g", &s->i_latg},         {"i_longg", "g", &s->i_longg},
         {"i_distance", "m", &s->i_distance}, {"i_seglen", "m", &s->i_seglen},
@@ -61,22 +52,15 @@ LX_API int lx_session_setup(int handle) {
     return 1;
 }
 
-LX_API int lx_analysis_setup(int handle) {
-    if (verbose()) emit("lx_analysis_setup(%d)\n", handle);
-    Session* s = lookup_session(handle);
-    if (s == nullptr) return 0;
-    if (verbose()) emit("Adding extra channels to session '%s'\n", s->filename);
+int add_time_diff_channels(Session* s, TraceOptions options) {
+    if (options.verbose) emit("Adding extra channels to session '%s'\n", s->filename);
     const NewChannel list[] = {{"i_tdiff", "m", &s->i_tdiff}, {"i_tdiff_dt", "m", &s->i_tdiff_dt}};
     return add_channels(s, list);
 }
 
-LX_API int lx_beacon_setup(int handle) {
-    if (verbose()) emit("lx_beacon_setup(%d)\n", handle);
-    Session* s = lookup_session(handle);
-    if (s == nullptr) return 0;
-    const NewChannel list[] = {{"i_error", "", &library.error_channel},
-                               {"i_beacon", "", &library.beacon_channel}};
+int add_matching_channels(Session* s, int* error_channel, int* beacon_channel) {
+    const NewChannel list[] = {{"i_error", "", error_channel}, {"i_beacon", "", beacon_channel}};
     return add_channels(s, list);
 }
 
-} // extern "C"
+} // namespace lx

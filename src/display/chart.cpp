@@ -5,9 +5,8 @@
 
 #include "base/output.h"
 #include "display/display.h"
-#include "lx.h"
 
-using namespace lx;
+namespace lx {
 
 namespace {
 
@@ -20,21 +19,15 @@ struct ChartScale {
     int ybottom;
 };
 
-// Refusals the caller is told about; the silent ones come back as null too.
-const Session* chart_session(int handle, int lap, int channel) {
-    const Session* s = lookup_session(handle);
-    if (s == nullptr) {
-        emit("Exit - no session found.\n");
-        return nullptr;
-    }
+// A missing channel is told about; the silent refusals give false too.
+bool chart_ready(const Session* s, int lap, int channel) {
     if (!valid_channel(s, channel)) {
         emit("Exit - channel %d does not exist.\n", channel);
-        return nullptr;
+        return false;
     }
     // Without a distance channel there is no horizontal axis to draw against.
-    if (s->i_distance == 0 || !valid_channel(s, s->i_distance)) return nullptr;
-    if (!valid_lap(s, lap)) return nullptr;
-    return s;
+    if (s->i_distance == 0 || !valid_channel(s, s->i_distance)) return false;
+    return valid_lap(s, lap);
 }
 
 // Picks the samples, one per point, evenly spaced in distance; the search
@@ -54,44 +47,38 @@ void draw(const Lap& l, const float* distance, const float* value, const ChartSc
 
 } // namespace
 
-extern "C" {
-
-LX_API int lx_scaled_chart_lap_dist(int handle, int lap, int channel, float cmax, float cmin,
-                                    int maxpoints, int winx, int winy, int xoffset, int ybottom,
-                                    float dist_range, int* x, int* y) {
-    if (verbose()) emit("lx_scaled_chart()\n");
-    const Session* s = chart_session(handle, lap, channel);
-    if (s == nullptr) return 0;
-    if (!(cmin < cmax)) {
-        emit("Exit - cmin (%.1f) >= cmax (%.1f)\n", cmin, cmax);
+int draw_scaled_chart(const Session* s, const ChartRequest& r, TraceOptions options) {
+    if (!chart_ready(s, r.lap, r.channel)) return 0;
+    if (!(r.cmin < r.cmax)) {
+        emit("Exit - cmin (%.1f) >= cmax (%.1f)\n", r.cmin, r.cmax);
         return 0;
     }
-    if (winy == 0 || winx == 0) {
-        if (verbose()) emit("winx/winy zero!\n");
+    if (r.winy == 0 || r.winx == 0) {
+        if (options.verbose) emit("winx/winy zero!\n");
         return 0;
     }
-    if (winx < 0 || winy < 0 || maxpoints < 0 || x == nullptr || y == nullptr) return 0;
+    if (r.winx < 0 || r.winy < 0 || r.maxpoints < 0 || r.x == nullptr || r.y == nullptr) return 0;
 
-    const Lap& l = s->laps[lap];
+    const Lap& l = s->laps[r.lap];
     ChartScale c{};
-    c.cmin = cmin;
-    c.y_step = static_cast<float>((static_cast<double>(cmax) - cmin) / winy);
-    float width = dist_range >= 1.0f ? dist_range : l.lap_length;
+    c.cmin = r.cmin;
+    c.y_step = static_cast<float>((static_cast<double>(r.cmax) - r.cmin) / r.winy);
+    float width = r.dist_range >= 1.0f ? r.dist_range : l.lap_length;
     if (width == 0.0f) {
-        if (verbose()) emit("lap_length is zero!\n");
+        if (options.verbose) emit("lap_length is zero!\n");
         return 0;
     }
-    c.x_step = static_cast<float>(static_cast<double>(width) / winx);
-    int m = std::min({winx, maxpoints, l.npoints});
+    c.x_step = static_cast<float>(static_cast<double>(width) / r.winx);
+    int m = std::min({r.winx, r.maxpoints, l.npoints});
     if (m <= 0) {
-        if (verbose()) emit("npoints is zero!\n");
+        if (options.verbose) emit("npoints is zero!\n");
         return 0;
     }
     c.spacing = static_cast<float>(static_cast<double>(width) / m);
-    c.xoffset = xoffset;
-    c.ybottom = ybottom;
-    draw(l, l.raw[s->i_distance], l.raw[channel], c, m, x, y);
+    c.xoffset = r.xoffset;
+    c.ybottom = r.ybottom;
+    draw(l, l.raw[s->i_distance], l.raw[r.channel], c, m, r.x, r.y);
     return m;
 }
 
-} // extern "C"
+} // namespace lx

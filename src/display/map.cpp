@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <vector>
 
 #include "base/output.h"
+#include "base/units.h"
 #include "display/display.h"
-#include "lx.h"
 
 namespace lx {
 
 namespace {
 
-constexpr double G = 9.8081;
 constexpr float FULL_TURN = 6.2831855f;
 
 struct MapLap {
@@ -193,34 +193,23 @@ void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y,
     }
 }
 
-} // namespace lx
-
-using namespace lx;
-
-extern "C" {
-
-LX_API int lx_map_setup(int handle) {
-    if (verbose()) emit("lx_map_setup(%d)\n", handle);
-    Session* s = lookup_session(handle);
-    if (s == nullptr) return 0;
+int add_map_channels(Session* s) {
     s->i_map_x = add_channel(s, "map x", "m");
     if (s->i_map_x == 0) return 0;
     s->i_map_y = add_channel(s, "map y", "m");
     return s->i_map_y != 0;
 }
 
-LX_API int lx_scaled_map(int handle, int* x, int* y, int points, int lap, int winx, int winy,
-                         int border, float latg_scale, float start_heading) {
-    Session* s = lookup_session(handle);
-    if (s == nullptr) return 0;
+int draw_scaled_map(Session* s, const MapRequest& r, TraceOptions options) {
     for (int channel : {s->i_speed, s->i_seglen, s->i_latg, s->i_map_x, s->i_map_y})
         if (channel == 0 || !valid_channel(s, channel)) return 0;
-    if (x == nullptr || y == nullptr) return 0;
-    if (!valid_lap(s, lap)) return 0;
-    calculate_map_xy(s, lap, s->i_latg, s->i_speed, s->i_seglen, s->i_map_x, s->i_map_y, latg_scale,
-                     start_heading, library.trace);
-    scaled_map(s, x, y, lap, s->i_map_x, s->i_map_y, winx, winy, border, points, library.trace);
+    if (r.x == nullptr || r.y == nullptr) return 0;
+    if (!valid_lap(s, r.lap)) return 0;
+    calculate_map_xy(s, r.lap, s->i_latg, s->i_speed, s->i_seglen, s->i_map_x, s->i_map_y,
+                     r.latg_scale, r.start_heading, options);
+    scaled_map(s, r.x, r.y, r.lap, s->i_map_x, s->i_map_y, r.winx, r.winy, r.border, r.points,
+               options);
     return 1;
 }
 
-} // extern "C"
+} // namespace lx

@@ -1,6 +1,10 @@
-// Library-wide state: the session table, trace switches and the text buffer.
+// Library-wide state: the session table, trace switches, the text buffer and
+// the state of lap matching. Only the export wrappers (src/frame/, src/data/)
+// read it; they pass what a routine needs down as arguments.
 #pragma once
 
+#include "analysis/analysis.h"
+#include "base/trace.h"
 #include "session/session.h"
 
 namespace lx {
@@ -8,18 +12,14 @@ namespace lx {
 constexpr int MAX_SESSIONS = 10;
 constexpr int TEXT_BUFFER_SIZE = 128; // 4-byte length, then at most 123 characters
 
-struct TraceOptions {
-    int verbose;
-    int quiet;
-};
-
 struct LibraryState {
     Session* session_table[MAX_SESSIONS];
     int open_sessions;
     TraceOptions trace;
     char* text_buffer;
-    int error_channel;
+    int error_channel; // the matching pair, set up by lx_beacon_setup
     int beacon_channel;
+    ErrorRun error_run; // stepped by lx_compute_error_channel_step
 };
 
 extern LibraryState library;

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 
-#include "lx.h"
-
 namespace lx {
 
 namespace {
@@ -90,16 +88,3 @@ int write_motec_csv(const Session* s, int lap, const char* path) {
 }
 
 } // namespace lx
-
-using namespace lx;
-
-extern "C" {
-
-LX_API int lx_write_lap_motec(int handle, int lap, const char* path) {
-    if (verbose()) emit("lx_write_lap_motec(%d,%d,%s)", handle, lap, path ? path : "(null)");
-    Session* s = lookup_session(handle);
-    if (!valid_lap(s, lap)) return 0;
-    return write_motec_csv(s, lap, path);
-}
-
-} // extern "C"

@@ -1,7 +1,7 @@
 // One lap written as a MoTeC CSV file.
 #pragma once
 
-#include "frame/frame.h"
+#include "session/session.h"
 
 namespace lx {
 

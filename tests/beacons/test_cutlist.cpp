@@ -44,7 +44,7 @@ TEST_F(CutList, TooManyCutsAreCountedButNeverWrittenPastTheList) {
     lx::Session* s = matching_session({600}, 10, unit);
     for (int i = 1; i < 300; ++i) sample(s, library.beacon_channel, 2 * i) = 1.0f;
     std::vector<CutEntry> list(CUTLIST_CAPACITY + 1);
-    list.back().kind = -7;
+    list.back().kind = static_cast<CutKind>(-7);
     EXPECT_EQ(cutlist_build(list.data(), s, 0, library.beacon_channel, s->i_seglen, s->i_speed),
               300);
     const CutEntry& end = list[CUTLIST_CAPACITY - 1];
@@ -88,7 +88,7 @@ TEST_F(CutList, VerboseTraceInModesTwoAndOne) {
         int mode;
         float tolerance;
         const char* tail;
-    } cases[] = {{2, 25.0f,
+    } cases[] = {{LX_CUT_BEACON_SHIFT, 25.0f,
                   "  0 : CL_AIM_IR    0.0        10.0       4.0        0.0       \n"
                   "  1 : CL_KX_DETECT 10.0       4.0        6.0        -4.0      \n"
                   "Average beacon shift = -4.0m, -13.1ft\n"
@@ -100,7 +100,7 @@ TEST_F(CutList, VerboseTraceInModesTwoAndOne) {
                   "(0:01.400) nearest IR -4.0m\n"
                   "Lap cut 1 :       CL_END        3 entries, start lap[1][2] (7), 6.0m 0:00.600 "
                   "(0:00.600) nearest IR 0.0m\n"},
-                 {1, 4.0f,
+                 {LX_CUT_SNAP, 4.0f,
                   "cutlist_snap_to_ir(0xADDRESS., 1, 4.0)\n"
                   "  0 : CL_AIM_IR    0 0.0        10.0       4.0        0.0       \n"
                   "  1 : CL_KX_DETECT 1 10.0       4.0        6.0        0.0        - merge\n"

@@ -31,7 +31,8 @@ lx::Session* working_session(const std::vector<int>& laps) {
 TEST_F(NewSession, CopiesTheFileChannelsOnly) {
     lx::Session* work = working_session({4, 7, 5});
     int w = install(work);
-    const lx::Session* cut = lx::lookup_session(lx_new_session_from_beacons(w, 0, w, 0, 1.0f));
+    const lx::Session* cut =
+        lx::lookup_session(lx_new_session_from_beacons(w, 0, w, LX_CUT_MATCHES, 1.0f));
     ASSERT_NE(cut, nullptr);
     EXPECT_STREQ(cut->filename, "memory.txt_kx");
     EXPECT_STREQ(cut->venue, "venue");
@@ -58,7 +59,8 @@ TEST_F(NewSession, CopiesTheFileChannelsOnly) {
     std::string name(lx::TEXT_SIZE - 1, 'n');
     lx::copy_text(single->filename, name.c_str());
     int s = install(single);
-    const lx::Session* whole = lx::lookup_session(lx_new_session_from_beacons(s, 0, s, 0, 1.0f));
+    const lx::Session* whole =
+        lx::lookup_session(lx_new_session_from_beacons(s, 0, s, LX_CUT_MATCHES, 1.0f));
     ASSERT_NE(whole, nullptr);
     EXPECT_EQ(whole->laps[0].original, 4);
     EXPECT_EQ(whole->laps[0].laptime, 3.0f);
@@ -74,14 +76,14 @@ TEST_F(NewSession, MoreCutsThanLapsOrListEntriesAreRefused) {
     };
     detect_below(130);
     StdoutCapture out;
-    EXPECT_EQ(lx_new_session_from_beacons(w, 0, w, 0, 1.0f), 0);
+    EXPECT_EQ(lx_new_session_from_beacons(w, 0, w, LX_CUT_MATCHES, 1.0f), 0);
     detect_below(300);
-    EXPECT_EQ(lx_new_session_from_beacons(w, 0, w, 0, 1.0f), 0);
+    EXPECT_EQ(lx_new_session_from_beacons(w, 0, w, LX_CUT_MATCHES, 1.0f), 0);
     EXPECT_EQ(out.text(),
               "Error: 130 laps do not fit in a session! (new_session_from_cutlist)\n"
               "Error: 300 cuts do not fit in the cut list! (lx_new_session_from_beacons)\n");
     detect_below(128);
-    int h = lx_new_session_from_beacons(w, 0, w, 0, 1.0f);
+    int h = lx_new_session_from_beacons(w, 0, w, LX_CUT_MATCHES, 1.0f);
     ASSERT_GT(h, 0) << "exactly 128 laps fit";
     EXPECT_EQ(lx::lookup_session(h)->laps[127].npoints, 600 - 127);
 }
@@ -90,7 +92,7 @@ TEST_F(NewSession, BeaconShiftIsKeptByBothSessions) {
     lx::Session* work = working_session({10, 10});
     sample(work, lx::library.beacon_channel, 6) = 1.0f; // 4 m before the beacon at 10
     int w = install(work);
-    int h = lx_new_session_from_beacons(w, 0, w, 2, 1.0f);
+    int h = lx_new_session_from_beacons(w, 0, w, LX_CUT_BEACON_SHIFT, 1.0f);
     EXPECT_EQ(lx::lookup_session(h)->laps[0].cut_offset, 4.0f);
     {
         TraceSwitches trace(1, 1);
@@ -102,13 +104,14 @@ TEST_F(NewSession, BeaconShiftIsKeptByBothSessions) {
         EXPECT_EQ(out.text(), "lx_get_beacon_shift(0)lx_get_beacon_shift(11)"
                               "lx_get_beacon_shift(1) = 4.0\nlx_get_beacon_shift(2) = 4.0\n");
     }
-    for (int mode : {0, 1, 3}) {
+    const int other_modes[] = {LX_CUT_MATCHES, LX_CUT_SNAP, LX_CUT_BEACON_SHIFT + 1};
+    for (int mode : other_modes) {
         ASSERT_GT(lx_new_session_from_beacons(w, 0, w, mode, 1.0f), 0);
         EXPECT_EQ(lx_get_beacon_shift(w), 0.0f) << mode;
     }
     // The shift is set before the new session is built: a failed cut keeps it too.
     lx::fail_allocation_at(1);
-    EXPECT_EQ(lx_new_session_from_beacons(w, 0, w, 2, 1.0f), 0);
+    EXPECT_EQ(lx_new_session_from_beacons(w, 0, w, LX_CUT_BEACON_SHIFT, 1.0f), 0);
     EXPECT_EQ(lx_get_beacon_shift(w), 4.0f);
 }
 

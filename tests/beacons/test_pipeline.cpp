@@ -10,8 +10,8 @@
 #include "../matching/track.h"
 #include "analysis/analysis.h"
 #include "lx.h"
+#include "steady.h"
 #include "support.h"
-#include "synthetic_export.h"
 
 using namespace lxtest;
 
@@ -103,7 +103,8 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
     std::vector<Lap> at_detections{{0, 50, 0, 9},   {50, 80, 0, 9},    {130, 80, 0, far},
                                    {210, 80, 0, 9}, {290, 80, 0, far}, {370, 3, 0, 0},
                                    {373, 77, 0, 9}, {450, 80, 0, 0}};
-    expect_laps(lx_new_session_from_beacons(m.ref, 0, m.work, 2, 0.0f), m.session, at_detections);
+    expect_laps(lx_new_session_from_beacons(m.ref, 0, m.work, LX_CUT_BEACON_SHIFT, 0.0f), m.session,
+                at_detections);
     EXPECT_EQ(lx_get_beacon_shift(m.work), static_cast<float>((4 * 9.0 + 2 * far) / 6));
     int other = lx_new_session_from_beacons(m.ref, 0, m.work, 5, 0.0f);
     EXPECT_EQ(lx_num_laps(other), 8);
@@ -111,7 +112,7 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
 
     // Mode 1 keeps the beacons confirmed within 9 m (the tolerance itself
     // counts), and with them the logger laps whole.
-    int h1 = lx_new_session_from_beacons(m.ref, 0, m.work, 1, 9.0f);
+    int h1 = lx_new_session_from_beacons(m.ref, 0, m.work, LX_CUT_SNAP, 9.0f);
     expect_laps(h1, m.session,
                 {{0, 53, 1, 0},
                  {53, 80, 2, 0},
@@ -124,7 +125,8 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
 
     // Mode 0 cuts at the same places and measures no shift.
     for (Lap& lap : at_detections) lap.cut_offset = 0.0f;
-    expect_laps(lx_new_session_from_beacons(m.ref, 0, m.work, 0, 9.0f), m.session, at_detections);
+    expect_laps(lx_new_session_from_beacons(m.ref, 0, m.work, LX_CUT_MATCHES, 9.0f), m.session,
+                at_detections);
 
     std::vector<float> times = samples(lx::lookup_session(h1), 1);
     {
@@ -137,17 +139,17 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
 // Through the exports only: a logged export whose beacon at the start of its
 // third lap was missed and whose fifth lap starts standing.
 TEST_F(Pipeline, LoggedExportThroughTheExports) {
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 6;
     shape.points_per_lap = 100;
     shape.sample_rate = 10.0f;
     shape.standing_starts = {4};
-    std::string text = synthetic_export(shape);
+    std::string text = lxgen::steady_export(shape);
     text.replace(text.find("Lap: 2/3\t"), 9, "\t");
     int h = lx_open_aim_xls(write_temp_file(text).c_str());
     ASSERT_EQ(lx_num_laps(h), 5);
     ASSERT_EQ(lx_session_setup(h), 1);
-    ASSERT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 5, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
     ASSERT_EQ(lx_beacon_setup(h), 1);
     run_error_channel(h, h);
     ASSERT_EQ(lx_locate_laps(h, 0, h), 5) << "every lap start but the session's first";
@@ -158,7 +160,7 @@ TEST_F(Pipeline, LoggedExportThroughTheExports) {
         auto first = marks.begin() + start - slack, last = marks.begin() + start + slack + 1;
         EXPECT_EQ(std::count(first, last, 1.0f), 1) << start;
     }
-    int cut = lx_new_session_from_beacons(h, 0, h, 1, 10.0f);
+    int cut = lx_new_session_from_beacons(h, 0, h, LX_CUT_SNAP, 10.0f);
     // Split at the missed beacon, and a short lap from the detection to the stop.
     EXPECT_EQ(lx_num_laps(cut), 7);
     EXPECT_EQ(lx::lookup_session(cut)->laps[1].npoints + lx::lookup_session(cut)->laps[2].npoints,

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <random>
 
+#include "base/units.h"
 #include "channels/channels.h"
 #include "helpers.h"
 #include "lx.h"
@@ -34,7 +35,7 @@ class SessionMath : public FreshSessions {
 };
 
 float curvature(float v, float g) {
-    double a = g * 9.8081;
+    double a = g * lx::G;
     float r = std::fabs(a) < 1e-6 ? 1e6f : float(double(v) * v / float(a));
     float size = std::fmin(std::fmax(std::fabs(r), 0.1f), 1e6f);
     return float(1000.0 / (r < 0.0f ? -size : size));
@@ -55,7 +56,7 @@ TEST_F(SessionMath, WholeSessionMatchesThePlainComputation) {
         latg.push_back(g);
     }
     lx::Session* s = logged(kmh, latg, 20);
-    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, 1, 1, 0, 1), 1);
+    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 1, 0, 1), 1);
 
     float previous = float(kmh[0][0] * double(0.2777778f));
     for (int l : {0, 2}) {
@@ -85,7 +86,7 @@ TEST_F(SessionMath, WholeSessionMatchesThePlainComputation) {
     }
     // Every step starts again from the logger's channels.
     V speed = samples(s, 2, s->i_speed);
-    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, 1, 1, 0, 1), 1);
+    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 1, 0, 1), 1);
     EXPECT_EQ(samples(s, 2, s->i_speed), speed);
 }
 
@@ -95,7 +96,7 @@ TEST_F(SessionMath, StatedValues) {
     V kmh{36, 36, 36, 72, 72, 0, 72, 72, 72, 0.36f};
     V latg{0, 0, 0, 1, -1, 0.5f, 0, 1e-7f, 3e-7f, 9};
     lx::Session* s = logged({V(30, 36.0f), kmh}, {V(30, 0.0f), latg}, 10);
-    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, 1, 0, LONGG, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 0, LONGG, 0), 1);
     for (int j = 0; j < 30; ++j) {
         EXPECT_EQ(s->laps[0].raw[s->i_distance][j], float(j));
         EXPECT_EQ(s->laps[0].raw[s->i_seglen][j], 1.0f);
@@ -106,19 +107,19 @@ TEST_F(SessionMath, StatedValues) {
     EXPECT_NEAR(c[3], 24.52025f, 1e-4);
     EXPECT_EQ(c[4], -c[3]);
     EXPECT_EQ((V{c[5], c[6], c[7], c[8], c[9]}), (V{10000, 0.001f, 0.001f, 0.001f, 10000}));
-    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, 1, 1, LONGG, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 1, LONGG, 0), 1);
     EXPECT_EQ(samples(s, 1, s->i_radius)[3], -c[3]);
 }
 
 TEST(CornerRadius, DeadBandComparesTheUnroundedProduct) {
     // Just above the dead band in double, below it once rounded to float.
-    float g = float(1e-6 / 9.8081);
-    while (!(g * 9.8081 >= 1e-6 && float(g * 9.8081) < 1e-6)) g = std::nextafter(g, 1.0f);
+    float g = float(1e-6 / lx::G);
+    while (!(g * lx::G >= 1e-6 && float(g * lx::G) < 1e-6)) g = std::nextafter(g, 1.0f);
     lx::Session* s = make_session({1}, 10, 3);
     s->laps[0].raw[3][0] = 0.001f;
     s->laps[0].raw[4][0] = g;
     lx::corner_radius(s, 3, 4, 5);
-    float r = float(double(0.001f) * 0.001f / float(g * 9.8081));
+    float r = float(double(0.001f) * 0.001f / float(g * lx::G));
     EXPECT_EQ(s->laps[0].raw[5][0], float(1000.0 / r));
     lx::free_session(s);
 }
@@ -127,10 +128,10 @@ TEST_F(SessionMath, RefusalsChangeOnlyWhatTheyReach) {
     lx::Session* s = logged({{36, 36}}, {{0.5f, 0.5f}}, 10);
     set_samples(s, 0, s->i_speed, {7, 7});
     for (int bad : {-1, 12, 1 << 30, -2147483647 - 1})
-        EXPECT_EQ(lx_compute_session_math(handle, bad, LATG, 1, 0, 0, 0) +
-                      lx_compute_session_math(handle, SPEED, bad, 1, 0, 0, 0) +
-                      lx_compute_session_math(handle, SPEED, LATG, 1, 0, bad, 0) +
-                      lx_compute_session_math(bad, SPEED, LATG, 1, 0, 0, 0),
+        EXPECT_EQ(lx_compute_session_math(handle, bad, LATG, LX_SPEED_KMH, 0, 0, 0) +
+                      lx_compute_session_math(handle, SPEED, bad, LX_SPEED_KMH, 0, 0, 0) +
+                      lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 0, bad, 0) +
+                      lx_compute_session_math(bad, SPEED, LATG, LX_SPEED_KMH, 0, 0, 0),
                   0);
     EXPECT_EQ(s->speed_source, 0);
     EXPECT_EQ(samples(s, 0, s->i_latg), (V{0, 0}));
@@ -140,12 +141,12 @@ TEST_F(SessionMath, RefusalsChangeOnlyWhatTheyReach) {
     EXPECT_EQ(samples(s, 0, s->i_speed), (V{7, 7}));
     // Without setup only the source fields are written; no laps is no work.
     lx::Session* bare = make_session({3}, 10, 3);
-    EXPECT_EQ(lx_compute_session_math(install(bare), SPEED, LATG, 1, 0, LONGG, 0), 0);
+    EXPECT_EQ(lx_compute_session_math(install(bare), SPEED, LATG, LX_SPEED_KMH, 0, LONGG, 0), 0);
     EXPECT_EQ(bare->latg_source, LATG);
     lx::Session* empty = make_session({}, 10, 3);
     int he = install(empty);
     ASSERT_EQ(lx_session_setup(he), 1);
-    EXPECT_EQ(lx_compute_session_math(he, SPEED, LATG, 1, 0, 0, 0), 1);
+    EXPECT_EQ(lx_compute_session_math(he, SPEED, LATG, LX_SPEED_KMH, 0, 0, 0), 1);
 }
 
 TEST_F(SessionMath, ZeroAndLowSampleRates) {
@@ -153,7 +154,7 @@ TEST_F(SessionMath, ZeroAndLowSampleRates) {
     {
         TraceSwitches trace(1, 1);
         StdoutCapture out;
-        ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, 1, 0, 0, 0), 1);
+        ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 0, 0, 0), 1);
         EXPECT_TRUE(out.text().starts_with("lx_compute_session_math(1,3,4,1,0)\n"
                                            "Calculating speeds in ms-1\n"));
     }
@@ -161,7 +162,7 @@ TEST_F(SessionMath, ZeroAndLowSampleRates) {
     EXPECT_EQ(s->laps[0].lap_length, 0.0f);
     // Under 2 samples per second the window is 0 and smoothing copies.
     s->sample_rate = 1.5f;
-    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, 1, 0, 0, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 0, 0, 0), 1);
     EXPECT_EQ(samples(s, 0, s->i_speed), (V{10, 20, 10}));
     EXPECT_EQ(samples(s, 0, s->i_longg)[1], float(15.0 * double(0.10195655f)));
 }

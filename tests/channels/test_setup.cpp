@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/units.h"
 #include "channels/channels.h"
 #include "helpers.h"
 #include "lx.h"
@@ -22,7 +23,8 @@ TEST_F(SetupExports, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
     EXPECT_EQ(s->nchannels, 11);
     const char* names[] = {"i_latg", "i_longg", "i_distance", "i_seglen", "i_speed", "i_radius"};
     const char* units[] = {"g", "g", "m", "m", "ms", "m"};
-    int ids[] = {2, 3, 0, 4, 1, 5};
+    int ids[] = {LX_CHANNEL_LAT_G,          LX_CHANNEL_LONG_G, LX_CHANNEL_DISTANCE,
+                 LX_CHANNEL_SEGMENT_LENGTH, LX_CHANNEL_SPEED,  LX_CHANNEL_CURVATURE};
     for (int i = 0; i < 6; ++i) {
         EXPECT_STREQ(s->channels[5 + i].name, names[i]);
         EXPECT_STREQ(s->channels[5 + i].unit, units[i]);
@@ -45,7 +47,7 @@ TEST_F(SetupExports, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
     EXPECT_EQ(s->channels[s->i_radius].motec_id, 0);
     // A second call appends a fresh set; the fields name the newest one.
     ASSERT_EQ(lx_session_setup(h), 1);
-    EXPECT_EQ(lx_channel_number(h, 1), 15);
+    EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_SPEED), 15);
 }
 
 TEST_F(SetupExports, SessionSetupStopsAtTheChannelLimit) {

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <vector>
 
+#include "base/units.h"
 #include "display/display.h"
 #include "lx.h"
 #include "support.h"
@@ -38,7 +39,7 @@ lx::Session* driven(const std::vector<double>& turns, const std::vector<float>& 
     for (int i = 0; i < n; ++i) {
         s->laps[0].raw[s->i_speed][i] = 10.0f;
         s->laps[0].raw[s->i_seglen][i] = steps[i];
-        s->laps[0].raw[s->i_latg][i] = static_cast<float>(std::sin(turns[i]) * 100 / -9.8081);
+        s->laps[0].raw[s->i_latg][i] = static_cast<float>(std::sin(turns[i]) * 100 / -lx::G);
     }
     return s;
 }
@@ -62,8 +63,8 @@ TEST_F(Map, SetupAddsAPairOfChannelsOnEveryCallUntilTheLimit) {
     EXPECT_EQ(lx_map_setup(h) + lx_map_setup(h), 2);
     EXPECT_STREQ(s->channels[5].name, "map x");
     EXPECT_STREQ(s->channels[6].unit, "m");
-    EXPECT_EQ(lx_channel_number(h, 6), 5);
-    EXPECT_EQ(lx_channel_number(h, 7), 6);
+    EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_MAP_X), 5);
+    EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_MAP_Y), 6);
     while (s->nchannels < lx::MAX_CHANNELS - 1) lx::add_channel(s, "x", "");
     StdoutCapture out;
     EXPECT_EQ(lx_map_setup(h), 0); // room for "map x" only
@@ -148,8 +149,8 @@ TEST_F(Map, StepsWithoutArcsineTurnByNothingOrAQuarterTurn) {
         return p;
     };
     EXPECT_EQ(path(30, 0.3f, 0), path(30, 0, 10));
-    // latg x k / (speed x rate) of exactly -1 (k is -9.8081 as a float), and far beyond.
-    float speed = static_cast<float>(9.8081);
+    // latg x k / (speed x rate) of exactly -1 (k is -G as a float), and far beyond.
+    float speed = static_cast<float>(lx::G);
     EXPECT_EQ(path(50, 1e6f, speed), path(50, 10, speed));
 }
 

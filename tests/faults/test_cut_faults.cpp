@@ -7,8 +7,8 @@
 
 #include "fault_support.h"
 #include "lx.h"
+#include "steady.h"
 #include "support.h"
-#include "synthetic_export.h"
 
 using namespace lxtest;
 
@@ -18,13 +18,13 @@ constexpr int FILE_CHANNELS = 6;
 
 // A working session with matched lap starts, ready to be cut.
 int matched_session() {
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 4;
     shape.points_per_lap = 60;
     shape.standing_starts = {2};
-    int h = lx_open_aim_xls(write_temp_file(synthetic_export(shape)).c_str());
+    int h = lx_open_aim_xls(write_temp_file(lxgen::steady_export(shape)).c_str());
     EXPECT_EQ(lx_session_setup(h), 1);
-    EXPECT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 5, 0), 1);
+    EXPECT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
     EXPECT_EQ(lx_beacon_setup(h), 1);
     int left = lx_compute_error_channel_step(1, h, 1, h);
     while (left > 0) left = lx_compute_error_channel_step(0, h, 1, h);
@@ -34,7 +34,7 @@ int matched_session() {
 }
 
 int cut(int work) {
-    return lx_new_session_from_beacons(work, 1, work, 2, 50.0f);
+    return lx_new_session_from_beacons(work, 1, work, LX_CUT_BEACON_SHIFT, 50.0f);
 }
 
 } // namespace
@@ -42,7 +42,7 @@ int cut(int work) {
 TEST(CutFaults, AllocationFailuresAndAFullTableRefuseTheCutAndLeaveNoTrace) {
     close_all_sessions();
     const long start = lx::live_allocations();
-    int other = lx_open_aim_xls(write_temp_file(synthetic_export(ExportShape{})).c_str());
+    int other = lx_open_aim_xls(write_temp_file(lxgen::steady_export(lxgen::SteadyPlan{})).c_str());
     ASSERT_EQ(other, 1);
     int work = matched_session();
     ASSERT_EQ(work, 2);
@@ -77,7 +77,7 @@ TEST(CutFaults, AllocationFailuresAndAFullTableRefuseTheCutAndLeaveNoTrace) {
     lxfault::free_quietly(3);
 
     // With no handle left, the cut is refused before it allocates anything.
-    std::string path = write_temp_file(synthetic_export(ExportShape{}));
+    std::string path = write_temp_file(lxgen::steady_export(lxgen::SteadyPlan{}));
     for (int i = 3; i <= lx::MAX_SESSIONS; ++i) ASSERT_EQ(lx_open_aim_xls(path.c_str()), i);
     const long full = lx::live_allocations();
     {

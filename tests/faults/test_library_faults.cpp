@@ -14,7 +14,7 @@ TEST(LibraryFaults, TextExportsGiveNullWithoutATextBuffer) {
     char* buffer = lx::library.text_buffer;
     lx::library.text_buffer = nullptr;
     EXPECT_EQ(lx_channel_name(h, 1), nullptr);
-    EXPECT_EQ(lx_laptime_text(h, 0, 0, 1), nullptr);
+    EXPECT_EQ(lx_laptime_text(h, 0, 0, LX_UNIT_METRES), nullptr);
     lx::library.text_buffer = buffer;
     EXPECT_STREQ(lx_channel_name(h, 1), "Time");
     close_all_sessions();

@@ -8,8 +8,8 @@
 
 #include "fault_support.h"
 #include "lx.h"
+#include "steady.h"
 #include "support.h"
-#include "synthetic_export.h"
 
 using namespace lxtest;
 
@@ -19,10 +19,10 @@ constexpr int CHANNELS = 6;
 const int POINTS[] = {5, 7, 4};
 
 std::string three_lap_file() {
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 3;
     shape.points_per_lap = 5;
-    std::string text = synthetic_export(shape);
+    std::string text = lxgen::steady_export(shape);
     // Laps of 5, 7 and 4 rows, so that each failing array shows its own size.
     std::string row = "\t99\t9.9\t1.0\t10.0\t0.0\t0.0\n";
     text.insert(text.find("Lap: 2/3"), row + row);
@@ -37,7 +37,7 @@ std::string three_lap_file() {
 TEST(OpenFaults, EveryAllocationFailureRefusesTheFileAndLeavesNoTrace) {
     close_all_sessions();
     const long start = lx::live_allocations();
-    std::string other_path = write_temp_file(synthetic_export(ExportShape{}));
+    std::string other_path = write_temp_file(lxgen::steady_export(lxgen::SteadyPlan{}));
     int other = lx_open_aim_xls(other_path.c_str());
     ASSERT_EQ(other, 1);
     const std::string other_before = lxfault::fingerprint(lx::lookup_session(other));

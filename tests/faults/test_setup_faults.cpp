@@ -115,8 +115,8 @@ TEST(SetupFaults, SessionSetupAfterAFailureLeadsToWorkingMath) {
         StdoutCapture quiet;
         EXPECT_EQ(lx_session_setup(h), 0);
     }
-    EXPECT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 5, 0), 0);
+    EXPECT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 5, 0), 0);
     EXPECT_EQ(lx_session_setup(h), 1);
-    EXPECT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 5, 0), 1);
+    EXPECT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
     close_all_sessions();
 }

@@ -126,7 +126,7 @@ TEST_F(ErrorChannel, ChecksRefuseWithoutChanges) {
         EXPECT_EQ(lx_compute_error_channel_step(1, r, lap, wk), -1);
         EXPECT_EQ(lx_locate_laps(r, lap, wk), -1);
         if (lap == 0) {
-            EXPECT_EQ(lx_new_session_from_beacons(r, lap, wk, 2, 1.0f), -1);
+            EXPECT_EQ(lx_new_session_from_beacons(r, lap, wk, LX_CUT_BEACON_SHIFT, 1.0f), -1);
         }
     };
     StdoutCapture out;

@@ -75,7 +75,7 @@ TEST_F(Store, ExtremesSkipNaNAndHandleEmptyLaps) {
     StdoutCapture out;
     EXPECT_EQ(lx_channel_max(0, 1), 0.0f);
     EXPECT_EQ(lx_channel_min(11, 1), 0.0f);
-    EXPECT_EQ(lx_channel_number(-5, 1), 0);
+    EXPECT_EQ(lx_channel_number(-5, LX_CHANNEL_SPEED), 0);
     EXPECT_EQ(out.text(), "Exit - no session found.\nExit - no session found.\n"
                           "Exit - no session found.\n");
 }
@@ -85,9 +85,11 @@ TEST_F(Store, AccessorsRefuseOutOfRange) {
     s->i_speed = 7;
     s->i_tdiff_dt = 12;
     int h = install(s);
-    EXPECT_EQ(lx_channel_number(h, 1), 7); // well-known ids 1..9
-    EXPECT_EQ(lx_channel_number(h, 9), 12);
-    for (int bad : {0, 10, -1}) EXPECT_EQ(lx_channel_number(h, bad), 0);
+    EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_SPEED), 7);
+    EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_TIME_DIFF_RATE), 12);
+    // Distance was not added; the others are no ids.
+    const int bad_ids[] = {LX_CHANNEL_DISTANCE, LX_CHANNEL_TIME_DIFF_RATE + 1, -1};
+    for (int bad : bad_ids) EXPECT_EQ(lx_channel_number(h, bad), 0);
     EXPECT_EQ(lx::well_known_channel(nullptr, 1), 0);
     const char* name = lx_channel_name(h, 1);
     ASSERT_NE(name, nullptr);
@@ -113,13 +115,13 @@ TEST_F(Store, LaptimeTextShowsOriginOrBeaconNoteAndTraces) {
     lap.raw_laptime = 5.2f;
     lap.lap_length = 123.75f;
     int h = install(s);
-    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 1), "3 - 1:23.456");
-    EXPECT_STREQ(lx_laptime_text(h, 0, 1, 0), "3 - 0:05.200");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, LX_UNIT_METRES), "3 - 1:23.456");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 1, LX_UNIT_FEET), "3 - 0:05.200");
     lap.cut_offset = -12.0f;
-    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 1), "3 - 1:23.456 (12.0m after)");
-    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 0), "3 - 1:23.456 (39.4ft after)");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, LX_UNIT_METRES), "3 - 1:23.456 (12.0m after)");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, LX_UNIT_FEET), "3 - 1:23.456 (39.4ft after)");
     lap.cut_offset = 12.0f;
-    EXPECT_STREQ(lx_laptime_text(h, 0, 0, 1), "3 - 1:23.456 (12.0m before)");
+    EXPECT_STREQ(lx_laptime_text(h, 0, 0, LX_UNIT_METRES), "3 - 1:23.456 (12.0m before)");
     lap.original = 5;
     const char* text = lx_laptime_text(h, 0, 0, 0);
     EXPECT_STREQ(text, "Lap 3 - 1:23.456 (Original #5)");

@@ -15,8 +15,8 @@
 #endif
 
 #include "lx.h"
+#include "steady.h"
 #include "support.h"
-#include "synthetic_export.h"
 
 using namespace lxtest;
 
@@ -58,20 +58,20 @@ void set_up(int h) {
 // Math, time difference, error channel, lap location, a cut session that goes
 // through setup and math in turn, a map, a chart and a MoTeC file.
 void full_analysis(int ref, int work, const std::string& motec_path) {
-    ASSERT_EQ(lx_compute_session_math(work, 3, 4, 1, 0, 0, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(work, 3, 4, LX_SPEED_KMH, 0, 0, 0), 1);
     ASSERT_EQ(lx_calc_time_diff(ref, 1, work, 1), 1);
     int left = lx_compute_error_channel_step(1, ref, 1, work);
     while (left > 0) left = lx_compute_error_channel_step(0, ref, 1, work);
     ASSERT_EQ(left, 0);
     EXPECT_GT(lx_locate_laps(ref, 1, work), 0);
-    int cut = lx_new_session_from_beacons(ref, 1, work, 2, 50.0f);
+    int cut = lx_new_session_from_beacons(ref, 1, work, LX_CUT_BEACON_SHIFT, 50.0f);
     ASSERT_GT(cut, 0);
     ASSERT_EQ(lx_session_setup(cut), 1);
-    ASSERT_EQ(lx_compute_session_math(cut, 3, 4, 1, 0, 5, 0), 1);
+    ASSERT_EQ(lx_compute_session_math(cut, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
     std::vector<int> x(600), y(600);
     EXPECT_EQ(lx_scaled_map(work, x.data(), y.data(), 600, 2, 800, 600, 10, 1.0f, 0.0f), 1);
-    EXPECT_GT(lx_scaled_chart_lap_dist(cut, 1, lx_channel_number(cut, 1), 60.0f, 0.0f, 600, 600,
-                                       400, 0, 400, 0.0f, x.data(), y.data()),
+    EXPECT_GT(lx_scaled_chart_lap_dist(cut, 1, lx_channel_number(cut, LX_CHANNEL_SPEED), 60.0f,
+                                       0.0f, 600, 600, 400, 0, 400, 0.0f, x.data(), y.data()),
               0);
     EXPECT_EQ(lx_write_lap_motec(work, 2, motec_path.c_str()), 1);
     lx_free_session(cut);
@@ -82,10 +82,10 @@ void full_analysis(int ref, int work, const std::string& motec_path) {
 TEST(Soak, OpeningAndFreeingTenThousandTimesKeepsMemoryFlat) {
     if (!soak_enabled()) GTEST_SKIP() << "set LX_SOAK=1 to run";
     close_all_sessions();
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 5;
     shape.points_per_lap = 200;
-    std::string path = write_temp_file(synthetic_export(shape));
+    std::string path = write_temp_file(lxgen::steady_export(shape));
     const long blocks = lx::live_allocations();
     long warm = 0;
     StdoutCapture quiet; // every free prints a line
@@ -107,12 +107,12 @@ TEST(Soak, OpeningAndFreeingTenThousandTimesKeepsMemoryFlat) {
 TEST(Soak, TenLargeSessionsThroughRepeatedAnalysesKeepMemoryFlat) {
     if (!soak_enabled()) GTEST_SKIP() << "set LX_SOAK=1 to run";
     close_all_sessions();
-    ExportShape shape;
+    lxgen::SteadyPlan shape;
     shape.laps = 40;
     shape.points_per_lap = 1500;
     shape.sample_rate = 20.0f;
     shape.standing_starts = {7, 19};
-    std::string path = write_temp_file(synthetic_export(shape));
+    std::string path = write_temp_file(lxgen::steady_export(shape));
     std::string motec = temp_path(".csv");
     const long blocks = lx::live_allocations();
     long before = resident_kb();

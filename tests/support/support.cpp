@@ -15,11 +15,38 @@ namespace lxtest {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Short, so that paths stay within what the library stores of a file name.
+fs::path scratch_folder() {
+    return fs::path(LX_SCRATCH_DIR) / ("t" + std::to_string(getpid()));
+}
+
+// Removes the scratch folder after each test and at the end of the program.
+class ScratchCleaner : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo&) override { remove(); }
+    void OnTestProgramEnd(const testing::UnitTest&) override { remove(); }
+    static void remove() {
+        std::error_code ignored;
+        fs::remove_all(scratch_folder(), ignored);
+    }
+};
+
+[[maybe_unused]] const bool cleaner_installed = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new ScratchCleaner);
+    return true;
+}();
+
+} // namespace
+
+std::string scratch_dir() {
+    fs::create_directories(scratch_folder());
+    return scratch_folder().string();
+}
+
 std::string temp_path(const std::string& suffix) {
     static std::atomic<int> counter{0};
-    fs::path dir = fs::temp_directory_path() / ("lx-tests-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    return (dir / ("f" + std::to_string(counter++) + suffix)).string();
+    return scratch_dir() + "/f" + std::to_string(counter++) + suffix;
 }
 
 std::string write_temp_file(const std::string& content, const std::string& suffix) {

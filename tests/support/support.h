@@ -1,4 +1,4 @@
-// Shared fixtures: temporary files, captured standard output, sessions built in memory.
+// Shared fixtures: scratch files, captured standard output, sessions built in memory.
 #pragma once
 
 #include <string>
@@ -9,9 +9,13 @@
 
 namespace lxtest {
 
-// Writes content to a fresh file in a temporary folder and returns its path.
-std::string write_temp_file(const std::string& content, const std::string& suffix = ".txt");
+// The running test's scratch folder under the build tree, created on first
+// use and removed with everything in it when the test ends.
+std::string scratch_dir();
+// A fresh path in the scratch folder.
 std::string temp_path(const std::string& suffix);
+// Writes content to a fresh file in the scratch folder and returns its path.
+std::string write_temp_file(const std::string& content, const std::string& suffix = ".txt");
 std::string read_file(const std::string& path);
 
 // Captures what the library prints on standard output while it lives.

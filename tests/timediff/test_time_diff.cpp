@@ -28,7 +28,7 @@ class TimeDiff : public FreshSessions {
         for (std::size_t l = 0; l < kmh.size(); ++l) set_samples(s, l, 3, kmh[l]);
         int h = install(s);
         EXPECT_EQ(lx_session_setup(h), 1);
-        EXPECT_EQ(lx_compute_session_math(h, 3, 4, 1, 0, 1, 0), 1);
+        EXPECT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 1, 0), 1);
         if (analysis) {
             EXPECT_EQ(lx_analysis_setup(h), 1);
         }

@@ -1,4 +1,5 @@
 #include "gen.h"
+#include "portable_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +27,8 @@ struct Random {
     double uniform(double lo, double hi) { return lo + (hi - lo) * uniform(); }
     double normal() {
         double u = 1.0 - uniform();
-        return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * std::numbers::pi * uniform());
+        return std::sqrt(-2.0 * portable::log(u)) *
+               portable::cos(2.0 * std::numbers::pi * uniform());
     }
 };
 
@@ -96,8 +98,8 @@ Walk walk(const std::vector<double>& k, const std::vector<double>& straights, do
     auto pass = [&](double metres) {
         for (int n = int(std::lround(metres / GRID)); n > 0; --n, ++cell) {
             h -= k[cell] * GRID;
-            w.x += std::cos(h) * GRID;
-            w.y += std::sin(h) * GRID;
+            w.x += portable::cos(h) * GRID;
+            w.y += portable::sin(h) * GRID;
         }
     };
     for (std::size_t i = 0; i < std::size(CIRCUIT); ++i) {
@@ -116,14 +118,14 @@ void close_loop(std::vector<double>& straights, double dx, double dy,
                 const std::vector<double>& headings) {
     double a = 0, b = 0, c = 0; // U * U^T = [[a, b], [b, c]]
     for (double h : headings) {
-        a += std::cos(h) * std::cos(h);
-        b += std::cos(h) * std::sin(h);
-        c += std::sin(h) * std::sin(h);
+        a += portable::cos(h) * portable::cos(h);
+        b += portable::cos(h) * portable::sin(h);
+        c += portable::sin(h) * portable::sin(h);
     }
     double det = a * c - b * b;
     double lx = (c * dx - b * dy) / det, ly = (a * dy - b * dx) / det;
     for (std::size_t i = 0; i < straights.size(); ++i)
-        straights[i] -= std::cos(headings[i]) * lx + std::sin(headings[i]) * ly;
+        straights[i] -= portable::cos(headings[i]) * lx + portable::sin(headings[i]) * ly;
 }
 
 // Per-lap character of the driving.
@@ -149,7 +151,7 @@ std::vector<double> bend_margins(Random& rng, std::size_t cells, double amplitud
         double size = amplitude * rng.normal();
         for (std::size_t i = 0; i < cells; ++i) {
             double d = (double(i) - centre) / width;
-            if (std::fabs(d) < 3) m[i] += size * std::exp(-d * d);
+            if (std::fabs(d) < 3) m[i] += size * portable::exp(-d * d);
         }
     }
     return m;
@@ -274,8 +276,8 @@ Track make_track() {
         t.x.push_back(east);
         t.y.push_back(north);
         heading -= c * GRID;
-        east += std::cos(heading) * GRID;
-        north += std::sin(heading) * GRID;
+        east += portable::cos(heading) * GRID;
+        north += portable::sin(heading) * GRID;
     }
     return t;
 }
@@ -315,7 +317,7 @@ void position(const Track& track, double s, double& lat, double& lon) {
     double north = track.y[i] + (track.y[j] - track.y[i]) * f;
     constexpr double degrees = 180 / std::numbers::pi / EARTH_RADIUS;
     lat = ORIGIN_LAT + north * degrees;
-    lon = ORIGIN_LON + east * degrees / std::cos(ORIGIN_LAT * std::numbers::pi / 180);
+    lon = ORIGIN_LON + east * degrees / portable::cos(ORIGIN_LAT * std::numbers::pi / 180);
 }
 
 } // namespace

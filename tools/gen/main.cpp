@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
             std::map<std::string, lxgen::Format>{{"text", lxgen::Format::text},
                                                  {"aim-csv", lxgen::Format::aim_csv},
                                                  {"racechrono-csv", lxgen::Format::racechrono_csv},
-                                                 {"motec-csv", lxgen::Format::motec_csv}}));
+                                                 {"motec-csv", lxgen::Format::motec_csv}}))
+        ->option_text("FORMAT");
     app.add_option("--seed", plan.seed, "random seed")->capture_default_str();
     app.add_option("--laps", plan.flying_laps, "timed laps between out-lap and in-lap")
         ->check(CLI::Range(1, 120))
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
         ->transform(CLI::CheckedTransformer(
             std::map<std::string, lxgen::MarkerCells>{{"cells", lxgen::MarkerCells::separate},
                                                       {"comma", lxgen::MarkerCells::comma},
-                                                      {"spaces", lxgen::MarkerCells::spaces}}));
+                                                      {"spaces", lxgen::MarkerCells::spaces}}))
+        ->option_text("FORM");
     app.add_flag(
         "--legacy", aim.legacy,
         "aim-csv: the older layout (names twice, channel numbers, Latin-1, unquoted samples)");

@@ -61,6 +61,7 @@ struct TextLayout {
     bool crlf = true;
     LapMarker marker = LapMarker::session_and_lap;
     bool lap_time_trailer = true;  // "N<TAB>Laptime<TAB>seconds" per lap after the end row
+    std::string after_end;         // then these lines, as they are
     std::vector<std::string> skip; // channels left out
     // Speed channels written in miles per hour under this title, if not empty.
     std::string mph_title;

@@ -160,7 +160,7 @@ std::string write_text(const Recording& r, const TextLayout& layout) {
         for (std::size_t lap = 0; lap < r.lap_starts.size(); ++lap)
             text += std::to_string(r.lap_numbers[lap]) + "\tLaptime\t" +
                     number(double(lap_end(r, lap) - r.lap_starts[lap]) / r.sample_rate, 3) + eol;
-    return text;
+    return text + layout.after_end;
 }
 
 namespace {

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "gen.h"
+#include "lx.h" // the argument values only: the exports are found by name
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -171,103 +174,48 @@ void print_file(const char* tag, const char* path) {
 
 // ---- generated sessions ---------------------------------------------------
 
-struct Segment {
-    double length;    // m
-    double curvature; // 1/m, positive to the right
-    double speed;     // m/s through the segment
-};
-
-// One lap of a made-up circuit, 710 m.
-const Segment TRACK[] = {
-    {120, 0, 38},       {50, 1 / 30.0, 17},  {60, 0, 30},  {70, -1 / 45.0, 21},  {90, 0, 35},
-    {40, 1 / 20.0, 14}, {40, -1 / 20.0, 14}, {110, 0, 36}, {80, 1 / 35.0, 18.5}, {50, 0, 30}};
-constexpr double TRACK_LENGTH = 710;
-constexpr double DT = 0.05; // 20 samples per second
-constexpr double G = 9.8081;
-
-struct TrackPoint {
-    double curvature;
-    double speed;
-};
-
-// Speed ramps over the first 25 m of a segment from the previous segment's.
-TrackPoint track_at(double s) {
-    constexpr int n = sizeof TRACK / sizeof TRACK[0];
-    double start = 0;
-    for (int i = 0; i < n; ++i) {
-        const Segment& seg = TRACK[i];
-        if (s < start + seg.length || i == n - 1) {
-            double into = s - start;
-            double before = TRACK[(i + n - 1) % n].speed;
-            double speed = into < 25 ? before + (seg.speed - before) * (into / 25) : seg.speed;
-            return {seg.curvature, speed};
-        }
-        start += seg.length;
-    }
-    return {0, 0};
-}
-
-struct Drive {
-    double laps;              // track laps driven
-    std::vector<double> cuts; // distances from the start where the logger starts a lap
-    double stop_at = -1;      // distance where the car stands ...
-    int stop_samples = 0;     // ... for this many samples
-    std::vector<double> pace; // speed factor per track lap
-    bool crlf = false;        // line ends
-    bool with_longg = true;   // a longitudinal g channel
-    const char* speed_title = "Speed [km/h]";
-    double speed_unit = 3.6; // m/s to the file's speed unit
-};
-
-// A small deterministic pseudo-noise, so no two laps are sample for sample equal.
-double jitter(std::uint32_t& state) {
-    state = state * 1664525u + 1013904223u;
-    return static_cast<double>(state >> 8) / 16777216.0 - 0.5;
-}
-
-void write_drive(const char* path, const Drive& d) {
+void write_file(const char* path, const std::string& text) {
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) return;
-    const char* eol = d.crlf ? "\r\n" : "\n";
-    std::fprintf(f, "Idx\tTime [s]\tDistance [m]\t%s\tLat. Acc. [g]\t%s%s", d.speed_title,
-                 d.with_longg ? "LonAcc [g]\t" : "", eol);
-    std::uint32_t noise = 12345;
-    double total = 0, lap_start_distance = 0, previous_speed = 0;
-    int lap = 0, row = 0, stood = 0;
-    std::size_t next_cut = 0;
-    for (int idx = 0; total < d.laps * TRACK_LENGTH; ++idx) {
-        bool new_lap = idx == 0;
-        if (next_cut < d.cuts.size() && total >= d.cuts[next_cut]) {
-            new_lap = true;
-            ++next_cut;
-        }
-        if (new_lap) {
-            ++lap;
-            row = 0;
-            lap_start_distance = total;
-        }
-        int track_lap = static_cast<int>(total / TRACK_LENGTH);
-        double pace = d.pace[track_lap % d.pace.size()];
-        TrackPoint p = track_at(total - track_lap * TRACK_LENGTH);
-        double speed = p.speed * pace * (1 + 0.004 * jitter(noise));
-        bool standing = d.stop_at >= 0 && total >= d.stop_at && stood < d.stop_samples;
-        if (standing) {
-            speed = 0;
-            ++stood;
-        }
-        double latg = speed * speed * p.curvature / G + 0.01 * jitter(noise);
-        double longg = idx == 0 ? 0 : (speed - previous_speed) / DT / G;
-        if (new_lap) std::fprintf(f, "Lap: 1/%d", lap);
-        std::fprintf(f, "\t%d\t%.3f\t%.2f\t%.2f\t%.3f", idx, row * DT, total - lap_start_distance,
-                     speed * d.speed_unit, latg);
-        if (d.with_longg) std::fprintf(f, "\t%.3f", longg);
-        std::fputs(eol, f);
-        total += speed * DT;
-        previous_speed = speed;
-        ++row;
-    }
-    std::fprintf(f, "Lap:%s1 Best 0.000%s", eol, eol);
+    std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
+}
+
+// The columns the front-end's users log most: speed, lateral and longitudinal g.
+lxgen::TextLayout standin_layout(bool crlf) {
+    lxgen::TextLayout layout;
+    layout.index_title = "Idx";
+    layout.crlf = crlf;
+    layout.lap_time_trailer = false;
+    layout.after_end = crlf ? "1 Best 0.000\r\n" : "1 Best 0.000\n";
+    layout.skip = {"Engine RPM", "Water Temp"};
+    return layout;
+}
+
+// A reference of out-lap, two timed laps and in-lap, speed in miles per hour;
+// a working session whose beacon after the second timed lap was missed, with
+// a lap held up in traffic and a stray lap marker in the middle of a lap,
+// without longitudinal g.
+void write_sessions() {
+    lxgen::SessionPlan plan;
+    plan.sample_rate = 10;
+    plan.seed = 11;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = 0;
+    plan.traffic_lap = 0;
+    lxgen::TextLayout layout = standin_layout(false);
+    layout.mph_title = "Speed [mph]";
+    write_file("reference.txt", lxgen::write_text(lxgen::drive_session(plan), layout));
+
+    plan.seed = 12;
+    plan.flying_laps = 5;
+    plan.missed_beacon_after = 2;
+    plan.traffic_lap = 4;
+    lxgen::Recording work = lxgen::drive_session(plan);
+    work.split_lap_at(work.beacon_times[2] + 20.0);
+    layout = standin_layout(true);
+    layout.skip.push_back("Longitudinal Acc");
+    write_file("work.txt", lxgen::write_text(work, layout));
 }
 
 // ---- the front-end's calling order ----------------------------------------
@@ -276,19 +224,20 @@ void describe_session(const Api& lx, int h, const char* tag) {
     int channels = lx.num_channels(h);
     int laps = lx.num_laps(h);
     std::printf("%s: channels %d laps %d\n", tag, channels, laps);
-    int map_x = lx.channel_number(h, 6), map_y = lx.channel_number(h, 7);
+    int map_x = lx.channel_number(h, LX_CHANNEL_MAP_X);
+    int map_y = lx.channel_number(h, LX_CHANNEL_MAP_Y);
     for (int c = 0; c < channels; ++c) {
         bool mapped = c != 0 && (c == map_x || c == map_y);
         std::printf("%s%s: channel %d %s max %s min %s\n", mapped ? "map " : "", tag, c,
                     show(lx.channel_name(h, c)).c_str(), show(lx.channel_max(h, c)).c_str(),
                     show(lx.channel_min(h, c)).c_str());
     }
-    for (int id = -1; id <= 10; ++id)
+    for (int id = LX_CHANNEL_DISTANCE - 1; id <= LX_CHANNEL_TIME_DIFF_RATE + 1; ++id)
         std::printf("%s: channel_number(%d) %d\n", tag, id, lx.channel_number(h, id));
     for (int lap = 0; lap < laps; ++lap) {
         std::printf("%s: lap %d length %s\n", tag, lap, show(lx.lap_length(h, lap)).c_str());
         for (int which = 0; which <= 1; ++which)
-            for (int unit = 0; unit <= 1; ++unit)
+            for (int unit = LX_UNIT_FEET; unit <= LX_UNIT_METRES; ++unit)
                 std::printf("%s: lap %d text(%d,%d) %s\n", tag, lap, which, unit,
                             show(lx.laptime_text(h, lap, which, unit)).c_str());
     }
@@ -302,15 +251,16 @@ void refusals(const Api& lx) {
     for (int h : handles) {
         std::printf("handle %d: channels %d laps %d name %s number %d max %s min %s\n", h,
                     lx.num_channels(h), lx.num_laps(h), show(lx.channel_name(h, 0)).c_str(),
-                    lx.channel_number(h, 0), show(lx.channel_max(h, 0)).c_str(),
+                    lx.channel_number(h, LX_CHANNEL_DISTANCE), show(lx.channel_max(h, 0)).c_str(),
                     show(lx.channel_min(h, 0)).c_str());
-        std::printf("handle %d: length %s text %s setup %d %d %d math %d tdiff %d\n", h,
-                    show(lx.lap_length(h, 0)).c_str(), show(lx.laptime_text(h, 0, 0, 0)).c_str(),
-                    lx.session_setup(h), lx.analysis_setup(h), lx.beacon_setup(h),
-                    lx.compute_session_math(h, 3, 4, 1, 0, 0, 0), lx.calc_time_diff(h, 0, h, 0));
+        std::printf(
+            "handle %d: length %s text %s setup %d %d %d math %d tdiff %d\n", h,
+            show(lx.lap_length(h, 0)).c_str(), show(lx.laptime_text(h, 0, 0, LX_UNIT_FEET)).c_str(),
+            lx.session_setup(h), lx.analysis_setup(h), lx.beacon_setup(h),
+            lx.compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 0, 0), lx.calc_time_diff(h, 0, h, 0));
         std::printf("handle %d: step %d locate %d cut %d shift %s map_setup %d motec %d\n", h,
                     lx.compute_error_channel_step(1, h, 0, h), lx.locate_laps(h, 0, h),
-                    lx.new_session_from_beacons(h, 0, h, 2, 10.0f),
+                    lx.new_session_from_beacons(h, 0, h, LX_CUT_BEACON_SHIFT, 10.0f),
                     show(lx.get_beacon_shift(h)).c_str(), lx.map_setup(h),
                     lx.write_lap_motec(h, 0, "never.csv"));
         lx.free_session(h);
@@ -323,10 +273,12 @@ void bad_arguments(const Api& lx, int h) {
     for (int v : values) {
         std::printf("bad %d: name %s max %s length %s text %s\n", v,
                     show(lx.channel_name(h, v)).c_str(), show(lx.channel_max(h, v)).c_str(),
-                    show(lx.lap_length(h, v)).c_str(), show(lx.laptime_text(h, v, 0, 1)).c_str());
+                    show(lx.lap_length(h, v)).c_str(),
+                    show(lx.laptime_text(h, v, 0, LX_UNIT_METRES)).c_str());
         std::printf("bad %d: math %d tdiff %d locate %d motec %d\n", v,
-                    lx.compute_session_math(h, v, 4, 1, 0, 0, 0), lx.calc_time_diff(h, v, h, 0),
-                    lx.locate_laps(h, v, h), lx.write_lap_motec(h, v, "never.csv"));
+                    lx.compute_session_math(h, v, 4, LX_SPEED_KMH, 0, 0, 0),
+                    lx.calc_time_diff(h, v, h, 0), lx.locate_laps(h, v, h),
+                    lx.write_lap_motec(h, v, "never.csv"));
         std::printf(
             "bad %d: map %d chart %d\n", v,
             lx.scaled_map(h, x.data(), y.data(), v < 0 ? v : 0, v, 640, 480, 10, 1.0f, 0.0f),
@@ -380,19 +332,7 @@ void motec(const Api& lx, int h, int lap, bool mapped) {
 }
 
 void run(const Api& lx) {
-    Drive reference{3.0, {TRACK_LENGTH, 2 * TRACK_LENGTH}, -1, 0, {1.0, 0.985, 1.01}};
-    reference.speed_title = "Speed [mph]";
-    reference.speed_unit = 1 / 0.44704;
-    Drive work{6.6,
-               {TRACK_LENGTH, 2 * TRACK_LENGTH, 3 * TRACK_LENGTH, 3 * TRACK_LENGTH + 300,
-                4 * TRACK_LENGTH, 5 * TRACK_LENGTH, 6 * TRACK_LENGTH},
-               2 * TRACK_LENGTH,
-               60,
-               {0.99, 1.0, 0.97, 1.02, 0.995, 1.005, 0.98}};
-    work.crlf = true;
-    work.with_longg = false;
-    write_drive("reference.txt", reference);
-    write_drive("work.txt", work);
+    write_sessions();
     std::FILE* bad = std::fopen("bad.txt", "wb");
     if (bad) {
         std::fputs("Time [s]\tIdx\tDistance [m]\t\nLap: 1/1\t0\t0\t0\n", bad);
@@ -407,10 +347,11 @@ void run(const Api& lx) {
     describe_session(lx, ref, "reference read");
 
     std::printf("setup %d %d\n", lx.session_setup(ref), lx.session_setup(work_h));
-    std::printf("math reference %d\n", lx.compute_session_math(ref, 3, 4, 0, 0, 5, 0));
-    std::printf("math work %d\n", lx.compute_session_math(work_h, 3, 4, 1, 0, 0, 0));
+    std::printf("math reference %d\n", lx.compute_session_math(ref, 3, 4, LX_SPEED_MPH, 0, 5, 0));
+    std::printf("math work %d\n", lx.compute_session_math(work_h, 3, 4, LX_SPEED_KMH, 0, 0, 0));
     std::printf("math bad units %d\n", lx.compute_session_math(ref, 3, 4, 2, 0, 5, 0));
-    std::printf("math reference again %d\n", lx.compute_session_math(ref, 3, 4, 0, 0, 5, 0));
+    std::printf("math reference again %d\n",
+                lx.compute_session_math(ref, 3, 4, LX_SPEED_MPH, 0, 5, 0));
 
     std::printf("analysis setup %d\n", lx.analysis_setup(work_h));
     std::printf("tdiff %d\n", lx.calc_time_diff(ref, 1, work_h, 0));
@@ -425,7 +366,7 @@ void run(const Api& lx) {
 
     std::vector<int> cuts;
     const float tolerances[] = {0.0f, 40.0f, 0.0f, 0.0f};
-    for (int mode = 0; mode <= 3; ++mode) {
+    for (int mode = LX_CUT_MATCHES; mode <= LX_CUT_BEACON_SHIFT + 1; ++mode) {
         int h = lx.new_session_from_beacons(ref, 1, work_h, mode, tolerances[mode]);
         std::printf("cut mode %d handle %d shift %s\n", mode, h,
                     show(lx.get_beacon_shift(work_h)).c_str());
@@ -435,14 +376,14 @@ void run(const Api& lx) {
         int cut = cuts.back();
         describe_session(lx, cut, "cut read");
         std::printf("cut setup %d math %d\n", lx.session_setup(cut),
-                    lx.compute_session_math(cut, 3, 4, 1, 0, 0, 0));
+                    lx.compute_session_math(cut, 3, 4, LX_SPEED_KMH, 0, 0, 0));
         describe_session(lx, cut, "cut math");
         motec(lx, cut, 0, false);
     }
 
     std::printf("map_setup %d\n", lx.map_setup(work_h));
     track_map(lx, work_h, 1);
-    chart(lx, work_h, 1, lx.channel_number(work_h, 1));
+    chart(lx, work_h, 1, lx.channel_number(work_h, LX_CHANNEL_SPEED));
     chart(lx, work_h, 2, 4);
     for (int lap = 0; lap < lx.num_laps(work_h); ++lap) motec(lx, work_h, lap, lap == 1);
     motec(lx, ref, 0, false);

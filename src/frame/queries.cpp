@@ -2,15 +2,13 @@
 #include <cstdio>
 
 #include "base/output.h"
+#include "base/units.h"
 #include "frame/frame.h"
 #include "lx.h"
-#include "session/session.h"
 
 using namespace lx;
 
 namespace {
-
-constexpr double FEET_PER_METRE = 3.2808399;
 
 Session* lookup_or_complain(int handle) {
     Session* s = lookup_session(handle);
@@ -19,11 +17,11 @@ Session* lookup_or_complain(int handle) {
 }
 
 // Where the detection that ends a cut lap lies relative to the nearest beacon.
-// Any unit but 0 (feet) is taken as metres.
+// Any unit but feet is taken as metres.
 void write_offset_note(char* note, float cut_offset, int unit) {
     const char* side = cut_offset < 0.0f ? "after" : "before";
     double metres = cut_offset < 0.0f ? -static_cast<double>(cut_offset) : cut_offset;
-    if (unit == 0)
+    if (unit == LX_UNIT_FEET)
         std::snprintf(note, TEXT_SIZE, "%.1fft %s", metres * FEET_PER_METRE, side);
     else
         std::snprintf(note, TEXT_SIZE, "%.1fm %s", metres, side);

@@ -1,0 +1,19 @@
+// The trace switches every routine takes from its export, and the one
+// formatting rule the traces share.
+#pragma once
+
+#include <cstdint>
+
+namespace lx {
+
+struct TraceOptions {
+    int verbose; // non-zero: print each step
+    int quiet;   // 0: print progress lines as well
+};
+
+// A record's address as the trace's "0x%0x" prints it: the low 32 bits.
+inline unsigned trace_address(const void* p) {
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(p));
+}
+
+} // namespace lx
