@@ -212,6 +212,127 @@ LX_DATA_API int lx_write_text_export(int handle, const char* path);
 
 /* ---- analytics ----------------------------------------------------------- */
 
+/* Corners, sectors, the optimal lap and the same-track test, worked out from
+ * the session math's channels (LX_ERR_STATE until lx_compute_session_math has
+ * run). Distances are metres from the start line, speeds m/s, times seconds.
+ * A lap is laid along its distance as lx_calc_time_diff walks it: sample j at
+ * the sum of the segment lengths before it, at time j / sample rate; the lap
+ * ends at its length, at time samples / sample rate. A distance on the
+ * reference lap is carried to another lap in proportion to the two lengths,
+ * and times are interpolated there. Full laps here are those of class
+ * LX_LAP_FULL but for the recording's first and last laps (which start or end
+ * off the line) when the session has three laps or more, and without a speed
+ * that is not a number. A reference lap of -1 is the fastest full lap. */
+
+/* Thresholds for finding corners; a field left 0 takes the default shown. */
+typedef struct lx_corner_options {
+    double enter_curvature; /* 1000/radius in m, as i_radius: a corner reaches it; 8 */
+    double exit_curvature;  /* a corner spans the stretch above this; 4 */
+    double min_speed;       /* m/s: slower samples (standing, crawling) are in no corner; 5 */
+    double min_length;      /* m: shorter stretches are noise; 10 */
+    double merge_gap;       /* m: corners of one hand closer than this are one; 10 */
+} lx_corner_options;
+
+typedef struct lx_corner {
+    int number;    /* 1, 2, ... counted from the start line on this lap */
+    int direction; /* +1 right-hand, -1 left-hand: the sign of the lateral g
+                    * (positive in right-hand turns, after invert_lat) */
+    int paired;    /* number of the reference lap's corner at this place; 0: none */
+    double entry, apex, exit; /* apex: the peak of the curvature */
+    double peak_curvature;    /* 1000/radius at the apex */
+    double entry_speed, min_speed, exit_speed;
+    double time; /* entry to exit */
+} lx_corner;
+
+/* The corners of lap, found on that lap alone (the curvature is averaged
+ * over 0.25 s), each paired with the reference lap's corner of the same hand
+ * whose stretch, carried onto the lap, holds its apex (20 m either side).
+ * Returns the lap's corner count (0 on a straight) and copies at most
+ * capacity. Fails with LX_ERR_HANDLE, LX_ERR_LAP (no such lap, no full lap
+ * for -1, under two samples, a speed that is not a number, a lap that does not
+ * move), LX_ERR_STATE, LX_ERR_ARGUMENT (options, buffer). */
+LX_DATA_API int lx_lap_corners(int ref_handle, int ref_lap, int handle, int lap,
+                               const lx_corner_options* options, lx_corner* corners,
+                               int capacity);
+
+/* A corner of the reference lap, or the straight that leads to one. */
+typedef struct lx_stretch {
+    int corner; /* the reference corner's number; 0 for a straight */
+    int before; /* a straight: the corner it leads to; 0 for the one ending at the line */
+    double start, end; /* on the reference lap */
+    double time;       /* the lap's time over it */
+    double gain;       /* time minus the reference's time: negative where the lap gained */
+    double entry_speed, min_speed, exit_speed; /* the lap's */
+} lx_stretch;
+
+/* The reference lap's corners and the straights between them in lap order,
+ * 2 N + 1 for N corners, timed on lap: the gains add up to the difference of
+ * the two laps' times. Returns the count and copies at most capacity; fails as
+ * lx_lap_corners does. */
+LX_DATA_API int lx_lap_stretches(int ref_handle, int ref_lap, int handle, int lap,
+                                 const lx_corner_options* options, lx_stretch* stretches,
+                                 int capacity);
+
+/* The default sector cuts: the middles of the two longest straights between
+ * the reference lap's corners, which with the start line make three sectors.
+ * Returns 2 and copies at most capacity, increasing. LX_ERR_STATE when the lap
+ * has fewer than three corners (then give the cuts in metres). */
+LX_DATA_API int lx_sector_cuts(int handle, int ref_lap, const lx_corner_options* options,
+                               double* cuts, int capacity);
+
+/* Sector times of lap for ncuts cuts in metres on the reference lap: returns
+ * ncuts + 1 and copies at most capacity. LX_ERR_ARGUMENT (the message names
+ * the cut) for cuts that do not increase or lie outside the reference lap. */
+LX_DATA_API int lx_sector_times(int ref_handle, int ref_lap, int handle, int lap,
+                                const double* cuts, int ncuts, double* times, int capacity);
+
+/* A stretch of a best lap and the lap it was driven on. */
+typedef struct lx_piece {
+    double start, end; /* on the reference lap */
+    double time;
+    int lap;
+} lx_piece;
+
+/* The theoretical best: the best time of each sector among the full laps,
+ * summed into *time; one piece per sector. Returns the piece count and copies
+ * at most capacity. LX_ERR_LAP when the session has no full lap. */
+LX_DATA_API int lx_theoretical_best(int handle, int ref_lap, const double* cuts, int ncuts,
+                                    double* time, lx_piece* pieces, int capacity);
+
+#define LX_OPTIMAL_TOLERANCE 0.5 /* m/s */
+
+/* The optimal lap: the fastest chain of sectors driven on full laps that
+ * changes lap only at a cut lying on a straight of the reference lap (between
+ * its corners) where the two laps' speeds differ by less than tolerance (m/s).
+ * Pieces are the stretches driven on one lap. So that the theoretical best <=
+ * the optimal lap <= the fastest full lap. Fails as lx_theoretical_best, and
+ * with LX_ERR_ARGUMENT for a negative tolerance. */
+LX_DATA_API int lx_optimal_lap(int handle, int ref_lap, const double* cuts, int ncuts,
+                               double tolerance, const lx_corner_options* options, double* time,
+                               lx_piece* pieces, int capacity);
+
+#define LX_SAME_TRACK_THRESHOLD 0.5
+
+typedef struct lx_track_match {
+    int same;          /* 1: the same track */
+    int lap_a, lap_b;  /* the fastest full laps compared */
+    double length_a, length_b;
+    double match;      /* mean difference of the curvature of b's lap laid over a's
+                        * at the best offset, as a share of a's mean curvature */
+    double offset;     /* where on b's lap a's start line fits best */
+    char why[LX_TEXT_FIELD]; /* "" when the same; else why not */
+} lx_track_match;
+
+/* Whether two sessions were driven on the same track: the fastest full laps'
+ * lengths agree within 3 % and their curvatures match below threshold
+ * (LX_SAME_TRACK_THRESHOLD: the same track scores about 0.2, another track or
+ * the other direction 1 or more; why says so when only the mirrored curvature
+ * matches, as with a lateral channel of the other sign). Returns LX_OK with
+ * the answer in *match; LX_ERR_LAP when a session has no full lap. */
+LX_DATA_API int lx_same_track(int handle_a, int handle_b, double threshold,
+                              const lx_corner_options* options, lx_track_match* match);
+
+
 #ifdef __cplusplus
 }
 #endif

@@ -20,6 +20,9 @@ Command add_map(CLI::App& app);
 Command add_chart(CLI::App& app);
 Command add_cut(CLI::App& app);
 Command add_report(CLI::App& app);
+Command add_corners(CLI::App& app); // analytics.cpp
+Command add_sectors(CLI::App& app);
+Command add_compare(CLI::App& app);
 
 // A number from lo to hi; refuses nan, which ranges let through.
 CLI::Validator within(double lo, double hi);
