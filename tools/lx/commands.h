@@ -20,6 +20,7 @@ Command add_map(CLI::App& app);
 Command add_chart(CLI::App& app);
 Command add_cut(CLI::App& app);
 Command add_report(CLI::App& app);
+Command add_convert(CLI::App& app);
 
 // A number from lo to hi; refuses nan, which ranges let through.
 CLI::Validator within(double lo, double hi);

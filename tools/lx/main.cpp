@@ -28,7 +28,7 @@ CLI::Validator within(double lo, double hi) {
 
 namespace {
 
-const std::string COMMANDS = "info, laps, delta, cut, motec, map, chart, report";
+const std::string COMMANDS = "info, laps, delta, cut, motec, map, chart, report, convert";
 
 // CLI11's messages as one line: "Could not convert: --lap = 9e99" says what
 // was wrong but not why.
@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     std::vector<Command> commands = {add_info(app),  add_laps(app),  add_delta(app),
                                      add_motec(app), add_map(app),   add_chart(app),
-                                     add_cut(app),   add_report(app)};
+                                     add_cut(app),   add_report(app), add_convert(app)};
+    for (const Command& c : commands) add_open_options(c.app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
