@@ -176,6 +176,7 @@ const Case CASES[] = {
     {"chart-range-given", "chart $SAMPLE --lap 7 --channel Speed --min 0 --max 250 -o $OUT/s.svg"},
     {"report", "report $SAMPLE -o $OUT/report"},
     {"convert", "convert $OUT/session.csv -o $OUT/session.txt"},
+    {"map-gps", "map $OUT/session.csv --lap 2 -o $OUT/map.svg"},
     {"laps-window", "laps $OUT/session.csv --laps 2-3 --rate 10"},
     // Refusals: 1 for input that cannot be used, 2 for a wrong command line.
     {"no-command", ""},
