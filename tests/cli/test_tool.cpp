@@ -177,6 +177,7 @@ const Case CASES[] = {
     {"report", "report $SAMPLE -o $OUT/report"},
     {"convert", "convert $OUT/session.csv -o $OUT/session.txt"},
     {"map-gps", "map $OUT/session.csv --lap 2 -o $OUT/map.svg"},
+    {"info-channels-picked", "info $OUT/session.csv --channels 'Speed,Lateral Acc'"},
     {"laps-window", "laps $OUT/session.csv --laps 2-3 --rate 10"},
     // Refusals: 1 for input that cannot be used, 2 for a wrong command line.
     {"no-command", ""},

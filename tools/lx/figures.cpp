@@ -97,8 +97,8 @@ void fit_into(const Points& p, int winx, int winy, double heading, std::vector<i
     }
     auto [x0, x1] = std::minmax_element(rx.begin(), rx.end());
     auto [y0, y1] = std::minmax_element(ry.begin(), ry.end());
-    double scale = std::min((winx - 1) / std::max(*x1 - *x0, 1e-9),
-                            (winy - 1) / std::max(*y1 - *y0, 1e-9));
+    double scale =
+        std::min((winx - 1) / std::max(*x1 - *x0, 1e-9), (winy - 1) / std::max(*y1 - *y0, 1e-9));
     double ox = (winx - 1 - (*x1 - *x0) * scale) / 2, oy = (winy - 1 - (*y1 - *y0) * scale) / 2;
     for (std::size_t i = 0; i < rx.size(); ++i) {
         x[i] = int(std::lround(ox + (rx[i] - *x0) * scale));
@@ -133,8 +133,8 @@ double reckoning_error(const Session& s, int lap) {
     for (std::size_t i = 0; i < gps.x.size(); ++i) {
         dot += map.x[i] * gps.x[i] + map.y[i] * gps.y[i];
         cross += map.x[i] * gps.y[i] - map.y[i] * gps.x[i];
-        squares += map.x[i] * map.x[i] + map.y[i] * map.y[i] + gps.x[i] * gps.x[i] +
-                   gps.y[i] * gps.y[i];
+        squares +=
+            map.x[i] * map.x[i] + map.y[i] * map.y[i] + gps.x[i] * gps.x[i] + gps.y[i] * gps.y[i];
     }
     double residual = std::max(0.0, squares - 2 * std::hypot(dot, cross));
     return std::sqrt(residual / double(gps.x.size()));

@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", show_library,
                  "show the library's own messages on standard error (prefixed 'library:')");
     app.require_subcommand(1);
-    std::vector<Command> commands = {add_info(app),  add_laps(app),  add_delta(app),
-                                     add_motec(app), add_map(app),   add_chart(app),
+    std::vector<Command> commands = {add_info(app),  add_laps(app),   add_delta(app),
+                                     add_motec(app), add_map(app),    add_chart(app),
                                      add_cut(app),   add_report(app), add_convert(app)};
     for (const Command& c : commands) add_open_options(c.app);
     try {

@@ -83,7 +83,8 @@ std::string channel_list;
 // FIRST-LAST, FIRST- or -LAST, counting from 1; a missing end is open.
 std::string read_lap_window(const std::string& text) {
     std::size_t dash = text.find('-');
-    std::string first = text.substr(0, dash), last = dash == std::string::npos ? first : text.substr(dash + 1);
+    std::string first = text.substr(0, dash),
+                last = dash == std::string::npos ? first : text.substr(dash + 1);
     int a = 0, b = 0;
     bool ok = (first.empty() || (CLI::detail::lexical_cast(first, a) && a >= 1)) &&
               (last.empty() || (CLI::detail::lexical_cast(last, b) && b >= 1)) &&
@@ -97,21 +98,21 @@ std::string read_lap_window(const std::string& text) {
 } // namespace
 
 void add_open_options(CLI::App* command) {
-    command->add_option("--rate", open_options.rate,
-                        "samples per second for a CSV file (default: its GPS rate)")
+    command
+        ->add_option("--rate", open_options.rate,
+                     "samples per second for a CSV file (default: its GPS rate)")
         ->check(within(0.1, 1000))
         ->group("Opening");
     command
         ->add_option("--channels", channel_list,
                      "keep only these of the file's channels, by title, comma-separated "
                      "(Sample, Time and Distance are always kept)")
-        ->each([](const std::string&) { open_options.channels = channel_list.c_str(); })
         ->group("Opening");
     command
         ->add_option_function<std::string>(
             "--laps", [](const std::string&) {}, "keep only the file's laps FIRST-LAST (from 1)")
-        ->check(CLI::Validator(
-            [](std::string& text) { return read_lap_window(text); }, "FIRST-LAST"))
+        ->check(
+            CLI::Validator([](std::string& text) { return read_lap_window(text); }, "FIRST-LAST"))
         ->group("Opening");
 }
 
@@ -139,6 +140,7 @@ void check_readable(const std::string& path) {
 
 Session Session::open(const std::string& path) {
     check_readable(path);
+    open_options.channels = channel_list.c_str();
     int handle = lx_open(path.c_str(), &open_options);
     if (handle > 0) return Session(handle, path);
     std::string why = lx_last_error();
