@@ -19,8 +19,9 @@ void run_convert(const ConvertOptions& o) {
     if (lx_write_text_export(s.handle(), o.output.c_str()) < 0)
         library_refused("cannot write " + o.output);
     lx_session_info info = s.info();
-    std::fprintf(out, "Wrote %d laps and %d channels of %s (%s) to %s\n", s.laps(),
-                 info.file_channels, o.file.c_str(), info.format, o.output.c_str());
+    std::fprintf(out, "Wrote %d lap%s and %d channels of %s (%s) to %s\n", s.laps(),
+                 s.laps() == 1 ? "" : "s", info.file_channels, o.file.c_str(), info.format,
+                 o.output.c_str());
 }
 
 } // namespace
