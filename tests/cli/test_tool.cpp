@@ -16,6 +16,9 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "gen.h"
+#include "recording.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -121,6 +124,12 @@ void write_fixtures(const fs::path& dir) {
     write_file(dir / "broken.txt", "Idx\tSpeed [km/h]\tTime [s]\t\nLap: 1/1\t0\t0\t0\nLap:\n");
     write_file(dir / "empty.txt", "");
     write_file(dir / "other.csv", "when,how fast,which way\n0,1,2\n");
+    lxgen::SessionPlan plan;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = plan.traffic_lap = 0;
+    plan.gps = true;
+    write_file(dir / "session.csv",
+               lxgen::write(lxgen::drive_session(plan), lxgen::Format::aim_csv));
 }
 
 // ---- golden outputs -------------------------------------------------------
@@ -166,6 +175,10 @@ const Case CASES[] = {
     {"chart-lap-range", "chart $SAMPLE --lap 7 --channel i_radius -o $OUT/radius.svg"},
     {"chart-range-given", "chart $SAMPLE --lap 7 --channel Speed --min 0 --max 250 -o $OUT/s.svg"},
     {"report", "report $SAMPLE -o $OUT/report"},
+    {"convert", "convert $OUT/session.csv -o $OUT/session.txt"},
+    {"map-gps", "map $OUT/session.csv --lap 2 -o $OUT/map.svg"},
+    {"info-channels-picked", "info $OUT/session.csv --channels 'Speed,Lateral Acc'"},
+    {"laps-window", "laps $OUT/session.csv --laps 2-3 --rate 10"},
     // Refusals: 1 for input that cannot be used, 2 for a wrong command line.
     {"no-command", ""},
     {"unknown-command", "frobnicate $SAMPLE"},
@@ -189,6 +202,10 @@ const Case CASES[] = {
     {"speed-channel-missing", "laps $OUT/no-speed.txt"},
     {"speed-unit-unknown", "laps $OUT/metres-per-second.txt"},
     {"unwritable-output", "motec $SAMPLE --lap 3 -o $OUT/no/such/folder/lap3.csv"},
+    {"convert-onto-itself", "convert $OUT/session.csv -o $OUT/session.csv"},
+    {"laps-window-backwards", "laps $OUT/session.csv --laps 3-2"},
+    {"laps-window-missing", "laps $OUT/session.csv --laps 5-"},
+    {"channels-missing", "info $OUT/session.csv --channels Boost"},
     {"unwritable-report", "report $SAMPLE -o $OUT/empty.txt"},
 };
 
@@ -243,6 +260,25 @@ TEST(Tool, WrittenFilesHoldWhatTheySay) {
     std::string chart = read_file(scratch.path / "r.svg");
     EXPECT_NE(chart.find("<polyline"), std::string::npos);
     EXPECT_NE(chart.find(">i_radius"), std::string::npos);
+}
+
+// The converted file holds the same samples: every channel's range reads
+// back alike, to the last digit of its float.
+TEST(Tool, ConvertedFileHoldsTheSameChannels) {
+    Scratch scratch("convert");
+    write_fixtures(scratch.path);
+    ASSERT_EQ(lx("convert $OUT/session.csv -o $OUT/session.txt", scratch.path).code, 0);
+    auto ranges = [&](const std::string& file) {
+        std::string text = lx("info $OUT/" + file, scratch.path).out, ranges;
+        std::regex range(R"(\n +\d+  .*? +(-?[\d.e+-]+) +(-?[\d.e+-]+)(?=  |\n))");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), range);
+             it != std::sregex_iterator(); ++it)
+            ranges += (*it)[1].str() + " " + (*it)[2].str() + "\n";
+        return ranges;
+    };
+    std::string csv = ranges("session.csv");
+    EXPECT_GT(std::count(csv.begin(), csv.end(), '\n'), 9);
+    EXPECT_EQ(ranges("session.txt"), csv);
 }
 
 // Every element closed, in order; void elements and self-closed tags aside.

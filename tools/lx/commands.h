@@ -20,6 +20,7 @@ Command add_map(CLI::App& app);
 Command add_chart(CLI::App& app);
 Command add_cut(CLI::App& app);
 Command add_report(CLI::App& app);
+Command add_convert(CLI::App& app);
 Command add_corners(CLI::App& app); // analytics.cpp
 Command add_sectors(CLI::App& app);
 Command add_compare(CLI::App& app);

@@ -80,6 +80,10 @@ void run_map(const LapOptions& o) {
     body += speed_bar(double(w) / 2 - 150, double(h) - 45, 300, *lo, *hi);
     write_file(path, svg::document(w, h, body, lap_title(s, lap)));
     std::fprintf(out, "Wrote the map of lap %d to %s\n", o.lap, path.c_str());
+    std::vector<std::string> lines = reckoning_lines(s);
+    if (!lines.empty())
+        std::fprintf(out, "Drawn from GPS; the dead-reckoned map lies from it, per full lap:\n");
+    for (const std::string& line : lines) std::fprintf(out, "  %s\n", line.c_str());
 }
 
 std::string number(double value) {

@@ -50,14 +50,115 @@ std::vector<double> speed_kmh(const Session& s, int lap) {
     return kmh;
 }
 
-double map_aspect(const Session& s, int lap) {
+namespace {
+
+struct Points {
+    std::vector<double> x, y; // metres
+};
+
+// The GPS track of a lap in metres east and north; empty without one.
+Points gps_track(const Session& s, int lap) {
+    int east = try_find_channel(s, "East"), north = try_find_channel(s, "North");
+    if (east < 0 || north < 0) return {};
+    Points p;
+    for (float v : lap_samples(s, lap, east)) p.x.push_back(v);
+    for (float v : lap_samples(s, lap, north)) p.y.push_back(v);
+    return p;
+}
+
+// The library's closed dead-reckoned map of a lap in metres; empty on failure.
+Points reckoned_track(const Session& s, int lap) {
     add_map_channels(s);
+    int n = sample_count(s, lap);
+    std::vector<int> x(static_cast<std::size_t>(std::max(n, 1))), y(x.size());
+    if (n < 2 || !lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, 1000, 1000, 0, 1.0f, 0.0f))
+        return {};
+    Points p;
+    for (float v : lap_samples(s, lap, derived_channel(s, LX_CHANNEL_MAP_X))) p.x.push_back(v);
+    for (float v : lap_samples(s, lap, derived_channel(s, LX_CHANNEL_MAP_Y))) p.y.push_back(v);
+    return p;
+}
+
+void centre(Points& p) {
+    double mx = 0, my = 0, n = double(p.x.size());
+    for (std::size_t i = 0; i < p.x.size(); ++i) mx += p.x[i] / n, my += p.y[i] / n;
+    for (std::size_t i = 0; i < p.x.size(); ++i) p.x[i] -= mx, p.y[i] -= my;
+}
+
+// Rotated by heading (radians, anticlockwise) and scaled into a winx by winy
+// window, centred, as lx_scaled_map fills its arrays.
+void fit_into(const Points& p, int winx, int winy, double heading, std::vector<int>& x,
+              std::vector<int>& y) {
+    double c = std::cos(heading), s = std::sin(heading);
+    std::vector<double> rx, ry;
+    for (std::size_t i = 0; i < p.x.size(); ++i) {
+        rx.push_back(c * p.x[i] - s * p.y[i]);
+        ry.push_back(s * p.x[i] + c * p.y[i]);
+    }
+    auto [x0, x1] = std::minmax_element(rx.begin(), rx.end());
+    auto [y0, y1] = std::minmax_element(ry.begin(), ry.end());
+    double scale =
+        std::min((winx - 1) / std::max(*x1 - *x0, 1e-9), (winy - 1) / std::max(*y1 - *y0, 1e-9));
+    double ox = (winx - 1 - (*x1 - *x0) * scale) / 2, oy = (winy - 1 - (*y1 - *y0) * scale) / 2;
+    for (std::size_t i = 0; i < rx.size(); ++i) {
+        x[i] = int(std::lround(ox + (rx[i] - *x0) * scale));
+        y[i] = int(std::lround(oy + (ry[i] - *y0) * scale));
+    }
+}
+
+// The lap's map in window pixels: from GPS where the session has it.
+bool map_pixels(const Session& s, int lap, int winx, int winy, float heading, std::vector<int>& x,
+                std::vector<int>& y) {
+    Points gps = gps_track(s, lap);
+    if (gps.x.size() >= 2 && gps.x.size() == x.size()) {
+        fit_into(gps, winx, winy, heading, x, y);
+        return true;
+    }
+    add_map_channels(s);
+    return lx_scaled_map(s.handle(), x.data(), y.data(), int(x.size()), lap, winx, winy, 0, 1.0f,
+                         heading) != 0;
+}
+
+} // namespace
+
+double reckoning_error(const Session& s, int lap) {
+    Points gps = gps_track(s, lap);
+    if (gps.x.size() < 2) return NAN;
+    Points map = reckoned_track(s, lap);
+    if (map.x.size() != gps.x.size()) return NAN;
+    centre(gps);
+    centre(map);
+    // Best rotation of map onto gps: the angle of sum(conj(map) * gps).
+    double dot = 0, cross = 0, squares = 0;
+    for (std::size_t i = 0; i < gps.x.size(); ++i) {
+        dot += map.x[i] * gps.x[i] + map.y[i] * gps.y[i];
+        cross += map.x[i] * gps.y[i] - map.y[i] * gps.x[i];
+        squares +=
+            map.x[i] * map.x[i] + map.y[i] * map.y[i] + gps.x[i] * gps.x[i] + gps.y[i] * gps.y[i];
+    }
+    double residual = std::max(0.0, squares - 2 * std::hypot(dot, cross));
+    return std::sqrt(residual / double(gps.x.size()));
+}
+
+std::vector<std::string> reckoning_lines(const Session& s) {
+    std::vector<std::string> lines;
+    for (int lap = 0; lap < s.laps(); ++lap) {
+        lx_lap_info l = lap_info(s, lap);
+        double rms = l.lap_class == LX_LAP_FULL ? reckoning_error(s, lap) : NAN;
+        if (!std::isfinite(rms) || !(l.length > 0)) continue;
+        char text[128];
+        std::snprintf(text, sizeof text, "lap %d: %.2f %% of %.0f m (%.1f m RMS)", lap + 1,
+                      100 * rms / l.length, l.length, rms);
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+double map_aspect(const Session& s, int lap) {
     int n = sample_count(s, lap);
     constexpr int window = 1000;
     std::vector<int> x(static_cast<std::size_t>(std::max(n, 1))), y(x.size());
-    if (n < 2 ||
-        !lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, window, window, 0, 1.0f, 0.0f))
-        return 1.0;
+    if (n < 2 || !map_pixels(s, lap, window, window, 0.0f, x, y)) return 1.0;
     auto [x0, x1] = std::minmax_element(x.begin(), x.end());
     auto [y0, y1] = std::minmax_element(y.begin(), y.end());
     return double(*y1 - *y0 + 1) / double(*x1 - *x0 + 1);
@@ -65,12 +166,10 @@ double map_aspect(const Session& s, int lap) {
 
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& kmh, float heading) {
-    add_map_channels(s);
     int n = sample_count(s, lap);
     if (n < 2) refuse("lap " + std::to_string(lap + 1) + " has too few samples for a map");
     std::vector<int> x(static_cast<std::size_t>(n)), y(x.size());
-    if (!lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, int(area.w) * FINE,
-                       int(area.h) * FINE, 0, 1.0f, heading))
+    if (!map_pixels(s, lap, int(area.w) * FINE, int(area.h) * FINE, heading, x, y))
         library_refused("cannot draw the map of lap " + std::to_string(lap + 1));
     std::string body;
     if (kmh.size() >= std::size_t(n)) {

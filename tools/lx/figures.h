@@ -17,9 +17,18 @@ constexpr int FINE = 4;
 std::vector<double> speed_kmh(const Session& s, int lap);
 
 // The track map of a lap inside area, coloured by speed_kmh (one value per
-// sample) when it is given.
+// sample) when it is given: drawn from the GPS track where there is one, else
+// dead-reckoned by the library.
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& speed_kmh, float heading);
+
+// How far the dead-reckoned map of a lap lies from its GPS track: the RMS
+// distance in metres after the best rotation and shift. NaN when the session
+// has no GPS track (the channels East and North) or the lap no map.
+double reckoning_error(const Session& s, int lap);
+// One line per full lap with reckoning_error in % of the lap's length; none
+// without a GPS track.
+std::vector<std::string> reckoning_lines(const Session& s);
 
 // Height over width of a lap's map, to size its figure.
 double map_aspect(const Session& s, int lap);

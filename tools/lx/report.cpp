@@ -151,6 +151,16 @@ std::string map_figure(const Session& s, const Report& r) {
     return svg::document(w, h, body, "Track map of the fastest lap");
 }
 
+// Where the map comes from GPS, how far dead reckoning lies from it.
+std::string gps_caption(const Session& s) {
+    std::vector<std::string> lines = reckoning_lines(s);
+    if (lines.empty()) return "";
+    std::string text = "Drawn from GPS. The map dead-reckoned from speed and lateral g lies from "
+                       "it (RMS after the best rotation and shift), per full lap: ";
+    for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "; " : "") + lines[i];
+    return "<figcaption>" + svg::escape(text) + ".</figcaption>";
+}
+
 // The drawn laps overlaid on one distance scale, the fastest last.
 std::string overlay(const Session& s, const Report& r, const ChartSpec& spec,
                     std::vector<std::pair<double, int>>* ends = nullptr) {
@@ -464,7 +474,7 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
          format("%.0f m", best.info.length) +
          "). Gap: a full lap's time minus the fastest's.</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
-    h += "<figure>" + map_figure(s, r) + "</figure></div>\n";
+    h += "<figure>" + map_figure(s, r) + gps_caption(s) + "</figure></div>\n";
     h += "<h2>Speed</h2><figure>" + speed_figure(s, r) +
          "<figcaption>On the distance scale of "
          "the fastest lap. " +

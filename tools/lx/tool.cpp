@@ -1,5 +1,9 @@
 #include "tool.h"
 
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -73,6 +77,47 @@ void library_refused(const std::string& what) {
 
 namespace {
 
+lx_open_options open_options{};
+std::string channel_list;
+
+// FIRST-LAST, FIRST- or -LAST, counting from 1; a missing end is open.
+std::string read_lap_window(const std::string& text) {
+    std::size_t dash = text.find('-');
+    std::string first = text.substr(0, dash),
+                last = dash == std::string::npos ? first : text.substr(dash + 1);
+    int a = 0, b = 0;
+    bool ok = (first.empty() || (CLI::detail::lexical_cast(first, a) && a >= 1)) &&
+              (last.empty() || (CLI::detail::lexical_cast(last, b) && b >= 1)) &&
+              !(first.empty() && last.empty()) && (b == 0 || a <= b);
+    if (!ok) return "'" + text + "' is no window of laps: give FIRST-LAST, from 1, e.g. 3-7";
+    open_options.first_lap = a;
+    open_options.last_lap = b;
+    return "";
+}
+
+} // namespace
+
+void add_open_options(CLI::App* command) {
+    command
+        ->add_option("--rate", open_options.rate,
+                     "samples per second for a CSV file (default: its GPS rate)")
+        ->check(within(0.1, 1000))
+        ->group("Opening");
+    command
+        ->add_option("--channels", channel_list,
+                     "keep only these of the file's channels, by title, comma-separated "
+                     "(Sample, Time and Distance are always kept)")
+        ->group("Opening");
+    command
+        ->add_option_function<std::string>(
+            "--laps", [](const std::string&) {}, "keep only the file's laps FIRST-LAST (from 1)")
+        ->check(
+            CLI::Validator([](std::string& text) { return read_lap_window(text); }, "FIRST-LAST"))
+        ->group("Opening");
+}
+
+namespace {
+
 // A first line with commas and no tab: a CSV export of some program.
 bool looks_like_csv(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -95,7 +140,8 @@ void check_readable(const std::string& path) {
 
 Session Session::open(const std::string& path) {
     check_readable(path);
-    int handle = lx_open(path.c_str(), nullptr);
+    open_options.channels = channel_list.c_str();
+    int handle = lx_open(path.c_str(), &open_options);
     if (handle > 0) return Session(handle, path);
     std::string why = lx_last_error();
     if (handle == LX_ERR_FORMAT && looks_like_csv(path) && why.find("CSV") == std::string::npos)

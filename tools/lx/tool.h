@@ -43,6 +43,9 @@ std::string take_library_lines();
 
 // ---- sessions --------------------------------------------------------------
 
+// --rate, --channels and --laps: how every command opens its files.
+void add_open_options(CLI::App* command);
+
 // An open session, closed when it goes out of scope.
 class Session {
   public:

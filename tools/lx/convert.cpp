@@ -1,0 +1,38 @@
+// lx convert: any file lx reads, as the tab-separated text export.
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "tool.h"
+
+namespace lxtool {
+
+namespace {
+
+struct ConvertOptions {
+    std::string file, output;
+};
+
+void run_convert(const ConvertOptions& o) {
+    if (o.output == o.file) usage_error("-o names FILE itself; give another file to write");
+    Session s = Session::open(o.file);
+    check_writable(o.output);
+    if (lx_write_text_export(s.handle(), o.output.c_str()) < 0)
+        library_refused("cannot write " + o.output);
+    lx_session_info info = s.info();
+    std::fprintf(out, "Wrote %d lap%s and %d channels of %s (%s) to %s\n", s.laps(),
+                 s.laps() == 1 ? "" : "s", info.file_channels, o.file.c_str(), info.format,
+                 o.output.c_str());
+}
+
+} // namespace
+
+Command add_convert(CLI::App& app) {
+    static ConvertOptions o;
+    CLI::App* c =
+        app.add_subcommand("convert", "Write a session as the logger's tab-separated text export");
+    c->add_option("FILE", o.file, "session file")->required();
+    c->add_option("-o,--output", o.output, "text file to write")->required();
+    return {c, [] { run_convert(o); }};
+}
+
+} // namespace lxtool
