@@ -5,7 +5,7 @@
 set -euo pipefail
 source tools/deps.sh
 lx_install cmake make g++ clang libclang-rt-14-dev
-SECONDS_PER_TARGET=${LX_FUZZ_SECONDS:-120}
+SECONDS_PER_TARGET=${LX_FUZZ_SECONDS:-60}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DLX_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DLX_FUZZ=ON -DLX_BUILD_TESTS=OFF -DLX_BUILD_TOOLS=OFF -DLX_BUILD_BENCH=OFF
 cmake --build build-fuzz -j"$(nproc)" --target lx_fuzz
