@@ -74,19 +74,8 @@ int check_channel(const Session* s, int handle, int channel) {
                 handle, s->nchannels - 1);
 }
 
-std::string_view utf8_prefix(std::string_view text, std::size_t limit) {
-    if (text.size() <= limit) return text;
-    std::size_t cut = limit;
-    // Step back over continuation bytes to the start of the cut character.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    return text.substr(0, cut);
-}
-
 void copy_field(char* dest, std::size_t size, std::string_view text) {
-    if (size == 0) return;
-    std::string_view kept = utf8_prefix(text, size - 1);
-    std::memcpy(dest, kept.data(), kept.size());
-    dest[kept.size()] = '\0';
+    copy_utf8(dest, size, text);
 }
 
 } // namespace lx::data

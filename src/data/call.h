@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/output.h"
+#include "base/utf8.h"
 #include "frame/frame.h"
 #include "lx_data.h"
 
@@ -39,9 +40,6 @@ Session* find_session(int handle);
 int check_lap(const Session* s, int handle, int lap);
 int check_channel(const Session* s, int handle, int channel);
 
-// The longest prefix of text that fits in limit bytes without splitting a
-// UTF-8 character.
-std::string_view utf8_prefix(std::string_view text, std::size_t limit);
 // Copies text into a field of size bytes: cut at a character boundary, always
 // zero-terminated.
 void copy_field(char* dest, std::size_t size, std::string_view text);

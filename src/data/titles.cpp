@@ -1,5 +1,7 @@
 #include "data/titles.h"
 
+#include "base/utf8.h"
+
 namespace lx::data {
 
 namespace {
@@ -50,49 +52,9 @@ ChannelTitle split_title(std::string_view span) {
 
 } // namespace
 
-bool is_utf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t extra = lead < 0x80                   ? 0
-                            : lead >= 0xC2 && lead < 0xE0 ? 1
-                            : lead >= 0xE0 && lead < 0xF0 ? 2
-                            : lead >= 0xF0 && lead < 0xF5 ? 3
-                                                          : 4;
-        if (extra == 4 || i + extra >= text.size()) return false;
-        auto second = extra ? static_cast<unsigned char>(text[i + 1]) : 0x80;
-        // Overlong forms, surrogates and code points past U+10FFFF.
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
-            return false;
-        for (std::size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-std::string latin1_to_utf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (char c : text) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | byte >> 6);
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::vector<ChannelTitle> written_titles(std::string_view row) {
-    std::string converted;
-    if (!is_utf8(row)) {
-        converted = latin1_to_utf8(row);
-        row = converted;
-    }
+    std::string converted = to_utf8(row);
+    row = converted;
     if (row.starts_with(BYTE_ORDER_MARK)) row.remove_prefix(BYTE_ORDER_MARK.size());
     std::vector<ChannelTitle> titles;
     for (std::string_view span : title_spans(row)) titles.push_back(split_title(span));

@@ -14,9 +14,4 @@ namespace lx::data {
 // valid UTF-8 are read as Latin-1).
 std::vector<ChannelTitle> written_titles(std::string_view row);
 
-// True when text is valid UTF-8.
-bool is_utf8(std::string_view text);
-// Each byte as the Latin-1 character it stands for, in UTF-8.
-std::string latin1_to_utf8(std::string_view text);
-
 } // namespace lx::data

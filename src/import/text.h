@@ -5,10 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace lx {
+#include "base/utf8.h"
 
-// UTF-8 as it is; anything else taken as Latin-1 and converted.
-std::string to_utf8(std::string_view text);
+namespace lx {
 
 // The text-export reader's rule for a title: characters ' ' to '/' become
 // '_', brackets, control characters and non-ASCII bytes go, trailing '_' go;
@@ -17,8 +16,5 @@ std::string stored_name(std::string_view utf8);
 
 // Lower case with blanks, '_' and '-' removed: "GPS_Latitude" -> "gpslatitude".
 std::string match_key(std::string_view text);
-
-// Copies into a fixed field without splitting a UTF-8 character.
-void copy_utf8(char* dest, std::size_t size, const std::string& text);
 
 } // namespace lx
