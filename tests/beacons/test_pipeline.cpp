@@ -20,8 +20,7 @@ namespace {
 using Pipeline = FreshSessions;
 
 constexpr int N = 80;      // samples of a track lap
-constexpr int SHIFT = 30;  // the session starts at track sample 30...
-constexpr int TOTAL = 530; // ...and drives on for six more laps
+constexpr int SHIFT = 30; // the session starts at track sample 30 and drives six more laps
 const std::vector<int> LAP_STARTS{50, 130, 210, 290, 370, 450};
 
 // The track lap as reference, and a working session logged with a beacon three
