@@ -161,3 +161,25 @@ TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
     EXPECT_EQ(lx_write_text_export(h + 1, out.c_str()), LX_ERR_HANDLE);
     lx_close(h);
 }
+
+// The arrays come unzeroed: what no column writes reads 0 even in memory that
+// a session with values in every channel gave back.
+TEST(ImportAim, ChannelsNoColumnFillsReadZero) {
+    auto aim = [](bool values) {
+        std::string text = "\"Format\",\"AiM CSV File\"\n\n\"Time\",\"Oil\",\"Speed\",\"Lat\","
+                           "\"Lon\"\n\"s\",\"bar\",\"km/h\",\"deg\",\"deg\"\n\n";
+        for (int i = 0; i < 2000; ++i)
+            text += std::to_string(i / 10.0) +
+                    (values ? ",7,36," + std::to_string(45 + i * 1e-4) + ",7\n" : ",,,0,0\n");
+        return text;
+    };
+    // The second keeps the first's memory from going back to the system.
+    lx::Session* first = import(write_file("full-columns.csv", aim(true))).session;
+    Opened second(write_file("full-columns.csv", aim(true)));
+    lx::free_session(first);
+    Opened o(write_file("empty-columns.csv", aim(false)));
+    ASSERT_NE(o.s, nullptr);
+    for (const char* name : {"Distance", "Oil", "Speed", "East", "North"})
+        for (int j = 0; j < o.s->laps[0].npoints; ++j)
+            ASSERT_EQ(o.at(0, o.channel(name), j), 0.0f) << name << " " << j;
+}
