@@ -214,8 +214,7 @@ template <class T> struct Guarded {
     T* data() { return capacity < 0 ? nullptr : cells.data(); }
     void check(const char* call) const {
         static const std::vector<unsigned char> poison(sizeof(T), 0x5A);
-        if (std::memcmp(&cells.back(), poison.data(), sizeof(T)) != 0)
-            lxfuzz::fail(call);
+        if (std::memcmp(&cells.back(), poison.data(), sizeof(T)) != 0) lxfuzz::fail(call);
     }
 };
 
