@@ -1,9 +1,13 @@
 import math
+import re
+import subprocess
+import sys
 
 import numpy as np
 import pytest
 
 import lx
+from conftest import ROOT
 
 RATE, FAST, SLOW, RADIUS, G = 20, 20.0, 16.0, 25.0, 9.81
 BEND = math.pi**2 / 4 * RADIUS  # a quarter turn with curvature sin(pi u) / RADIUS
@@ -108,3 +112,12 @@ def test_analytics_refusals(circuit, tmp_path):
             call()
     with pytest.raises(lx.LapError):
         circuit.corners(1, reference=7)
+
+
+def test_corners_example(circuit, child_env):
+    example = ROOT / "examples/python/corners.py"
+    out = subprocess.run(
+        [sys.executable, example, circuit.path], env=child_env, check=True, capture_output=True
+    ).stdout.decode()
+    assert [line.split()[1] for line in out.splitlines()[1:5]] == ["right"] * 4
+    assert re.findall(r"lap (\d)", out.splitlines()[-1])[:2] == ["3", "2"]  # 1-based
