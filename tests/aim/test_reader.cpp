@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "../../bench/reference_reader.h"
+#include "reference_reader.h"
 #include "aim/aim.h"
 #include "lx.h"
 #include "support.h"
