@@ -280,25 +280,6 @@ TEST(Tool, WrittenFilesHoldWhatTheySay) {
     EXPECT_NE(chart.find(">i_radius"), std::string::npos);
 }
 
-// The converted file holds the same samples: every channel's range reads
-// back alike, to the last digit of its float.
-TEST(Tool, ConvertedFileHoldsTheSameChannels) {
-    Scratch scratch("convert");
-    write_fixtures(scratch.path);
-    ASSERT_EQ(lx("convert $OUT/session.csv -o $OUT/session.txt", scratch.path).code, 0);
-    auto ranges = [&](const std::string& file) {
-        std::string text = lx("info $OUT/" + file, scratch.path).out, ranges;
-        std::regex range(R"(\n +\d+  .*? +(-?[\d.e+-]+) +(-?[\d.e+-]+)(?=  |\n))");
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), range);
-             it != std::sregex_iterator(); ++it)
-            ranges += (*it)[1].str() + " " + (*it)[2].str() + "\n";
-        return ranges;
-    };
-    std::string csv = ranges("session.csv");
-    EXPECT_GT(std::count(csv.begin(), csv.end(), '\n'), 9);
-    EXPECT_EQ(ranges("session.txt"), csv);
-}
-
 // Every element closed, in order; void elements and self-closed tags aside.
 std::string nesting_error(const std::string& html) {
     std::vector<std::string> open;
