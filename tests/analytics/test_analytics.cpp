@@ -214,6 +214,7 @@ TEST(BestLaps, KnownJoinGainAndTheInequality) {
         EXPECT_NEAR(bends[k].peak_curvature, 20.0, 0.1);
         EXPECT_NEAR(bends[k].entry, 200.0 + 300 * k, 5.0);
         EXPECT_NEAR(bends[k].exit, 300.0 + 300 * k, 5.0);
+        EXPECT_LT(bends[k].apex, bends[k].entry + 25.0); // where the radius is first reached
         EXPECT_NEAR(bends[k].min_speed, k ? BEND : 18.0, 1e-4);
         EXPECT_NEAR(bends[k].time, 100.0 / (k ? BEND : 18.0), 0.15);
     }

@@ -80,6 +80,7 @@ TEST(ImportAim, TimeRestartingAtEachBeacon) {
     expect_laps(o.s, {11, 11}, {1.05f, 0.95f});
     EXPECT_FLOAT_EQ(o.at(1, 2, 10), 9.5f); // km made metres, from the lap's start
     EXPECT_EQ(o.at(1, 1, 10), 0.95f);      // the short last step on the beacon
+    EXPECT_EQ(o.s->laps[1].number, 2);
 }
 
 TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {

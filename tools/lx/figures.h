@@ -22,6 +22,9 @@ std::vector<double> speed_kmh(const Session& s, int lap);
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& speed_kmh, float heading);
 
+// Whether the session has a GPS track: the channels East and North.
+bool has_gps_track(const Session& s);
+
 // How far the dead-reckoned map of a lap lies from its GPS track: the RMS
 // distance in metres after the best rotation and shift. NaN when the session
 // has no GPS track (the channels East and North) or the lap no map.
