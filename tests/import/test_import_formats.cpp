@@ -162,3 +162,15 @@ TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
     EXPECT_EQ(lx_write_text_export(h + 1, out.c_str()), LX_ERR_HANDLE);
     lx_close(h);
 }
+
+// A minute without rows is filled in on the grid; a title too long for a
+// channel name is cut to the 127 characters the name holds.
+TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
+    std::string title(200, 'n');
+    Opened o(write_file("gap.csv", "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate," + title +
+                                       "\nunix time,Hz,\n,100: gps,100: gps\n1,10,1\n1.1,10,1\n"
+                                       "61,10,1\n"));
+    ASSERT_NE(o.s, nullptr);
+    EXPECT_EQ(o.s->laps[0].npoints, 601);
+    EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
+}
