@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "import_files.h"
+#include "gen.h"
+#include "recording.h"
 #include "lx_data.h"
 #include "session/record.h"
 
@@ -173,4 +175,23 @@ TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->laps[0].npoints, 601);
     EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
+}
+
+// The generator's recording in each CSV format reads back as the laps it
+// drove, timed by the logger to the millisecond.
+TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
+    lxgen::SessionPlan plan;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = 0;
+    plan.gps = true;
+    lxgen::Recording r = lxgen::drive_session(plan);
+    for (auto format : {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv,
+                        lxgen::Format::motec_csv}) {
+        Opened o(write_file("generated.csv", lxgen::write(r, format)));
+        ASSERT_NE(o.s, nullptr);
+        ASSERT_EQ(o.s->nlaps, 4);
+        for (int l : {1, 2}) // the logger states its times to the millisecond
+            EXPECT_NEAR(o.s->laps[l].laptime, r.beacon_times[l] - r.beacon_times[l - 1], 1.5e-3)
+                << o.s->record->format;
+    }
 }
