@@ -3,7 +3,6 @@
 // CSV files, the analytics tests find its bends).
 #include <gtest/gtest.h>
 
-
 #include "gen.h"
 #include "lx.h"
 #include "support.h"

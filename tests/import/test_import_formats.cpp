@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "import_files.h"
 #include "gen.h"
-#include "recording.h"
+#include "import_files.h"
 #include "lx_data.h"
+#include "recording.h"
 #include "session/record.h"
 
 using namespace importtest;
@@ -185,8 +185,8 @@ TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
     plan.missed_beacon_after = 0;
     plan.gps = true;
     lxgen::Recording r = lxgen::drive_session(plan);
-    for (auto format : {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv,
-                        lxgen::Format::motec_csv}) {
+    for (auto format :
+         {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv, lxgen::Format::motec_csv}) {
         Opened o(write_file("generated.csv", lxgen::write(r, format)));
         ASSERT_NE(o.s, nullptr);
         ASSERT_EQ(o.s->nlaps, 4);
