@@ -1,10 +1,7 @@
 // The session generator: the bundled sample is its output, the seed decides,
-// every lap drives the same bends, and each format has its layout.
+// and its text export reads as the laps it drove (the import tests read its
+// CSV files, the analytics tests find its bends).
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <sstream>
 
 #include "gen.h"
 #include "lx.h"
@@ -14,16 +11,6 @@ using namespace lxtest;
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 TEST(Generator, BundledSampleIsTheDefaultOutputAndTheSeedDecides) {
     lxgen::SessionPlan other;
     ++other.seed;
@@ -31,19 +18,6 @@ TEST(Generator, BundledSampleIsTheDefaultOutputAndTheSeedDecides) {
     EXPECT_EQ(read_file(LX_SAMPLE), sample)
         << "examples/sample.txt is stale: regenerate it with lx-gen -o examples/sample.txt";
     EXPECT_NE(lxgen::write_text(lxgen::drive_session(other)), sample);
-}
-
-TEST(Generator, EveryLapDrivesTheSameTwelveBendsOfOneClosedLoop) {
-    lxgen::Track t = lxgen::make_track();
-    double heading = 0;
-    for (double k : t.curvature) heading -= k * t.step;
-    EXPECT_NEAR(heading, -2 * M_PI, 1e-9);
-    EXPECT_LT(std::hypot(t.x.back() - t.x.front(), t.y.back() - t.y.front()), 2.0);
-    auto tight = [](double k) { return std::fabs(k) > 1.0 / 150; };
-    int bends = tight(t.curvature[0]);
-    for (std::size_t i = 1; i < t.curvature.size(); ++i)
-        bends += tight(t.curvature[i]) && !tight(t.curvature[i - 1]);
-    EXPECT_EQ(bends, 12);
 }
 
 TEST(Generator, LibraryReadsTheTextExportWithOneLapPerSeenBeacon) {
@@ -60,52 +34,6 @@ TEST(Generator, LibraryReadsTheTextExportWithOneLapPerSeenBeacon) {
     EXPECT_STREQ(lx_channel_name(h, 4), "Speed");
     EXPECT_FLOAT_EQ(lx_channel_min(h, 4), 0.0f);
     close_all_sessions();
-}
-
-// Each CSV: its header rows, one data row per sample of even width, and the
-// beacons as the format states them.
-TEST(Generator, CsvLayouts) {
-    lxgen::SessionPlan plan;
-    plan.flying_laps = 2;
-    plan.missed_beacon_after = 0;
-    plan.gps = true;
-    lxgen::Recording r = lxgen::drive_session(plan);
-    const std::size_t rows = r.rows();
-
-    lxgen::AimLayout legacy{true, lxgen::MarkerCells::comma, false};
-    std::vector<std::string> aim = lines_of(lxgen::write_aim_csv(r)),
-                             old = lines_of(lxgen::write_aim_csv(r, legacy));
-    EXPECT_EQ(aim[0], "\"Format\",\"AiM CSV File\"");
-    EXPECT_EQ(aim.size(), 17 + rows);
-    EXPECT_EQ(std::count(aim[11].begin(), aim[11].end(), ','), 4); // three beacons and the end
-    EXPECT_EQ(aim[12].substr(0, 27), "\"Segment Times\",\"1:18.741\",");
-    EXPECT_EQ(old[14], old[15]) << "the names twice";
-    EXPECT_EQ(old.size(), 19 + rows);
-    EXPECT_EQ(std::count(old[14].begin(), old[14].end(), ','),
-              std::count(old[19].begin(), old[19].end(), ',') + 1);
-
-    std::vector<std::string> app = lines_of(lxgen::write_racechrono_csv(r));
-    EXPECT_EQ(app[1], "Format,3");
-    EXPECT_EQ(app[9].substr(0, 22), "timestamp,fragment_id,");
-    std::vector<std::string> lap_changes;
-    const std::size_t sample = 2500; // 125 s, on the GPS's and the engine's time base
-    for (std::size_t i = 12, lap = 0; i < app.size(); ++i) {
-        std::vector<std::string> f;
-        std::istringstream cells(app[i]);
-        for (std::string cell; std::getline(cells, cell, ',');) f.push_back(cell);
-        ASSERT_EQ(f.size(), 12u) << app[i];
-        if (std::stoul(f[2]) != lap) lap_changes.push_back(f[3]);
-        lap = std::stoul(f[2]);
-        if (f[3] == "125.0") {
-            EXPECT_NEAR(std::stod(f[6]) * 3.6, r.at(sample, r.find("Speed")), 1e-3);
-            EXPECT_NEAR(std::stod(f[7]), -r.at(sample, r.find("Lateral Acc")), 1e-5);
-        }
-    }
-    EXPECT_EQ(lap_changes, (std::vector<std::string>{"78.741", "145.773", "212.935"}));
-
-    std::vector<std::string> motec = lines_of(lxgen::write_motec_csv(r));
-    EXPECT_EQ(motec[11], "\"Beacon Markers\",\"78.741 145.773 212.935 \"");
-    EXPECT_EQ(motec.size(), 18 + rows);
 }
 
 } // namespace

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "gen.h"
 #include "import_files.h"
 #include "lx_data.h"
+#include "recording.h"
 #include "session/record.h"
 
 using namespace importtest;
@@ -183,4 +185,35 @@ TEST(ImportAim, ChannelsNoColumnFillsReadZero) {
     for (const char* name : {"Distance", "Oil", "Speed", "East", "North"})
         for (int j = 0; j < o.s->laps[0].npoints; ++j)
             ASSERT_EQ(o.at(0, o.channel(name), j), 0.0f) << name << " " << j;
+}
+
+// A minute without rows is filled in on the grid; a title too long for a
+// channel name is cut to the 127 characters the name holds.
+TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
+    std::string title(200, 'n');
+    Opened o(write_file("gap.csv", "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate," + title +
+                                       "\nunix time,Hz,\n,100: gps,100: gps\n1,10,1\n1.1,10,1\n"
+                                       "61,10,1\n"));
+    ASSERT_NE(o.s, nullptr);
+    EXPECT_EQ(o.s->laps[0].npoints, 601);
+    EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
+}
+
+// The generator's recording in each CSV format reads back as the laps it
+// drove, timed by the logger to the millisecond.
+TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
+    lxgen::SessionPlan plan;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = 0;
+    plan.gps = true;
+    lxgen::Recording r = lxgen::drive_session(plan);
+    for (auto format :
+         {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv, lxgen::Format::motec_csv}) {
+        Opened o(write_file("generated.csv", lxgen::write(r, format)));
+        ASSERT_NE(o.s, nullptr);
+        ASSERT_EQ(o.s->nlaps, 4);
+        for (int l : {1, 2}) // the logger states its times to the millisecond
+            EXPECT_NEAR(o.s->laps[l].laptime, r.beacon_times[l] - r.beacon_times[l - 1], 1.5e-3)
+                << o.s->record->format;
+    }
 }
