@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
 #include "lx_data.h"
 #include "support.h"
 
@@ -300,3 +301,16 @@ TEST_F(DataApi, CaptureMovesTheCoresLinesOffStandardOutput) {
 }
 
 } // namespace
+
+// Titles are UTF-8 when valid, else Latin-1: the edges of validity, as the
+// UTF-8 standard draws them.
+TEST(Utf8, EdgesOfValidity) {
+    const std::pair<const char*, bool> cases[] = {
+        {"\xE0\xA0\x80", true},     {"\xE0\x9F\xBF", false},     // overlong below U+0800
+        {"\xED\x9F\xBF", true},     {"\xED\xA0\x80", false},     // surrogates
+        {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false}, // overlong below U+10000
+        {"\xF4\x8F\xBF\xBF", true}, {"\xF4\x90\x80\x80", false}, // past U+10FFFF
+        {"\xC3\xA9", true},         {"\xE2\x82", false},         // cut short
+    };
+    for (const auto& [text, valid] : cases) EXPECT_EQ(lx::is_utf8(text), valid) << text;
+}
