@@ -96,7 +96,7 @@ std::string map_figure(const Compared& c) {
     std::string body =
         "<text x='10' y='20' class='heading'>A's lap " + std::to_string(lap + 1) +
         ", corners numbered</text>\n" + track_map(c.a, lap, area, kmh, 0.0f) +
-        corner_markers(c.corners, map_points(c.a, lap, area, 0.0f), lap_distances(c.a, lap)) +
+        corner_markers(c.corners, map_points(c.a, lap, area, 0.0f), lap_distances(c.a, lap), area) +
         map_cursor() + speed_bar(MAP_WIDTH / 2 - 140, area.y + area.h + 30, 280, *lo, *hi);
     return with_attributes(svg::document(MAP_WIDTH, area.y + area.h + 80, body, "Track map"),
                            "id='map'");

@@ -43,6 +43,7 @@ table.laps th{text-align:right;border-bottom:2px solid #888;padding:4px 10px}
 table.laps td{text-align:right;border-bottom:1px solid #e4e4e4;padding:3px 10px;
 font-variant-numeric:tabular-nums}
 table.laps td.note,table.laps th:last-child{text-align:left;color:#555}
+table.laps td{white-space:nowrap}table.corners th:last-child{text-align:right;color:#222}
 tr.best td{font-weight:bold;background:#f3f3f3}
 .swatch{display:inline-block;width:14px;height:4px;margin-right:6px;vertical-align:middle}
 figure{margin:0}figcaption{font-size:12px;color:#555;max-width:1100px}
@@ -148,22 +149,30 @@ Point inside_of(const std::vector<Point>& map, const std::vector<double>& distan
 
 namespace {
 
-// Whether a marker at p keeps clear of the track and of the markers placed.
-bool clear_at(const Point& p, const std::vector<Point>& map, const std::vector<Point>& placed) {
+// Where markers may go: the map's area and a margin around it.
+struct Room {
+    svg::Box bounds;
+    const std::vector<Point>& map;
+    std::vector<Point> placed;
+};
+
+// Whether a marker at p stays in bounds, clear of the track and of the markers placed.
+bool clear_at(const Point& p, const Room& room) {
+    const svg::Box& b = room.bounds;
+    if (p.x < b.x || p.x > b.x + b.w || p.y < b.y || p.y > b.y + b.h) return false;
     auto near = [&](const std::vector<Point>& points, double gap) {
         return std::any_of(points.begin(), points.end(),
                            [&](const Point& q) { return std::hypot(p.x - q.x, p.y - q.y) < gap; });
     };
-    return !near(placed, 2 * MARKER_RADIUS + 1) && !near(map, MARKER_RADIUS + 6);
+    return !near(room.placed, 2 * MARKER_RADIUS + 1) && !near(room.map, MARKER_RADIUS + 8);
 }
 
 // The first clear place at growing distances inside the bend, then outside.
-Point marker_place(const Point& apex, const Point& in, const std::vector<Point>& map,
-                   const std::vector<Point>& placed) {
+Point marker_place(const Point& apex, const Point& in, const Room& room) {
     for (double offset = MARKER_OFFSET; offset <= 4 * MARKER_OFFSET; offset += MARKER_RADIUS)
         for (double side : {1.0, -1.0}) {
             Point at{apex.x + in.x * offset * side, apex.y + in.y * offset * side};
-            if (clear_at(at, map, placed)) return at;
+            if (clear_at(at, room)) return at;
         }
     return {apex.x + in.x * MARKER_OFFSET, apex.y + in.y * MARKER_OFFSET};
 }
@@ -171,16 +180,18 @@ Point marker_place(const Point& apex, const Point& in, const std::vector<Point>&
 } // namespace
 
 std::string corner_markers(const std::vector<lx_corner>& corners, const std::vector<Point>& map,
-                           const std::vector<double>& distances) {
+                           const std::vector<double>& distances, const svg::Box& area) {
     if (map.empty() || distances.size() != map.size()) return "";
+    constexpr double margin = 2 * MARKER_RADIUS;
     // the start dot and its label, where track_map writes them
-    std::vector<Point> placed{
-        map[0], {map[0].x + 18, map[0].y - 14}, {map[0].x + 34, map[0].y - 14}};
+    Room room{{area.x - margin, area.y - margin, area.w + 2 * margin, area.h + 2 * margin},
+              map,
+              {map[0], {map[0].x + 18, map[0].y - 14}, {map[0].x + 34, map[0].y - 14}}};
     std::string b = "<g class='corners'>";
     for (const lx_corner& c : corners) {
         const Point& apex = map[sample_at(distances, c.apex)];
-        Point at = marker_place(apex, inside_of(map, distances, c.apex), map, placed);
-        placed.push_back(at);
+        Point at = marker_place(apex, inside_of(map, distances, c.apex), room);
+        room.placed.push_back(at);
         char buf[512];
         std::snprintf(buf, sizeof buf,
                       "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#111' "

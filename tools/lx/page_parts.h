@@ -33,9 +33,9 @@ std::string with_attributes(const std::string& svg, const std::string& attribute
 std::string corner_table_html(const CornerTable& t, int ref_lap);
 std::string sector_table_html(const Session& s, const SectorTable& t);
 // Numbered markers at the corners' apexes, set off to the inside of each bend,
-// on the map that map_points gave for the reference lap.
+// on the map that map_points gave for the reference lap in area.
 std::string corner_markers(const std::vector<lx_corner>& corners, const std::vector<Point>& map,
-                           const std::vector<double>& distances);
+                           const std::vector<double>& distances, const svg::Box& area);
 
 struct CornerGains {
     Trace trace;

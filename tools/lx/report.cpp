@@ -182,7 +182,7 @@ std::string map_figure(const Session& s, const Report& r, const Analysis& a) {
                        std::to_string(r.fastest + 1) + " (fastest), corners numbered</text>\n";
     body += track_map(s, r.fastest, area, kmh, 0.0f);
     body += corner_markers(a.corners.reference, map_points(s, r.fastest, area, 0.0f),
-                           lap_distances(s, r.fastest));
+                           lap_distances(s, r.fastest), area);
     body += map_cursor();
     body += speed_bar(w / 2 - 140, h - 36, 280, *lo, *hi);
     return with_attributes(svg::document(w, h, body, "Track map of the fastest lap"), "id='map'");
