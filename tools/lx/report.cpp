@@ -21,6 +21,7 @@ namespace {
 
 struct ReportOptions {
     std::string file, output = "lx-report";
+    std::vector<double> cuts; // sector cuts in metres; none: the library's
     MathOptions math;
 };
 
@@ -144,12 +145,14 @@ std::string lap_table(const Report& r) {
 // and puts the reason in its place.
 struct Analysis {
     std::string corner_failure, sector_failure;
+    bool own_cuts = false; // --sectors
     CornerTable corners;
     SectorTable sectors;
 };
 
-Analysis analyse(const Session& s, const Report& r) {
+Analysis analyse(const Session& s, const Report& r, const std::vector<double>& cuts) {
     Analysis a;
+    a.own_cuts = !cuts.empty();
     lx_corner_options defaults{};
     try {
         a.corners = corner_table(s, r.fastest, defaults);
@@ -157,7 +160,7 @@ Analysis analyse(const Session& s, const Report& r) {
         a.corner_failure = f.message;
     }
     try {
-        a.sectors = sector_table(s, r.fastest, {}, LX_OPTIMAL_TOLERANCE, defaults);
+        a.sectors = sector_table(s, r.fastest, cuts, LX_OPTIMAL_TOLERANCE, defaults);
     } catch (const Failure& f) {
         a.sector_failure = f.message;
     }
@@ -531,8 +534,9 @@ std::string sector_section(const Session& s, const Report& r, const Analysis& a)
     std::string cuts;
     for (double c : a.sectors.cuts) cuts += (cuts.empty() ? "" : " and ") + format("%.0f m", c);
     h += sentence("Cut at " + cuts + " of lap " + std::to_string(r.fastest + 1) +
-                  " (the middles of its two longest straights), carried to each full lap by its "
-                  "length; * marks each sector's best. Theoretical: the best sectors summed. "
+                  (a.own_cuts ? "" : " (the middles of its two longest straights)") +
+                  ", carried to each full lap by its length; * marks each sector's best. "
+                  "Theoretical: the best sectors summed. "
                   "Optimal: the fastest lap put together from stretches actually driven, joined "
                   "on straights where the two laps' speeds differ by less than " +
                   format("%.1f km/h", LX_OPTIMAL_TOLERANCE * KMH) + ".");
@@ -594,7 +598,7 @@ void run_report(const ReportOptions& o) {
     MathChannels m = compute_math(s, o.math);
     Report r = gather(s, m);
     Starts st = find_starts(s, r);
-    Analysis a = analyse(s, r);
+    Analysis a = analyse(s, r, o.cuts);
     write_file(path, html_page(s, r, st, a));
     std::fprintf(out, "%s\n", path.c_str());
 }
@@ -609,6 +613,11 @@ Command add_report(CLI::App& app) {
                   "optimal laps, time per corner, and the lap starts that matching finds");
     c->add_option("FILE", o.file, "session file")->required();
     c->add_option("-o,--output", o.output, "folder for report.html")->capture_default_str();
+    c->add_option("--sectors", o.cuts,
+                  "sector cuts in metres from the start line, e.g. 450,1200 (default: the middles "
+                  "of the two longest straights)")
+        ->delimiter(',')
+        ->check(within(0, 1e7));
     add_math_options(c, o.math);
     return {c, [] { run_report(o); }};
 }
