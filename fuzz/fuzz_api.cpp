@@ -202,6 +202,54 @@ void output_log(Bytes& in) {
     for (std::size_t i = room; i < text.size(); ++i)
         if (text[i] != 'Z') lxfuzz::fail("lx_take_output wrote past its size");
 }
+// Arbitrary options, cuts and capacities: counts agree with their statuses and
+// nothing lands past a capacity (each buffer holds its capacity and a guard).
+template <class T> struct Guarded {
+    std::vector<T> cells;
+    int capacity;
+    explicit Guarded(Bytes& in) : capacity(pick_int(in, -1, 12)) {
+        cells.resize(static_cast<std::size_t>(std::clamp(capacity, 0, 12)) + 1);
+        std::memset(static_cast<void*>(cells.data()), 0x5A, cells.size() * sizeof(T));
+    }
+    T* data() { return capacity < 0 ? nullptr : cells.data(); }
+    void check(const char* call) const {
+        static const std::vector<unsigned char> poison(sizeof(T), 0x5A);
+        if (std::memcmp(&cells.back(), poison.data(), sizeof(T)) != 0) lxfuzz::fail(call);
+    }
+};
+
+void analytics(Bytes& in) {
+    lx_corner_options options{pick_float(in), pick_float(in), pick_float(in), pick_float(in),
+                              pick_float(in)};
+    const lx_corner_options* opt = in.byte() & 1 ? &options : nullptr;
+    int ref = pick_handle(in), ref_lap = pick_lap(in), h = pick_handle(in), lap = pick_lap(in);
+    Guarded<lx_corner> corners(in);
+    checked(lx_lap_corners(ref, ref_lap, h, lap, opt, corners.data(), corners.capacity));
+    corners.check("lx_lap_corners wrote past its capacity");
+    Guarded<lx_stretch> stretches(in);
+    checked(lx_lap_stretches(ref, ref_lap, h, lap, opt, stretches.data(), stretches.capacity));
+    stretches.check("lx_lap_stretches wrote past its capacity");
+    Guarded<double> cuts(in), times(in);
+    int ncuts = checked(lx_sector_cuts(ref, ref_lap, opt, cuts.data(), cuts.capacity));
+    cuts.check("lx_sector_cuts wrote past its capacity");
+    if (ncuts < 0) ncuts = pick_int(in, -1, 3);
+    std::vector<double> mine(4);
+    for (double& c : mine) c = pick_float(in);
+    const double* at = cuts.capacity >= ncuts && ncuts >= 0 ? cuts.data() : mine.data();
+    checked(lx_sector_times(ref, ref_lap, h, lap, at, std::min(ncuts, 4), times.data(),
+                            times.capacity));
+    times.check("lx_sector_times wrote past its capacity");
+    Guarded<lx_piece> pieces(in);
+    double time = 0;
+    checked(lx_theoretical_best(h, ref_lap, at, std::min(ncuts, 4), &time, pieces.data(),
+                                pieces.capacity));
+    checked(lx_optimal_lap(h, ref_lap, at, std::min(ncuts, 4), pick_float(in), opt, &time,
+                           pieces.data(), pieces.capacity));
+    pieces.check("a best lap wrote past its capacity");
+    lx_track_match match;
+    checked(lx_same_track(ref, h, pick_float(in), opt, in.byte() & 1 ? &match : nullptr));
+}
+
 constexpr int MAX_STEPS = 4000;
 
 void error_steps(int ref, int ref_lap, int work) {
@@ -221,7 +269,7 @@ void prepare_session(Bytes& in) {
 }
 
 void call_one(Bytes& in) {
-    switch (in.byte() % 33) {
+    switch (in.byte() % 34) {
     case 0:
         lx_open_aim_xls(pick_open_path(in));
         break;
@@ -351,6 +399,9 @@ void call_one(Bytes& in) {
         break;
     case 32:
         output_log(in);
+        break;
+    case 33:
+        analytics(in);
         break;
     case 25: {
         std::uint8_t b = in.byte();

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #endif
 
-#include "../../bench/reference_reader.h"
+#include "reference_reader.h"
 #include "aim/aim.h"
 #include "lx.h"
 #include "support.h"
@@ -193,28 +193,6 @@ TEST(Reader, FailuresPrintTheirMessageGiveTheHandleBackAndLeakNothing) {
     writer.join();
     EXPECT_EQ(piped.text(), "Error seeking in input file!\n");
 #endif
-}
-
-TEST(Reader, EachAllocationFailureIsReportedWithoutLeak) {
-    long live = lx::live_allocations();
-    std::vector<std::string> messages;
-    for (int n = 1;; ++n) {
-        lx::fail_allocation_at(n);
-        Read r = read_text(HEAD + LAP + "\t0\t1\t0\nLap: 1/2\t0\t0\t0\n");
-        lx::fail_allocation_at(0);
-        if (r.s) break;
-        EXPECT_EQ(lx::live_allocations(), live);
-        messages.push_back(r.out);
-    }
-    char session[100];
-    std::snprintf(session, sizeof session, "Error allocating %d bytes for session structure! 0\n",
-                  int(sizeof(lx::Session)));
-    const std::string array = "Could not allocate memory for channel!\nlap[";
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            session, "Could not allocate memory for input buffer!\n",
-                            array + "0].raw[0], malloc(8)", array + "0].raw[1], malloc(8)",
-                            array + "0].raw[2], malloc(8)", array + "1].raw[0], malloc(4)",
-                            array + "1].raw[1], malloc(4)", array + "1].raw[2], malloc(4)"}));
 }
 
 TEST(Reader, VerboseTraceAndProgress) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "../matching/track.h"
+#include "track.h"
 #include "beacons/beacons.h"
 #include "lx.h"
 #include "support.h"

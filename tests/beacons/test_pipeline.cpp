@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../matching/track.h"
+#include "track.h"
 #include "analysis/analysis.h"
 #include "lx.h"
 #include "steady.h"

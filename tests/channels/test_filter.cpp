@@ -4,7 +4,7 @@
 #include <random>
 
 #include "channels/channels.h"
-#include "helpers.h"
+#include "support.h"
 #include "support.h"
 
 using namespace lxtest;

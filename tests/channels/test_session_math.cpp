@@ -5,7 +5,7 @@
 
 #include "base/units.h"
 #include "channels/channels.h"
-#include "helpers.h"
+#include "support.h"
 #include "lx.h"
 #include "support.h"
 

@@ -15,11 +15,7 @@ namespace {
 constexpr int IMAX = std::numeric_limits<int>::max();
 constexpr int IMIN = std::numeric_limits<int>::min();
 
-class Chart : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using Chart = FreshSessions;
 
 // Lap 0 with the given distances (lap 1 is empty); channel 3 holds the sample
 // index, so with the rows used below (y = 1000 - value) a point's row tells

@@ -20,11 +20,7 @@ constexpr double PI = std::numbers::pi;
 constexpr int IMAX = std::numeric_limits<int>::max();
 constexpr int IMIN = std::numeric_limits<int>::min();
 
-class Map : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using Map = FreshSessions;
 
 // Lap 0 driven at 10 m/s and 10 Hz with the turn of each step in radians (for
 // latg_scale 1) and the given step lengths.

@@ -10,11 +10,7 @@ using namespace lxtest;
 
 namespace {
 
-class Handles : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using Handles = FreshSessions;
 
 TEST_F(Handles, LowestFreeHandleUpToTenSessions) {
     EXPECT_EQ(lx::library.trace.verbose, 0); // the state at load: quiet

@@ -13,11 +13,7 @@ using namespace lxtest;
 
 namespace {
 
-class Motec : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using Motec = FreshSessions;
 
 void map_channel(lx::Session* s, int c, const char* name, const char* unit, int id, float scale,
                  float offset) {

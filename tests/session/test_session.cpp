@@ -14,11 +14,7 @@ namespace {
 
 constexpr float inf = std::numeric_limits<float>::infinity();
 
-class Store : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override { close_all_sessions(); }
-};
+using Store = FreshSessions;
 
 std::string laptime(float t) {
     char text[lx::TEXT_SIZE];

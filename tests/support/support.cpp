@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -76,6 +77,20 @@ std::string StdoutCapture::text() {
         active_ = false;
     }
     return text_;
+}
+
+bool Bits::operator==(const Bits& other) const {
+    return std::memcmp(&value, &other.value, sizeof value) == 0;
+}
+
+void PrintTo(const Bits& b, std::ostream* os) {
+    *os << std::hexfloat << b.value << std::defaultfloat;
+}
+
+std::vector<Bits> bits(const std::vector<float>& values) {
+    std::vector<Bits> out;
+    for (float v : values) out.push_back({v});
+    return out;
 }
 
 TraceSwitches::TraceSwitches(int verbose, int quiet) : saved_(lx::library.trace) {

@@ -1,6 +1,9 @@
 // Shared fixtures: scratch files, captured standard output, sessions built in memory.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,47 @@ lx::Session* make_session(const std::vector<int>& lap_points, float sample_rate,
 int install(lx::Session* s);
 // Frees every open session (quietly) so that each test starts from an empty table.
 void close_all_sessions();
+
+// Each test starts and ends with no session open and no allocation failure armed.
+class FreshSessions : public testing::Test {
+  protected:
+    void SetUp() override { close_all_sessions(); }
+    void TearDown() override {
+        lx::fail_allocation_at(0);
+        close_all_sessions();
+    }
+};
+
+using Samples = std::vector<float>;
+
+inline void set_samples(lx::Session* s, int lap, int channel, const Samples& values) {
+    for (std::size_t j = 0; j < values.size(); ++j) s->laps[lap].raw[channel][j] = values[j];
+}
+
+inline Samples samples(const lx::Session* s, int lap, int channel) {
+    const lx::Lap& l = s->laps[lap];
+    return Samples(l.raw[channel], l.raw[channel] + l.npoints);
+}
+
+// Mean of sample i and the n before it, the first sample standing in before the lap.
+inline Samples trailing_mean(const Samples& x, int n) {
+    Samples y(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        double sum = 0.0;
+        for (int back = 0; back <= n; ++back) sum += back <= int(i) ? x[i - back] : x[0];
+        y[i] = static_cast<float>(sum / (n + 1));
+    }
+    return y;
+}
+
+// A float compared bit for bit; a mismatch prints it in hexfloat, where one
+// bit of difference shows (gtest's six digits hide it).
+struct Bits {
+    float value;
+    bool operator==(const Bits& other) const;
+};
+void PrintTo(const Bits& b, std::ostream* os);
+std::vector<Bits> bits(const std::vector<float>& values);
 
 // Fills an array with a value no result should hold, so unwritten cells show.
 constexpr int POISON = 0x5A5A5A5A;

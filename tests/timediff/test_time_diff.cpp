@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <random>
 
-#include "../channels/helpers.h"
+#include "support.h"
 #include "analysis/analysis.h"
 #include "channels/channels.h"
 #include "lx.h"

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "../channels/helpers.h"
+#include "support.h"
 #include "frame/frame.h"
 #include "support.h"
 
