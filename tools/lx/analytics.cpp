@@ -42,10 +42,6 @@ std::string seconds(double t) {
     return text;
 }
 
-const char* hand(int direction) {
-    return direction > 0 ? "right" : "left";
-}
-
 // ---- lx corners
 
 struct CornersOptions {

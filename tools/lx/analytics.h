@@ -16,6 +16,9 @@ std::vector<lx_corner> lap_corners(const Session& ref, int ref_lap, const Sessio
 std::vector<lx_stretch> lap_stretches(const Session& ref, int ref_lap, const Session& s, int lap,
                                       const lx_corner_options& o);
 
+// "right" or "left", for a corner's direction.
+const char* hand(int direction);
+
 // The laps a table lists: full laps but the recording's first and last.
 std::vector<int> full_laps(const Session& s);
 // The reference lap the library picks for -1, or ref_lap itself.

@@ -31,6 +31,10 @@ std::vector<lx_stretch> lap_stretches(const Session& ref, int ref_lap, const Ses
     return out;
 }
 
+const char* hand(int direction) {
+    return direction > 0 ? "right" : "left";
+}
+
 std::vector<int> full_laps(const Session& s) {
     std::vector<int> laps;
     int bounded = s.laps() > 2 ? 1 : 0;

@@ -19,10 +19,6 @@ std::string cell(const std::string& text, const char* cls = nullptr) {
            "</td>";
 }
 
-const char* hand(int direction) {
-    return direction > 0 ? "right" : "left";
-}
-
 // The sample of a lap nearest a distance from its start line.
 std::size_t sample_at(const std::vector<double>& distances, double metres) {
     auto it = std::lower_bound(distances.begin(), distances.end(), metres);
