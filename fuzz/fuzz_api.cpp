@@ -268,156 +268,110 @@ void prepare_session(Bytes& in) {
     if (in.byte() & 1) lx_map_setup(h);
 }
 
-void call_one(Bytes& in) {
-    switch (in.byte() % 34) {
-    case 0:
-        lx_open_aim_xls(pick_open_path(in));
-        break;
-    case 1:
-        lx_free_session(pick_handle(in));
-        break;
-    case 2:
-        lx_num_channels(pick_handle(in));
-        lx_num_laps(pick_handle(in));
-        break;
-    case 3:
-        lx_channel_name(pick_handle(in), pick_channel(in));
-        break;
-    case 4:
-        lx_channel_number(pick_handle(in), pick_int(in, -2, 12));
-        break;
-    case 5:
-        lx_channel_max(pick_handle(in), pick_channel(in));
-        lx_channel_min(pick_handle(in), pick_channel(in));
-        break;
-    case 6:
-        lx_session_average(pick_handle(in), pick_int(in, -2, 12));
-        break;
-    case 7:
-        lx_lap_length(pick_handle(in), pick_lap(in));
-        break;
-    case 8: {
+void scaled_map(Bytes& in) {
+    int h = pick_handle(in), points = pick_int(in, -2, 300), lap = pick_lap(in);
+    int winx = pick_int(in, -2, 800), winy = pick_int(in, -2, 600), border = pick_int(in, -2, 50);
+    float latg_scale = pick_float(in), heading = pick_float(in);
+    Arrays a(in, points, MAX_ARRAY);
+    lx_scaled_map(h, a.xp, a.yp, points, lap, winx, winy, border, latg_scale, heading);
+}
+
+void scaled_chart(Bytes& in) {
+    int h = pick_handle(in), lap = pick_lap(in), channel = pick_channel(in);
+    float cmax = pick_float(in), cmin = pick_float(in);
+    int maxpoints = pick_int(in, -2, 300), winx = pick_int(in, -2, 800);
+    int winy = pick_int(in, -2, 600), xoffset = pick_int(in, -2, 50);
+    int ybottom = pick_int(in, -2, 600);
+    float dist_range = pick_float(in);
+    // A correct call writes at most the lap's sample count, far below the cap.
+    Arrays a(in, maxpoints < MAX_ARRAY ? maxpoints : MAX_ARRAY, MAX_ARRAY);
+    lx_scaled_chart_lap_dist(h, lap, channel, cmax, cmin, maxpoints, winx, winy, xoffset, ybottom,
+                             dist_range, a.xp, a.yp);
+}
+
+// The whole analysis road on two sessions, then any cut.
+void analysis_road(Bytes& in) {
+    int ref = pick_handle(in), work = pick_handle(in), ref_lap = pick_lap(in);
+    lx_calc_time_diff(ref, ref_lap, work, in.byte() & 1);
+    error_steps(ref, ref_lap, work);
+    lx_locate_laps(ref, ref_lap, work);
+    lx_new_session_from_beacons(ref, ref_lap, work, pick_int(in, -1, 3), pick_float(in));
+}
+
+// Arguments are picked in the order written, one statement each where it matters.
+using Call = void (*)(Bytes&);
+const Call CALLS[] = {
+    [](Bytes& in) { lx_open_aim_xls(pick_open_path(in)); },
+    [](Bytes& in) { lx_free_session(pick_handle(in)); },
+    [](Bytes& in) { lx_num_channels(pick_handle(in)); },
+    [](Bytes& in) { lx_num_laps(pick_handle(in)); },
+    [](Bytes& in) { lx_channel_name(pick_handle(in), pick_channel(in)); },
+    [](Bytes& in) { lx_channel_number(pick_handle(in), pick_int(in, -2, 12)); },
+    [](Bytes& in) { lx_channel_max(pick_handle(in), pick_channel(in)); },
+    [](Bytes& in) { lx_channel_min(pick_handle(in), pick_channel(in)); },
+    [](Bytes& in) { lx_session_average(pick_handle(in), pick_int(in, -2, 12)); },
+    [](Bytes& in) { lx_lap_length(pick_handle(in), pick_lap(in)); },
+    [](Bytes& in) {
         int h = pick_handle(in), lap = pick_lap(in), which = pick_int(in, 0, 1);
         lx_laptime_text(h, lap, which, pick_int(in, -1, 2));
-        break;
-    }
-    case 9:
-        lx_session_setup(pick_handle(in));
-        break;
-    case 10:
-        lx_analysis_setup(pick_handle(in));
-        break;
-    case 11:
-        lx_beacon_setup(pick_handle(in));
-        break;
-    case 12: {
+    },
+    [](Bytes& in) { lx_session_setup(pick_handle(in)); },
+    [](Bytes& in) { lx_analysis_setup(pick_handle(in)); },
+    [](Bytes& in) { lx_beacon_setup(pick_handle(in)); },
+    [](Bytes& in) { lx_map_setup(pick_handle(in)); },
+    [](Bytes& in) {
         int h = pick_handle(in), speed = pick_channel(in), latg = pick_channel(in);
         int units = pick_int(in, -1, 2), invert_lat = pick_int(in, 0, 1);
         int longg = pick_channel(in);
         lx_compute_session_math(h, speed, latg, units, invert_lat, longg, pick_int(in, 0, 1));
-        break;
-    }
-    case 13: {
+    },
+    [](Bytes& in) {
         int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
         lx_calc_time_diff(ref, ref_lap, work, pick_int(in, 0, 1));
-        break;
-    }
-    case 14: {
+    },
+    [](Bytes& in) {
         int first = pick_int(in, 0, 1), ref = pick_handle(in), ref_lap = pick_lap(in);
         lx_compute_error_channel_step(first, ref, ref_lap, pick_handle(in));
-        break;
-    }
-    case 15: {
+    },
+    [](Bytes& in) {
         int ref = pick_handle(in), ref_lap = pick_lap(in);
         error_steps(ref, ref_lap, pick_handle(in));
-        break;
-    }
-    case 16: {
+    },
+    [](Bytes& in) {
         int ref = pick_handle(in), ref_lap = pick_lap(in);
         lx_locate_laps(ref, ref_lap, pick_handle(in));
-        break;
-    }
-    case 17: {
+    },
+    [](Bytes& in) {
         int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
         int mode = pick_int(in, -1, 3);
         lx_new_session_from_beacons(ref, ref_lap, work, mode, pick_float(in));
-        break;
-    }
-    case 18:
-        lx_get_beacon_shift(pick_handle(in));
-        break;
-    case 19:
-        lx_map_setup(pick_handle(in));
-        break;
-    case 20: {
-        int h = pick_handle(in), points = pick_int(in, -2, 300), lap = pick_lap(in);
-        int winx = pick_int(in, -2, 800), winy = pick_int(in, -2, 600);
-        int border = pick_int(in, -2, 50);
-        float latg_scale = pick_float(in), heading = pick_float(in);
-        Arrays a(in, points, MAX_ARRAY);
-        lx_scaled_map(h, a.xp, a.yp, points, lap, winx, winy, border, latg_scale, heading);
-        break;
-    }
-    case 21: {
-        int h = pick_handle(in), lap = pick_lap(in), channel = pick_channel(in);
-        float cmax = pick_float(in), cmin = pick_float(in);
-        int maxpoints = pick_int(in, -2, 300), winx = pick_int(in, -2, 800);
-        int winy = pick_int(in, -2, 600), xoffset = pick_int(in, -2, 50);
-        int ybottom = pick_int(in, -2, 600);
-        float dist_range = pick_float(in);
-        // A correct call writes at most the lap's sample count, far below the cap.
-        Arrays a(in, maxpoints < MAX_ARRAY ? maxpoints : MAX_ARRAY, MAX_ARRAY);
-        lx_scaled_chart_lap_dist(h, lap, channel, cmax, cmin, maxpoints, winx, winy, xoffset,
-                                 ybottom, dist_range, a.xp, a.yp);
-        break;
-    }
-    case 22: {
+    },
+    [](Bytes& in) { lx_get_beacon_shift(pick_handle(in)); },
+    scaled_map,
+    scaled_chart,
+    [](Bytes& in) {
         int h = pick_handle(in), lap = pick_lap(in);
         lx_write_lap_motec(h, lap, pick_output_path(in));
-        break;
-    }
-    case 23:
-        lx::fail_allocation_at(1 + in.byte() % 16);
-        break;
-    case 24:
-        prepare_session(in);
-        break;
-    case 27:
-        open_with_options(in);
-        break;
-    case 28:
-        checked(lx_close(pick_handle(in)));
-        break;
-    case 29:
-        facts(in);
-        break;
-    case 30:
-        lap_samples(in);
-        break;
-    case 31:
-        closure(in);
-        break;
-    case 32:
-        output_log(in);
-        break;
-    case 33:
-        analytics(in);
-        break;
-    case 25: {
+    },
+    [](Bytes& in) { lx::fail_allocation_at(1 + in.byte() % 16); },
+    [](Bytes& in) {
         std::uint8_t b = in.byte();
         lx::library.trace = {b & 1, (b >> 1) & 1};
-        break;
-    }
-    default: {
-        // The whole analysis road on two sessions, then any cut.
-        int ref = pick_handle(in), work = pick_handle(in), ref_lap = pick_lap(in);
-        lx_calc_time_diff(ref, ref_lap, work, in.byte() & 1);
-        error_steps(ref, ref_lap, work);
-        lx_locate_laps(ref, ref_lap, work);
-        lx_new_session_from_beacons(ref, ref_lap, work, pick_int(in, -1, 3), pick_float(in));
-        break;
-    }
-    }
+    },
+    prepare_session,
+    open_with_options,
+    [](Bytes& in) { checked(lx_close(pick_handle(in))); },
+    facts,
+    lap_samples,
+    closure,
+    output_log,
+    analytics,
+    analysis_road,
+    analysis_road,
+};
+
+void call_one(Bytes& in) {
+    CALLS[in.byte() % std::size(CALLS)](in);
 }
 
 // Every input starts from the library as it was loaded.

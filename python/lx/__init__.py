@@ -26,6 +26,7 @@ from .errors import (
     StateError,
     ThreadError,
 )
+from .analytics import BestLap, Corner, CornerOptions, Piece, Stretch, TrackMatch
 from .session import ChannelInfo, Derived, LapClass, LapInfo, Session, SessionInfo
 
 __version__ = "0.1.0"
@@ -52,6 +53,12 @@ __all__ = [
     "LapInfo",
     "LapClass",
     "Derived",
+    "CornerOptions",
+    "Corner",
+    "Stretch",
+    "Piece",
+    "BestLap",
+    "TrackMatch",
     "LxError",
     "LibraryError",
     "ThreadError",

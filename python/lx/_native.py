@@ -68,6 +68,65 @@ class LapInfoC(ctypes.Structure):
     ]
 
 
+class CornerOptionsC(ctypes.Structure):
+    _fields_ = [
+        ("enter_curvature", c_double),
+        ("exit_curvature", c_double),
+        ("min_speed", c_double),
+        ("min_length", c_double),
+        ("merge_gap", c_double),
+    ]
+
+
+class CornerC(ctypes.Structure):
+    _fields_ = [
+        ("number", c_int),
+        ("direction", c_int),
+        ("paired", c_int),
+        ("entry", c_double),
+        ("apex", c_double),
+        ("exit", c_double),
+        ("peak_curvature", c_double),
+        ("entry_speed", c_double),
+        ("min_speed", c_double),
+        ("exit_speed", c_double),
+        ("time", c_double),
+    ]
+
+
+class StretchC(ctypes.Structure):
+    _fields_ = [
+        ("corner", c_int),
+        ("before", c_int),
+        ("start", c_double),
+        ("end", c_double),
+        ("time", c_double),
+        ("gain", c_double),
+        ("entry_speed", c_double),
+        ("min_speed", c_double),
+        ("exit_speed", c_double),
+    ]
+
+
+class PieceC(ctypes.Structure):
+    _fields_ = [("start", c_double), ("end", c_double), ("time", c_double), ("lap", c_int)]
+
+
+class TrackMatchC(ctypes.Structure):
+    _fields_ = [
+        ("same", c_int),
+        ("lap_a", c_int),
+        ("lap_b", c_int),
+        ("length_a", c_double),
+        ("length_b", c_double),
+        ("match", c_double),
+        ("offset", c_double),
+        ("why", ctypes.c_char * TEXT_FIELD),
+    ]
+
+
+options_p = ctypes.POINTER(CornerOptionsC)
+
 # name: (result, argument types)
 PROTOTYPES = {
     "lx_data_version": (c_int, []),
@@ -84,6 +143,20 @@ PROTOTYPES = {
     "lx_lap_samples": (c_int, [c_int, c_int, c_int, float_p, c_int]),
     "lx_lap_closure": (c_int, [c_int, c_int, c_int, double_p, double_p]),
     "lx_write_text_export": (c_int, [c_int, c_char_p]),
+    "lx_lap_corners": (c_int, [c_int] * 4 + [options_p, ctypes.POINTER(CornerC), c_int]),
+    "lx_lap_stretches": (c_int, [c_int] * 4 + [options_p, ctypes.POINTER(StretchC), c_int]),
+    "lx_sector_cuts": (c_int, [c_int, c_int, options_p, double_p, c_int]),
+    "lx_sector_times": (c_int, [c_int] * 4 + [double_p, c_int, double_p, c_int]),
+    "lx_theoretical_best": (
+        c_int,
+        [c_int, c_int, double_p, c_int, double_p, ctypes.POINTER(PieceC), c_int],
+    ),
+    "lx_optimal_lap": (
+        c_int,
+        [c_int, c_int, double_p, c_int, c_double, options_p, double_p, ctypes.POINTER(PieceC)]
+        + [c_int],
+    ),
+    "lx_same_track": (c_int, [c_int, c_int, c_double, options_p, ctypes.POINTER(TrackMatchC)]),
     # The exports of lx.h that the data API does not repeat.
     "lx_channel_number": (c_int, [c_int, c_int]),
     "lx_session_setup": (c_int, [c_int]),

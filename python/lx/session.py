@@ -9,6 +9,7 @@ from dataclasses import dataclass
 import numpy as np
 
 from . import _native as n
+from . import analytics as a
 from .errors import ArgumentError, ChannelError, HandleError, LapError, StateError
 
 INT_MIN, INT_MAX = -(2**31), 2**31 - 1
@@ -349,6 +350,104 @@ class Session:
             ctypes.byref(gap),
         )
         return heading.value, gap.value
+
+    # ---- corners and sectors -------------------------------------------------
+    # reference: a lap of this session, a (session, lap) pair, or None for this
+    # session's fastest full lap. Each needs session_math on both sessions.
+
+    def corners(self, lap, *, reference=None, options=None):
+        """The corners of a lap, found on it alone and paired with the reference's."""
+        ref, ref_lap = self._reference(reference)
+        args = (ref, ref_lap, self.handle, self._lap(lap), a.options_pointer(options))
+        return a.records("lx_lap_corners", n.CornerC, a.Corner, *args)
+
+    def stretches(self, lap, *, reference=None, options=None):
+        """The reference's corners and the straights between, timed on lap: 2 N + 1."""
+        ref, ref_lap = self._reference(reference)
+        args = (ref, ref_lap, self.handle, self._lap(lap), a.options_pointer(options))
+        return a.records("lx_lap_stretches", n.StretchC, a.Stretch, *args)
+
+    def sector_cuts(self, *, reference_lap=-1, options=None):
+        """The default two cuts (metres), in the middle of the two longest straights."""
+        args = (self.handle, self._ref_lap(reference_lap), a.options_pointer(options))
+        count = n.data_call("lx_sector_cuts", *args, None, 0)
+        cuts = np.zeros(count, np.float64)
+        n.data_call("lx_sector_cuts", *args, a.doubles(cuts), count)
+        return cuts
+
+    def sector_times(self, lap, cuts=None, *, reference=None):
+        """A lap's sector times (seconds) for cuts in metres on the reference lap."""
+        ref, ref_lap = self._reference(reference)
+        if cuts is None:
+            cuts = (reference[0] if isinstance(reference, tuple) else self).sector_cuts(
+                reference_lap=ref_lap
+            )
+        cuts = a.cut_array(cuts)
+        times = np.zeros(len(cuts) + 1, np.float64)
+        n.data_call(
+            "lx_sector_times",
+            ref,
+            ref_lap,
+            self.handle,
+            self._lap(lap),
+            a.doubles(cuts),
+            len(cuts),
+            a.doubles(times),
+            len(times),
+        )
+        return times
+
+    def theoretical_best(self, cuts=None, *, reference_lap=-1):
+        """The sum of the best sector times among the full laps: a BestLap."""
+        ref_lap, cuts = self._cuts(cuts, reference_lap)
+        return a.best_lap("lx_theoretical_best", self.handle, ref_lap, a.doubles(cuts), len(cuts))
+
+    def optimal_lap(
+        self, cuts=None, *, reference_lap=-1, tolerance=a.OPTIMAL_TOLERANCE, options=None
+    ):
+        """The fastest lap made of stretches actually driven, joined on straights where
+        the speeds differ by less than tolerance (m/s): a BestLap."""
+        ref_lap, cuts = self._cuts(cuts, reference_lap)
+        return a.best_lap(
+            "lx_optimal_lap",
+            self.handle,
+            ref_lap,
+            a.doubles(cuts),
+            len(cuts),
+            _float(tolerance, "tolerance"),
+            a.options_pointer(options),
+        )
+
+    def same_track(self, other, *, threshold=a.SAME_TRACK_THRESHOLD, options=None):
+        """Whether other was driven on this track, comparing the fastest full laps."""
+        match = n.TrackMatchC()
+        n.data_call(
+            "lx_same_track",
+            self.handle,
+            _session(other),
+            _float(threshold, "threshold"),
+            a.options_pointer(options),
+            ctypes.byref(match),
+        )
+        return a.track_match(match)
+
+    def _ref_lap(self, lap):
+        return -1 if lap is not None and _int(lap, "reference lap") == -1 else self._lap(lap)
+
+    def _reference(self, reference):
+        if reference is None:
+            return self.handle, -1
+        if isinstance(reference, tuple) and len(reference) == 2:
+            return _session(reference[0]), reference[0]._ref_lap(reference[1])
+        if isinstance(reference, numbers.Integral) and not isinstance(reference, bool):
+            return self.handle, self._ref_lap(reference)
+        raise TypeError("reference must be a lap, a (session, lap) pair or None")
+
+    def _cuts(self, cuts, reference_lap):
+        ref_lap = self._ref_lap(reference_lap)
+        if cuts is None:
+            cuts = self.sector_cuts(reference_lap=ref_lap)
+        return ref_lap, a.cut_array(cuts)
 
     # ---- display ------------------------------------------------------------
 

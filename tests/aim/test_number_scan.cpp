@@ -75,7 +75,7 @@ TEST(NumberScan, OddAndPlainTextsReadLikeSscanf) {
     std::string texts =
         "| |  1.5|+1|-|+|.|-.|.5|-.5|1.|1..2|1e|1e+|1e-|1E5|1e-+5|1e5e5|1e5.5|0e|.e1|"
         "e5|+-1|-0|1,5|0x|0xg|0x.|0x.p1|0x1p|0x1p+|0x1.8p1|0X1P-2|0x1e|0xp1|-0x.8|"
-        "0x1p-150|0x1p128|inf|-INF|infinity|infinit|in|infx|nan|-nan|nan(123)|na|"
+        "0x1p-150|0x1p128|0XA.Ap1|NAN|inf|-INF|infinity|infinit|in|infx|nan|-nan|nan(123)|na|"
         "1e400|-1e-50|1e-45|7e-46|3.40282357e38|1e99999999999|1e-99999999999|"
         "0e99999999999|0.000000000000000000000000000000000000000000001e60|"
         "123456789012345678901234567890";

@@ -97,6 +97,27 @@ TEST(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
     }
 }
 
+// At 2 Hz the curvature is not averaged: 5 m steps with set curvatures put a
+// corner at the lap's start and one whose edges lie a quarter and three
+// quarters into their steps, its apex at the first of its peak samples.
+TEST(Corners, EdgesInterpolatedBetweenSamples) {
+    close_all_sessions();
+    lx::Session* s = make_session({20}, 2.0f, 2);
+    std::fill_n(s->laps[0].raw[3], 20, 36.0f);
+    int h = install(s);
+    lx_session_setup(h);
+    lx_compute_session_math(h, 3, 4, 1, 0, 0, 0);
+    const float curvature[20] = {10, 10, 10, 0, 0, 0, 0, 2, 10, 10, 10, 10, 2};
+    std::copy_n(curvature, 20, s->laps[0].raw[s->i_radius]);
+    std::fill_n(s->laps[0].raw[s->i_seglen], 20, 5.0f);
+    lx_corner c[2];
+    ASSERT_EQ(lx_lap_corners(h, 0, h, 0, nullptr, c, 2), 2) << lx_last_error();
+    EXPECT_EQ((std::vector<double>{c[0].entry, c[0].apex, c[0].exit}),
+              (std::vector<double>{0.0, 0.0, 13.0}));
+    EXPECT_EQ((std::vector<double>{c[1].entry, c[1].apex, c[1].exit}),
+              (std::vector<double>{36.25, 40.0, 58.75}));
+}
+
 // The out-lap starts with three seconds at standstill, where the curvature
 // reads 10,000, and then crawls down the pit lane: neither is a corner.
 TEST(Corners, StandstillIsNoCornerAndInvertedLateralTurnsEveryHand) {
@@ -214,6 +235,7 @@ TEST(BestLaps, KnownJoinGainAndTheInequality) {
         EXPECT_NEAR(bends[k].peak_curvature, 20.0, 0.1);
         EXPECT_NEAR(bends[k].entry, 200.0 + 300 * k, 5.0);
         EXPECT_NEAR(bends[k].exit, 300.0 + 300 * k, 5.0);
+        EXPECT_LT(bends[k].apex, bends[k].entry + 25.0); // where the radius is first reached
         EXPECT_NEAR(bends[k].min_speed, k ? BEND : 18.0, 1e-4);
         EXPECT_NEAR(bends[k].time, 100.0 / (k ? BEND : 18.0), 0.15);
     }

@@ -1,5 +1,5 @@
 // The session generator: the bundled sample is its output, the seed decides,
-// every lap drives the same bends, and each format has its layout.
+// and each format has its layout (the analytics tests find its bends).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -31,19 +31,6 @@ TEST(Generator, BundledSampleIsTheDefaultOutputAndTheSeedDecides) {
     EXPECT_EQ(read_file(LX_SAMPLE), sample)
         << "examples/sample.txt is stale: regenerate it with lx-gen -o examples/sample.txt";
     EXPECT_NE(lxgen::write_text(lxgen::drive_session(other)), sample);
-}
-
-TEST(Generator, EveryLapDrivesTheSameTwelveBendsOfOneClosedLoop) {
-    lxgen::Track t = lxgen::make_track();
-    double heading = 0;
-    for (double k : t.curvature) heading -= k * t.step;
-    EXPECT_NEAR(heading, -2 * M_PI, 1e-9);
-    EXPECT_LT(std::hypot(t.x.back() - t.x.front(), t.y.back() - t.y.front()), 2.0);
-    auto tight = [](double k) { return std::fabs(k) > 1.0 / 150; };
-    int bends = tight(t.curvature[0]);
-    for (std::size_t i = 1; i < t.curvature.size(); ++i)
-        bends += tight(t.curvature[i]) && !tight(t.curvature[i - 1]);
-    EXPECT_EQ(bends, 12);
 }
 
 TEST(Generator, LibraryReadsTheTextExportWithOneLapPerSeenBeacon) {

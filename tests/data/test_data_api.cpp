@@ -118,7 +118,7 @@ TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
 
 TEST_F(DataApi, OpenOptionsKeepChannelsAndLaps) {
     std::string path = write_temp_file(titled_export());
-    lx_open_options options{0.0, "Water Temp, Engine_RPM", 2, 3};
+    lx_open_options options{0.0, "Idx, Water Temp, Engine_RPM", 2, 3};
     int h = lx_open(path.c_str(), &options);
     ASSERT_GT(h, 0) << lx_last_error();
     lx_session_info info;

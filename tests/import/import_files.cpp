@@ -1,15 +1,14 @@
 #include "import_files.h"
 
+#include "support.h"
+
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 namespace importtest {
 
 std::string write_file(const std::string& name, const std::string& content) {
-    std::filesystem::path dir = std::filesystem::current_path() / "import-files";
-    std::filesystem::create_directories(dir);
-    std::string path = (dir / name).string();
+    std::string path = lxtest::scratch_dir() + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
 }

@@ -80,6 +80,7 @@ TEST(ImportAim, TimeRestartingAtEachBeacon) {
     expect_laps(o.s, {11, 11}, {1.05f, 0.95f});
     EXPECT_FLOAT_EQ(o.at(1, 2, 10), 9.5f); // km made metres, from the lap's start
     EXPECT_EQ(o.at(1, 1, 10), 0.95f);      // the short last step on the beacon
+    EXPECT_EQ(o.s->laps[1].number, 2);
 }
 
 TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
@@ -160,4 +161,16 @@ TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
     EXPECT_EQ(lx_write_text_export(h, nullptr), LX_ERR_ARGUMENT);
     EXPECT_EQ(lx_write_text_export(h + 1, out.c_str()), LX_ERR_HANDLE);
     lx_close(h);
+}
+
+// A minute without rows is filled in on the grid; a title too long for a
+// channel name is cut to the 127 characters the name holds.
+TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
+    std::string title(200, 'n');
+    Opened o(write_file("gap.csv", "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate," + title +
+                                       "\nunix time,Hz,\n,100: gps,100: gps\n1,10,1\n1.1,10,1\n"
+                                       "61,10,1\n"));
+    ASSERT_NE(o.s, nullptr);
+    EXPECT_EQ(o.s->laps[0].npoints, 601);
+    EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
 }

@@ -1,5 +1,7 @@
 #include "choice.h"
 
+#include "figures.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -98,11 +100,11 @@ std::vector<int> lateral_candidates(const Session& s) {
     return found;
 }
 
-void run_math(const Session& s, const MathChannels& m, const MathOptions& options) {
+void run_math(const Session& s, const MathChannels& m, int lateral, const MathOptions& options) {
     if (derived_channel(s, LX_CHANNEL_SPEED) == 0 && !lx_session_setup(s.handle()))
         library_refused("cannot add the derived channels to " + s.source);
-    if (!lx_compute_session_math(s.handle(), m.speed, m.lateral_channel(), m.speed_units,
-                                 options.invert_lat, m.longitudinal, options.invert_long))
+    if (!lx_compute_session_math(s.handle(), m.speed, lateral, m.speed_units, options.invert_lat,
+                                 m.longitudinal, options.invert_long))
         library_refused("cannot compute speed, distance and curvature for " + s.source);
 }
 
@@ -130,10 +132,38 @@ Closure closure_of(const Session& s, int channel, const std::vector<int>& laps) 
     return {channel, int(turns.size()), median(turns), median(gaps), median(lengths)};
 }
 
+// The median of the laps' map errors against GPS (in % of their lengths),
+// from the session math as last computed.
+double gps_error_of(const Session& s, const std::vector<int>& laps) {
+    std::vector<double> errors;
+    for (int lap : laps)
+        if (double rms = reckoning_error(s, lap); std::isfinite(rms))
+            errors.push_back(100 * rms / lap_info(s, lap).length);
+    return errors.empty() ? NAN : median(errors);
+}
+
+// Laps that close come first; among them, where the session has GPS, the map
+// closest to the GPS track, since a channel of the wrong sign closes as well
+// as the right one but draws the track mirrored.
+bool fits_better(const Closure& a, const Closure& b) {
+    if (a.closes() != b.closes()) return a.closes();
+    bool ga = std::isfinite(a.gps_error), gb = std::isfinite(b.gps_error);
+    if (ga != gb) return ga;
+    if (ga && a.gps_error != b.gps_error) return a.gps_error < b.gps_error;
+    return a.score() < b.score();
+}
+
+bool chosen_by_gps(const MathChannels& m) {
+    return m.lateral.size() > 1 && std::isfinite(m.lateral.front().gps_error);
+}
+
 std::string closure_text(const Closure& c) {
-    char text[160];
-    std::snprintf(text, sizeof text, "turns %.1f degrees, ends %.1f m from its start", c.turn,
-                  c.end_gap);
+    char text[200];
+    int n = std::snprintf(text, sizeof text, "turns %.1f degrees, ends %.1f m from its start",
+                          c.turn, c.end_gap);
+    if (std::isfinite(c.gps_error) && n > 0 && std::size_t(n) < sizeof text)
+        std::snprintf(text + n, sizeof text - std::size_t(n), ", map %.2f %% of the lap from GPS",
+                      c.gps_error);
     return text;
 }
 
@@ -199,15 +229,18 @@ MathChannels compute_math(const Session& s, const MathOptions& options) {
                                       ? std::vector<int>{find_channel(s, options.lateral, "--lat")}
                                       : lateral_candidates(s);
     if (candidates.empty()) none_fits(s, "lateral acceleration", "--lat");
-    m.lateral.push_back({candidates.front()});
-    run_math(s, m, options);
+    int computed = candidates.front();
+    run_math(s, m, computed, options);
 
     std::vector<int> laps = measured_laps(s);
-    m.lateral.clear();
     for (int c : candidates) m.lateral.push_back(closure_of(s, c, laps));
-    std::stable_sort(m.lateral.begin(), m.lateral.end(),
-                     [](const Closure& a, const Closure& b) { return a.score() < b.score(); });
-    if (m.lateral_channel() != candidates.front()) run_math(s, m, options);
+    if (candidates.size() > 1 && has_gps_track(s))
+        for (Closure& c : m.lateral) {
+            if (c.channel != computed) run_math(s, m, computed = c.channel, options);
+            c.gps_error = gps_error_of(s, laps);
+        }
+    std::stable_sort(m.lateral.begin(), m.lateral.end(), fits_better);
+    if (m.lateral_channel() != computed) run_math(s, m, m.lateral_channel(), options);
     warn_if_open(s, m.lateral.front());
     return m;
 }
@@ -221,8 +254,11 @@ std::vector<std::string> describe(const Session& s, const MathChannels& m) {
     std::string lateral = "Lateral: " + channel_title(s, chosen.channel);
     std::string why = m.lateral_given         ? " (given)"
                       : m.lateral.size() == 1 ? " (the only one named so)"
-                                              : " (of those named so, the one whose laps "
-                                                "close best)";
+                      : !chosen_by_gps(m) ? " (of those named so, the one whose laps close best)"
+                      : chosen.closes()   ? " (of those named so whose laps close, the one whose "
+                                            "map lies closest to the GPS track)"
+                                          : " (of those named so, the one whose map lies closest "
+                                            "to the GPS track)";
     if (chosen.laps == 0) {
         lines.push_back(lateral + why + "; no lap long enough to check that it closes");
         return lines;

@@ -2,6 +2,7 @@
 // name and, for the lateral one, by how well its laps close.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct Closure {
     double turn = 0;       // degrees of heading change, in size
     double end_gap = 0;    // metres between reckoned end and start
     double lap_length = 0; // metres
+    // Median over the laps of how far the reckoned map lies from the GPS
+    // track, in % of the lap's length; NaN without a GPS track.
+    double gps_error = NAN;
     bool closes() const;
     double score() const; // smaller closes better
 };

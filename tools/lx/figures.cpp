@@ -121,6 +121,10 @@ bool map_pixels(const Session& s, int lap, int winx, int winy, float heading, st
 
 } // namespace
 
+bool has_gps_track(const Session& s) {
+    return try_find_channel(s, "East") >= 0 && try_find_channel(s, "North") >= 0;
+}
+
 double reckoning_error(const Session& s, int lap) {
     Points gps = gps_track(s, lap);
     if (gps.x.size() < 2) return NAN;

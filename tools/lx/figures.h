@@ -29,6 +29,9 @@ struct Point {
 // empty when the lap has no map.
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading);
 
+// Whether the session has a GPS track: the channels East and North.
+bool has_gps_track(const Session& s);
+
 // How far the dead-reckoned map of a lap lies from its GPS track: the RMS
 // distance in metres after the best rotation and shift. NaN when the session
 // has no GPS track (the channels East and North) or the lap no map.
