@@ -23,6 +23,7 @@ struct Compared {
     std::vector<lx_corner> corners;
     std::vector<lx_stretch> a_stretches, b_stretches; // over A's corners
     double length;                                    // metres across the charts: A's lap
+    std::pair<std::string, std::string> names;
 };
 
 std::string signed_seconds(double t) {
@@ -33,6 +34,16 @@ std::string signed_seconds(double t) {
 
 std::string name_of(const Session& s) {
     return fs::path(s.source).filename().string();
+}
+
+// The two sessions' names, with their folders when the file names agree.
+std::pair<std::string, std::string> names_of(const Session& a, const Session& b) {
+    if (name_of(a) != name_of(b)) return {name_of(a), name_of(b)};
+    auto longer = [](const Session& s) {
+        fs::path p(s.source);
+        return (p.parent_path().filename() / p.filename()).string();
+    };
+    return {longer(a), longer(b)};
 }
 
 // Each session's time difference against A's lap (A's own is zero).
@@ -103,22 +114,23 @@ std::string map_figure(const Compared& c) {
 }
 
 std::string laps_table(const Compared& c) {
-    std::string h = "<table class='laps'><thead><tr><th></th><th>session</th><th>lap</th>"
+    std::string h = "<table class='laps numeric'><thead><tr><th></th><th>session</th><th>lap</th>"
                     "<th>time</th><th>length</th></tr></thead><tbody>\n";
     for (const Trace& t : c.traces) {
         lx_lap_info l = lap_info(*t.session, t.lap);
         h += "<tr data-lap='" + t.key +
              "'><td><span class='swatch' style='background:" + t.pen.colour + "'></span>" + t.key +
-             "</td><td class='note'>" + svg::escape(name_of(*t.session)) + "</td><td>" +
-             std::to_string(t.lap + 1) + "</td><td>" + laptime_text(l.laptime) + "</td><td>" +
-             svg::fixed(l.length, 0) + " m</td></tr>\n";
+             "</td><td class='note'>" + svg::escape(t.key == "A" ? c.names.first : c.names.second) +
+             "</td><td>" + std::to_string(t.lap + 1) + "</td><td>" + laptime_text(l.laptime) +
+             "</td><td>" + svg::fixed(l.length, 0) + " m</td></tr>\n";
     }
     return h + "</tbody></table>\n";
 }
 
 std::string corners_table(const Compared& c) {
-    std::string h = "<table class='laps'><thead><tr><th>corner</th><th>apex</th><th>A min</th>"
-                    "<th>B min</th><th>B gain</th><th>B total</th></tr></thead><tbody>\n";
+    std::string h =
+        "<table class='laps numeric'><thead><tr><th>corner</th><th>apex</th><th>A min</th>"
+        "<th>B min</th><th>B gain</th><th>B total</th></tr></thead><tbody>\n";
     double total = 0;
     for (std::size_t i = 0; i < c.b_stretches.size() && i < c.a_stretches.size(); ++i) {
         total += c.b_stretches[i].gain;
@@ -136,16 +148,16 @@ std::string corners_table(const Compared& c) {
 
 Compared gather(const Session& a, const Session& b, const lx_track_match& m,
                 const lx_corner_options& o) {
-    Compared c{a, b, m, {}, {}, {}, {}, lap_info(a, m.lap_a).length};
+    Compared c{a, b, m, {}, {}, {}, {}, lap_info(a, m.lap_a).length, names_of(a, b)};
     c.traces = {{&a,
                  m.lap_a,
                  "A",
-                 "A: lap " + std::to_string(m.lap_a + 1) + " of " + name_of(a),
+                 "A: lap " + std::to_string(m.lap_a + 1) + " of " + c.names.first,
                  {"#111111", 2.2}},
                 {&b,
                  m.lap_b,
                  "B",
-                 "B: lap " + std::to_string(m.lap_b + 1) + " of " + name_of(b),
+                 "B: lap " + std::to_string(m.lap_b + 1) + " of " + c.names.second,
                  {"#e15759", 1.8}}};
     time_differences(a, m.lap_a, a);
     time_differences(a, m.lap_a, b);
@@ -168,7 +180,7 @@ std::string summary(const Compared& c) {
 }
 
 std::string page(const Compared& c) {
-    std::string title = name_of(c.a) + " against " + name_of(c.b);
+    std::string title = c.names.first + " against " + c.names.second;
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
                     svg::escape(title) + "</title>" + PAGE_STYLE + "</head><body>\n<h1>" +
                     svg::escape(title) + "</h1>\n" + summary(c);

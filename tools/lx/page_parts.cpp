@@ -39,7 +39,7 @@ table.laps th{text-align:right;border-bottom:2px solid #888;padding:4px 10px}
 table.laps td{text-align:right;border-bottom:1px solid #e4e4e4;padding:3px 10px;
 font-variant-numeric:tabular-nums}
 table.laps td.note,table.laps th:last-child{text-align:left;color:#555}
-table.laps td{white-space:nowrap}table.corners th:last-child{text-align:right;color:#222}
+table.laps td{white-space:nowrap}table.numeric th:last-child{text-align:right;color:#222}
 tr.best td{font-weight:bold;background:#f3f3f3}
 .swatch{display:inline-block;width:14px;height:4px;margin-right:6px;vertical-align:middle}
 figure{margin:0}figcaption{font-size:12px;color:#555;max-width:1100px}
@@ -67,7 +67,7 @@ std::string with_attributes(const std::string& svg, const std::string& attribute
 
 std::string corner_table_html(const CornerTable& t, int ref_lap) {
     std::string ref = std::to_string(ref_lap + 1);
-    std::string h = "<table class='laps corners'><thead><tr><th>corner</th><th>hand</th>"
+    std::string h = "<table class='laps corners numeric'><thead><tr><th>corner</th><th>hand</th>"
                     "<th>apex</th><th>min on lap " +
                     ref +
                     "</th><th>best min</th><th>on lap</th><th>most lost</th><th>on lap</th>"
