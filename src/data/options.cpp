@@ -105,8 +105,8 @@ int apply_options(Session* s, const ImportOptions& options) {
     int first = options.first_lap == 0 ? 1 : options.first_lap;
     int last = options.last_lap == 0 ? s->nlaps : options.last_lap;
     if (first > s->nlaps || last > s->nlaps)
-        return fail(LX_ERR_LAP, "%s: laps %d to %d asked for, but the file has %d", s->filename,
-                    first, last, s->nlaps);
+        return fail(LX_ERR_LAP, "%s: %s", s->filename,
+                    lap_window_refusal(options.first_lap, options.last_lap, s->nlaps).c_str());
     keep_laps(s, first, last);
     return LX_OK;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "import/prefault.h"
 #include "lx_data.h"
 
 namespace lx {
@@ -34,9 +35,11 @@ bool CsvLines::open(const char* path) {
     // A small file gets a buffer of its size.
     long size = std::fseek(file_, 0, SEEK_END) == 0 ? std::ftell(file_) : -1;
     std::rewind(file_);
+    size_ = size >= 0 ? std::size_t(size) : 0;
     capacity_ =
         size >= 0 && std::size_t(size) < BLOCK ? std::size_t(size) + MAX_LINE + 1 : CAPACITY;
     buffer_.reset(new char[capacity_]);
+    prefault({{buffer_.get(), capacity_}});
     return true;
 }
 
@@ -49,6 +52,7 @@ void CsvLines::refill() {
     if (std::ferror(file_)) refuse(LX_ERR_FILE, path_ + ": read error");
     if (got == 0) eof_ = true;
     end_ += got;
+    read_ += got;
 }
 
 bool CsvLines::next(std::string_view& line) {
@@ -76,7 +80,7 @@ bool CsvLines::next(std::string_view& line) {
 void CsvLines::rewind() {
     if (std::fseek(file_, 0, SEEK_SET) != 0) refuse(LX_ERR_FILE, path_ + ": cannot seek");
     std::clearerr(file_);
-    begin_ = end_ = 0;
+    begin_ = end_ = read_ = 0;
     eof_ = false;
     line_number_ = 0;
 }

@@ -27,6 +27,9 @@ class CsvLines {
     bool next(std::string_view& line);
     void rewind(); // throws Refusal when the file cannot seek
     long line_number() const { return line_number_; }
+    // Bytes after the last line returned, by the file's size when opened: an
+    // estimate for reserving room.
+    std::size_t bytes_left() const { return size_ >= read_ ? size_ - read_ + (end_ - begin_) : 0; }
     const std::string& path() const { return path_; }
 
   private:
@@ -36,6 +39,7 @@ class CsvLines {
     std::size_t capacity_ = 0;
     std::size_t begin_ = 0, end_ = 0;
     bool eof_ = false;
+    std::size_t size_ = 0, read_ = 0; // the file's size and the bytes read from it
     long line_number_ = 0;
     std::string path_;
 };
@@ -50,9 +54,11 @@ void split_fields(const CsvLines& lines, std::string_view line,
 
 enum class NumberKind { number, empty, bad };
 
-// [-]digits[.digits] with at most 15 digits, the common field: the quotient
-// of two exact doubles, so correctly rounded as from_chars would give it.
-inline bool read_plain_number(const char* p, const char* end, double& value) {
+// [-]digits[.digits] with 1 to 15 digits, the common field, read from p up to
+// the first character outside that form: returns where it stopped, or null
+// when what it read is not such a number. The value is the quotient of two
+// exact doubles, so correctly rounded as from_chars would give it.
+inline const char* scan_plain_number(const char* p, const char* end, double& value) {
     static constexpr double powers_of_ten[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     bool negative = p != end && *p == '-';
@@ -67,10 +73,19 @@ inline bool read_plain_number(const char* p, const char* end, double& value) {
         fraction = q - first;
         digits += fraction;
     }
-    if (q != end || digits == 0 || digits > 15) return false;
+    if (digits == 0 || digits > 15) return nullptr;
     double magnitude =
         fraction == 0 ? double(mantissa) : double(mantissa) / powers_of_ten[fraction];
     value = negative ? -magnitude : magnitude;
+    return q;
+}
+
+// The whole of [p, end) as a plain number.
+inline bool read_plain_number(const char* p, const char* end, double& value) {
+    double v;
+    const char* stop = scan_plain_number(p, end, v);
+    if (stop == nullptr || stop != end) return false;
+    value = v;
     return true;
 }
 

@@ -3,6 +3,7 @@
 // so a source that skips rows is interpolated and an even grid costs nothing
 // more than the file's own rows.
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "import/passes.h"
@@ -40,8 +41,7 @@ struct Track {
     double prev_t = 0, prev_v = 0;
     long next = 0;      // the next sample to fill
     bool plain = false; // stored only, nothing derived from it
-    int lap = 0;
-    long lap_first = 0, lap_end = 0; // samples of the lap last written
+    int lap = 0;        // the lap last written
     double base = 0, travelled = 0, prev_speed = 0;
 };
 
@@ -52,13 +52,24 @@ class Filler {
           begin_(plan.laps.front().first), end_(plan.laps.back().first + plan.laps.back().count),
           projection_(projection_at(plan.origin_latitude)) {}
 
+    // Finds, once for all the row's columns, the sample that a row at time t
+    // falls on exactly, if one does.
+    void start_row(double t) {
+        const std::vector<double>& times = plan_.times;
+        while (row_sample_ < end_ && times[row_sample_] < t) ++row_sample_;
+        row_exact_ = row_sample_ < end_ && times[row_sample_] == t && row_sample_ >= begin_;
+        if (!row_exact_) return;
+        while (row_lap_ + 1 < s_.nlaps && row_sample_ >= plan_.laps[row_lap_ + 1].first) ++row_lap_;
+        row_arrays_ = s_.laps[row_lap_].raw;
+        row_index_ = row_sample_ - plan_.laps[row_lap_].first;
+    }
+
     void feed(Track& track, double t, double v) {
         const std::vector<double>& times = plan_.times;
         // The common case: the value of the next sample, taken at its time.
-        if (track.plain && track.next < end_ && times[track.next] == t && track.next >= begin_ &&
-            track.next < track.lap_end) {
-            s_.laps[track.lap].raw[track.store][track.next++ - track.lap_first] =
-                static_cast<float>(v * track.scale);
+        if (track.plain && row_exact_ && track.next == row_sample_) {
+            row_arrays_[track.store][row_index_] = static_cast<float>(v * track.scale);
+            track.next = row_sample_ + 1;
             track.have = true;
             track.prev_t = t;
             track.prev_v = v;
@@ -85,9 +96,7 @@ class Filler {
     void put(Track& track, long g, double v) {
         if (g < begin_) return;
         while (track.lap + 1 < s_.nlaps && g >= plan_.laps[track.lap + 1].first) ++track.lap;
-        track.lap_first = plan_.laps[track.lap].first;
-        track.lap_end = track.lap_first + plan_.laps[track.lap].count;
-        long j = g - track.lap_first;
+        long j = g - plan_.laps[track.lap].first;
         float* const* raw = s_.laps[track.lap].raw;
         if (track.store >= 0) raw[track.store][j] = static_cast<float>(v * track.scale);
         if (track.north)
@@ -116,6 +125,11 @@ class Filler {
     int east_, north_;
     long begin_, end_;
     Projection projection_;
+    long row_sample_ = 0;
+    bool row_exact_ = false;
+    int row_lap_ = 0;
+    float* const* row_arrays_ = nullptr;
+    long row_index_ = 0;
 };
 
 std::vector<Track> tracks_for(const Layout& layout, const SamplePlan& plan,
@@ -154,21 +168,26 @@ class RowValues {
         std::size_t column = 0;
         bool last_empty = false;
         for (;; ++column, ++p) {
-            const char* start = p;
-            const char* stop;
-            if (p != end && *p == '"') {
-                for (start = ++p; p != end && *p != '"';) ++p;
+            bool quoted = p != end && *p == '"';
+            const char close = quoted ? '"' : ',';
+            const char* start = p + (quoted ? 1 : 0);
+            bool wanted = column < columns_ && wanted_[column];
+            // The common field, a plain number, is read in the same walk
+            // that finds its end.
+            bool converted = wanted && plain_number(column, start, end, quoted, p);
+            if (!converted) p = start;
+            while (p != end && *p != close) ++p;
+            const char* stop = p;
+            if (quoted) {
                 if (p == end) refuse_at(lines, lines.line_number(), "a quote is not closed");
-                stop = p++;
-                if (p != end && *p == '"') return read_general(lines, line);
+                if (++p != end && *p == '"') return read_general(lines, line);
                 if (p != end && *p != ',')
                     refuse_at(lines, lines.line_number(), "text after a closing quote");
-            } else {
-                while (p != end && *p != ',') ++p;
-                stop = p;
             }
-            if (column < columns_ && wanted_[column])
-                convert(column, std::string_view(start, stop - start));
+            if (wanted) {
+                texts_[column] = std::string_view(start, stop - start);
+                if (!converted) kinds_[column] = read_number(texts_[column], values_[column]);
+            }
             last_empty = start == stop;
             if (p == end) break;
         }
@@ -180,6 +199,19 @@ class RowValues {
     double value(int column) const { return values_[std::size_t(column)]; }
 
   private:
+    // A plain number from start up to the field's end; on success, stop is
+    // where the number ended.
+    bool plain_number(std::size_t column, const char* start, const char* end, bool quoted,
+                      const char*& stop) {
+        double v;
+        const char* q = scan_plain_number(start, end, v);
+        if (q == nullptr || (q == end ? quoted : *q != (quoted ? '"' : ','))) return false;
+        values_[column] = v;
+        kinds_[column] = NumberKind::number;
+        stop = q;
+        return true;
+    }
+
     void convert(std::size_t column, std::string_view field) {
         texts_[column] = field;
         kinds_[column] = read_number(field, values_[column]);
@@ -214,6 +246,25 @@ void fill_time_and_index(const SamplePlan& plan, Session& s) {
     }
 }
 
+// The arrays come uninitialized: those no column wrote (a column without a
+// value, Distance without a distance or speed, East and North without a
+// position) read 0, as the text-export reader leaves them.
+void zero_unwritten(Session& s, const std::vector<Track>& tracks, int east, int north) {
+    std::vector<char> written(std::size_t(s.nchannels), 0);
+    written[0] = written[1] = 1; // the sample index and Time
+    for (const Track& track : tracks) {
+        if (!track.have) continue;
+        if (track.store >= 0) written[std::size_t(track.store)] = 1;
+        if (track.distance || track.speed) written[2] = 1;
+        if (track.north) written[std::size_t(north)] = 1;
+        if (track.east) written[std::size_t(east)] = 1;
+    }
+    for (int c = 0; c < s.nchannels; ++c)
+        if (!written[std::size_t(c)])
+            for (int l = 0; l < s.nlaps; ++l)
+                std::memset(s.laps[l].raw[c], 0, std::size_t(s.laps[l].npoints) * sizeof(float));
+}
+
 } // namespace
 
 void fill_samples(CsvLines& lines, const Layout& layout, const SamplePlan& plan, Session& s,
@@ -230,12 +281,14 @@ void fill_samples(CsvLines& lines, const Layout& layout, const SamplePlan& plan,
         if (line.empty()) continue;
         row.read(lines, line);
         double t;
-        if (timeline.place(row_time(lines, layout, row.text(layout.time)), t) ==
-            Timeline::Placed::repeated)
-            continue;
+        double file_time = row.kind(layout.time) == NumberKind::number
+                               ? row.value(layout.time)
+                               : row_time(lines, layout, row.text(layout.time));
+        if (timeline.place(file_time, t) == Timeline::Placed::repeated) continue;
         while (superseded != plan.superseded.end() && *superseded < lines.line_number())
             ++superseded;
         if (superseded != plan.superseded.end() && *superseded == lines.line_number()) continue;
+        filler.start_row(t);
         for (Track& track : tracks) {
             NumberKind kind = row.kind(track.column);
             if (kind == NumberKind::empty) continue;
@@ -250,6 +303,7 @@ void fill_samples(CsvLines& lines, const Layout& layout, const SamplePlan& plan,
     }
     for (Track& track : tracks) filler.finish(track);
     fill_time_and_index(plan, s);
+    zero_unwritten(s, tracks, east, north);
 }
 
 } // namespace lx

@@ -27,6 +27,11 @@ struct ImportResult {
     std::string message;        // on failure: "FILE:LINE: what is wrong"
 };
 
+// Why a window of laps (0 for an open end, as in ImportOptions) does not fit
+// a file of `laps` laps: "laps 5 to the last asked for, but the file has
+// laps 1-4".
+std::string lap_window_refusal(int first_lap, int last_lap, int laps);
+
 // Reads an AiM, RaceChrono or MoTeC CSV export. The session's record holds the
 // titles and units as written, the format and the metadata. Never throws.
 ImportResult import_csv(const char* path, FileFormat format, const ImportOptions& options);

@@ -7,6 +7,7 @@
 
 #include "import/import.h"
 #include "import/passes.h"
+#include "import/prefault.h"
 #include "import/text.h"
 #include "lx_data.h"
 #include "session/record.h"
@@ -86,18 +87,22 @@ Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
 }
 
 void allocate_laps(Session& s, const SamplePlan& plan) {
+    std::vector<Block> arrays;
     s.nlaps = int(plan.laps.size());
     for (int l = 0; l < s.nlaps; ++l) {
         Lap& lap = s.laps[l];
         lap.npoints = int(plan.laps[l].count);
         lap.number = plan.laps[l].number;
         for (int c = 0; c < s.nchannels; ++c) {
-            lap.raw[c] =
-                static_cast<float*>(alloc_zeroed(std::size_t(lap.npoints) * sizeof(float)));
+            std::size_t bytes = std::size_t(lap.npoints) * sizeof(float);
+            // Written whole by fill_samples.
+            lap.raw[c] = static_cast<float*>(alloc_uninitialized(bytes));
             if (lap.raw[c] == nullptr)
                 refuse(LX_ERR_MEMORY, std::string(s.filename) + ": out of memory");
+            arrays.push_back({lap.raw[c], bytes});
         }
     }
+    prefault(std::move(arrays));
 }
 
 // raw_laptime as the text-export reader counts it; laptime the logger's own.

@@ -75,6 +75,14 @@ std::size_t fields_needed(const Layout& layout, const SamplePlan& plan, const Sc
     return std::size_t(last) + 1;
 }
 
+// Room for as many rows as the rest of the file holds if they are as long
+// as the first: one allocation instead of a growing vector's copies. Never
+// more room than the file's size.
+void reserve_rows(const CsvLines& lines, std::string_view first_row, std::vector<double>& times) {
+    std::size_t left = lines.bytes_left();
+    times.reserve(std::min(left / (first_row.size() + 1), left / sizeof(double)) + 1);
+}
+
 Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
     Scan scan;
     Timeline timeline(layout, lines);
@@ -105,6 +113,7 @@ Scan scan_rows(CsvLines& lines, const Layout& layout, SamplePlan& plan) {
         if (scan.rows > 1 && step_ms >= 0.5 && step_ms < MAX_STEP_MS + 0.5)
             ++scan.steps[std::lround(step_ms)];
         scan.last = t;
+        if (keep_times && scan.rows == 1) reserve_rows(lines, line, scan.row_times);
         if (keep_times) scan.row_times.push_back(t);
         find_origin(layout, fields, plan);
         note_lap_number(lines, layout, fields, t, scan);
@@ -211,12 +220,12 @@ void place_laps(std::vector<LapPlan>& laps, const std::vector<double>& times) {
 void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const ImportOptions& options) {
     int n = int(laps.size());
     if (options.first_lap != 0 || options.last_lap != 0) {
-        if (options.first_lap < 1 || options.last_lap < options.first_lap || options.last_lap > n)
-            refuse(LX_ERR_ARGUMENT, lines.path() + ": laps " + std::to_string(options.first_lap) +
-                                        "-" + std::to_string(options.last_lap) +
-                                        " are not within the file's laps 1-" + std::to_string(n));
-        laps = std::vector<LapPlan>(laps.begin() + options.first_lap - 1,
-                                    laps.begin() + options.last_lap);
+        int first = options.first_lap == 0 ? 1 : options.first_lap;
+        int last = options.last_lap == 0 ? n : options.last_lap;
+        if (first < 1 || last < first || last > n)
+            refuse(LX_ERR_ARGUMENT, lines.path() + ": " +
+                                        lap_window_refusal(options.first_lap, options.last_lap, n));
+        laps = std::vector<LapPlan>(laps.begin() + first - 1, laps.begin() + last);
     }
     if (int(laps.size()) > MAX_LAPS - 1)
         refuse(LX_ERR_LIMIT, lines.path() + ": " + std::to_string(laps.size()) +
@@ -229,6 +238,16 @@ void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const Import
 }
 
 } // namespace
+
+std::string lap_window_refusal(int first_lap, int last_lap, int laps) {
+    int from = first_lap == 0 ? 1 : first_lap;
+    std::string first = std::to_string(from);
+    std::string window = last_lap == 0      ? "laps " + first + " to the last"
+                         : from == last_lap ? "lap " + first
+                                            : "laps " + first + "-" + std::to_string(last_lap);
+    std::string has = laps == 1 ? "only lap 1" : "laps 1-" + std::to_string(laps);
+    return window + " asked for, but the file has " + has;
+}
 
 void seek_samples(CsvLines& lines, const Layout& layout) {
     lines.rewind();

@@ -23,6 +23,13 @@ void* alloc_zeroed(std::size_t bytes) {
     return block;
 }
 
+void* alloc_uninitialized(std::size_t bytes) {
+    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
+    void* block = std::malloc(bytes ? bytes : 1);
+    if (block) ++live_blocks;
+    return block;
+}
+
 void release(void* block) {
     if (block == nullptr) return;
     --live_blocks;

@@ -63,6 +63,8 @@ struct Session {
 
 // Allocation goes through here so that tests can make the Nth allocation fail.
 void* alloc_zeroed(std::size_t bytes);
+// The same, for arrays the caller writes whole: no zeroing of pages it overwrites.
+void* alloc_uninitialized(std::size_t bytes);
 void release(void* block);
 // Test hooks: fail the allocation numbered nth from now (1 = the next one);
 // 0 switches failures off. live_allocations counts blocks not yet released.

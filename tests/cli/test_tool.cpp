@@ -197,6 +197,7 @@ const Case CASES[] = {
     {"map-gps", "map $OUT/session.csv --lap 2 -o $OUT/map.svg"},
     {"info-channels-picked", "info $OUT/session.csv --channels 'Speed,Lateral Acc'"},
     {"laps-window", "laps $OUT/session.csv --laps 2-3 --rate 10"},
+    {"laps-window-to-the-last", "laps $OUT/session.csv --laps 3- --rate 10"},
     // Refusals: 1 for input that cannot be used, 2 for a wrong command line.
     {"no-command", ""},
     {"unknown-command", "frobnicate $SAMPLE"},

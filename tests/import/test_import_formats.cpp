@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "gen.h"
 #include "import_files.h"
 #include "lx_data.h"
+#include "recording.h"
 #include "session/record.h"
 
 using namespace importtest;
@@ -163,6 +165,28 @@ TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
     lx_close(h);
 }
 
+// The arrays come unzeroed: what no column writes reads 0 even in memory that
+// a session with values in every channel gave back.
+TEST(ImportAim, ChannelsNoColumnFillsReadZero) {
+    auto aim = [](bool values) {
+        std::string text = "\"Format\",\"AiM CSV File\"\n\n\"Time\",\"Oil\",\"Speed\",\"Lat\","
+                           "\"Lon\"\n\"s\",\"bar\",\"km/h\",\"deg\",\"deg\"\n\n";
+        for (int i = 0; i < 2000; ++i)
+            text += std::to_string(i / 10.0) +
+                    (values ? ",7,36," + std::to_string(45 + i * 1e-4) + ",7\n" : ",,,0,0\n");
+        return text;
+    };
+    // The second keeps the first's memory from going back to the system.
+    lx::Session* first = import(write_file("full-columns.csv", aim(true))).session;
+    Opened second(write_file("full-columns.csv", aim(true)));
+    lx::free_session(first);
+    Opened o(write_file("empty-columns.csv", aim(false)));
+    ASSERT_NE(o.s, nullptr);
+    for (const char* name : {"Distance", "Oil", "Speed", "East", "North"})
+        for (int j = 0; j < o.s->laps[0].npoints; ++j)
+            ASSERT_EQ(o.at(0, o.channel(name), j), 0.0f) << name << " " << j;
+}
+
 // A minute without rows is filled in on the grid; a title too long for a
 // channel name is cut to the 127 characters the name holds.
 TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
@@ -173,4 +197,23 @@ TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->laps[0].npoints, 601);
     EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
+}
+
+// The generator's recording in each CSV format reads back as the laps it
+// drove, timed by the logger to the millisecond.
+TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
+    lxgen::SessionPlan plan;
+    plan.flying_laps = 2;
+    plan.missed_beacon_after = 0;
+    plan.gps = true;
+    lxgen::Recording r = lxgen::drive_session(plan);
+    for (auto format :
+         {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv, lxgen::Format::motec_csv}) {
+        Opened o(write_file("generated.csv", lxgen::write(r, format)));
+        ASSERT_NE(o.s, nullptr);
+        ASSERT_EQ(o.s->nlaps, 4);
+        for (int l : {1, 2}) // the logger states its times to the millisecond
+            EXPECT_NEAR(o.s->laps[l].laptime, r.beacon_times[l] - r.beacon_times[l - 1], 1.5e-3)
+                << o.s->record->format;
+    }
 }

@@ -89,7 +89,9 @@ std::string read_lap_window(const std::string& text) {
     bool ok = (first.empty() || (CLI::detail::lexical_cast(first, a) && a >= 1)) &&
               (last.empty() || (CLI::detail::lexical_cast(last, b) && b >= 1)) &&
               !(first.empty() && last.empty()) && (b == 0 || a <= b);
-    if (!ok) return "'" + text + "' is no window of laps: give FIRST-LAST, from 1, e.g. 3-7";
+    if (!ok)
+        return "'" + text +
+               "' is no window of laps: give FIRST-LAST, from 1, e.g. 3-7 (3- to the last lap)";
     open_options.first_lap = a;
     open_options.last_lap = b;
     return "";
@@ -110,7 +112,8 @@ void add_open_options(CLI::App* command) {
         ->group("Opening");
     command
         ->add_option_function<std::string>(
-            "--laps", [](const std::string&) {}, "keep only the file's laps FIRST-LAST (from 1)")
+            "--laps", [](const std::string&) {},
+            "keep only the file's laps FIRST-LAST (from 1; 5- is lap 5 to the last)")
         ->check(
             CLI::Validator([](std::string& text) { return read_lap_window(text); }, "FIRST-LAST"))
         ->group("Opening");
