@@ -10,7 +10,6 @@
 #include "track.h"
 #include "analysis/analysis.h"
 #include "lx.h"
-#include "steady.h"
 #include "support.h"
 
 using namespace lxtest;
@@ -133,39 +132,6 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
         lx_free_session(m.work);
     }
     EXPECT_EQ(samples(lx::lookup_session(h1), 1), times) << "the cut session stands alone";
-}
-
-// Through the exports only: a logged export whose beacon at the start of its
-// third lap was missed and whose fifth lap starts standing.
-TEST_F(Pipeline, LoggedExportThroughTheExports) {
-    lxgen::SteadyPlan shape;
-    shape.laps = 6;
-    shape.points_per_lap = 100;
-    shape.sample_rate = 10.0f;
-    shape.standing_starts = {4};
-    std::string text = lxgen::steady_export(shape);
-    text.replace(text.find("Lap: 2/3\t"), 9, "\t");
-    int h = lx_open_aim_xls(write_temp_file(text).c_str());
-    ASSERT_EQ(lx_num_laps(h), 5);
-    ASSERT_EQ(lx_session_setup(h), 1);
-    ASSERT_EQ(lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, 5, 0), 1);
-    ASSERT_EQ(lx_beacon_setup(h), 1);
-    run_error_channel(h, h);
-    ASSERT_EQ(lx_locate_laps(h, 0, h), 5) << "every lap start but the session's first";
-    std::vector<float> marks = samples(lx::lookup_session(h), lx::library.beacon_channel);
-    for (int start = 100; start < 600; start += 100) {
-        // Crawling away from the stop packs the first metres into more samples.
-        int slack = start == 400 ? 5 : 2;
-        auto first = marks.begin() + start - slack, last = marks.begin() + start + slack + 1;
-        EXPECT_EQ(std::count(first, last, 1.0f), 1) << start;
-    }
-    int cut = lx_new_session_from_beacons(h, 0, h, LX_CUT_SNAP, 10.0f);
-    // Split at the missed beacon, and a short lap from the detection to the stop.
-    EXPECT_EQ(lx_num_laps(cut), 7);
-    EXPECT_EQ(lx::lookup_session(cut)->laps[1].npoints + lx::lookup_session(cut)->laps[2].npoints,
-              200);
-    EXPECT_EQ(lx_num_channels(cut), 6);
-    EXPECT_EQ(lx_session_setup(cut), 1) << "the cut session is set up like any other";
 }
 
 } // namespace
