@@ -199,6 +199,17 @@ std::string track_map(const Session& s, int lap, const svg::Box& area,
     return body + buf;
 }
 
+std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading) {
+    int n = sample_count(s, lap);
+    if (n < 2) return {};
+    std::vector<int> x(static_cast<std::size_t>(n)), y(x.size());
+    if (!map_pixels(s, lap, int(area.w) * FINE, int(area.h) * FINE, heading, x, y)) return {};
+    std::vector<Point> points;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        points.push_back({area.x + x[i] / double(FINE), area.y + area.h - y[i] / double(FINE)});
+    return points;
+}
+
 std::string speed_bar(double x, double y, double width, double lo, double hi) {
     std::string s = "<defs><linearGradient id='speedramp'>";
     for (int i = 0; i <= 8; ++i)

@@ -22,6 +22,13 @@ std::vector<double> speed_kmh(const Session& s, int lap);
 std::string track_map(const Session& s, int lap, const svg::Box& area,
                       const std::vector<double>& speed_kmh, float heading);
 
+struct Point {
+    double x, y;
+};
+// Where track_map draws each sample of the lap inside area, in SVG pixels;
+// empty when the lap has no map.
+std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading);
+
 // Whether the session has a GPS track: the channels East and North.
 bool has_gps_track(const Session& s);
 

@@ -1,6 +1,6 @@
 // lx report: one self-contained HTML page with the lap table, the fastest
-// lap's map, speed and time difference of every lap, and the lap starts that
-// matching found.
+// lap's map with its corners, speed and time difference of every lap, the
+// corners and sectors, and the lap starts that matching found.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include "commands.h"
 #include "figures.h"
 #include "matching.h"
+#include "page_parts.h"
 
 namespace fs = std::filesystem;
 
@@ -20,6 +21,7 @@ namespace {
 
 struct ReportOptions {
     std::string file, output = "lx-report";
+    std::vector<double> cuts; // sector cuts in metres; none: the library's
     MathOptions math;
 };
 
@@ -126,7 +128,8 @@ std::string lap_table(const Report& r) {
     for (int lap = 0; lap < int(r.laps.size()); ++lap) {
         const LapInfo& l = r.laps[std::size_t(lap)];
         std::string swatch = l.drawn ? lap_pen(r, lap).colour : "transparent";
-        h += std::string("<tr") + (lap == r.fastest ? " class='best'" : "") + ">";
+        h += std::string("<tr") + (lap == r.fastest ? " class='best'" : "") +
+             (l.drawn ? " data-lap='" + std::to_string(lap + 1) + "'" : "") + ">";
         h += "<td><span class='swatch' style='background:" + swatch + "'></span>" +
              std::to_string(lap + 1) + "</td><td>" + l.time + "</td>";
         h += "<td>" + l.gap + "</td>";
@@ -138,17 +141,54 @@ std::string lap_table(const Report& r) {
     return h + "</tbody></table>\n";
 }
 
-std::string map_figure(const Session& s, const Report& r) {
-    constexpr double w = 440;
-    double map_height = (w - 40) * std::clamp(map_aspect(s, r.fastest), 0.4, 1.2);
-    double h = map_height + 120;
+// The corners and sectors; a failure of either leaves the rest of the page
+// and puts the reason in its place.
+struct Analysis {
+    std::string corner_failure, sector_failure;
+    bool own_cuts = false; // --sectors
+    CornerTable corners;
+    SectorTable sectors;
+};
+
+Analysis analyse(const Session& s, const Report& r, const std::vector<double>& cuts) {
+    Analysis a;
+    a.own_cuts = !cuts.empty();
+    lx_corner_options defaults{};
+    try {
+        a.corners = corner_table(s, r.fastest, defaults);
+    } catch (const Failure& f) {
+        a.corner_failure = f.message;
+    }
+    try {
+        a.sectors = sector_table(s, r.fastest, cuts, LX_OPTIMAL_TOLERANCE, defaults);
+    } catch (const Failure& f) {
+        a.sector_failure = f.message;
+    }
+    return a;
+}
+
+constexpr double MAP_WIDTH = 440;
+
+// Where the map of the fastest lap lies in its figure.
+svg::Box map_area(const Session& s, const Report& r) {
+    double height = (MAP_WIDTH - 40) * std::clamp(map_aspect(s, r.fastest), 0.4, 1.2);
+    return {20, 50, MAP_WIDTH - 40, height};
+}
+
+std::string map_figure(const Session& s, const Report& r, const Analysis& a) {
+    constexpr double w = MAP_WIDTH;
+    svg::Box area = map_area(s, r);
+    double h = area.h + 120;
     std::vector<double> kmh = speed_kmh(s, r.fastest);
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
     std::string body = "<text x='10' y='20' class='heading'>Track map, lap " +
-                       std::to_string(r.fastest + 1) + " (fastest)</text>\n";
-    body += track_map(s, r.fastest, {20, 50, w - 40, map_height}, kmh, 0.0f);
+                       std::to_string(r.fastest + 1) + " (fastest), corners numbered</text>\n";
+    body += track_map(s, r.fastest, area, kmh, 0.0f);
+    body += corner_markers(a.corners.reference, map_points(s, r.fastest, area, 0.0f),
+                           lap_distances(s, r.fastest), area);
+    body += map_cursor();
     body += speed_bar(w / 2 - 140, h - 36, 280, *lo, *hi);
-    return svg::document(w, h, body, "Track map of the fastest lap");
+    return with_attributes(svg::document(w, h, body, "Track map of the fastest lap"), "id='map'");
 }
 
 // Where the map comes from GPS, how far dead reckoning lies from it.
@@ -167,7 +207,7 @@ std::string overlay(const Session& s, const Report& r, const ChartSpec& spec,
     std::string lines = clip_to(spec.area, "clip" + std::to_string(spec.channel));
     for (int lap : r.drawn) {
         ChartLine line = chart_line(s, lap, spec, lap_pen(r, lap));
-        lines += line.svg;
+        lines += lap_group(std::to_string(lap + 1), line.svg);
         if (ends && !line.svg.empty()) ends->push_back({line.end_y, lap});
     }
     return lines + "</g>\n";
@@ -198,7 +238,8 @@ std::string speed_figure(const Session& s, const Report& r) {
                        svg::axes(area, x, y) + overlay(s, r, spec);
     double height = 0;
     body = with_legend(r, body, area, w, &height);
-    return svg::document(w, height, body, "Speed against distance");
+    return with_attributes(svg::document(w, height, body, "Speed against distance"),
+                           "id='speed-chart' " + data_area(area));
 }
 
 // The vertical range of the time difference over the drawn racing laps;
@@ -256,7 +297,8 @@ std::string delta_figure(const Session& s, const Report& r) {
                        svg::axes(area, x, y) + lines + gap_labels(r, area, ends);
     double height = 0;
     body = with_legend(r, body, area, w, &height);
-    return svg::document(w, height, body, "Time difference to the fastest lap");
+    return with_attributes(svg::document(w, height, body, "Time difference to the fastest lap"),
+                           data_area(area));
 }
 
 struct CutLap {
@@ -423,21 +465,6 @@ std::string cut_table(const Starts& st) {
     return h + "</tbody></table>\n";
 }
 
-const char* STYLE = R"(<style>
-body{font-family:Helvetica,Arial,sans-serif;color:#222;margin:24px auto;max-width:1120px}
-h1{font-size:22px;margin:0 0 4px}h2{font-size:17px;margin:28px 0 8px}
-.summary{color:#555;margin-bottom:16px}
-.top{display:flex;gap:24px;align-items:flex-start;flex-wrap:wrap}
-table.laps{border-collapse:collapse;font-size:13px}
-table.laps th{text-align:right;border-bottom:2px solid #888;padding:4px 10px}
-table.laps td{text-align:right;border-bottom:1px solid #e4e4e4;padding:3px 10px;
-font-variant-numeric:tabular-nums}
-table.laps td.note,table.laps th:last-child{text-align:left;color:#555}
-tr.best td{font-weight:bold;background:#f3f3f3}
-.swatch{display:inline-block;width:14px;height:4px;margin-right:6px;vertical-align:middle}
-figure{margin:0}figcaption{font-size:12px;color:#555;max-width:1100px}
-</style>)";
-
 double total_km(const Report& r) {
     double metres = 0;
     for (const LapInfo& l : r.laps) metres += l.info.length;
@@ -463,10 +490,73 @@ std::string channels_note(const Report& r) {
     return h + "</p>\n";
 }
 
-std::string html_page(const Session& s, const Report& r, const Starts& st) {
+Trace trace(const Session& s, const Report& r, int lap) {
+    return {&s, lap, std::to_string(lap + 1), lap_label(r, lap), lap_pen(r, lap)};
+}
+
+// The drawn full laps but the fastest, in lap order, with their corner gains.
+std::vector<CornerGains> drawn_gains(const Session& s, const Report& r, const CornerTable& t) {
+    std::vector<CornerGains> gains;
+    for (std::size_t i = 0; i < t.laps.size(); ++i)
+        if (t.laps[i] != r.fastest && r.laps[std::size_t(t.laps[i])].drawn)
+            gains.push_back({trace(s, r, t.laps[i]), t.stretches[i]});
+    return gains;
+}
+
+std::string sentence(const std::string& text) {
+    return "<p class='summary'>" + svg::escape(text) + "</p>\n";
+}
+
+std::string corner_section(const Session& s, const Report& r, const Analysis& a) {
+    std::string ref = "lap " + std::to_string(r.fastest + 1);
+    std::string h = "<h2>Corners</h2>";
+    if (!a.corner_failure.empty()) return h + sentence("No corners: " + a.corner_failure + ".");
+    if (a.corners.reference.empty())
+        return h + sentence("No corners found on " + ref +
+                            ": its curvature never stays high "
+                            "enough, long enough, at speed.");
+    h += sentence("Found from each lap's curvature alone, numbered from the start line and paired "
+                  "by place. Minimum speeds over the full laps; most lost: the most time a full "
+                  "lap took over the corner beyond " +
+                  ref + "'s.");
+    h += corner_table_html(a.corners, r.fastest);
+    std::vector<CornerGains> gains = drawn_gains(s, r, a.corners);
+    if (gains.empty())
+        return h + sentence("No other full lap in the charts to set against " + ref + ".");
+    return h + "<figure>" + corner_bars_figure(a.corners.reference, gains, ref + " (fastest)") +
+           "<figcaption>Each drawn full lap's time from corner entry to exit minus " + ref +
+           "'s, at places carried by the lap's length.</figcaption></figure>\n";
+}
+
+std::string sector_section(const Session& s, const Report& r, const Analysis& a) {
+    std::string h = "<h2>Sectors</h2>";
+    if (!a.sector_failure.empty()) return h + sentence("No sectors: " + a.sector_failure + ".");
+    std::string cuts;
+    for (double c : a.sectors.cuts) cuts += (cuts.empty() ? "" : " and ") + format("%.0f m", c);
+    h += sentence("Cut at " + cuts + " of lap " + std::to_string(r.fastest + 1) +
+                  (a.own_cuts ? "" : " (the middles of its two longest straights)") +
+                  ", carried to each full lap by its length; * marks each sector's best. "
+                  "Theoretical: the best sectors summed. "
+                  "Optimal: the fastest lap put together from stretches actually driven, joined "
+                  "on straights where the two laps' speeds differ by less than " +
+                  format("%.1f km/h", LX_OPTIMAL_TOLERANCE * KMH) + ".");
+    return h + sector_table_html(s, a.sectors);
+}
+
+// What the script needs: every drawn full lap, sampled along the distance.
+std::string hover_section(const Session& s, const Report& r) {
+    std::vector<Trace> traces;
+    for (auto lap = r.drawn.rbegin(); lap != r.drawn.rend(); ++lap)
+        if (r.laps[std::size_t(*lap)].info.lap_class == LX_LAP_FULL)
+            traces.push_back(trace(s, r, *lap));
+    std::vector<Point> map = map_points(s, r.fastest, map_area(s, r), 0.0f);
+    return hover_data(traces, map, lap_distances(s, r.fastest), r.chart_length) + HOVER_SCRIPT;
+}
+
+std::string html_page(const Session& s, const Report& r, const Starts& st, const Analysis& a) {
     const LapInfo& best = r.laps[std::size_t(r.fastest)];
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
-                    svg::escape(r.name) + ": lap report</title>" + STYLE + "</head><body>\n";
+                    svg::escape(r.name) + ": lap report</title>" + PAGE_STYLE + "</head><body>\n";
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
          count_of(r.laps.size(), "lap") + ", " +
          format("%.1f km, %.0f samples per second. ", total_km(r), r.sample_rate) +
@@ -474,7 +564,7 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
          format("%.0f m", best.info.length) +
          "). Gap: a full lap's time minus the fastest's.</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
-    h += "<figure>" + map_figure(s, r) + gps_caption(s) + "</figure></div>\n";
+    h += "<figure>" + map_figure(s, r, a) + gps_caption(s) + "</figure></div>\n";
     h += "<h2>Speed</h2><figure>" + speed_figure(s, r) +
          "<figcaption>On the distance scale of "
          "the fastest lap. " +
@@ -484,6 +574,7 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
          "racing laps, slow laps leave it. The curve is a moving average, so its last value lags "
          "and need not equal the gap written beside it. " +
          drawn_caption(r) + "</figcaption></figure>\n";
+    h += corner_section(s, r, a) + sector_section(s, r, a);
     if (st.failure.empty()) {
         h += "<h2>Lap starts</h2><figure>" + starts_figure(r, st) + "</figure>\n";
         h += "<h2>Laps after cutting</h2>" + cut_table(st);
@@ -492,8 +583,10 @@ std::string html_page(const Session& s, const Report& r, const Starts& st) {
              ".</p>\n";
     }
     h += channels_note(r);
-    h += "<p class='summary'>Made by lx from " + svg::escape(s.source) + ".</p></body></html>\n";
-    return h;
+    h += "<p class='summary'>Made by lx from " + svg::escape(s.source) +
+         ". Hover over the speed chart to read every lap at one place; click a lap in the table to "
+         "hide or show it.</p>\n";
+    return h + hover_section(s, r) + "</body></html>\n";
 }
 
 void run_report(const ReportOptions& o) {
@@ -505,7 +598,8 @@ void run_report(const ReportOptions& o) {
     MathChannels m = compute_math(s, o.math);
     Report r = gather(s, m);
     Starts st = find_starts(s, r);
-    write_file(path, html_page(s, r, st));
+    Analysis a = analyse(s, r, o.cuts);
+    write_file(path, html_page(s, r, st, a));
     std::fprintf(out, "%s\n", path.c_str());
 }
 
@@ -514,10 +608,16 @@ void run_report(const ReportOptions& o) {
 Command add_report(CLI::App& app) {
     static ReportOptions o;
     CLI::App* c = app.add_subcommand(
-        "report", "Write an HTML report: lap table, track map, speed and time difference of "
-                  "every lap, and the lap starts that matching finds");
+        "report", "Write an HTML report: lap table, track map with numbered corners, speed and "
+                  "time difference of every lap, corner and sector tables with the theoretical and "
+                  "optimal laps, time per corner, and the lap starts that matching finds");
     c->add_option("FILE", o.file, "session file")->required();
     c->add_option("-o,--output", o.output, "folder for report.html")->capture_default_str();
+    c->add_option("--sectors", o.cuts,
+                  "sector cuts in metres from the start line, e.g. 450,1200 (default: the middles "
+                  "of the two longest straights)")
+        ->delimiter(',')
+        ->check(within(0, 1e7));
     add_math_options(c, o.math);
     return {c, [] { run_report(o); }};
 }

@@ -1,0 +1,283 @@
+#include "page_parts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace lxtool {
+
+namespace {
+
+std::string number(const char* pattern, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+std::string cell(const std::string& text, const char* cls = nullptr) {
+    return std::string("<td") + (cls ? std::string(" class='") + cls + "'" : "") + ">" + text +
+           "</td>";
+}
+
+// The sample of a lap nearest a distance from its start line.
+std::size_t sample_at(const std::vector<double>& distances, double metres) {
+    auto it = std::lower_bound(distances.begin(), distances.end(), metres);
+    if (it == distances.end()) return distances.empty() ? 0 : distances.size() - 1;
+    std::size_t i = std::size_t(it - distances.begin());
+    return i > 0 && metres - distances[i - 1] < *it - metres ? i - 1 : i;
+}
+
+} // namespace
+
+const char* const PAGE_STYLE = R"(<style>
+body{font-family:Helvetica,Arial,sans-serif;color:#222;margin:24px auto;max-width:1120px}
+h1{font-size:22px;margin:0 0 4px}h2{font-size:17px;margin:28px 0 8px}
+.summary{color:#555;margin-bottom:16px}
+.top{display:flex;gap:24px;align-items:flex-start;flex-wrap:wrap}
+table.laps{border-collapse:collapse;font-size:13px}
+table.laps th{text-align:right;border-bottom:2px solid #888;padding:4px 10px}
+table.laps td{text-align:right;border-bottom:1px solid #e4e4e4;padding:3px 10px;
+font-variant-numeric:tabular-nums}
+table.laps td.note,table.laps th:last-child{text-align:left;color:#555}
+table.laps td{white-space:nowrap}table.numeric th:last-child{text-align:right;color:#222}
+tr.best td{font-weight:bold;background:#f3f3f3}
+.swatch{display:inline-block;width:14px;height:4px;margin-right:6px;vertical-align:middle}
+figure{margin:0}figcaption{font-size:12px;color:#555;max-width:1100px}
+td.best-sector{font-weight:bold;background:#e6f2e6}
+.interactive tr[data-lap]{cursor:pointer}tr.off td{opacity:.35}
+.readout{position:absolute;display:none;background:#fff;border:1px solid #999;padding:4px 8px;
+font-size:12px;pointer-events:none;font-variant-numeric:tabular-nums}
+</style>)";
+
+std::string lap_group(const std::string& key, const std::string& content) {
+    return "<g class='lap' data-lap='" + key + "'>" + content + "</g>\n";
+}
+
+std::string data_area(const svg::Box& a) {
+    return "data-area='" + svg::fixed(a.x, 1) + " " + svg::fixed(a.y, 1) + " " +
+           svg::fixed(a.w, 1) + " " + svg::fixed(a.h, 1) + "'";
+}
+
+std::string with_attributes(const std::string& svg, const std::string& attributes) {
+    const std::string open = "<svg ";
+    std::size_t at = svg.find(open);
+    if (at == std::string::npos) return svg;
+    return svg.substr(0, at + open.size()) + attributes + " " + svg.substr(at + open.size());
+}
+
+std::string corner_table_html(const CornerTable& t, int ref_lap) {
+    std::string ref = std::to_string(ref_lap + 1);
+    std::string h = "<table class='laps corners numeric'><thead><tr><th>corner</th><th>hand</th>"
+                    "<th>apex</th><th>min on lap " +
+                    ref +
+                    "</th><th>best min</th><th>on lap</th><th>most lost</th><th>on lap</th>"
+                    "</tr></thead><tbody>\n";
+    for (const CornerSummary& c : t.corners) {
+        h += "<tr>" + cell(std::to_string(c.corner.number)) + cell(hand(c.corner.direction)) +
+             cell(number("%.0f m", c.corner.apex)) +
+             cell(number("%.1f km/h", c.corner.min_speed * KMH)) +
+             cell(number("%.1f km/h", c.best_min * KMH)) + cell(std::to_string(c.best_lap)) +
+             cell(number("%+.3f s", c.most_lost)) + cell(std::to_string(c.lost_lap)) + "</tr>\n";
+    }
+    return h + "</tbody></table>\n";
+}
+
+namespace {
+
+std::string sector_head(const SectorTable& t) {
+    std::string h = "<table class='laps sectors'><thead><tr><th>lap</th>";
+    for (std::size_t k = 0; k <= t.cuts.size(); ++k)
+        h += "<th>sector " + std::to_string(k + 1) + "</th>";
+    return h + "<th>lap time</th><th></th></tr></thead><tbody>\n";
+}
+
+std::string best_row(const char* name, const std::vector<lx_piece>& pieces, double time,
+                     std::size_t sectors) {
+    std::string h = std::string("<tr class='best'>") + cell(name);
+    if (pieces.size() == sectors) {
+        for (const lx_piece& p : pieces) h += cell(number("%.3f", p.time));
+    } else {
+        h += "<td colspan='" + std::to_string(sectors) + "'></td>";
+    }
+    return h + cell(laptime_text(time)) + cell(svg::escape(pieces_text(pieces)), "note") +
+           "</tr>\n";
+}
+
+} // namespace
+
+std::string sector_table_html(const Session& s, const SectorTable& t) {
+    std::string h = sector_head(t);
+    std::size_t sectors = t.cuts.size() + 1;
+    for (const SectorRow& row : t.rows) {
+        h += "<tr>" + cell(std::to_string(row.lap + 1));
+        for (std::size_t k = 0; k < sectors; ++k) {
+            bool best = t.theory[k].lap == row.lap;
+            h += cell(number("%.3f", row.times[k]) + (best ? " *" : ""),
+                      best ? "best-sector" : nullptr);
+        }
+        h += cell(laptime_text(lap_info(s, row.lap).laptime)) + cell("") + "</tr>\n";
+    }
+    h += best_row("theoretical", t.theory, t.theory_time, sectors);
+    h += best_row("optimal", t.optimal, t.optimal_time, sectors);
+    return h + "</tbody></table>\n";
+}
+
+namespace {
+
+constexpr double MARKER_RADIUS = 7;
+constexpr double MARKER_OFFSET = 16; // px from the apex to the marker's centre
+constexpr double TANGENT_SPAN = 15;  // m either side of the apex for the bend's direction
+
+// The unit vector from the apex into the bend (towards its centre), from the
+// turn of the track around it.
+Point inside_of(const std::vector<Point>& map, const std::vector<double>& distances, double apex) {
+    const Point& a = map[sample_at(distances, apex - TANGENT_SPAN)];
+    const Point& m = map[sample_at(distances, apex)];
+    const Point& b = map[sample_at(distances, apex + TANGENT_SPAN)];
+    double cross = (m.x - a.x) * (b.y - m.y) - (m.y - a.y) * (b.x - m.x);
+    double tx = b.x - a.x, ty = b.y - a.y, size = std::hypot(tx, ty);
+    if (size <= 0) return {0, -1};
+    double side = cross >= 0 ? 1 : -1; // y grows downwards
+    return {-ty / size * side, tx / size * side};
+}
+
+} // namespace
+
+namespace {
+
+// Where markers may go: the map's area and a margin around it.
+struct Room {
+    svg::Box bounds;
+    const std::vector<Point>& map;
+    std::vector<Point> placed;
+};
+
+// Whether a marker at p stays in bounds, clear of the track and of the markers placed.
+bool clear_at(const Point& p, const Room& room) {
+    const svg::Box& b = room.bounds;
+    if (p.x < b.x || p.x > b.x + b.w || p.y < b.y || p.y > b.y + b.h) return false;
+    auto near = [&](const std::vector<Point>& points, double gap) {
+        return std::any_of(points.begin(), points.end(),
+                           [&](const Point& q) { return std::hypot(p.x - q.x, p.y - q.y) < gap; });
+    };
+    return !near(room.placed, 2 * MARKER_RADIUS + 1) && !near(room.map, MARKER_RADIUS + 8);
+}
+
+// The first clear place at growing distances inside the bend, then outside.
+Point marker_place(const Point& apex, const Point& in, const Room& room) {
+    for (double offset = MARKER_OFFSET; offset <= 4 * MARKER_OFFSET; offset += MARKER_RADIUS)
+        for (double side : {1.0, -1.0}) {
+            Point at{apex.x + in.x * offset * side, apex.y + in.y * offset * side};
+            if (clear_at(at, room)) return at;
+        }
+    return {apex.x + in.x * MARKER_OFFSET, apex.y + in.y * MARKER_OFFSET};
+}
+
+} // namespace
+
+std::string corner_markers(const std::vector<lx_corner>& corners, const std::vector<Point>& map,
+                           const std::vector<double>& distances, const svg::Box& area) {
+    if (map.empty() || distances.size() != map.size()) return "";
+    constexpr double margin = 2 * MARKER_RADIUS;
+    // the start dot and its label, where track_map writes them
+    Room room{{area.x - margin, area.y - margin, area.w + 2 * margin, area.h + 2 * margin},
+              map,
+              {map[0], {map[0].x + 18, map[0].y - 14}, {map[0].x + 34, map[0].y - 14}}};
+    std::string b = "<g class='corners'>";
+    for (const lx_corner& c : corners) {
+        const Point& apex = map[sample_at(distances, c.apex)];
+        Point at = marker_place(apex, inside_of(map, distances, c.apex), room);
+        room.placed.push_back(at);
+        char buf[512];
+        std::snprintf(buf, sizeof buf,
+                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#111' "
+                      "stroke-width='1'/><circle cx='%.1f' cy='%.1f' r='%.0f' fill='white' "
+                      "stroke='#111'/><text x='%.1f' y='%.1f' class='tick' "
+                      "text-anchor='middle' font-weight='bold'>%d</text>\n",
+                      apex.x, apex.y, at.x, at.y, at.x, at.y, MARKER_RADIUS, at.x, at.y + 3.5,
+                      c.number);
+        b += buf;
+    }
+    return b + "</g>\n";
+}
+
+namespace {
+
+// The frame, the zero line and the gain ticks of the bar chart, and the corner
+// numbers under the bars.
+std::string bar_axes(const svg::Box& area, const svg::Axis& y,
+                     const std::vector<lx_corner>& corners) {
+    std::string b;
+    char buf[512];
+    for (double t : svg::ticks(y.lo, y.hi, 6)) {
+        double py = svg::y_pixel(area, y, t);
+        std::snprintf(buf, sizeof buf,
+                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' class='%s'/>"
+                      "<text x='%.1f' y='%.1f' class='tick' text-anchor='end'>%s</text>\n",
+                      area.x, py, area.x + area.w, py, t == 0 ? "zero" : "grid", area.x - 6, py + 4,
+                      number("%+.2f", t).c_str());
+        b += buf;
+    }
+    double group = area.w / double(corners.size());
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        std::snprintf(buf, sizeof buf,
+                      "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>%d</text>\n",
+                      area.x + group * (double(i) + 0.5), area.y + area.h + 16, corners[i].number);
+        b += buf;
+    }
+    std::snprintf(buf, sizeof buf,
+                  "<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' class='frame'/>\n"
+                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>corner</text>\n"
+                  "<text transform='translate(%.1f %.1f) rotate(-90)' class='label' "
+                  "text-anchor='middle'>%s</text>\n",
+                  area.x, area.y, area.w, area.h, area.x + area.w / 2, area.y + area.h + 36,
+                  area.x - 52, area.y + area.h / 2, svg::escape(y.label).c_str());
+    return b + buf;
+}
+
+svg::Axis gain_axis(const std::vector<CornerGains>& laps) {
+    double lo = 0, hi = 0;
+    for (const CornerGains& l : laps)
+        for (const lx_stretch& st : l.stretches)
+            if (st.corner) lo = std::min(lo, st.gain), hi = std::max(hi, st.gain);
+    return {svg::round_down(lo - 0.01), svg::round_up(hi + 0.01), "lost (+) or gained (-), s"};
+}
+
+} // namespace
+
+std::string corner_bars_figure(const std::vector<lx_corner>& corners,
+                               const std::vector<CornerGains>& laps, const std::string& reference) {
+    constexpr double w = 1100;
+    svg::Box area{76, 34, w - 106, 240};
+    svg::Axis y = gain_axis(laps);
+    std::string body = "<text x='10' y='20' class='heading'>Time lost or gained in each corner "
+                       "against " +
+                       svg::escape(reference) + "</text>\n" + bar_axes(area, y, corners);
+    double group = area.w / double(std::max<std::size_t>(corners.size(), 1));
+    double bar = std::min(14.0, group * 0.8 / double(std::max<std::size_t>(laps.size(), 1)));
+    double zero = svg::y_pixel(area, y, 0);
+    std::vector<svg::LegendEntry> entries;
+    for (std::size_t k = 0; k < laps.size(); ++k) {
+        std::string bars;
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            std::size_t at = 2 * std::size_t(corners[i].number) - 1;
+            if (at >= laps[k].stretches.size()) continue;
+            double top = svg::y_pixel(area, y, laps[k].stretches[at].gain);
+            double x =
+                area.x + group * (double(i) + 0.5) + bar * (double(k) - double(laps.size()) / 2.0);
+            bars += "<rect x='" + svg::fixed(x, 1) + "' y='" + svg::fixed(std::min(top, zero), 1) +
+                    "' width='" + svg::fixed(bar * 0.9, 1) + "' height='" +
+                    svg::fixed(std::fabs(top - zero), 1) + "' fill='" + laps[k].trace.pen.colour +
+                    "'/>";
+        }
+        body += lap_group(laps[k].trace.key, bars);
+        entries.push_back({{laps[k].trace.pen.colour, 8}, laps[k].trace.label});
+    }
+    double legend_height = 0;
+    body +=
+        svg::legend(entries, area.x, area.y + area.h + 58, w - area.x - 20, 190, &legend_height);
+    return svg::document(w, area.y + area.h + 66 + legend_height, body,
+                         "Time lost or gained per corner");
+}
+
+} // namespace lxtool
