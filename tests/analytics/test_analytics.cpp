@@ -271,7 +271,7 @@ TEST(BestLaps, KnownJoinGainAndTheInequality) {
 std::string generated(std::uint64_t seed) {
     lxgen::SessionPlan plan;
     plan.seed = seed;
-    std::string path = "analytics-seed-" + std::to_string(seed) + ".txt";
+    std::string path = temp_path("-seed-" + std::to_string(seed) + ".txt");
     std::ofstream(path, std::ios::binary) << lxgen::write_text(lxgen::drive_session(plan));
     return path;
 }
