@@ -119,6 +119,12 @@ TEST(ImportOptions, ChannelsRateAndLapWindow) {
     expect_laps(o.s, {14}, {2.95f});
     EXPECT_EQ(o.s->nchannels, 7); // Sample, Time, Distance, two chosen, East, North
     EXPECT_FLOAT_EQ(o.at(0, 1, 13), 2.6f);
+    options = {};
+    options.first_lap = 2; // to the last
+    Opened rest(write_file("rest.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")),
+                options);
+    ASSERT_NE(rest.s, nullptr);
+    EXPECT_EQ(rest.s->nlaps, 2);
 }
 
 // The text export written from an import reads back with the same bits.
