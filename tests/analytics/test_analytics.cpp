@@ -351,6 +351,9 @@ TEST(BadInput, EachRefusalNamesItsCause) {
     int bare = install(make_session({10, 10, 10}, 10.0f, 2));
     expect_failure(lx_lap_stretches(bare, 1, bare, 1, nullptr, nullptr, 0), LX_ERR_STATE,
                    "session math");
+    // With two laps, neither is the recording's first or last of three.
+    int two = made_up_session({base, base});
+    EXPECT_EQ(lx_theoretical_best(two, -1, nullptr, 0, &time, nullptr, 0), 1) << lx_last_error();
 }
 
 } // namespace

@@ -205,6 +205,12 @@ TEST_F(DataApi, LapClassesFollowTheMedianOfBoundedLaps) {
     EXPECT_EQ(info.number, 9);
     EXPECT_EQ(info.samples, 4);
     EXPECT_EQ(info.length, 500.0);
+    // Two laps both count towards the median: 1250 m, so neither is full.
+    lx::Session* two = make_session({4, 4}, 10.0f);
+    two->laps[0].lap_length = 1000;
+    two->laps[1].lap_length = 1500;
+    ASSERT_EQ(lx_lap_info_get(install(two), 0, &info), LX_OK);
+    EXPECT_EQ(info.lap_class, LX_LAP_OUT);
 }
 
 TEST_F(DataApi, ClosureOfACircleAndOfAStraight) {
