@@ -19,7 +19,7 @@ lx::ImportResult import(const std::string& path, const lx::ImportOptions& option
 
 std::string aim_export(const std::string& beacon_row) {
     std::string text =
-        "\"Format\",\"AiM CSV File\"\r\n\"Session\",\"Test ring\"\r\n"
+        "\"Format\",\"AiM CSV File\"\r\n\"Session\",\"Test \"\"ring\"\"\"\r\n"
         "\"Racer\",\"Ann\"\r\n\"Sample Rate\",\"10\"\r\n" +
         beacon_row +
         "\r\n\"Segment Times\",\"0:02.050\",\"0:02.950\",\"0:01.500\"\r\n\r\n"

@@ -71,7 +71,7 @@ TEST(ImportAim, ValuesUnitsPositionAndMetadata) {
     EXPECT_EQ(o.s->record->titles[water].unit, "\xC2\xB0"
                                                "C"); // Latin-1 turned UTF-8
     EXPECT_EQ(o.s->record->format, "AiM CSV");
-    EXPECT_STREQ(o.s->venue, "Test ring");
+    EXPECT_STREQ(o.s->venue, "Test \"ring\""); // quotes doubled in the file
     EXPECT_STREQ(o.s->driver, "Ann");
     EXPECT_DOUBLE_EQ(o.s->record->origin_latitude, 45.0);
 }
