@@ -41,19 +41,21 @@ TEST_F(CutList, NearestBeaconSignAndTies) {
 }
 
 TEST_F(CutList, TooManyCutsAreCountedButNeverWrittenPastTheList) {
-    lx::Session* s = matching_session({600}, 10, unit);
-    for (int i = 1; i < 300; ++i) sample(s, library.beacon_channel, 2 * i) = 1.0f;
-    std::vector<CutEntry> list(CUTLIST_CAPACITY + 1);
-    list.back().kind = static_cast<CutKind>(-7);
-    EXPECT_EQ(cutlist_build(list.data(), s, 0, library.beacon_channel, s->i_seglen, s->i_speed),
-              300);
-    const CutEntry& end = list[CUTLIST_CAPACITY - 1];
-    EXPECT_EQ(end.kind, CL_END);
-    EXPECT_EQ(end.start_index, 2 * (CUTLIST_CAPACITY - 1))
-        << "the end runs on from the last cut kept";
-    EXPECT_EQ(end.entries, 600 - end.start_index);
-    EXPECT_EQ(list.back().kind, -7);
-    free_session(s);
+    for (int cuts : {CUTLIST_CAPACITY, 299}) {
+        lx::Session* s = matching_session({600}, 10, unit);
+        for (int i = 1; i <= cuts; ++i) sample(s, library.beacon_channel, 2 * i) = 1.0f;
+        std::vector<CutEntry> list(CUTLIST_CAPACITY + 1);
+        list.back().kind = static_cast<CutKind>(-7);
+        EXPECT_EQ(cutlist_build(list.data(), s, 0, library.beacon_channel, s->i_seglen, s->i_speed),
+                  cuts + 1);
+        const CutEntry& end = list[CUTLIST_CAPACITY - 1];
+        EXPECT_EQ(end.kind, CL_END);
+        EXPECT_EQ(end.start_index, 2 * (CUTLIST_CAPACITY - 1))
+            << "the end runs on from the last cut kept";
+        EXPECT_EQ(end.entries, 600 - end.start_index);
+        EXPECT_EQ(list.back().kind, -7);
+        free_session(s);
+    }
 }
 
 // Two logger laps of five 2 m samples at 5 Hz, a detection 4 m into the second.
