@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "track.h"
 #include "analysis/analysis.h"
 #include "lx.h"
 #include "support.h"
+#include "track.h"
 
 using namespace lxtest;
 
@@ -18,7 +18,7 @@ namespace {
 
 using Pipeline = FreshSessions;
 
-constexpr int N = 80;      // samples of a track lap
+constexpr int N = 80;     // samples of a track lap
 constexpr int SHIFT = 30; // the session starts at track sample 30 and drives six more laps
 const std::vector<int> LAP_STARTS{50, 130, 210, 290, 370, 450};
 
@@ -131,7 +131,8 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
         StdoutCapture quiet;
         lx_free_session(m.work);
     }
-    EXPECT_EQ(samples(lx::lookup_session(h1), 1), times) << "the cut session stands alone";
+    EXPECT_EQ(bits(samples(lx::lookup_session(h1), 1)), bits(times))
+        << "the cut session stands alone";
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 
 #include "base/units.h"
 #include "channels/channels.h"
-#include "support.h"
 #include "lx.h"
 #include "support.h"
 
@@ -76,18 +75,18 @@ TEST_F(SessionMath, WholeSessionMatchesThePlainComputation) {
             radius.push_back(curvature(v[j], lat[j]));
         }
         SCOPED_TRACE(l);
-        EXPECT_EQ(samples(s, l, s->i_latg), lat);
-        EXPECT_EQ(samples(s, l, s->i_speed), v);
-        EXPECT_EQ(samples(s, l, s->i_longg), trailing_mean(a, 10));
-        EXPECT_EQ(samples(s, l, s->i_distance), distance);
-        EXPECT_EQ(samples(s, l, s->i_seglen), seglen);
-        EXPECT_EQ(samples(s, l, s->i_radius), radius);
+        EXPECT_EQ(bits(samples(s, l, s->i_latg)), bits(lat));
+        EXPECT_EQ(bits(samples(s, l, s->i_speed)), bits(v));
+        EXPECT_EQ(bits(samples(s, l, s->i_longg)), bits(trailing_mean(a, 10)));
+        EXPECT_EQ(bits(samples(s, l, s->i_distance)), bits(distance));
+        EXPECT_EQ(bits(samples(s, l, s->i_seglen)), bits(seglen));
+        EXPECT_EQ(bits(samples(s, l, s->i_radius)), bits(radius));
         EXPECT_EQ(s->laps[l].lap_length, length);
     }
     // Every step starts again from the logger's channels.
     V speed = samples(s, 2, s->i_speed);
     ASSERT_EQ(lx_compute_session_math(handle, SPEED, LATG, LX_SPEED_KMH, 1, 0, 1), 1);
-    EXPECT_EQ(samples(s, 2, s->i_speed), speed);
+    EXPECT_EQ(bits(samples(s, 2, s->i_speed)), bits(speed));
 }
 
 TEST_F(SessionMath, StatedValues) {
