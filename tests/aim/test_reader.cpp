@@ -91,7 +91,7 @@ TEST(Reader, TitleRules) {
 
 TEST(Reader, ValueFieldsRowsAndLaps) {
     Read r = read_text(HEAD + "x\t\n"                 // before the first lap: skipped
-                       + "Lap: 3/7\t0\t0.00\t_\n"     // "_" stores 0.0
+                       + "Lap: 3/+7\t0\t0.00\t_\n"    // "_" stores 0.0
                        + "\t1\t 0.05\tn/a\n\n"        // no number repeats the last value
                        + "\tx\t1e1\t2.5\xb0\n"        // ... across rows too
                        + "\t3\tLap: note\t-0\t_abc\n" // lap markers anywhere are ignored
