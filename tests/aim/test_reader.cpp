@@ -12,9 +12,9 @@
 #include <sys/stat.h>
 #endif
 
-#include "reference_reader.h"
 #include "aim/aim.h"
 #include "lx.h"
+#include "reference_reader.h"
 #include "support.h"
 
 using namespace lxtest;

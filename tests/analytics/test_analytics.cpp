@@ -108,8 +108,8 @@ TEST(Corners, EdgesInterpolatedBetweenSamples) {
     int h = install(s);
     lx_session_setup(h);
     lx_compute_session_math(h, 3, 4, 1, 0, 0, 0);
-    const float curvature[30] = {10, 10, 10, 0,  0,  0,  0, 2, 10, 10, 10, 10, 2, 0, 0,
-                                 0,  0,  0,  0, 10, 2,  10, 0};
+    const float curvature[30] = {10, 10, 10, 0, 0, 0, 0, 2,  10, 10, 10, 10,
+                                 2,  0,  0,  0, 0, 0, 0, 10, 2,  10, 0};
     std::copy_n(curvature, 30, s->laps[0].raw[s->i_radius]);
     std::fill_n(s->laps[0].raw[s->i_seglen], 30, 5.0f);
     lx_corner c[3];

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "track.h"
 #include "beacons/beacons.h"
 #include "lx.h"
 #include "support.h"
+#include "track.h"
 
 using namespace lxtest;
 

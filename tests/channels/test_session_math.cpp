@@ -66,7 +66,7 @@ TEST_F(SessionMath, WholeSessionMatchesThePlainComputation) {
         float length = 0.0f;
         for (std::size_t j = 0; j < v.size(); ++j) {
             a.push_back(float(float((double(v[j]) - v[j ? j - 1 : 0]) * 20) * double(0.10195655f)));
-            lat.push_back(-latg[l][j]);
+            lat.push_back(float(latg[l][j] * -1.0 + 0.0)); // scale and offset: 0 gives +0
             if (j > 0) run += (double(v[j - 1]) + v[j]) / 40.0;
             distance.push_back(float(run));
             seglen.push_back(float((double(previous) + v[j]) / 40.0));

@@ -6,7 +6,6 @@
 
 #include "base/units.h"
 #include "channels/channels.h"
-#include "support.h"
 #include "lx.h"
 #include "support.h"
 

@@ -37,6 +37,7 @@ class TraceSwitches {
   public:
     TraceSwitches(int verbose, int quiet);
     ~TraceSwitches();
+
   private:
     lx::TraceOptions saved_;
 };

@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "support.h"
 #include "frame/frame.h"
 #include "support.h"
 
