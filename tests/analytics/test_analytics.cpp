@@ -328,6 +328,8 @@ TEST(BadInput, EachRefusalNamesItsCause) {
     double time = 0.0, beyond[2] = {400, 5000};
     expect_failure(lx_theoretical_best(h, 1, beyond, 2, &time, &piece, 1), LX_ERR_ARGUMENT,
                    "outside the reference lap");
+    expect_failure(lx_sector_times(h, 1, h, 2, nullptr, 1, &time, 1), LX_ERR_ARGUMENT,
+                   "1 cuts from null");
     lx_corner_options upside_down{4, 8, 0, 0, 0};
     expect_failure(lx_lap_corners(h, 1, h, 1, &upside_down, corners, 4), LX_ERR_ARGUMENT, "exit");
     // Copies what fits, counts everything.
