@@ -225,14 +225,7 @@ std::string bar_axes(const svg::Box& area, const svg::Axis& y,
                       area.x + group * (double(i) + 0.5), area.y + area.h + 16, corners[i].number);
         b += buf;
     }
-    std::snprintf(buf, sizeof buf,
-                  "<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' class='frame'/>\n"
-                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>corner</text>\n"
-                  "<text transform='translate(%.1f %.1f) rotate(-90)' class='label' "
-                  "text-anchor='middle'>%s</text>\n",
-                  area.x, area.y, area.w, area.h, area.x + area.w / 2, area.y + area.h + 36,
-                  area.x - 52, area.y + area.h / 2, svg::escape(y.label).c_str());
-    return b + buf;
+    return b + svg::frame(area, "corner", y.label, 52);
 }
 
 svg::Axis gain_axis(const std::vector<CornerGains>& laps) {

@@ -85,6 +85,20 @@ double y_pixel(const Box& area, const Axis& y, double value) {
     return area.y + area.h - (value - y.lo) / (y.hi - y.lo) * area.h;
 }
 
+std::string frame(const Box& area, const std::string& x_label, const std::string& y_label,
+                  double y_label_gap) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' class='frame'/>\n"
+                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>%s</text>\n"
+                  "<text transform='translate(%.1f %.1f) rotate(-90)' class='label' "
+                  "text-anchor='middle'>%s</text>\n",
+                  area.x, area.y, area.w, area.h, area.x + area.w / 2, area.y + area.h + 36,
+                  escape(x_label).c_str(), area.x - y_label_gap, area.y + area.h / 2,
+                  escape(y_label).c_str());
+    return buf;
+}
+
 std::string axes(const Box& area, const Axis& x, const Axis& y) {
     std::string s;
     char buf[512];
@@ -109,15 +123,7 @@ std::string axes(const Box& area, const Axis& x, const Axis& y) {
                       fixed(t, yd).c_str());
         s += buf;
     }
-    std::snprintf(buf, sizeof buf,
-                  "<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' class='frame'/>\n"
-                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>%s</text>\n"
-                  "<text transform='translate(%.1f %.1f) rotate(-90)' class='label' "
-                  "text-anchor='middle'>%s</text>\n",
-                  area.x, area.y, area.w, area.h, area.x + area.w / 2, area.y + area.h + 36,
-                  escape(x.label).c_str(), area.x - 48, area.y + area.h / 2,
-                  escape(y.label).c_str());
-    s += buf;
+    s += frame(area, x.label, y.label, 48);
     return s;
 }
 

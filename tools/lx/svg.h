@@ -25,6 +25,9 @@ struct Axis {
 
 // Frame, grid lines, tick labels and axis titles of a chart in area.
 std::string axes(const Box& area, const Axis& x, const Axis& y);
+// The plot's frame with the x label below it and the y label turned up at its left.
+std::string frame(const Box& area, const std::string& x_label, const std::string& y_label,
+                  double y_label_gap);
 // The pixel of a value on the vertical axis.
 double y_pixel(const Box& area, const Axis& y, double value);
 
