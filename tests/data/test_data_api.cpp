@@ -107,6 +107,9 @@ TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
     EXPECT_NE(std::string(lx_last_error()).find("nearest: 3 \"Engine RPM\" (Engine_RPM)"),
               std::string::npos)
         << lx_last_error();
+    EXPECT_EQ(lx_find_channel(h, "Tide"), LX_ERR_CHANNEL); // one edit from Time, two from Idx
+    EXPECT_NE(std::string(lx_last_error()).find("nearest: 1 \"Time\""), std::string::npos)
+        << lx_last_error();
     ASSERT_EQ(lx_session_setup(h), 1);
     int speed = lx_find_channel(h, "i_speed");
     lx_channel_info info;
