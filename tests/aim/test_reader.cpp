@@ -164,6 +164,8 @@ TEST(Reader, FailuresPrintTheirMessageGiveTheHandleBackAndLeakNothing) {
         {"Idx\tTime\tDistance\tSpeed\nLap: 1/1\t0\t0\t0\t0\n", "Too many values on line!\n"},
         {HEAD + LAP + "\t1\t\t2.5\n",
          "Incorrect number of values on line : Lap 0, pos = 1, line = 3\n>\t1\t\t2.5\n< (8)\n"},
+        {HEAD + LAP + "a\n", // a row of one character is a row too
+         "Incorrect number of values on line : Lap 0, pos = 1, line = 3\n>a\n< (2)\n"},
         {HEAD + LAP + "\t1\t0.1\t2.5",
          "Incorrect number of values on line : Lap 0, pos = 1, line = 3\n>\t1\t0.1\t2.5< (10)\n"},
     };
