@@ -194,15 +194,19 @@ TEST(ImportAim, ChannelsNoColumnFillsReadZero) {
 }
 
 // A minute without rows is filled in on the grid; a title too long for a
-// channel name is cut to the 127 characters the name holds.
+// channel name is cut to the 127 characters the name holds, and a cut that
+// ends in a space loses it as any name loses its trailing underscores.
 TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
-    std::string title(200, 'n');
+    std::string title(200, 'n'), spaced = std::string(126, 's') + " x";
     Opened o(write_file("gap.csv", "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate," + title +
-                                       "\nunix time,Hz,\n,100: gps,100: gps\n1,10,1\n1.1,10,1\n"
-                                       "61,10,1\n"));
+                                       "," + spaced +
+                                       "\nunix time,Hz,,\n,100: gps,100: gps,100: gps\n"
+                                       "1,10,1,1\n1.1,10,1,1\n61,10,1,1\n"));
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->laps[0].npoints, 601);
     EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
+    std::string cut(126, 's');
+    EXPECT_EQ(o.s->channels[o.channel(cut.c_str())].name, cut);
 }
 
 // The generator's recording in each CSV format reads back as the laps it
