@@ -198,7 +198,7 @@ TEST(Reader, FailuresPrintTheirMessageGiveTheHandleBackAndLeakNothing) {
 }
 
 TEST(Reader, VerboseTraceAndProgress) {
-    Read r = read_text(EXAMPLE + "12 Beacon 3.5\nnothing\n", {1, 0});
+    Read r = read_text(EXAMPLE + "12 Beacon 3.5\n7\rBeacon 1\nnothing\n", {1, 0});
     ASSERT_TRUE(r.s);
     char allocated[100];
     std::snprintf(allocated, sizeof allocated,
@@ -211,7 +211,7 @@ TEST(Reader, VerboseTraceAndProgress) {
                          "Channel 1  : Time                           s                   \n"
                          "Channel 2  : Distance                       m                   \n"
                          "Scanning file for lap lengths\n"
-                         "12 Beacon 3.500000\n0  0.000000\n"
+                         "12 Beacon 3.500000\n7 Beacon 1.000000\n0  0.000000\n"
                          "\nLap       Orig      Entries   Laptime   \n"
                          "---       ----      -------   -------   \n"
                          "0         1         3         0.000     \n"
