@@ -191,7 +191,8 @@ double resample_rate(const CsvLines& lines, const Scan& scan, const ImportOption
 
 std::vector<double> even_times(const CsvLines& lines, const Scan& scan, double rate) {
     double samples = std::floor((scan.last - scan.first) * rate + 1e-6) + 1;
-    if (samples > double(GRID_PER_ROW * scan.rows + GRID_SLACK))
+    // Not a number when the times span more than a double holds: refused as too long too.
+    if (!(samples <= double(GRID_PER_ROW * scan.rows + GRID_SLACK)))
         refuse(LX_ERR_LIMIT, lines.path() + ": " + number_text(samples) + " samples at " +
                                  number_text(rate) + " Hz for " + std::to_string(scan.rows) +
                                  " rows: the times have long gaps; give a lower --rate");
