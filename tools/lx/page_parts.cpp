@@ -264,7 +264,10 @@ std::string corner_bars_figure(const std::vector<lx_corner>& corners,
                     "'/>";
         }
         body += lap_group(laps[k].trace.key, bars);
-        entries.push_back({{laps[k].trace.pen.colour, 8}, laps[k].trace.label});
+        svg::Pen swatch;
+        swatch.colour = laps[k].trace.pen.colour;
+        swatch.width = 8;
+        entries.push_back({swatch, laps[k].trace.label});
     }
     double legend_height = 0;
     body +=
