@@ -48,7 +48,7 @@ void keep_channels(Session* s, const std::vector<bool>& keep) {
         for (int l = 0; l < s->nlaps; ++l) {
             float*& from = s->laps[l].raw[c];
             if (!keep[index])
-                release(from);
+                release_array(s, from);
             else
                 s->laps[l].raw[kept] = from;
             if (!keep[index] || kept != c) from = nullptr;
@@ -68,7 +68,7 @@ void keep_channels(Session* s, const std::vector<bool>& keep) {
 void keep_laps(Session* s, int first, int last) {
     for (int l = 0; l < s->nlaps; ++l) {
         if (l >= first - 1 && l <= last - 1) continue;
-        for (int c = 0; c < s->nchannels; ++c) release(s->laps[l].raw[c]);
+        for (int c = 0; c < s->nchannels; ++c) release_array(s, s->laps[l].raw[c]);
     }
     int kept = last - first + 1;
     for (int l = 0; l < kept; ++l) s->laps[l] = s->laps[first - 1 + l];

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "import/prefault.h"
+#include "base/pages.h"
 #include "lx_data.h"
 
 namespace lx {
@@ -26,6 +26,7 @@ void refuse_at(const CsvLines& lines, long line, const std::string& what) {
 
 CsvLines::~CsvLines() {
     if (file_) std::fclose(file_);
+    unmap_pages(buffer_, capacity_);
 }
 
 bool CsvLines::open(const char* path) {
@@ -38,17 +39,17 @@ bool CsvLines::open(const char* path) {
     size_ = size >= 0 ? std::size_t(size) : 0;
     capacity_ =
         size >= 0 && std::size_t(size) < BLOCK ? std::size_t(size) + MAX_LINE + 1 : CAPACITY;
-    buffer_.reset(new char[capacity_]);
-    prefault({{buffer_.get(), capacity_}});
+    buffer_ = static_cast<char*>(map_pages(capacity_));
+    if (buffer_ == nullptr) refuse(LX_ERR_MEMORY, path_ + ": out of memory");
     return true;
 }
 
 void CsvLines::refill() {
     std::size_t kept = end_ - begin_;
-    std::memmove(buffer_.get(), buffer_.get() + begin_, kept);
+    std::memmove(buffer_, buffer_ + begin_, kept);
     begin_ = 0;
     end_ = kept;
-    std::size_t got = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
+    std::size_t got = std::fread(buffer_ + end_, 1, capacity_ - end_, file_);
     if (std::ferror(file_)) refuse(LX_ERR_FILE, path_ + ": read error");
     if (got == 0) eof_ = true;
     end_ += got;
@@ -58,13 +59,13 @@ void CsvLines::refill() {
 bool CsvLines::next(std::string_view& line) {
     const char* newline = nullptr;
     for (;;) {
-        const char* start = buffer_.get() + begin_;
+        const char* start = buffer_ + begin_;
         newline = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
         if (newline != nullptr || eof_) break;
         if (end_ - begin_ > MAX_LINE) break;
         refill();
     }
-    const char* start = buffer_.get() + begin_;
+    const char* start = buffer_ + begin_;
     if (newline == nullptr && begin_ == end_) return false;
     std::size_t length = newline ? std::size_t(newline - start) : end_ - begin_;
     ++line_number_;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,7 +34,7 @@ class CsvLines {
   private:
     void refill();
     std::FILE* file_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
+    char* buffer_ = nullptr; // capacity_ bytes from map_pages
     std::size_t capacity_ = 0;
     std::size_t begin_ = 0, end_ = 0;
     bool eof_ = false;

@@ -184,9 +184,9 @@ class RowValues {
                 if (p != end && *p != ',')
                     refuse_at(lines, lines.line_number(), "text after a closing quote");
             }
-            if (wanted) {
+            if (wanted && !converted) {
                 texts_[column] = std::string_view(start, stop - start);
-                if (!converted) kinds_[column] = read_number(texts_[column], values_[column]);
+                kinds_[column] = read_number(texts_[column], values_[column]);
             }
             last_empty = start == stop;
             if (p == end) break;
@@ -194,6 +194,7 @@ class RowValues {
         check_field_count(lines, column + 1, columns_, last_empty);
     }
 
+    // The text of a field that is no plain number.
     std::string_view text(int column) const { return texts_[std::size_t(column)]; }
     NumberKind kind(int column) const { return kinds_[std::size_t(column)]; }
     double value(int column) const { return values_[std::size_t(column)]; }

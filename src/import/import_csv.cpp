@@ -7,7 +7,6 @@
 
 #include "import/import.h"
 #include "import/passes.h"
-#include "import/prefault.h"
 #include "import/text.h"
 #include "lx_data.h"
 #include "session/record.h"
@@ -86,23 +85,27 @@ Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
     return channels;
 }
 
+// Each array starts on its own cache line.
+constexpr std::size_t LINE_FLOATS = 64 / sizeof(float);
+
+// At least one line, so that every array lies inside the block.
+std::size_t padded(long count) {
+    return (std::size_t(std::max(count, 1L)) + LINE_FLOATS - 1) / LINE_FLOATS * LINE_FLOATS;
+}
+
+// All arrays in one block: written whole by fill_samples.
 void allocate_laps(Session& s, const SamplePlan& plan) {
-    std::vector<Block> arrays;
+    std::size_t floats = 0;
+    for (const LapPlan& lap : plan.laps) floats += padded(lap.count) * std::size_t(s.nchannels);
+    float* next = alloc_samples(&s, floats);
+    if (next == nullptr) refuse(LX_ERR_MEMORY, std::string(s.filename) + ": out of memory");
     s.nlaps = int(plan.laps.size());
     for (int l = 0; l < s.nlaps; ++l) {
         Lap& lap = s.laps[l];
         lap.npoints = int(plan.laps[l].count);
         lap.number = plan.laps[l].number;
-        for (int c = 0; c < s.nchannels; ++c) {
-            std::size_t bytes = std::size_t(lap.npoints) * sizeof(float);
-            // Written whole by fill_samples.
-            lap.raw[c] = static_cast<float*>(alloc_uninitialized(bytes));
-            if (lap.raw[c] == nullptr)
-                refuse(LX_ERR_MEMORY, std::string(s.filename) + ": out of memory");
-            arrays.push_back({lap.raw[c], bytes});
-        }
+        for (int c = 0; c < s.nchannels; ++c, next += padded(lap.npoints)) lap.raw[c] = next;
     }
-    prefault(std::move(arrays));
 }
 
 // raw_laptime as the text-export reader counts it; laptime the logger's own.

@@ -2,11 +2,13 @@
 #include "session/record.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
 
 #include "base/output.h"
+#include "base/pages.h"
 
 namespace lx {
 
@@ -34,6 +36,23 @@ void release(void* block) {
     if (block == nullptr) return;
     --live_blocks;
     std::free(block);
+}
+
+float* alloc_samples(Session* s, std::size_t floats) {
+    if (s->samples != nullptr || floats > SIZE_MAX / sizeof(float)) return nullptr;
+    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
+    s->samples = static_cast<float*>(map_pages(floats * sizeof(float)));
+    if (s->samples == nullptr) return nullptr;
+    s->sample_floats = floats;
+    ++live_blocks;
+    return s->samples;
+}
+
+void release_array(const Session* s, float* array) {
+    auto at = reinterpret_cast<std::uintptr_t>(array);
+    auto block = reinterpret_cast<std::uintptr_t>(s->samples);
+    if (s->samples == nullptr || at < block || at >= block + s->sample_floats * sizeof(float))
+        release(array);
 }
 
 void fail_allocation_at(long nth) { allocations_until_failure = nth; }
@@ -78,7 +97,11 @@ int add_channel(Session* s, const char* name, const char* unit) {
 void free_session(Session* s) {
     if (s == nullptr) return;
     for (int l = 0; l < s->nlaps; ++l)
-        for (int c = 0; c < s->nchannels; ++c) release(s->laps[l].raw[c]);
+        for (int c = 0; c < s->nchannels; ++c) release_array(s, s->laps[l].raw[c]);
+    if (s->samples != nullptr) {
+        unmap_pages(s->samples, s->sample_floats * sizeof(float));
+        --live_blocks;
+    }
     free_record(s->record);
     release(s);
 }

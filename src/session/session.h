@@ -59,6 +59,8 @@ struct Session {
     int i_tdiff_dt;
     float beacon_shift;
     SessionRecord* record; // owned; null when the opener kept no record
+    float* samples;        // owned: one block holding arrays of raw, or null
+    std::size_t sample_floats;
 };
 
 // Allocation goes through here so that tests can make the Nth allocation fail.
@@ -66,6 +68,12 @@ void* alloc_zeroed(std::size_t bytes);
 // The same, for arrays the caller writes whole: no zeroing of pages it overwrites.
 void* alloc_uninitialized(std::size_t bytes);
 void release(void* block);
+// One block for the arrays of a session's laps, given back with the session
+// (fewer and cheaper page mappings than an allocation per array); null, and
+// nothing changed, when refused or when the session already has one.
+float* alloc_samples(Session* s, std::size_t floats);
+// Gives back one array of raw, unless it lies in the session's block.
+void release_array(const Session* s, float* array);
 // Test hooks: fail the allocation numbered nth from now (1 = the next one);
 // 0 switches failures off. live_allocations counts blocks not yet released.
 void fail_allocation_at(long nth);
