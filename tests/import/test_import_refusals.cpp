@@ -95,6 +95,17 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
         EXPECT_EQ(r.message.find('\n'), std::string::npos) << c.what;
         EXPECT_EQ(lx::live_allocations(), live) << c.what;
     }
+    // Memory refused for the session, then for its block of samples.
+    std::string path = write_file("good.csv", HEAD + rows(3));
+    for (long nth = 1; nth <= 3; ++nth) {
+        lx::fail_allocation_at(nth);
+        lx::ImportResult r = import(path);
+        lx::fail_allocation_at(0);
+        EXPECT_EQ(r.message, nth < 3 ? path + ": out of memory" : "") << nth;
+        EXPECT_EQ(r.session != nullptr, nth == 3);
+        lx::free_session(r.session);
+        EXPECT_EQ(lx::live_allocations(), live);
+    }
     EXPECT_EQ(lx_channel_max(other, 3), other_max);
     lx_free_session(other);
 }
