@@ -266,6 +266,12 @@ TEST(BestLaps, KnownJoinGainAndTheInequality) {
         EXPECT_NEAR(apart.time, fastest, 0.02);
     }
     EXPECT_LE(theoretical, joined.time);
+    // Each bend best on another lap: three pieces, each ending at its cut.
+    int each = made_up_session({base, {20, 18, 18}, {18, 20, 18}, {18, 18, 20}, base});
+    Best three = optimal(each, {400, 700}, LX_OPTIMAL_TOLERANCE);
+    ASSERT_EQ(three.pieces.size(), 3u) << lx_last_error();
+    EXPECT_EQ(three.pieces[1].lap, 2);
+    EXPECT_EQ(three.pieces[1].end, 700.0);
 }
 
 std::string generated(std::uint64_t seed) {
@@ -306,6 +312,8 @@ TEST(SameTrack, LengthsAndCurvatureDecide) {
     ASSERT_EQ(lx_same_track(sample, other_day, LX_SAME_TRACK_THRESHOLD, nullptr, &m), LX_OK);
     EXPECT_EQ(m.same, 1) << m.why;
     EXPECT_STREQ(m.why, "");
+    lx_same_track(sample, other_day, m.match, nullptr, &m); // below the threshold, not at it
+    EXPECT_EQ(m.same, 0);
     lx_same_track(sample, mirrored, LX_SAME_TRACK_THRESHOLD, nullptr, &m);
     EXPECT_EQ(m.same, 0);
     EXPECT_NE(std::string(m.why).find("matches only mirrored"), std::string::npos) << m.why;

@@ -214,6 +214,12 @@ TEST_F(DataApi, LapClassesFollowTheMedianOfBoundedLaps) {
     two->laps[1].lap_length = 1500;
     ASSERT_EQ(lx_lap_info_get(install(two), 0, &info), LX_OK);
     EXPECT_EQ(info.lap_class, LX_LAP_OUT);
+    // Three bounded laps: the median is the middle one, so 1090 m is within 10 %.
+    lx::Session* five = make_session({4, 4, 4, 4, 4}, 10.0f);
+    const float five_lengths[] = {500, 800, 1000, 1090, 500};
+    for (int l = 0; l < 5; ++l) five->laps[l].lap_length = five_lengths[l];
+    ASSERT_EQ(lx_lap_info_get(install(five), 3, &info), LX_OK);
+    EXPECT_EQ(info.lap_class, LX_LAP_FULL);
 }
 
 TEST_F(DataApi, ClosureOfACircleAndOfAStraight) {
@@ -320,6 +326,7 @@ TEST(Utf8, EdgesOfValidity) {
         {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false}, // overlong below U+10000
         {"\xF4\x8F\xBF\xBF", true}, {"\xF4\x90\x80\x80", false}, // past U+10FFFF
         {"\xC3\xA9", true},         {"\xE2\x82", false},         // cut short
+        {"\x80\x80\x80\x80\x80\x80", false},                       // leads nothing
     };
     for (const auto& [text, valid] : cases) EXPECT_EQ(lx::is_utf8(text), valid) << text;
 }

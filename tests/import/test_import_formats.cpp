@@ -209,6 +209,25 @@ TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
     EXPECT_EQ(o.s->channels[o.channel(cut.c_str())].name, cut);
 }
 
+// A beacon half a millisecond before the last sample starts no lap.
+TEST(ImportAim, BeaconAtTheLastSampleStartsNoLap) {
+    Opened o(write_file("late-beacon.csv", "\"Format\",\"AiM CSV File\"\n\"Beacon Markers\",\"1\"\n\n"
+                                           "\"Time\"\n\"s\"\n0\n0.5\n1.0005\n"));
+    ASSERT_NE(o.s, nullptr);
+    EXPECT_EQ(o.s->nlaps, 1);
+}
+
+// Rows before the first lap number make the lap before it.
+TEST(ImportRaceChrono, RowsBeforeTheFirstLapNumber) {
+    Opened o(write_file("late.csv", "RaceChrono\nFormat,3\n\ntimestamp,lap_number,device_update_rate"
+                                    "\nunix time,,Hz\n,,100: gps\n1,,10\n1.1,,10\n1.2,5,10\n"
+                                    "1.3,5,10\n"));
+    ASSERT_NE(o.s, nullptr);
+    ASSERT_EQ(o.s->nlaps, 2);
+    EXPECT_EQ(o.s->laps[0].number, 4);
+    EXPECT_EQ(o.s->laps[1].number, 5);
+}
+
 // The generator's recording in each CSV format reads back as the laps it
 // drove, timed by the logger to the millisecond.
 TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {

@@ -65,6 +65,8 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
          "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"1e9\"\n\n\"Time\"\n\"s\"\n0\n",
          LX_ERR_FORMAT, ":2: sample rate"},
         {"open quote", HEAD + "\"0.0,\"50\"\n", LX_ERR_FORMAT, ":6: text after a closing quote"},
+        {"open after doubled quotes", HEAD + "\"0.0\",\"a\"\"b\"\"\n", LX_ERR_FORMAT,
+         ":6: a quote is not closed"},
         {"binary garbage", HEAD + std::string("\x01\xff\x00\x80,\x02", 6) + "\n", LX_ERR_FORMAT,
          ":6: expected a row"},
         {"megabyte line", HEAD + rows(1) + std::string(1 << 20, '7') + "\n", LX_ERR_FORMAT,
