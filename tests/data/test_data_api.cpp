@@ -159,6 +159,8 @@ TEST_F(DataApi, OpenRefusalsNameTheCauseAndPrintNothing) {
         {dir, LX_ERR_FILE, "is a folder"},
         {write_temp_file(""), LX_ERR_FORMAT, "the file is empty"},
         {write_temp_file("a,b,c\n1,2,3\n"), LX_ERR_FORMAT, "looks like a CSV export"},
+        // Only the first 4 KB are looked at.
+        {write_temp_file(std::string(4096, 'a') + ",b\n"), LX_ERR_FORMAT, "holds no tab"},
         {write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n"), LX_ERR_FORMAT,
          "Channel 1 must be 'Time'"},
     };

@@ -55,6 +55,7 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
          ":8: field 2 (Speed) \"fast\" is not a number"},
         {"NaN", HEAD + rows(2) + "\"0.2\",\"nan\"\n", LX_ERR_FORMAT, ":8: field 2"},
         {"infinite", HEAD + rows(2) + "\"0.2\",\"1e999\"\n", LX_ERR_FORMAT, ":8: field 2"},
+        {"two signs", HEAD + rows(2) + "\"0.2\",\"--5\"\n", LX_ERR_FORMAT, ":8: field 2"},
         {"time backwards", HEAD + rows(3) + "\"0.1\",\"50\"\n", LX_ERR_FORMAT,
          ":9: time 0.1 runs backwards"},
         {"time missing", HEAD + rows(1) + "\"\",\"50\"\n", LX_ERR_FORMAT,
@@ -81,6 +82,7 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
         {"128 laps", many_laps(128), LX_ERR_LIMIT,
          "128 laps; a session holds 127: take a window with --laps FIRST-LAST"},
         {"RaceChrono at 0 Hz", racechrono + "1.5,0\n1.6,0\n", LX_ERR_FORMAT, "sample rate 0 Hz"},
+        {"RaceChrono row of text", racechrono + "x,10\n1,10\n", LX_ERR_FORMAT, ":7: time \"x\""},
         {"RaceChrono gap", racechrono + "1,10\n1e6,10\n", LX_ERR_LIMIT, "give a lower --rate"},
     };
     int other = lx_open_aim_xls(LX_SOURCE_DIR "/examples/sample.txt");
