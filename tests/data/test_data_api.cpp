@@ -108,8 +108,8 @@ TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
               std::string::npos)
         << lx_last_error();
     EXPECT_EQ(lx_find_channel(h, "Tide"), LX_ERR_CHANNEL); // one edit from Time, two from Idx
-    EXPECT_NE(std::string(lx_last_error()).find("nearest: 1 \"Time\""), std::string::npos)
-        << lx_last_error();
+    EXPECT_STREQ(lx_last_error(), "session 1: no channel \"Tide\"; nearest: 1 \"Time\", 0 \"Idx\", "
+                                  "5 \"T\u00B0oil\" (Toil)");
     ASSERT_EQ(lx_session_setup(h), 1);
     int speed = lx_find_channel(h, "i_speed");
     lx_channel_info info;
