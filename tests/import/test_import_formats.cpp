@@ -95,7 +95,7 @@ TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
     EXPECT_FLOAT_EQ(o.at(1, o.channel("rpm"), 4), 2500.0f); // t = 1.5 between two OBD rows
     EXPECT_FLOAT_EQ(o.at(0, o.channel("rpm"), 0), 1050.0f); // held before the first
     EXPECT_NEAR(o.at(1, 2, 14), 14.0f, 1e-4);
-    EXPECT_EQ(o.at(1, o.channel("East"), 4), 0.0f);           // due north
+    EXPECT_EQ(o.at(1, o.channel("East"), 4), 0.0f);            // due north
     EXPECT_NEAR(o.at(1, o.channel("North"), 4), 15.0f, 0.01f); // at 10 m/s
     EXPECT_STREQ(o.s->venue, "Ring");
 }
@@ -224,10 +224,11 @@ TEST(ImportAim, BeaconsAtTheFirstAndLastSampleStartNoLap) {
 // Rows before the first lap number make the lap before it; a position of
 // 0, 0 is no fix, so the origin is the first real one.
 TEST(ImportRaceChrono, RowsBeforeTheFirstLapNumberAndFix) {
-    Opened o(write_file("late.csv", "RaceChrono\nFormat,3\n\ntimestamp,lap_number,device_update_rate,"
-                                    "latitude,longitude\nunix time,,Hz,deg,deg\n,,100: gps,100: gps,"
-                                    "100: gps\n1,,10,0,0\n1.1,,10,45,7\n1.2,5,10,45,7\n"
-                                    "1.3,5,10,45,7\n"));
+    Opened o(write_file("late.csv",
+                        "RaceChrono\nFormat,3\n\ntimestamp,lap_number,device_update_rate,"
+                        "latitude,longitude\nunix time,,Hz,deg,deg\n,,100: gps,100: gps,"
+                        "100: gps\n1,,10,0,0\n1.1,,10,45,7\n1.2,5,10,45,7\n"
+                        "1.3,5,10,45,7\n"));
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->record->origin_latitude, 45.0);
     ASSERT_EQ(o.s->nlaps, 2);
