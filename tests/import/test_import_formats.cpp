@@ -171,6 +171,10 @@ TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
     EXPECT_EQ(lx_write_text_export(h, nullptr), LX_ERR_ARGUMENT);
     EXPECT_EQ(lx_write_text_export(h + 1, out.c_str()), LX_ERR_HANDLE);
     lx_close(h);
+    // A full disk: writing fails though closing succeeds.
+    int sample = lx_open(LX_SOURCE_DIR "/examples/sample.txt", nullptr);
+    EXPECT_EQ(lx_write_text_export(sample, "/dev/full"), LX_ERR_FILE);
+    lx_close(sample);
 }
 
 // The arrays come unzeroed: what no column writes reads 0 even in memory that
