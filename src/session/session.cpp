@@ -15,19 +15,17 @@ namespace lx {
 namespace {
 long allocations_until_failure = 0; // 0: never fail
 long live_blocks = 0;
+
+// Counts an allocation towards the one set to fail.
+bool failure_due() {
+    return allocations_until_failure > 0 && --allocations_until_failure == 0;
+}
 } // namespace
 
 void* alloc_zeroed(std::size_t bytes) {
-    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
+    if (failure_due()) return nullptr;
     // calloc(0) may give null; a zero-sized array is still a success.
     void* block = std::calloc(bytes ? bytes : 1, 1);
-    if (block) ++live_blocks;
-    return block;
-}
-
-void* alloc_uninitialized(std::size_t bytes) {
-    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
-    void* block = std::malloc(bytes ? bytes : 1);
     if (block) ++live_blocks;
     return block;
 }
@@ -40,7 +38,7 @@ void release(void* block) {
 
 float* alloc_samples(Session* s, std::size_t floats) {
     if (s->samples != nullptr || floats > SIZE_MAX / sizeof(float)) return nullptr;
-    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
+    if (failure_due()) return nullptr;
     s->samples = static_cast<float*>(map_pages(floats * sizeof(float)));
     if (s->samples == nullptr) return nullptr;
     s->sample_floats = floats;

@@ -65,8 +65,6 @@ struct Session {
 
 // Allocation goes through here so that tests can make the Nth allocation fail.
 void* alloc_zeroed(std::size_t bytes);
-// The same, for arrays the caller writes whole: no zeroing of pages it overwrites.
-void* alloc_uninitialized(std::size_t bytes);
 void release(void* block);
 // One block for the arrays of a session's laps, given back with the session
 // (fewer and cheaper page mappings than an allocation per array); null, and
