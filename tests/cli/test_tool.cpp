@@ -13,22 +13,16 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <sys/wait.h>
 
 #include "gen.h"
 #include "recording.h"
+#include "support.h"
 
 namespace fs = std::filesystem;
+using namespace lxtest;
 
 namespace {
-
-std::string read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void write_file(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
@@ -39,36 +33,26 @@ void replace_all(std::string& text, const std::string& from, const std::string& 
         text.replace(at, from.size(), to);
 }
 
-// A folder of the build tree for one test, removed when the test ends.
-struct Scratch {
-    fs::path path;
-    explicit Scratch(const std::string& name) : path(fs::path(LX_SCRATCH) / name) {
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~Scratch() { fs::remove_all(path); }
-};
-
 struct Result {
     int code;
     std::string out, err;
 };
 
-// Runs lx with $SAMPLE and $OUT in args standing for the sample and the
-// scratch folder; the same stand-ins replace them in what it prints.
-Result lx(const std::string& args, const fs::path& scratch) {
-    std::string line = args;
+// Runs lx in the test's scratch folder, so that files written by default land
+// there, with $SAMPLE and $OUT in args standing for the sample and that
+// folder; the same stand-ins replace them in what it prints.
+Result lx(const std::string& args) {
+    std::string scratch = scratch_dir(), line = args;
     replace_all(line, "$SAMPLE", LX_SAMPLE);
-    replace_all(line, "$OUT", scratch.string());
-    fs::path out = scratch / "stdout", err = scratch / "stderr";
-    // In the scratch folder, so that files written by default land there.
-    std::string command = "cd '" + scratch.string() + "' && '" + LX_TOOL + "' " + line + " >'" +
-                          out.string() + "' 2>'" + err.string() + "'";
+    replace_all(line, "$OUT", scratch);
+    std::string out = temp_path(".out"), err = temp_path(".err");
+    std::string command = "cd '" + scratch + "' && '" + LX_TOOL + "' " + line + " >'" + out +
+                          "' 2>'" + err + "'";
     int status = std::system(command.c_str());
     Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
     for (std::string* text : {&r.out, &r.err}) {
         replace_all(*text, LX_SAMPLE, "$SAMPLE");
-        replace_all(*text, scratch.string(), "$OUT");
+        replace_all(*text, scratch, "$OUT");
     }
     return r;
 }
@@ -242,9 +226,8 @@ class Golden : public testing::TestWithParam<Case> {};
 
 TEST_P(Golden, OutputIsAsRecorded) {
     const Case& c = GetParam();
-    Scratch scratch(std::string("golden-") + c.name);
-    write_fixtures(scratch.path);
-    std::string actual = transcript(c, lx(c.args, scratch.path));
+    write_fixtures(scratch_dir());
+    std::string actual = transcript(c, lx(c.args));
     fs::path golden = fs::path(LX_GOLDEN_DIR) / (std::string(c.name) + ".txt");
     if (std::getenv("LX_UPDATE_GOLDEN")) write_file(golden, actual);
     ASSERT_TRUE(fs::exists(golden)) << golden << " is missing; see the top of this file";
@@ -261,22 +244,22 @@ INSTANTIATE_TEST_SUITE_P(Tool, Golden, testing::ValuesIn(CASES),
 // ---- files the commands write -----------------------------------------------
 
 TEST(Tool, WrittenFilesHoldWhatTheySay) {
-    Scratch scratch("files");
-    ASSERT_EQ(lx("motec $SAMPLE --lap 3 -o $OUT/lap3.csv", scratch.path).code, 0);
-    std::string csv = read_file(scratch.path / "lap3.csv");
+    fs::path scratch = scratch_dir();
+    ASSERT_EQ(lx("motec $SAMPLE --lap 3 -o $OUT/lap3.csv").code, 0);
+    std::string csv = read_file(scratch / "lap3.csv");
     EXPECT_EQ(csv.rfind("Format,MoTeC CSV File\r\n", 0), 0u);
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n') - 17, 1343); // lap 3's samples
 
-    ASSERT_EQ(lx("map $SAMPLE --lap 7 -o $OUT/map.svg", scratch.path).code, 0);
-    std::string map = read_file(scratch.path / "map.svg");
+    ASSERT_EQ(lx("map $SAMPLE --lap 7 -o $OUT/map.svg").code, 0);
+    std::string map = read_file(scratch / "map.svg");
     EXPECT_EQ(map.rfind("<svg ", 0), 0u);
     EXPECT_GT(std::count(map.begin(), map.end(), ','), 500); // the lap's points
     EXPECT_NE(map.find("speed km/h"), std::string::npos);
 
     // The axis follows the lap's own range: i_radius ticks of one lap, not
     // of the session's whole range.
-    ASSERT_EQ(lx("chart $SAMPLE --lap 7 --channel i_radius -o $OUT/r.svg", scratch.path).code, 0);
-    std::string chart = read_file(scratch.path / "r.svg");
+    ASSERT_EQ(lx("chart $SAMPLE --lap 7 --channel i_radius -o $OUT/r.svg").code, 0);
+    std::string chart = read_file(scratch / "r.svg");
     EXPECT_NE(chart.find("<polyline"), std::string::npos);
     EXPECT_NE(chart.find(">i_radius"), std::string::npos);
 }
@@ -310,9 +293,9 @@ std::string nesting_error(const std::string& html) {
 }
 
 TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
-    Scratch scratch("report");
-    ASSERT_EQ(lx("report $SAMPLE -o $OUT", scratch.path).code, 0);
-    std::string html = read_file(scratch.path / "report.html");
+    fs::path scratch = scratch_dir();
+    ASSERT_EQ(lx("report $SAMPLE -o $OUT").code, 0);
+    std::string html = read_file(scratch / "report.html");
     EXPECT_EQ(nesting_error(html), "");
     EXPECT_FALSE(std::regex_search(html, std::regex(R"(http(?!://www\.w3\.org/2000/svg))")))
         << "fetches from the network";
@@ -338,6 +321,48 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
     EXPECT_NE(html.find("'>+0.900</text>"), std::string::npos);
     EXPECT_NE(html.find("no beacon"), std::string::npos);
     EXPECT_NE(html.find("moving average"), std::string::npos);
+}
+
+// ---- corners, sectors and compare on the sample, whose bends the generator laid
+
+std::vector<std::smatch> matches(const std::string& text, const std::regex& re) {
+    return {std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()};
+}
+
+double seconds_after(const std::string& text, const std::string& label) {
+    std::smatch m;
+    std::regex re(label + R"(:\s+(\d+):(\d\d\.\d\d\d))");
+    if (!std::regex_search(text, m, re)) return NAN;
+    return std::stod(m[1]) * 60 + std::stod(m[2]);
+}
+
+TEST(AnalyticsCommands, CornersOfTheSampleAreTheGeneratorsTwelveBends) {
+    Result r = lx("corners $SAMPLE");
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string hands;
+    for (const std::smatch& m : matches(r.out, std::regex(R"(\n\s+\d+\s+(left|right)\s)")))
+        hands += m[1] == "left" ? 'L' : 'R';
+    EXPECT_EQ(hands, "RLRRLRLRRLRL");
+}
+
+TEST(AnalyticsCommands, SectorsKeepTheBestLapsInOrderAndRefuseBadCuts) {
+    Result r = lx("sectors $SAMPLE");
+    ASSERT_EQ(r.code, 0) << r.err;
+    double theoretical = seconds_after(r.out, "Theoretical best");
+    double optimal = seconds_after(r.out, "Optimal lap");
+    EXPECT_LE(theoretical, optimal);
+    EXPECT_LE(optimal, seconds_after(r.out, "Fastest lap"));
+    Result bad = lx("sectors $SAMPLE --sectors 1200,450");
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.err.find("must increase"), std::string::npos) << bad.err;
+    Result differ = lx("compare $SAMPLE $SAMPLE --threshold 0");
+    EXPECT_EQ(differ.code, 1);
+    EXPECT_NE(differ.err.find("the tracks differ"), std::string::npos) << differ.err;
+    // A session against itself: every corner of the page gains nothing, running total and all.
+    Result same = lx("compare $SAMPLE $SAMPLE -o $OUT");
+    ASSERT_EQ(same.code, 0) << same.err;
+    std::string page = read_file(scratch_dir() + "/compare.html");
+    EXPECT_EQ(matches(page, std::regex("<td>\\+0\\.000 s</td><td>\\+0\\.000 s</td>")).size(), 12u);
 }
 
 } // namespace
