@@ -46,8 +46,8 @@ Result lx(const std::string& args) {
     replace_all(line, "$SAMPLE", LX_SAMPLE);
     replace_all(line, "$OUT", scratch);
     std::string out = temp_path(".out"), err = temp_path(".err");
-    std::string command = "cd '" + scratch + "' && '" + LX_TOOL + "' " + line + " >'" + out +
-                          "' 2>'" + err + "'";
+    std::string command =
+        "cd '" + scratch + "' && '" + LX_TOOL + "' " + line + " >'" + out + "' 2>'" + err + "'";
     int status = std::system(command.c_str());
     Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
     for (std::string* text : {&r.out, &r.err}) {
