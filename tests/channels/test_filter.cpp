@@ -60,25 +60,4 @@ TEST(Filter, RefusedWindowsAndKindsLeaveTheChannelAlone) {
     lx::free_session(s);
 }
 
-TEST(Derivative, BackwardDifferenceTimesRateRestartingEachLap) {
-    lx::Session* s = two_laps({0, 1, 3, 6}, {50, 49, 49.5f});
-    lx::differentiate_dt_session(s, 3, 4, silent);
-    lx::differentiate_dt_session(s, 3, 3, silent);
-    EXPECT_EQ(samples(s, 0, 4), (V{0, 10, 20, 30}));
-    EXPECT_EQ(samples(s, 1, 4), (V{0, -10, 5}));
-    EXPECT_EQ(samples(s, 0, 3), samples(s, 0, 4));
-    EXPECT_EQ(samples(s, 1, 3), samples(s, 1, 4));
-    lx::free_session(s);
-
-    // The difference stays in double up to the one rounding; a float
-    // difference would round twice and miss by one unit here.
-    s = two_laps({0.3f, 0.1f}, {}, 10.0f);
-    lx::differentiate_dt_session(s, 3, 4, silent);
-    EXPECT_EQ(s->laps[0].raw[4][1], float((double(0.1f) - 0.3f) * 10.0));
-    s->sample_rate = 0.0f;
-    lx::differentiate_dt_session(s, 3, 4, silent);
-    EXPECT_EQ(samples(s, 0, 4), (V{0, 0}));
-    lx::free_session(s);
-}
-
 } // namespace

@@ -49,18 +49,6 @@ TEST_F(SetupExports, SessionSetupAppendsSixChannelsAndTheMotecMapping) {
     EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_SPEED), 15);
 }
 
-TEST_F(SetupExports, SessionSetupStopsAtTheChannelLimit) {
-    lx::Session* s = make_session({4}, 10, 121);
-    int h = install(s);
-    StdoutCapture out;
-    EXPECT_EQ(lx_session_setup(h), 0);
-    EXPECT_EQ(out.text(), "Reached limit for number of channels in session memory.txt\n");
-    EXPECT_EQ(s->i_seglen, 127);
-    EXPECT_EQ(s->i_speed, 0);
-    EXPECT_EQ(s->i_radius, 0);
-    EXPECT_EQ(s->channels[s->i_latg].motec_id, 0);
-}
-
 TEST_F(SetupExports, AnalysisAndBeaconSetupAndUnknownHandles) {
     lx::Session* a = make_session({3}, 10);
     lx::Session* b = make_session({2, 2}, 10, 4);

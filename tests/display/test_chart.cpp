@@ -13,7 +13,6 @@ using namespace lxtest;
 namespace {
 
 constexpr int IMAX = std::numeric_limits<int>::max();
-constexpr int IMIN = std::numeric_limits<int>::min();
 
 using Chart = FreshSessions;
 
@@ -66,25 +65,6 @@ TEST_F(Chart, PointsAreTheFirstSamplesAtOrBeyondEvenlySpacedDistances) {
     std::vector<int> p = chart(h, 600, 600);
     ASSERT_EQ(p.size(), 122u);
     EXPECT_EQ(p[std::find(p.begin() + 61, p.end(), 20) - p.begin() - 61], 199);
-}
-
-TEST_F(Chart, RowsGrowDownwardsFromTheBottomLineUnclamped) {
-    int h = chart_session({0, 10, 20, 30}, 40);
-    lx::Lap& l = lx::lookup_session(h)->laps[0];
-    std::vector<float> values{50, -10, 100, 0};
-    std::copy(values.begin(), values.end(), l.raw[3]);
-    std::vector<int> x(4), y(4);
-    ASSERT_EQ(lx_scaled_chart_lap_dist(h, 0, 3, 100, 0, 4, 4, 200, 0, 250, 0, x.data(), y.data()),
-              4);
-    EXPECT_EQ(y, (std::vector<int>{150, 270, 50, 250}));
-    // Beyond int range, rows and columns stick to its ends.
-    l.raw[3][0] = 1e30f;
-    l.raw[3][1] = -1e30f;
-    l.raw[2][1] = 3e38f;
-    lx_scaled_chart_lap_dist(h, 0, 3, 100, 0, 4, 4, 200, IMAX, 250, 0, x.data(), y.data());
-    EXPECT_EQ(y[0], IMIN);
-    EXPECT_EQ(y[1], IMAX);
-    EXPECT_EQ(x[0], IMAX);
 }
 
 TEST_F(Chart, RefusalsTellWhyAndLeaveArraysUntouched) {

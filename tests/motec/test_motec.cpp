@@ -2,8 +2,6 @@
 
 #include <bit>
 #include <cstdint>
-#include <filesystem>
-#include <limits>
 #include <string>
 
 #include "lx.h"
@@ -96,46 +94,6 @@ TEST_F(Motec, LapIsWrittenByteForByte) {
                                    "Segment,Lap 2 - 0:09.500\r\n"
                                    "\r\n" +
                                    CHANNEL_ROWS);
-}
-
-TEST_F(Motec, SessionWithOnlyTheFirstColumnWritesEmptyRows) {
-    lx::Session* s = lx::new_session();
-    s->nchannels = 1;
-    s->nlaps = 1;
-    lx::copy_text(s->driver, "Ann");
-    lx::copy_text(s->vehicle, "Kart 7");
-    s->laps[0].npoints = 2;
-    s->laps[0].number = 1;
-    s->laps[0].raw[0] = static_cast<float*>(lx::alloc_zeroed(2 * sizeof(float)));
-    int h = install(s);
-    std::string path = temp_path(".csv");
-    ASSERT_EQ(lx_write_lap_motec(h, 0, path.c_str()), 1);
-    // Four empty header rows and a blank line, then two empty sample rows.
-    EXPECT_EQ(read_file(path), header("", "Kart 7", "Ann", "0.0") +
-                                   "Duration,0.000\r\nSegment,Lap 1 - 0:00.000\r\n\r\n" +
-                                   "\r\n\r\n\r\n\r\n\r\n" + "\r\n\r\n");
-}
-
-TEST_F(Motec, RefusalsWriteNoFile) {
-    int h = small_session();
-    std::string path = temp_path(".csv");
-    StdoutCapture out;
-    for (int lap : {-1, 2, std::numeric_limits<int>::min()})
-        EXPECT_EQ(lx_write_lap_motec(h, lap, path.c_str()), 0) << "lap " << lap;
-    EXPECT_EQ(lx_write_lap_motec(h + 1, 0, path.c_str()), 0);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_EQ(lx_write_lap_motec(h, 0, "/nonexistent-folder/lap.csv"), 0);
-    EXPECT_EQ(out.text(), "Failed to open output file!\n");
-
-    // The trace line has no line end of its own.
-    TraceSwitches trace(1, 1);
-    StdoutCapture traced;
-    EXPECT_EQ(lx_write_lap_motec(h, 5, path.c_str()), 0);
-    EXPECT_EQ(lx_write_lap_motec(h, 0, nullptr), 0);
-    std::string handle = std::to_string(h);
-    EXPECT_EQ(traced.text(), "lx_write_lap_motec(" + handle + ",5," + path + ")" +
-                                 "lx_write_lap_motec(" + handle + ",0,(null))" +
-                                 "Failed to open output file!\n");
 }
 
 } // namespace

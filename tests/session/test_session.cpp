@@ -16,42 +16,6 @@ constexpr float inf = std::numeric_limits<float>::infinity();
 
 using Store = FreshSessions;
 
-std::string laptime(float t) {
-    char text[lx::TEXT_SIZE];
-    lx::format_laptime(text, t);
-    return text;
-}
-
-TEST(FormatLaptime, MinutesAndPaddedSeconds) {
-    const std::pair<float, const char*> cases[] = {
-        {0.0f, "0:00.000"}, {600.0f, "10:00.000"}, {59.9996f, "0:60.000"}, {-65.5f, "-1:-5.500"}};
-    for (const auto& [seconds, text] : cases) EXPECT_EQ(laptime(seconds), text) << seconds;
-}
-
-TEST_F(Store, AddChannelAppendsZeroFilledArraysUntilTheLimitAndFailsCleanly) {
-    lx::Session* s = make_session({3, 0, 5}, 10);
-    long live = lx::live_allocations();
-    lx::fail_allocation_at(3); // the last lap, after two were given
-    StdoutCapture out;
-    EXPECT_EQ(lx::add_channel(s, "i_latg", "g"), 0);
-    lx::fail_allocation_at(0);
-    EXPECT_EQ(s->nchannels, 3);
-    EXPECT_EQ(lx::live_allocations(), live);
-    EXPECT_EQ(lx::add_channel(s, "i_speed", "ms"), 3);
-    int b = lx::add_channel(s, "i_speed", "ms");
-    EXPECT_EQ(b, 4);
-    EXPECT_STREQ(s->channels[b].unit, "ms");
-    for (int l : {0, 2})
-        for (int j = 0; j < s->laps[l].npoints; ++j) EXPECT_EQ(s->laps[l].raw[b][j], 0.0f);
-    while (s->nchannels < lx::MAX_CHANNELS) ASSERT_NE(lx::add_channel(s, "x", ""), 0);
-    EXPECT_EQ(lx::add_channel(s, "x", ""), 0);
-    EXPECT_EQ(out.text(), "Could not allocate memory for channel!\n"
-                          "add_channel: lap[2].raw[3], malloc(20)\n"
-                          "Reached limit for number of channels in session memory.txt\n");
-    EXPECT_EQ(s->nchannels, 128);
-    lx::free_session(s);
-}
-
 TEST_F(Store, ExtremesSkipNaNAndHandleEmptyLaps) {
     lx::Session* s = make_session({3, 3, 0}, 10);
     float first[] = {3, 1, 4}, second[] = {1, std::nanf(""), 9};
