@@ -1,17 +1,8 @@
 #include "import_files.h"
 
-#include "support.h"
-
 #include <cstdio>
-#include <fstream>
 
 namespace importtest {
-
-std::string write_file(const std::string& name, const std::string& content) {
-    std::string path = lxtest::scratch_dir() + "/" + name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path;
-}
 
 lx::ImportResult import(const std::string& path, const lx::ImportOptions& options) {
     return lx::import_csv(path.c_str(), lx::sniff_format(path.c_str()), options);

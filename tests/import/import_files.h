@@ -4,11 +4,11 @@
 #include <string>
 
 #include "import/import.h"
+#include "support.h"
 
 namespace importtest {
 
-// Writes content to a file in the build tree and returns its path.
-std::string write_file(const std::string& name, const std::string& content);
+using lxtest::write_temp_file;
 
 // Imports with the file's own format; the session is freed by the caller.
 lx::ImportResult import(const std::string& path, const lx::ImportOptions& options = {});

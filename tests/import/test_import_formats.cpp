@@ -49,7 +49,7 @@ TEST(ImportAim, EveryBeaconFormCutsTheSameLaps) {
                            "\"Beacon Markers\",\"2.050, 5.000, 6.500\"",
                            "\"Beacon Markers\",\"2.050 5.000 6.500 \""};
     for (const char* form : forms) {
-        Opened o(write_file("beacons.csv", aim_export(form)));
+        Opened o(write_temp_file(aim_export(form), ".csv"));
         ASSERT_NE(o.s, nullptr) << form;
         expect_laps(o.s, {21, 29, 15}, {2.05f, 2.95f, 1.5f});
         EXPECT_FLOAT_EQ(o.s->laps[1].raw_laptime, 2.9f);
@@ -58,7 +58,8 @@ TEST(ImportAim, EveryBeaconFormCutsTheSameLaps) {
 }
 
 TEST(ImportAim, ValuesUnitsPositionAndMetadata) {
-    Opened o(write_file("aim.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\",\"6.500\"")));
+    Opened o(
+        write_temp_file(aim_export("\"Beacon Markers\",\"2.050\",\"5.000\",\"6.500\""), ".csv"));
     ASSERT_NE(o.s, nullptr);
     int lat = o.channel("GPS_LatAcc"), water = o.channel("Water"), north = o.channel("North");
     EXPECT_FLOAT_EQ(o.at(1, 1, 28), 2.8f);        // Time restarts at each lap
@@ -77,7 +78,7 @@ TEST(ImportAim, ValuesUnitsPositionAndMetadata) {
 }
 
 TEST(ImportAim, TimeRestartingAtEachBeacon) {
-    Opened o(write_file("restart.csv", restart_export()));
+    Opened o(write_temp_file(restart_export(), ".csv"));
     ASSERT_NE(o.s, nullptr);
     expect_laps(o.s, {11, 11}, {1.05f, 0.95f});
     EXPECT_FLOAT_EQ(o.at(1, 2, 10), 9.5f); // km made metres, from the lap's start
@@ -86,7 +87,7 @@ TEST(ImportAim, TimeRestartingAtEachBeacon) {
 }
 
 TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
-    Opened o(write_file("racechrono.csv", racechrono_export()));
+    Opened o(write_temp_file(racechrono_export(), ".csv"));
     ASSERT_NE(o.s, nullptr);
     expect_laps(o.s, {11, 15, 5}, {1.1f, 1.5f, 0.5f});
     EXPECT_EQ(o.s->record->start_time, 1.7e9);
@@ -101,7 +102,7 @@ TEST(ImportRaceChrono, UnevenSourcesOnTheGpsRate) {
 }
 
 TEST(ImportMotec, RepeatedNamesAndSpacedBeacons) {
-    Opened o(write_file("motec.csv", motec_export()));
+    Opened o(write_temp_file(motec_export(), ".csv"));
     ASSERT_NE(o.s, nullptr);
     expect_laps(o.s, {6, 7, 7}, {3.0f, 3.5f, 3.5f});
     EXPECT_EQ(o.at(1, 2, 3), 30.0f);
@@ -115,7 +116,7 @@ TEST(ImportOptions, ChannelsRateAndLapWindow) {
     options.channels = "Water, GPS_LatAcc, Distance";
     options.rate = 5;
     options.first_lap = options.last_lap = 2;
-    Opened o(write_file("options.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")),
+    Opened o(write_temp_file(aim_export("\"Beacon Markers\",\"2.050\",\"5.000\""), ".csv"),
              options);
     ASSERT_NE(o.s, nullptr);
     expect_laps(o.s, {14}, {2.95f});
@@ -123,7 +124,7 @@ TEST(ImportOptions, ChannelsRateAndLapWindow) {
     EXPECT_FLOAT_EQ(o.at(0, 1, 13), 2.6f);
     options = {};
     options.first_lap = 2; // to the last
-    Opened rest(write_file("rest.csv", aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"")),
+    Opened rest(write_temp_file(aim_export("\"Beacon Markers\",\"2.050\",\"5.000\""), ".csv"),
                 options);
     ASSERT_NE(rest.s, nullptr);
     EXPECT_EQ(rest.s->nlaps, 2);
@@ -133,7 +134,7 @@ TEST(ImportOptions, ChannelsRateAndLapWindow) {
 TEST(WriteTextExport, ReadsBackBitForBit) {
     std::string aim = aim_export("\"Beacon Markers\",\"2.050\",\"5.000\"");
     for (const std::string& text : {aim, racechrono_export(), motec_export(), restart_export()}) {
-        std::string csv = write_file("round-trip.csv", text), name = text.substr(0, 20);
+        std::string csv = write_temp_file(text, ".csv"), name = text.substr(0, 20);
         std::string txt = csv + ".txt";
         int direct = lx_open(csv.c_str(), nullptr);
         ASSERT_GT(direct, 0) << lx_last_error();
@@ -160,12 +161,13 @@ TEST(WriteTextExport, RefusesWhatCouldNotBeReadBack) {
     for (int c = 0; c < 40; ++c)
         names += ",\"" + std::string(110, 'a' + c % 26) + std::to_string(c) + "\"",
             units += ",\"V\"", row += ",1";
-    int h = lx_open(write_file("long-titles.csv", "\"Format\",\"AiM CSV File\"\n\n" + names + "\n" +
-                                                      units + "\n" + row + "\n")
+    int h = lx_open(write_temp_file("\"Format\",\"AiM CSV File\"\n\n" + names + "\n" + units +
+                                        "\n" + row + "\n",
+                                    ".csv")
                         .c_str(),
                     nullptr);
     ASSERT_GT(h, 0) << lx_last_error();
-    std::string out = write_file("long-titles.txt", "");
+    std::string out = write_temp_file("");
     EXPECT_EQ(lx_write_text_export(h, out.c_str()), LX_ERR_LIMIT);
     EXPECT_NE(std::string(lx_last_error()).find("the text export reads 4095"), std::string::npos);
     EXPECT_EQ(lx_write_text_export(h, nullptr), LX_ERR_ARGUMENT);
@@ -189,10 +191,10 @@ TEST(ImportAim, ChannelsNoColumnFillsReadZero) {
         return text;
     };
     // The second keeps the first's memory from going back to the system.
-    lx::Session* first = import(write_file("full-columns.csv", aim(true))).session;
-    Opened second(write_file("full-columns.csv", aim(true)));
+    lx::Session* first = import(write_temp_file(aim(true), ".csv")).session;
+    Opened second(write_temp_file(aim(true), ".csv"));
     lx::free_session(first);
-    Opened o(write_file("empty-columns.csv", aim(false)));
+    Opened o(write_temp_file(aim(false), ".csv"));
     ASSERT_NE(o.s, nullptr);
     for (const char* name : {"Distance", "Oil", "Speed", "East", "North"})
         for (int j = 0; j < o.s->laps[0].npoints; ++j)
@@ -204,10 +206,11 @@ TEST(ImportAim, ChannelsNoColumnFillsReadZero) {
 // ends in a space loses it as any name loses its trailing underscores.
 TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
     std::string title(200, 'n'), spaced = std::string(126, 's') + " x";
-    Opened o(write_file("gap.csv", "RaceChrono\nFormat,3\n\ntimestamp,device_update_rate," + title +
-                                       "," + spaced +
-                                       "\nunix time,Hz,,\n,100: gps,100: gps,100: gps\n"
-                                       "1,10,1,1\n1.1,10,1,1\n61,10,1,1\n"));
+    Opened o(write_temp_file("RaceChrono\nFormat,3\n\ntimestamp,device_update_rate," + title + "," +
+                                 spaced +
+                                 "\nunix time,Hz,,\n,100: gps,100: gps,100: gps\n"
+                                 "1,10,1,1\n1.1,10,1,1\n61,10,1,1\n",
+                             ".csv"));
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->laps[0].npoints, 601);
     EXPECT_EQ(o.s->channels[o.channel(title.substr(0, 127).c_str())].name, title.substr(0, 127));
@@ -218,8 +221,9 @@ TEST(ImportRaceChrono, GapFilledAndLongTitleCut) {
 // Beacons at the first sample and half a millisecond before the last start
 // no lap: the one lap is the second the logger counted.
 TEST(ImportAim, BeaconsAtTheFirstAndLastSampleStartNoLap) {
-    Opened o(write_file("edge-beacons.csv", "\"Format\",\"AiM CSV File\"\n\"Beacon Markers\",\"0\","
-                                            "\"1\"\n\n\"Time\"\n\"s\"\n0\n0.5\n1.0005\n"));
+    Opened o(write_temp_file("\"Format\",\"AiM CSV File\"\n\"Beacon Markers\",\"0\","
+                             "\"1\"\n\n\"Time\"\n\"s\"\n0\n0.5\n1.0005\n",
+                             ".csv"));
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->nlaps, 1);
     EXPECT_EQ(o.s->laps[0].number, 2);
@@ -228,11 +232,11 @@ TEST(ImportAim, BeaconsAtTheFirstAndLastSampleStartNoLap) {
 // Rows before the first lap number make the lap before it; a position of
 // 0, 0 is no fix, so the origin is the first real one.
 TEST(ImportRaceChrono, RowsBeforeTheFirstLapNumberAndFix) {
-    Opened o(write_file("late.csv",
-                        "RaceChrono\nFormat,3\n\ntimestamp,lap_number,device_update_rate,"
-                        "latitude,longitude\nunix time,,Hz,deg,deg\n,,100: gps,100: gps,"
-                        "100: gps\n1,,10,0,0\n1.1,,10,45,7\n1.2,5,10,45,7\n"
-                        "1.3,5,10,45,7\n"));
+    Opened o(write_temp_file("RaceChrono\nFormat,3\n\ntimestamp,lap_number,device_update_rate,"
+                             "latitude,longitude\nunix time,,Hz,deg,deg\n,,100: gps,100: gps,"
+                             "100: gps\n1,,10,0,0\n1.1,,10,45,7\n1.2,5,10,45,7\n"
+                             "1.3,5,10,45,7\n",
+                             ".csv"));
     ASSERT_NE(o.s, nullptr);
     EXPECT_EQ(o.s->record->origin_latitude, 45.0);
     ASSERT_EQ(o.s->nlaps, 2);
@@ -250,7 +254,7 @@ TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
     lxgen::Recording r = lxgen::drive_session(plan);
     for (auto format :
          {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv, lxgen::Format::motec_csv}) {
-        Opened o(write_file("generated.csv", lxgen::write(r, format)));
+        Opened o(write_temp_file(lxgen::write(r, format), ".csv"));
         ASSERT_NE(o.s, nullptr);
         ASSERT_EQ(o.s->nlaps, 4);
         for (int l : {1, 2}) // the logger states its times to the millisecond

@@ -90,7 +90,7 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
     float other_max = lx_channel_max(other, 3);
     long live = lx::live_allocations();
     for (const BadFile& c : cases) {
-        std::string path = write_file("bad.csv", c.content);
+        std::string path = write_temp_file(c.content, ".csv");
         lx::ImportResult r = import(path);
         EXPECT_EQ(r.session, nullptr) << c.what;
         EXPECT_EQ(r.status, c.status) << c.what;
@@ -100,7 +100,7 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
         EXPECT_EQ(lx::live_allocations(), live) << c.what;
     }
     // Memory refused for the session, then for its block of samples.
-    std::string path = write_file("good.csv", HEAD + rows(3));
+    std::string path = write_temp_file(HEAD + rows(3), ".csv");
     for (long nth = 1; nth <= 3; ++nth) {
         lx::fail_allocation_at(nth);
         lx::ImportResult r = import(path);
@@ -115,7 +115,7 @@ TEST(ImportRefusals, EachBadFileNamesItsLineAndCause) {
 }
 
 TEST(ImportRefusals, OptionsThatPickNothingTheFileHas) {
-    std::string path = write_file("options.csv", aim_export("\"Beacon Markers\",\"2.050\""));
+    std::string path = write_temp_file(aim_export("\"Beacon Markers\",\"2.050\""), ".csv");
     lx::ImportOptions unknown_channel, bad_window, bad_rate;
     unknown_channel.channels = "Oil";
     bad_window.first_lap = 2, bad_window.last_lap = 5;
