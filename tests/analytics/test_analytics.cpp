@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <fstream>
-#include <numeric>
 
 #include "frame/frame.h"
 #include "gen.h"

@@ -292,6 +292,10 @@ std::string nesting_error(const std::string& html) {
     return open.empty() ? "" : "<" + open.back() + "> never closed";
 }
 
+std::vector<std::smatch> matches(const std::string& text, const std::regex& re) {
+    return {std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()};
+}
+
 TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
     fs::path scratch = scratch_dir();
     ASSERT_EQ(lx("report $SAMPLE -o $OUT").code, 0);
@@ -299,19 +303,14 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
     EXPECT_EQ(nesting_error(html), "");
     EXPECT_FALSE(std::regex_search(html, std::regex(R"(http(?!://www\.w3\.org/2000/svg))")))
         << "fetches from the network";
-    std::regex svg_size(R"(<svg [^>]*width='(\d+)' height='(\d+)')");
-    int figures = 0;
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), svg_size);
-         it != std::sregex_iterator(); ++it, ++figures) {
-        int w = std::stoi((*it)[1]), h = std::stoi((*it)[2]);
+    auto figures = matches(html, std::regex(R"(<svg [^>]*width='(\d+)' height='(\d+)')"));
+    for (const std::smatch& m : figures) {
+        int w = std::stoi(m[1]), h = std::stoi(m[2]);
         EXPECT_TRUE(w >= 400 && w <= 1200 && h >= 200 && h <= 900) << w << "x" << h;
     }
-    EXPECT_EQ(figures, 5); // map, speed, time difference, corner gains, lap starts
+    EXPECT_EQ(figures.size(), 5u); // map, speed, time difference, corner gains, lap starts
     // The generator's twelve bends, numbered on the map and listed in the corner table.
-    std::regex marker("font-weight='bold'>\\d+</text>");
-    EXPECT_EQ(std::distance(std::sregex_iterator(html.begin(), html.end(), marker),
-                            std::sregex_iterator()),
-              12);
+    EXPECT_EQ(matches(html, std::regex("font-weight='bold'>\\d+</text>")).size(), 12u);
     EXPECT_NE(html.find("<td>12</td><td>left</td>"), std::string::npos);
     // Every lap in the table with its gap, the double lap without one.
     for (const char* row :
@@ -324,10 +323,6 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
 }
 
 // ---- corners, sectors and compare on the sample, whose bends the generator laid
-
-std::vector<std::smatch> matches(const std::string& text, const std::regex& re) {
-    return {std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()};
-}
 
 double seconds_after(const std::string& text, const std::string& label) {
     std::smatch m;
