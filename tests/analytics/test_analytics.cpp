@@ -16,6 +16,12 @@ using namespace lxtest;
 
 namespace {
 
+using Corners = FreshSessions;
+using Stretches = FreshSessions;
+using BestLaps = FreshSessions;
+using SameTrack = FreshSessions;
+using BadInput = FreshSessions;
+
 constexpr double KMH = 3.6;
 
 int open_computed(const std::string& path, int invert_lat = 0) {
@@ -67,8 +73,7 @@ std::vector<Bend> generator_bends() {
     return bends;
 }
 
-TEST(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
-    close_all_sessions();
+TEST_F(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
     int h = open_computed(sample_path());
     std::vector<Bend> bends = generator_bends();
     ASSERT_EQ(bends.size(), 12u);
@@ -100,8 +105,7 @@ TEST(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
 // corner at the lap's start, one whose edges lie a quarter and three quarters
 // into their steps, and two equal peaks close enough to make one corner; an
 // apex is at the first of the peak samples.
-TEST(Corners, EdgesInterpolatedBetweenSamples) {
-    close_all_sessions();
+TEST_F(Corners, EdgesInterpolatedBetweenSamples) {
     lx::Session* s = make_session({30}, 2.0f, 2);
     std::fill_n(s->laps[0].raw[3], 30, 36.0f);
     int h = install(s);
@@ -120,8 +124,7 @@ TEST(Corners, EdgesInterpolatedBetweenSamples) {
 
 // The out-lap starts with three seconds at standstill, where the curvature
 // reads 10,000, and then crawls down the pit lane: neither is a corner.
-TEST(Corners, StandstillIsNoCornerAndInvertedLateralTurnsEveryHand) {
-    close_all_sessions();
+TEST_F(Corners, StandstillIsNoCornerAndInvertedLateralTurnsEveryHand) {
     std::vector<Bend> bends = generator_bends();
     for (int invert : {0, 1}) {
         int h = open_computed(sample_path(), invert);
@@ -132,8 +135,7 @@ TEST(Corners, StandstillIsNoCornerAndInvertedLateralTurnsEveryHand) {
     }
 }
 
-TEST(Stretches, GainsAddUpToTheLapTimeDifference) {
-    close_all_sessions();
+TEST_F(Stretches, GainsAddUpToTheLapTimeDifference) {
     int h = open_computed(sample_path());
     constexpr double RATE = 20.0; // the sample's
     std::vector<double> duration;
@@ -221,8 +223,7 @@ Best optimal(int h, const std::vector<double>& cuts, double tolerance) {
     return b;
 }
 
-TEST(BestLaps, KnownJoinGainAndTheInequality) {
-    close_all_sessions();
+TEST_F(BestLaps, KnownJoinGainAndTheInequality) {
     // Laps 1 and 3 lose in the first bend, lap 2 in the last; laps 0 and 4
     // leave and enter the pits and are never full laps.
     Bends slow_first{18, 20, 20}, slow_last{20, 20, 16}, base{20, 20, 20};
@@ -281,7 +282,7 @@ std::string generated(std::uint64_t seed) {
     return path;
 }
 
-TEST(BestLaps, TheoreticalNotAboveOptimalNotAboveFastestOnGeneratedSessions) {
+TEST_F(BestLaps, TheoreticalNotAboveOptimalNotAboveFastestOnGeneratedSessions) {
     for (std::uint64_t seed : {3, 4, 5}) {
         close_all_sessions();
         int h = open_computed(generated(seed));
@@ -301,8 +302,7 @@ TEST(BestLaps, TheoreticalNotAboveOptimalNotAboveFastestOnGeneratedSessions) {
     }
 }
 
-TEST(SameTrack, LengthsAndCurvatureDecide) {
-    close_all_sessions();
+TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     int sample = open_computed(sample_path());
     int other_day = open_computed(generated(8));
     int mirrored = open_computed(sample_path(), 1);
@@ -326,8 +326,7 @@ void expect_failure(int result, int status, const char* words) {
     EXPECT_NE(std::string(lx_last_error()).find(words), std::string::npos) << lx_last_error();
 }
 
-TEST(BadInput, EachRefusalNamesItsCause) {
-    close_all_sessions();
+TEST_F(BadInput, EachRefusalNamesItsCause) {
     Bends base{20, 20, 20};
     int h = made_up_session({base, base, base, base});
     lx_corner corners[4];
@@ -360,9 +359,11 @@ TEST(BadInput, EachRefusalNamesItsCause) {
     int bare = install(make_session({10, 10, 10}, 10.0f, 2));
     expect_failure(lx_lap_stretches(bare, 1, bare, 1, nullptr, nullptr, 0), LX_ERR_STATE,
                    "session math");
-    // With two laps, neither is the recording's first or last of three.
+    // With two laps, neither is the recording's first or last of three; unequal, neither is full.
     int two = made_up_session({base, base});
     EXPECT_EQ(lx_theoretical_best(two, -1, nullptr, 0, &time, nullptr, 0), 1) << lx_last_error();
+    lx::lookup_session(two)->laps[1].lap_length *= 1.5f;
+    expect_failure(lx_lap_corners(two, -1, two, 0, nullptr, corners, 4), LX_ERR_LAP, "no full lap");
 }
 
 } // namespace

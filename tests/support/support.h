@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/frame.h"
+#include "lx_data.h"
 #include "session/session.h"
 
 namespace lxtest {
@@ -52,12 +53,13 @@ int install(lx::Session* s);
 // Frees every open session (quietly) so that each test starts from an empty table.
 void close_all_sessions();
 
-// Each test starts and ends with no session open and no allocation failure armed.
+// Each test starts and ends with no session open, and leaves no failure armed nor capture on.
 class FreshSessions : public testing::Test {
   protected:
     void SetUp() override { close_all_sessions(); }
     void TearDown() override {
         lx::fail_allocation_at(0);
+        lx_capture_output(0);
         close_all_sessions();
     }
 };
