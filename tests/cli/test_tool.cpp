@@ -212,10 +212,6 @@ const Case CASES[] = {
     {"unwritable-report", "report $SAMPLE -o $OUT/empty.txt"},
 };
 
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
-
 std::string transcript(const Case& c, const Result& r) {
     return "lx" + std::string(*c.args ? " " : "") + c.args + "\n--- exit code\n" +
            std::to_string(r.code) + "\n--- standard output\n" + r.out + "--- standard error\n" +

@@ -35,14 +35,7 @@ std::string titled_export() {
     return text + "Lap:\n";
 }
 
-class DataApi : public testing::Test {
-  protected:
-    void SetUp() override { close_all_sessions(); }
-    void TearDown() override {
-        lx_capture_output(0);
-        close_all_sessions();
-    }
-};
+using DataApi = FreshSessions;
 
 void expect_channel(int h, int c, const char* name, const char* title, const char* unit) {
     lx_channel_info info;
@@ -163,6 +156,7 @@ TEST_F(DataApi, OpenRefusalsNameTheCauseAndPrintNothing) {
         {write_temp_file(std::string(4096, 'a') + ",b\n"), LX_ERR_FORMAT, "holds no tab"},
         {write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n"), LX_ERR_FORMAT,
          "Channel 1 must be 'Time'"},
+        {write_temp_file("Idx\tTime\tDistance\t\nLap: 1/1\t1\n"), LX_ERR_FORMAT, "1; < (11)"},
     };
     std::string many_titles = "Idx\tTime\tDistance\t";
     for (int c = 3; c <= lx::MAX_CHANNELS; ++c) many_titles += "c\t";
@@ -300,15 +294,19 @@ TEST_F(DataApi, CaptureMovesTheCoresLinesOffStandardOutput) {
     StdoutCapture out;
     lx_capture_output(1);
     lx_free_session(h);
-    EXPECT_EQ(lx_open_aim_xls("/nonexistent.txt"), 0);
+    // Its line is 512 characters: one more than the first try's buffer holds.
+    std::string missing = "/" + std::string(484, 'n'), log(2048, 'Z');
+    EXPECT_EQ(lx_open_aim_xls(missing.c_str()), 0);
     // lx_open's own lines go to its message, not to the log.
     std::string refused = write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n");
     EXPECT_EQ(lx_open(refused.c_str(), nullptr), LX_ERR_FORMAT);
+    log.resize(static_cast<std::size_t>(lx_take_output(log.data(), 2048)));
+    EXPECT_EQ(log, "Freeing session 1\nFailed to open input file " + missing +
+                       "\nlx_open_aim_xls(): Open failed for " + missing + "\n");
+    lx_free_session(h);
     char small[8];
     std::memset(small, 0x5A, sizeof small);
-    std::string expected = "Freeing session 1\nFailed to open input file /nonexistent.txt\n"
-                           "lx_open_aim_xls(): Open failed for /nonexistent.txt\n";
-    EXPECT_EQ(lx_take_output(small, 5), static_cast<int>(expected.size()));
+    EXPECT_EQ(lx_take_output(small, 5), 18);
     EXPECT_STREQ(small, "Free");
     EXPECT_EQ(small[5], 0x5A);
     EXPECT_EQ(lx_take_output(nullptr, 0), 0);
@@ -331,4 +329,5 @@ TEST(Utf8, EdgesOfValidity) {
         {"\x7F", true},             {"\x80\x80\x80\x80\x80\x80", false}, // leads nothing
     };
     for (const auto& [text, valid] : cases) EXPECT_EQ(lx::is_utf8(text), valid) << text;
+    EXPECT_FALSE(lx::is_utf8("\x80\x80\x80\x80\x80")); // five: a lead and four to follow
 }
