@@ -79,7 +79,8 @@ TEST(NumberScan, OddAndPlainTextsReadLikeSscanf) {
         "1e400|-1e-50|1e-45|7e-46|3.40282357e38|1e99999999999|1e-99999999999|"
         "0e99999999999|0.000000000000000000000000000000000000000000001e60|"
         "123456789012345678901234567890|1" +
-        std::string(50, '0') + "e-100|1" + std::string(50, '0') + "e-10";
+        std::string(50, '0') + "e-100|1" + std::string(50, '0') + "e-10|0x1" +
+        std::string(40, '0') + "p-30";
     for (std::size_t at = 0, bar; at <= texts.size(); at = bar + 1) {
         bar = std::min(texts.find('|', at), texts.size());
         EXPECT_TRUE(same_as_sscanf(texts.substr(at, bar - at)));

@@ -230,15 +230,15 @@ TEST(ImportAim, BeaconsAtTheFirstAndLastSampleStartNoLap) {
 }
 
 // Rows before the first lap number make the lap before it; a position of
-// 0, 0 is no fix, so the origin is the first real one.
+// 0, 0 is no fix, so the origin is the first real one: the South Pole.
 TEST(ImportRaceChrono, RowsBeforeTheFirstLapNumberAndFix) {
     Opened o(write_temp_file("RaceChrono\nFormat,3\n\ntimestamp,lap_number,device_update_rate,"
                              "latitude,longitude\nunix time,,Hz,deg,deg\n,,100: gps,100: gps,"
-                             "100: gps\n1,,10,0,0\n1.1,,10,45,7\n1.2,5,10,45,7\n"
+                             "100: gps\n1,,10,0,0\n1.1,,10,-90,7\n1.2,5,10,45,7\n"
                              "1.3,5,10,45,7\n",
                              ".csv"));
     ASSERT_NE(o.s, nullptr);
-    EXPECT_EQ(o.s->record->origin_latitude, 45.0);
+    EXPECT_EQ(o.s->record->origin_latitude, -90.0);
     ASSERT_EQ(o.s->nlaps, 2);
     EXPECT_EQ(o.s->laps[0].number, 4);
     EXPECT_EQ(o.s->laps[1].number, 5);

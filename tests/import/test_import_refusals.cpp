@@ -10,8 +10,8 @@ using namespace importtest;
 
 namespace {
 
-const std::string HEAD =
-    "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"10\"\n\n\"Time\",\"Speed\"\n\"s\",\"km/h\"\n";
+const std::string HEAD = "\"Format\",\"AiM CSV File\"\n\"Sample Rate\",\"100000\"\n\n"
+                         "\"Time\",\"Speed\"\n\"s\",\"km/h\"\n";
 
 std::string rows(int n, double step = 0.1) {
     std::string text;
