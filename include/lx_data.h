@@ -42,7 +42,7 @@ extern "C" {
 
 /* major * 10000 + minor * 100 + patch. The major number changes when a
  * function's signature or meaning changes; programs check it at start. */
-#define LX_DATA_VERSION 10000
+#define LX_DATA_VERSION 20000
 LX_DATA_API int lx_data_version(void);
 
 /* ---- errors -------------------------------------------------------------- */
@@ -58,7 +58,9 @@ typedef enum lx_status {
     LX_ERR_LIMIT = -7,     /* too many sessions, channels or laps */
     LX_ERR_MEMORY = -8,    /* out of memory */
     LX_ERR_AMBIGUOUS = -9, /* a name matches several channels */
-    LX_ERR_STATE = -10     /* a step is missing first (e.g. the session math) */
+    LX_ERR_STATE = -10,    /* a step is missing first (e.g. the session math, the
+                            * analysis), or the analysis is older than the session math */
+    LX_ERR_TRACK = -11     /* a reference lap of another track */
 } lx_status;
 
 /* The message of the last failure of this API, one line without its newline;
@@ -133,6 +135,10 @@ typedef struct lx_session_info {
     char driver[LX_TEXT_FIELD];
     char date[64];
     char time[64];
+    char logger[LX_TEXT_FIELD]; /* the logger or program that wrote the file, as it says */
+    double stated_rate;   /* the sample rate the file states; 0 when it states none */
+    int error_channel;    /* i_error and i_beacon of lx_beacon_setup; 0 until added */
+    int beacon_channel;
 } lx_session_info;
 
 /* LX_OK, LX_ERR_HANDLE or LX_ERR_ARGUMENT (null info). */
@@ -151,12 +157,13 @@ typedef struct lx_channel_info {
 /* LX_OK, LX_ERR_HANDLE, LX_ERR_CHANNEL or LX_ERR_ARGUMENT (null info). */
 LX_DATA_API int lx_channel_info_get(int handle, int channel, lx_channel_info* info);
 
-/* A lap's class, from the lengths the session math measured: laps bounded by
- * lap marks at both ends (all but the session's first and last; all when
- * there are no others) give the median length; within 10 % of it a lap is
- * FULL; otherwise the session's first and last laps are OUT and IN, a lap
- * above 1.8 times the median DOUBLE (a missed beacon), anything else PARTIAL.
- * UNKNOWN before the session math has run (no lap has a length yet). */
+/* A lap's class, from the lengths the session math measured. FULL: lap marks
+ * bound the lap at both ends and its length is within 10 % of the median
+ * length of such laps. The recording's first lap is OUT and its last IN,
+ * whatever their length, unless the recording starts or ends at a lap mark
+ * (a lap window, a session cut by lap matching, a file that names one lap).
+ * Above 1.8 times the median a lap is DOUBLE (a missed mark); anything else
+ * PARTIAL. UNKNOWN before the session math has run. */
 typedef enum lx_lap_class {
     LX_LAP_UNKNOWN = 0,
     LX_LAP_FULL = 1,
@@ -167,12 +174,22 @@ typedef enum lx_lap_class {
 } lx_lap_class;
 
 typedef struct lx_lap_info {
-    int number;         /* the logger's lap number */
+    int number;          /* the lap's place in the file, from 1; a lap window keeps
+                          * the file's numbers (laps 2-3 are 2 and 3) */
+    int logger_lap;      /* the logger's own lap number */
     int samples;
-    int lap_class;      /* lx_lap_class */
-    double laptime;     /* seconds, the time reported to the user */
-    double raw_laptime; /* seconds, counted from the samples */
-    double length;      /* metres; 0 until the session math has run */
+    int lap_class;       /* lx_lap_class */
+    int slow;            /* 1: a full lap slower than 107 % of the median full lap */
+    int logger_time;     /* 1: laptime is the logger's own */
+    int origin_lap;      /* a lap of a session cut by lap matching: the number of
+                          * the lap it was cut from; 0 otherwise */
+    double origin_offset; /* metres between the cut and the nearest beacon:
+                           * positive before it, negative after; 0 when none */
+    double laptime;      /* seconds: the one lap time every view shows, the
+                          * logger's own where the file gives one (whole
+                          * milliseconds), else sample_time */
+    double sample_time;  /* seconds, counted from the samples */
+    double length;       /* metres; 0 until the session math has run */
 } lx_lap_info;
 
 /* LX_OK, LX_ERR_HANDLE, LX_ERR_LAP or LX_ERR_ARGUMENT (null info). */
@@ -192,37 +209,26 @@ LX_DATA_API int lx_find_channel(int handle, const char* name);
  * capacity, null dest with a capacity): dest untouched. */
 LX_DATA_API int lx_lap_samples(int handle, int lap, int channel, float* dest, int capacity);
 
-/* ---- choosing channels --------------------------------------------------- */
-
-/* Dead-reckons a lap from the session's speed and segment-length channels and
- * latg_channel (in g) as lx_scaled_map steps it, without its closing
- * corrections: heading_change is the total turn in degrees (near +-360 for a
- * lap that closes; the sign follows the channel's), end_gap the distance in
- * metres between the reckoned end and the start. LX_ERR_HANDLE, LX_ERR_LAP,
- * LX_ERR_CHANNEL, LX_ERR_ARGUMENT (a null result pointer), LX_ERR_STATE when
- * the session math has not run; the results are untouched then. */
-LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* heading_change,
-                               double* end_gap);
-
 /* ---- writing ------------------------------------------------------------- */
 
 /* Writes the session's file channels as the tab-separated text export that
  * lx_open_aim_xls reads; reading it back gives the same samples, bit for bit. */
 LX_DATA_API int lx_write_text_export(int handle, const char* path);
 
-/* ---- analytics ----------------------------------------------------------- */
+/* ---- the analysis -------------------------------------------------------- */
 
-/* Corners, sectors, the optimal lap and the same-track test, worked out from
- * the session math's channels (LX_ERR_STATE until lx_compute_session_math has
- * run). Distances are metres from the start line, speeds m/s, times seconds.
- * A lap is laid along its distance as lx_calc_time_diff walks it: sample j at
- * the sum of the segment lengths before it, at time j / sample rate; the lap
- * ends at its length, at time samples / sample rate. A distance on the
- * reference lap is carried to another lap in proportion to the two lengths,
- * and times are interpolated there. Full laps here are those of class
- * LX_LAP_FULL but for the recording's first and last laps (which start or end
- * off the line) when the session has three laps or more, and without a speed
- * that is not a number. A reference lap of -1 is the fastest full lap. */
+/* The analysis of a session is decided once, here: which channels give
+ * speed and accelerations, the session math, lap classes, the reference
+ * lap, every lap's gap and time difference, corners, stretches, sectors, the
+ * theoretical best and the optimal lap. lx_analyse runs it and keeps the
+ * results with the session; the lx_analysis_* queries copy them out. It is a
+ * snapshot: once the session math runs again (lx_compute_session_math, or a
+ * new lx_analyse), queries fail with LX_ERR_STATE until lx_analyse has run.
+ *
+ * Distances are metres from the start line, speeds m/s, times seconds.
+ * Every time of a lap is on the lap's own clock: times measured on the
+ * samples (sector, corner, straight) are scaled by the lap's laptime over
+ * its sample_time, so that a lap's pieces add up to its laptime exactly. */
 
 /* Thresholds for finding corners; a field left 0 takes the default shown. */
 typedef struct lx_corner_options {
@@ -233,6 +239,121 @@ typedef struct lx_corner_options {
     double merge_gap;       /* m: corners of one hand closer than this are one; 10 */
 } lx_corner_options;
 
+#define LX_SPEED_AUTO (-1)         /* speed_units: from the channel's unit */
+#define LX_OPTIMAL_TOLERANCE 0.5   /* m/s */
+#define LX_MAX_CUTS 32
+
+typedef struct lx_analysis_options {
+    /* Channels, by title as written or stored name. null or "": chosen.
+     * Speed and longitudinal by name; lateral among the channels named so,
+     * those whose laps close (heading change near 360 degrees, a small gap
+     * between the dead-reckoned end and start) first, then the one whose
+     * dead-reckoned map lies closest to the GPS track when the session has
+     * positions, else the one that closes best. longitudinal "none": derived
+     * from speed. */
+    const char* speed;
+    const char* lateral;
+    const char* longitudinal;
+    int speed_units; /* LX_SPEED_AUTO, LX_SPEED_MPH or LX_SPEED_KMH */
+    int invert_lat;
+    int invert_long;
+    /* The reference lap: ref_handle 0 is this session; another session must
+     * have been analysed first and be of the same track (lx_same_track), else
+     * LX_ERR_TRACK. ref_lap -1: its fastest full lap; a given lap must be
+     * full, else LX_ERR_LAP. */
+    int ref_handle;
+    int ref_lap;
+    lx_corner_options corners;
+    /* Sector cuts in metres on the reference lap, increasing, inside it;
+     * ncuts 0: the default cuts (lx_analysis_info.cuts says which). */
+    int ncuts;
+    double cuts[LX_MAX_CUTS];
+    double tolerance; /* the optimal lap's speed tolerance at a cut, m/s */
+} lx_analysis_options;
+
+/* Fills options with the defaults: every channel chosen, units automatic,
+ * this session's fastest full lap, default corner thresholds and cuts,
+ * LX_OPTIMAL_TOLERANCE. LX_ERR_ARGUMENT for null. */
+LX_DATA_API int lx_analysis_defaults(lx_analysis_options* options);
+
+/* Adds the derived channels where missing (lx_session_setup), computes the
+ * session math with the chosen channels and analyses the session. options
+ * may be null (the defaults). LX_OK, or LX_ERR_HANDLE, LX_ERR_ARGUMENT (an
+ * option out of range; the message names it), LX_ERR_CHANNEL or
+ * LX_ERR_AMBIGUOUS (a named channel), LX_ERR_FORMAT (no speed or lateral
+ * channel, or a speed unit that cannot be told: the message says which
+ * option names one), LX_ERR_LAP (no laps; a reference lap that does not
+ * exist or is not full; no full lap when one is needed: the message says
+ * why), LX_ERR_TRACK, LX_ERR_STATE (the reference session not analysed),
+ * LX_ERR_MEMORY. After a failure the session has no analysis. */
+LX_DATA_API int lx_analyse(int handle, const lx_analysis_options* options);
+
+/* Why a choice was made: how each lateral candidate closes its laps. */
+typedef struct lx_lateral_candidate {
+    int channel;
+    int laps;          /* laps measured; 0: no lap long enough */
+    double turn;       /* median heading change, degrees, unsigned */
+    double end_gap;    /* median distance between reckoned end and start, m */
+    double lap_length; /* median, m */
+    double gps_error;  /* median distance of the reckoned map from the GPS
+                        * track, % of the lap length; NaN without positions */
+    int closes;        /* 1: within 30 degrees of a full turn and 5 % of the length */
+} lx_lateral_candidate;
+
+#define LX_MAX_CANDIDATES 8
+
+typedef struct lx_analysis_info {
+    int speed_channel;
+    int lateral_channel;
+    int longitudinal_channel; /* 0: derived from speed */
+    int speed_units;          /* LX_SPEED_MPH or LX_SPEED_KMH */
+    int lateral_given;        /* 1: named in the options */
+    int candidates;           /* lateral candidates, the chosen one first */
+    lx_lateral_candidate candidate[LX_MAX_CANDIDATES];
+    char choice[1024];        /* why these channels, lines ending in '\n' */
+    char warning[LX_TEXT_FIELD]; /* "" or why the result is doubtful, e.g. a
+                                  * lateral channel that does not close its laps */
+    int ref_handle;           /* the reference lap's session (this one: its own handle) */
+    int ref_lap;
+    double ref_time;          /* the reference lap's laptime */
+    double ref_length;
+    int full_laps;
+    int fastest_lap;          /* -1: no full lap */
+    double fastest_time;      /* NaN without a full lap */
+    double median_time;       /* of the full laps; NaN without one */
+    int corners;              /* the reference lap's */
+    int ncuts;
+    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap */
+    int default_cuts;         /* 1: the cuts were not given */
+    double theoretical_best;  /* best sector times summed; NaN without a full lap */
+    double optimal_lap;       /* NaN without a full lap */
+} lx_analysis_info;
+
+/* LX_OK; LX_ERR_HANDLE, LX_ERR_ARGUMENT (null info), LX_ERR_STATE (no
+ * current analysis). */
+LX_DATA_API int lx_analysis_info_get(int handle, lx_analysis_info* info);
+
+/* A lap's facts with its gap: laptime minus the reference lap's laptime,
+ * for full laps; NaN for the others. */
+typedef struct lx_analysis_lap {
+    lx_lap_info info;
+    double gap;
+} lx_analysis_lap;
+
+/* LX_OK; LX_ERR_HANDLE, LX_ERR_LAP, LX_ERR_ARGUMENT, LX_ERR_STATE. */
+LX_DATA_API int lx_analysis_lap_get(int handle, int lap, lx_analysis_lap* lap_out);
+
+/* The time difference of a full lap against the reference lap, at the
+ * reference lap's samples and its end: distance[j] is metres on the
+ * reference lap, diff[j] the lap's time at the same share of its own length
+ * minus the reference's time there, both on their laps' clocks; negative
+ * where the lap is ahead. Unsmoothed; the last value is the lap's gap.
+ * Returns the count (the reference lap's samples + 1) and copies at most
+ * capacity into each array that is not null. LX_ERR_LAP for a lap that is
+ * not full; LX_ERR_HANDLE, LX_ERR_ARGUMENT, LX_ERR_STATE. */
+LX_DATA_API int lx_analysis_time_diff(int handle, int lap, double* distance, double* diff,
+                                      int capacity);
+
 typedef struct lx_corner {
     int number;    /* 1, 2, ... counted from the start line on this lap */
     int direction; /* +1 right-hand, -1 left-hand: the sign of the lateral g
@@ -241,19 +362,17 @@ typedef struct lx_corner {
     double entry, apex, exit; /* apex: the peak of the curvature */
     double peak_curvature;    /* 1000/radius at the apex */
     double entry_speed, min_speed, exit_speed;
-    double time; /* entry to exit */
+    double time; /* entry to exit, on the lap's clock */
 } lx_corner;
 
-/* The corners of lap, found on that lap alone (the curvature is averaged
- * over 0.25 s), each paired with the reference lap's corner of the same hand
- * whose stretch, carried onto the lap, holds its apex (20 m either side).
- * Returns the lap's corner count (0 on a straight) and copies at most
- * capacity. Fails with LX_ERR_HANDLE, LX_ERR_LAP (no such lap, no full lap
- * for -1, under two samples, a speed that is not a number, a lap that does not
- * move), LX_ERR_STATE, LX_ERR_ARGUMENT (options, buffer). */
-LX_DATA_API int lx_lap_corners(int ref_handle, int ref_lap, int handle, int lap,
-                               const lx_corner_options* options, lx_corner* corners,
-                               int capacity);
+/* The corners of a lap, found on that lap alone (the curvature averaged over
+ * 0.25 s; a corner whose averaged curvature dips below twice the exit
+ * threshold between two peaks is two corners), each paired with the
+ * reference lap's corner of the same hand at its place. Returns the count
+ * and copies at most capacity. LX_ERR_LAP for a lap that cannot be traced
+ * (under two samples, no movement; the message says why); LX_ERR_HANDLE,
+ * LX_ERR_ARGUMENT, LX_ERR_STATE. */
+LX_DATA_API int lx_analysis_corners(int handle, int lap, lx_corner* corners, int capacity);
 
 /* A corner of the reference lap, or the straight that leads to one. */
 typedef struct lx_stretch {
@@ -265,26 +384,29 @@ typedef struct lx_stretch {
     double entry_speed, min_speed, exit_speed; /* the lap's */
 } lx_stretch;
 
-/* The reference lap's corners and the straights between them in lap order,
- * 2 N + 1 for N corners, timed on lap: the gains add up to the difference of
- * the two laps' times. Returns the count and copies at most capacity; fails as
- * lx_lap_corners does. */
-LX_DATA_API int lx_lap_stretches(int ref_handle, int ref_lap, int handle, int lap,
-                                 const lx_corner_options* options, lx_stretch* stretches,
-                                 int capacity);
+/* The reference lap's corners and straights in lap order, 2 N + 1 for N
+ * corners, timed on a full lap: the gains add up to the lap's gap. Returns
+ * the count, copies at most capacity; fails as lx_analysis_time_diff. */
+LX_DATA_API int lx_analysis_stretches(int handle, int lap, lx_stretch* stretches, int capacity);
 
-/* The default sector cuts: the middles of the two longest straights between
- * the reference lap's corners, which with the start line make three sectors.
- * Returns 2 and copies at most capacity, increasing. LX_ERR_STATE when the lap
- * has fewer than three corners (then give the cuts in metres). */
-LX_DATA_API int lx_sector_cuts(int handle, int ref_lap, const lx_corner_options* options,
-                               double* cuts, int capacity);
+/* A reference corner over the full laps. */
+typedef struct lx_corner_summary {
+    lx_corner corner;   /* the reference lap's */
+    double best_entry_speed, best_min_speed, best_exit_speed;
+    int best_entry_lap, best_min_lap, best_exit_lap; /* lap indices */
+    double most_lost;   /* the largest gain of a full lap other than the
+                         * reference over this corner; 0 when none lost */
+    int lost_lap;       /* that lap's index; -1: none */
+} lx_corner_summary;
 
-/* Sector times of lap for ncuts cuts in metres on the reference lap: returns
- * ncuts + 1 and copies at most capacity. LX_ERR_ARGUMENT (the message names
- * the cut) for cuts that do not increase or lie outside the reference lap. */
-LX_DATA_API int lx_sector_times(int ref_handle, int ref_lap, int handle, int lap,
-                                const double* cuts, int ncuts, double* times, int capacity);
+/* One summary per reference corner: returns the count, copies at most
+ * capacity. LX_ERR_HANDLE, LX_ERR_ARGUMENT, LX_ERR_STATE. */
+LX_DATA_API int lx_analysis_corner_summary(int handle, lx_corner_summary* corners, int capacity);
+
+/* A full lap's sector times at the analysis's cuts: returns ncuts + 1 and
+ * copies at most capacity; they add up to its laptime. Fails as
+ * lx_analysis_time_diff. */
+LX_DATA_API int lx_analysis_sector_times(int handle, int lap, double* times, int capacity);
 
 /* A stretch of a best lap and the lap it was driven on. */
 typedef struct lx_piece {
@@ -293,23 +415,18 @@ typedef struct lx_piece {
     int lap;
 } lx_piece;
 
-/* The theoretical best: the best time of each sector among the full laps,
- * summed into *time; one piece per sector. Returns the piece count and copies
- * at most capacity. LX_ERR_LAP when the session has no full lap. */
-LX_DATA_API int lx_theoretical_best(int handle, int ref_lap, const double* cuts, int ncuts,
-                                    double* time, lx_piece* pieces, int capacity);
+enum { LX_BEST_THEORETICAL = 0, LX_BEST_OPTIMAL = 1 };
 
-#define LX_OPTIMAL_TOLERANCE 0.5 /* m/s */
-
-/* The optimal lap: the fastest chain of sectors driven on full laps that
- * changes lap only at a cut lying on a straight of the reference lap (between
- * its corners) where the two laps' speeds differ by less than tolerance (m/s).
- * Pieces are the stretches driven on one lap. So that the theoretical best <=
- * the optimal lap <= the fastest full lap. Fails as lx_theoretical_best, and
- * with LX_ERR_ARGUMENT for a negative tolerance. */
-LX_DATA_API int lx_optimal_lap(int handle, int ref_lap, const double* cuts, int ncuts,
-                               double tolerance, const lx_corner_options* options, double* time,
-                               lx_piece* pieces, int capacity);
+/* The theoretical best (the best time of each sector among the full laps,
+ * one piece per sector) or the optimal lap (the fastest chain of sectors
+ * driven on full laps that changes lap only at a cut on a straight of the
+ * reference lap where the two laps' speeds differ by less than the
+ * tolerance; a piece per stretch driven on one lap). theoretical best <=
+ * optimal lap <= fastest full lap. Returns the piece count, copies at most
+ * capacity, the total into *time when not null. LX_ERR_LAP without a full
+ * lap; LX_ERR_HANDLE, LX_ERR_ARGUMENT (which, buffer), LX_ERR_STATE. */
+LX_DATA_API int lx_analysis_best(int handle, int which, double* time, lx_piece* pieces,
+                                 int capacity);
 
 #define LX_SAME_TRACK_THRESHOLD 0.5
 
@@ -323,15 +440,54 @@ typedef struct lx_track_match {
     char why[LX_TEXT_FIELD]; /* "" when the same; else why not */
 } lx_track_match;
 
-/* Whether two sessions were driven on the same track: the fastest full laps'
- * lengths agree within 3 % and their curvatures match below threshold
- * (LX_SAME_TRACK_THRESHOLD: the same track scores about 0.2, another track or
- * the other direction 1 or more; why says so when only the mirrored curvature
- * matches, as with a lateral channel of the other sign). Returns LX_OK with
- * the answer in *match; LX_ERR_LAP when a session has no full lap. */
+/* Whether two analysed sessions were driven on the same track: the fastest
+ * full laps' lengths agree within 3 % and their curvatures match below
+ * threshold (LX_SAME_TRACK_THRESHOLD: the same track scores about 0.2,
+ * another track or the other direction 1 or more; why says so when only the
+ * mirrored curvature matches, as with a lateral channel of the other sign).
+ * Returns LX_OK with the answer in *match; LX_ERR_STATE when a session has
+ * no current analysis, LX_ERR_LAP when one has no full lap. */
 LX_DATA_API int lx_same_track(int handle_a, int handle_b, double threshold,
                               const lx_corner_options* options, lx_track_match* match);
 
+/* Dead-reckons a lap from the session math's speed and segment length with
+ * latg_channel (in g) as lx_scaled_map steps it, without its closing
+ * corrections: heading_change is the total turn in degrees, end_gap the
+ * distance in metres between the reckoned end and the start. For programs
+ * that weigh a lateral channel themselves. LX_ERR_HANDLE, LX_ERR_LAP,
+ * LX_ERR_CHANNEL, LX_ERR_ARGUMENT, LX_ERR_STATE (no session math). */
+LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* heading_change,
+                               double* end_gap);
+
+/* A lap's track in metres east and north of the session's origin from its
+ * positions (x, y; capacity each; the count returned), for sessions whose
+ * file has positions; LX_ERR_CHANNEL without them. And how far the map
+ * dead-reckoned from speed and lateral g lies from it: RMS after the best
+ * rotation and shift, in % of the lap length, into *error when not null.
+ * LX_ERR_HANDLE, LX_ERR_LAP, LX_ERR_ARGUMENT, LX_ERR_STATE (no analysis). */
+LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y, int capacity,
+                                      double* error);
+
+/* ---- version 1 analytics, going before version 2 is released ------------ */
+
+/* Corners, sectors and best laps of one lap against a reference lap of a
+ * session whose math has run, with the reference -1 the fastest full lap.
+ * The analysis above replaces them. */
+LX_DATA_API int lx_lap_corners(int ref_handle, int ref_lap, int handle, int lap,
+                               const lx_corner_options* options, lx_corner* corners,
+                               int capacity);
+LX_DATA_API int lx_lap_stretches(int ref_handle, int ref_lap, int handle, int lap,
+                                 const lx_corner_options* options, lx_stretch* stretches,
+                                 int capacity);
+LX_DATA_API int lx_sector_cuts(int handle, int ref_lap, const lx_corner_options* options,
+                               double* cuts, int capacity);
+LX_DATA_API int lx_sector_times(int ref_handle, int ref_lap, int handle, int lap,
+                                const double* cuts, int ncuts, double* times, int capacity);
+LX_DATA_API int lx_theoretical_best(int handle, int ref_lap, const double* cuts, int ncuts,
+                                    double* time, lx_piece* pieces, int capacity);
+LX_DATA_API int lx_optimal_lap(int handle, int ref_lap, const double* cuts, int ncuts,
+                               double tolerance, const lx_corner_options* options, double* time,
+                               lx_piece* pieces, int capacity);
 
 #ifdef __cplusplus
 }

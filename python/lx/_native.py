@@ -9,7 +9,7 @@ from pathlib import Path
 from .errors import LibraryError, ThreadError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
-DATA_MAJOR = 1
+DATA_MAJOR = 2
 DATA_MINOR = 0
 
 # The capture log keeps the newest 64 KiB; one more byte for the zero.
@@ -45,6 +45,10 @@ class SessionInfoC(ctypes.Structure):
         ("driver", ctypes.c_char * TEXT_FIELD),
         ("date", ctypes.c_char * 64),
         ("time", ctypes.c_char * 64),
+        ("logger", ctypes.c_char * TEXT_FIELD),
+        ("stated_rate", c_double),
+        ("error_channel", c_int),
+        ("beacon_channel", c_int),
     ]
 
 
@@ -60,10 +64,15 @@ class ChannelInfoC(ctypes.Structure):
 class LapInfoC(ctypes.Structure):
     _fields_ = [
         ("number", c_int),
+        ("logger_lap", c_int),
         ("samples", c_int),
         ("lap_class", c_int),
+        ("slow", c_int),
+        ("logger_time", c_int),
+        ("origin_lap", c_int),
+        ("origin_offset", c_double),
         ("laptime", c_double),
-        ("raw_laptime", c_double),
+        ("sample_time", c_double),
         ("length", c_double),
     ]
 

@@ -214,7 +214,7 @@ class Session:
         c = n.LapInfoC()
         n.data_call("lx_lap_info_get", self.handle, lap, ctypes.byref(c))
         return LapInfo(
-            lap, c.number, c.samples, LapClass(c.lap_class), c.laptime, c.raw_laptime, c.length
+            lap, c.number, c.samples, LapClass(c.lap_class), c.laptime, c.sample_time, c.length
         )
 
     def channel(self, channel):

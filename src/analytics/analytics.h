@@ -37,6 +37,9 @@ struct LapTrace {
     int samples = 0;
     double rate = 0.0;
     std::vector<double> position; // samples + 1 entries, the last one the length
+    // Sample times times this are on the lap's own clock (its lap time over
+    // its sample-counted time), so a lap's pieces add up to its lap time.
+    double time_scale = 1.0;
     const float* speed = nullptr;
     const float* curvature = nullptr;
 
@@ -52,7 +55,6 @@ struct LapTrace {
 // Session math channels present, lap in range, at least two samples, finite
 // segment lengths, a positive length.
 Failure trace_lap(const Session* s, int lap, LapTrace& trace);
-
 
 // ---- corners
 struct Corner {

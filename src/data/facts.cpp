@@ -59,11 +59,16 @@ int fill_lap_info(int handle, int lap, lx_lap_info* info) {
     if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_lap_info_get: info is null");
     const Lap& l = s->laps[lap];
     *info = lx_lap_info{};
-    info->number = l.number;
+    info->number = lap + 1;
+    info->logger_lap = l.number;
     info->samples = l.npoints;
     info->lap_class = lap_class(s, lap);
-    info->laptime = l.laptime;
-    info->raw_laptime = l.raw_laptime;
+    info->slow = lap_slow(s, lap);
+    info->logger_time = logger_timed(s, lap);
+    info->origin_lap = l.original;
+    info->origin_offset = l.cut_offset;
+    info->laptime = lap_time(s, lap);
+    info->sample_time = sample_time(s, lap);
     info->length = l.lap_length;
     return LX_OK;
 }

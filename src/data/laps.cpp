@@ -51,4 +51,20 @@ int lap_class(const Session* s, int lap) {
     return LX_LAP_PARTIAL;
 }
 
+double lap_time(const Session* s, int lap) {
+    return s->laps[lap].laptime;
+}
+
+double sample_time(const Session* s, int lap) {
+    return s->laps[lap].raw_laptime;
+}
+
+bool logger_timed(const Session*, int) {
+    return false;
+}
+
+bool lap_slow(const Session*, int) {
+    return false;
+}
+
 } // namespace lx::data

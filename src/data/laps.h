@@ -12,4 +12,14 @@ bool session_math_ran(const Session* s);
 // The lx_lap_class of a lap (see lx_data.h).
 int lap_class(const Session* s, int lap);
 
+// The one lap time every view shows: the logger's own where the file gives
+// one, else sample_time.
+double lap_time(const Session* s, int lap);
+// Counted from the samples.
+double sample_time(const Session* s, int lap);
+// True when lap_time is the logger's own.
+bool logger_timed(const Session* s, int lap);
+// A full lap slower than 107 % of the median full lap.
+bool lap_slow(const Session* s, int lap);
+
 } // namespace lx::data

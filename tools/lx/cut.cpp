@@ -62,7 +62,7 @@ void print_cut_laps(const Session& cut) {
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
         row("  %3d  %-10s %-10s %10.1f  %s", lap + 1, laptime_text(l.laptime).c_str(),
-            laptime_text(l.raw_laptime).c_str(), l.length, origin_note(cut, lap).c_str());
+            laptime_text(l.sample_time).c_str(), l.length, origin_note(cut, lap).c_str());
     }
     std::fprintf(out, "Time: the logger's for laps kept whole, else measured from the samples.\n"
                       "Note: \"Original #N\": logger lap N, kept whole. \"X m after\" or \"X m "

@@ -51,7 +51,8 @@ void run_info(const InfoOptions& o) {
     row("  %3s  %-10s %8s  %s", "lap", "time", "samples", "logger's number");
     for (int lap = 0; lap < s.laps(); ++lap) {
         lx_lap_info l = lap_info(s, lap);
-        row("  %3d  %-10s %8d  %d", lap + 1, laptime_text(l.laptime).c_str(), l.samples, l.number);
+        row("  %3d  %-10s %8d  %d", lap + 1, laptime_text(l.laptime).c_str(), l.samples,
+            l.logger_lap);
     }
 }
 
