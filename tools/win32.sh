@@ -9,8 +9,15 @@ lx_install_win32() {
     dpkg --add-architecture i386
     # The mirror may fail the -security i386 index; the bookworm one is enough.
     apt-get update -qq || true
-    # Multi-Arch:same libraries need one version on both architectures: take the
-    # point-release versions and pin amd64 libraries upgraded from -security back.
+    # Where the mirror serves both architectures' indexes, a plain install
+    # finds matching versions (pinning to bookworm would then split amd64
+    # libraries upgraded from -security from their i386 twins).
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        wine wine64 wine32:i386 && return 0
+    # Otherwise Multi-Arch:same libraries need one version on both architectures:
+    # take the point-release versions and pin amd64 libraries upgraded from
+    # -security back.
+    echo "installing wine32:i386 again, at the point-release versions" >&2
     # shellcheck disable=SC2046
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t bookworm \
         --no-remove --allow-downgrades wine wine64 wine32:i386 \
