@@ -281,8 +281,6 @@ TEST_F(DataApi, OpenedFilesKeepTheLoggersTimesNumbersAndMarks) {
         EXPECT_EQ(facts.error_channel, h == whole ? facts.channels - 2 : 0);
         EXPECT_EQ(facts.beacon_channel, h == whole ? facts.channels - 1 : 0);
     }
-    EXPECT_STREQ(facts.logger, "MoTeC ADL 2");
-    EXPECT_EQ(facts.stated_rate, 20.0);
     lx_channel_info curvature;
     lx_channel_info_get(one, lx_channel_number(one, LX_CHANNEL_CURVATURE), &curvature);
     EXPECT_STREQ(curvature.unit, "1/km");
