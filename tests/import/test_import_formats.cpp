@@ -252,19 +252,16 @@ TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
     plan.missed_beacon_after = 0;
     plan.gps = true;
     lxgen::Recording r = lxgen::drive_session(plan);
-    struct Case {
-        lxgen::Format format;
-        const char* logger;
-        double stated_rate;
-    };
-    for (Case c :
-         {Case{lxgen::Format::aim_csv, "", 20}, Case{lxgen::Format::racechrono_csv, "lx-gen", 0},
-          Case{lxgen::Format::motec_csv, "LXG", 20}}) {
-        Opened o(write_temp_file(lxgen::write(r, c.format), ".csv"));
+    const char* loggers[] = {"", "lx-gen", "LXG"};
+    const double stated_rates[] = {20, 0, 20};
+    int f = 0;
+    for (auto format :
+         {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv, lxgen::Format::motec_csv}) {
+        Opened o(write_temp_file(lxgen::write(r, format), ".csv"));
         ASSERT_NE(o.s, nullptr);
         ASSERT_EQ(o.s->nlaps, 4);
-        EXPECT_EQ(o.s->record->logger, c.logger);
-        EXPECT_EQ(o.s->record->stated_rate, c.stated_rate);
+        EXPECT_EQ(o.s->record->logger, loggers[f]);
+        EXPECT_EQ(o.s->record->stated_rate, stated_rates[f++]);
         for (int l : {1, 2}) { // the logger states its times to the millisecond
             double logger = r.beacon_times[l] - r.beacon_times[l - 1];
             EXPECT_NEAR(o.s->laps[l].laptime, logger, 1.5e-3) << o.s->record->format;
