@@ -32,6 +32,7 @@ constexpr StatusText STATUS_TEXTS[] = {
     {LX_ERR_MEMORY, "out of memory"},
     {LX_ERR_AMBIGUOUS, "name matches several channels"},
     {LX_ERR_STATE, "a step is missing first"},
+    {LX_ERR_TRACK, "a reference of another track"},
 };
 
 } // namespace
@@ -72,6 +73,31 @@ int check_channel(const Session* s, int handle, int channel) {
     if (valid_channel(s, channel)) return LX_OK;
     return fail(LX_ERR_CHANNEL, "no channel %d in session %d: channels are 0 to %d", channel,
                 handle, s->nchannels - 1);
+}
+
+CoreLines::CoreLines() : was_capturing_(capturing()), saved_(captured_log(), captured_length()) {
+    clear_log();
+    set_capture(true);
+}
+
+CoreLines::~CoreLines() {
+    clear_log();
+    if (!saved_.empty()) emit("%s", saved_.c_str());
+    set_capture(was_capturing_);
+}
+
+std::string CoreLines::joined() const {
+    std::string out;
+    std::string_view text(captured_log(), captured_length());
+    while (!text.empty()) {
+        std::size_t end = text.find_first_of("\r\n");
+        std::string_view piece = text.substr(0, end);
+        while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+        if (!piece.empty()) out.append(out.empty() ? "" : "; ").append(piece);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return out;
 }
 
 void copy_field(char* dest, std::size_t size, std::string_view text) {

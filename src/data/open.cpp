@@ -23,6 +23,7 @@ namespace lx::data {
 
 namespace {
 
+<<<<<<< HEAD
 // The end row is "Lap:" and at most one character more; a lap row is longer.
 constexpr std::size_t TEXT_EXPORT_END_ROW = 6;
 
@@ -62,6 +63,8 @@ class CoreLines {
     std::string saved_;
 };
 
+=======
+>>>>>>> lib
 // Frees a session that has no handle yet unless it is handed on.
 struct SessionGuard {
     Session* s;

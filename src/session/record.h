@@ -3,6 +3,7 @@
 // lap times. Filled by whoever opens or cuts the file; null when nobody did.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,11 @@ namespace lx {
 struct ChannelTitle {
     std::string title; // UTF-8, as the file wrote it
     std::string unit;  // UTF-8, as the file wrote it; may be empty
+};
+
+// What a layer above keeps with a session, freed with it.
+struct Attachment {
+    virtual ~Attachment() = default;
 };
 
 struct SessionRecord {
@@ -29,6 +35,7 @@ struct SessionRecord {
     // Per lap: the logger's own lap time in whole milliseconds; < 0 when the
     // file gives none. Kept whole so the time comes back exactly.
     std::vector<long long> logger_ms;
+    std::unique_ptr<Attachment> analysis; // the data API's analysis; null until it runs
 };
 
 // Deletes a record; safe on null. Never throws.
