@@ -98,10 +98,12 @@ int trace_reference(const char* call, const Session* s, int handle, int lap, Lap
     return trace(call, s, handle, lap, t);
 }
 
-// What most calls need: the reference lap, a lap and the corner options.
+// What most calls need: the reference lap, a lap, the corner options and
+// where the reference session's full laps split corners.
 struct Pair {
     LapTrace ref, lap;
     CornerOptions options;
+    std::vector<double> splits;
 };
 
 // The reference lap of a session whose math has run, and the corner options.
@@ -110,6 +112,7 @@ int prepare_reference(const char* call, int ref_handle, int ref_lap,
     const Session* rs = math_session(call, ref_handle);
     if (rs == nullptr) return lx_last_status();
     if (int st = read_options(call, options, p.options); st != LX_OK) return st;
+    p.splits = split_shares(full_traces(rs), p.options);
     return trace_reference(call, rs, ref_handle, ref_lap, p.ref);
 }
 
@@ -128,8 +131,9 @@ int lap_corners(int ref_handle, int ref_lap, int handle, int lap, const lx_corne
     Pair p;
     if (int st = prepare(call, ref_handle, ref_lap, handle, lap, options, p); st != LX_OK)
         return st;
-    std::vector<Corner> corners = find_corners(p.lap, p.options);
-    pair_corners(corners, p.lap.length(), find_corners(p.ref, p.options), p.ref.length());
+    std::vector<Corner> corners = find_corners(p.lap, p.options, &p.splits);
+    pair_corners(corners, p.lap.length(), find_corners(p.ref, p.options, &p.splits),
+                 p.ref.length());
     return copy_out(corners, capacity, [&](const Corner& k, int i) {
         out[i] = {k.number,         k.direction,   k.paired,    k.entry,      k.apex, k.exit,
                   k.peak_curvature, k.entry_speed, k.min_speed, k.exit_speed, k.time};
@@ -144,7 +148,7 @@ int lap_stretches(int ref_handle, int ref_lap, int handle, int lap,
     if (int st = prepare(call, ref_handle, ref_lap, handle, lap, options, p); st != LX_OK)
         return st;
     std::vector<Stretch> stretches =
-        compare_stretches(p.lap, p.ref, find_corners(p.ref, p.options));
+        compare_stretches(p.lap, p.ref, find_corners(p.ref, p.options, &p.splits));
     return copy_out(stretches, capacity, [&](const Stretch& s, int i) {
         out[i] = {s.corner, s.before,      s.start,     s.end,       s.time,
                   s.gain,   s.entry_speed, s.min_speed, s.exit_speed};
@@ -158,7 +162,7 @@ int sector_cuts(int handle, int ref_lap, const lx_corner_options* options, doubl
     Pair p;
     if (int st = prepare_reference(call, handle, ref_lap, options, p); st != LX_OK) return st;
     std::vector<double> cuts;
-    if (Failure f = default_cuts(find_corners(p.ref, p.options), p.ref.length(), cuts))
+    if (Failure f = default_cuts(find_corners(p.ref, p.options, &p.splits), p.ref.length(), cuts))
         return failed(call, f);
     return copy_out(cuts, capacity, [&](double c, int i) { out[i] = c; });
 }
@@ -201,7 +205,7 @@ int sectors(const char* call, int handle, int ref_lap, const double* cuts, int n
     std::vector<LapTrace> laps = full_traces(lookup_session(handle));
     if (laps.empty()) return fail(LX_ERR_LAP, "%s: session %d has no full lap", call, handle);
     out.table = sector_table(laps, p.ref, list);
-    out.corners = find_corners(p.ref, p.options);
+    out.corners = find_corners(p.ref, p.options, &p.splits);
     return LX_OK;
 }
 
