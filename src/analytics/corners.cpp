@@ -27,12 +27,13 @@ std::vector<double> smoothed_curvature(const LapTrace& t, double min_speed) {
             gated[j] = std::clamp(c, -CURVATURE_CAP, CURVATURE_CAP);
     }
     int half = static_cast<int>(std::lround(t.rate * SMOOTHING_SECONDS / 2.0));
+    // Running sums keep this linear in the samples: the analysis smooths every lap.
+    std::vector<double> sum(gated.size() + 1, 0.0);
+    for (int j = 0; j < n; ++j) sum[j + 1] = sum[j] + gated[j];
     std::vector<double> out(gated.size());
     for (int j = 0; j < n; ++j) {
         int lo = std::max(0, j - half), hi = std::min(n - 1, j + half);
-        double sum = 0.0;
-        for (int k = lo; k <= hi; ++k) sum += gated[k];
-        out[j] = sum / (hi - lo + 1);
+        out[j] = (sum[hi + 1] - sum[lo]) / (hi - lo + 1);
     }
     return out;
 }
