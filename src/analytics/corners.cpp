@@ -205,8 +205,12 @@ std::vector<double> averaged_curvature(const std::vector<LapTrace>& laps, int ce
     std::vector<double> sum(static_cast<std::size_t>(std::max(cells, 0)), 0.0);
     for (const LapTrace& lap : laps) {
         std::vector<double> c = smoothed_curvature(lap, min_speed);
-        for (int i = 0; i < cells; ++i)
-            sum[i] += c[lap.sample_at((i + 0.5) * lap.length() / cells)];
+        int j = 0; // the cells walk the lap in order: the last sample at or before each
+        for (int i = 0; i < cells; ++i) {
+            double at = (i + 0.5) * lap.length() / cells;
+            while (j + 1 < lap.samples && lap.position[j + 1] <= at) ++j;
+            sum[i] += c[j];
+        }
     }
     for (double& v : sum) v /= static_cast<double>(std::max<std::size_t>(laps.size(), 1));
     return sum;
