@@ -68,8 +68,9 @@ double unevenness(double a, double b, double c) {
 } // namespace
 
 // Every pair of places that leaves each sector a fair share of the time,
-// scored by the curvature near both and how evenly they share it: the score
-// moves little when a corner boundary does, unlike a ranking of straights.
+// scored by how far each sits from the middle of a straight and how evenly
+// they share it: a corner boundary that moves 10 m moves the score a little,
+// where it could flip a ranking of straights by length.
 Failure default_cuts(const std::vector<LapTrace>& full_laps, const LapTrace& reference,
                      const CornerOptions& options, std::vector<double>& cuts) {
     double length = reference.length(), total = reference.duration();

@@ -1,5 +1,6 @@
-// Corners, sector cuts and times on laps laid out by hand: one sample a metre
-// at 10 m/s, the curvature (1000 / radius in m) set stretch by stretch.
+// Corners, sector cuts and times on laps laid out by hand: ten samples a
+// second, the curvature (1000 / radius in m) set stretch by stretch, at 10 m/s
+// (one sample a metre) or slowed in the bends.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +17,7 @@ struct Lap {
     LapTrace trace;
 };
 
-// (metres, curvature) stretches in order; the speed follows the curvature when slowed.
+// (samples, curvature) stretches in order.
 Lap laid(const std::vector<std::pair<int, float>>& stretches, bool slowed = false) {
     Lap l;
     for (auto [metres, curvature] : stretches) {
@@ -27,7 +28,8 @@ Lap laid(const std::vector<std::pair<int, float>>& stretches, bool slowed = fals
     t.lap = 0;
     t.samples = static_cast<int>(l.speed.size());
     t.rate = 10.0;
-    for (int j = 0; j <= t.samples; ++j) t.position.push_back(j);
+    t.position = {0.0};
+    for (float v : l.speed) t.position.push_back(t.position.back() + v / t.rate);
     t.speed = l.speed.data();
     t.curvature = l.curvature.data();
     return l;
@@ -61,7 +63,8 @@ TEST(Splits, TwoPeaksSplitAtTheDipOnePeakDoesNotAndTheLapsAverageDecides) {
     std::vector<double> splits = split_shares({dipped.trace, shallow.trace}, o);
     ASSERT_EQ(splits.size(), 1u);
     EXPECT_EQ(find_corners(shallow.trace, o, &splits).size(), 2u);
-    std::vector<double> none;
+    std::vector<double> none, at_the_shoulder{82.5 / 165};
+    EXPECT_EQ(spans(find_corners(shoulder.trace, o, &at_the_shoulder)), found);
     EXPECT_EQ(find_corners(dipped.trace, o, &none).size(), 1u);
 }
 
@@ -89,10 +92,14 @@ TEST(Cuts, OnStraightsWithFairSharesCarriedByTheOffset) {
         previous = l.trace.time_at(at);
     }
     // Each at the middle of its straight.
-    EXPECT_NEAR(cuts[0], 330.0, 3.0);
-    EXPECT_NEAR(cuts[1], 650.0, 3.0);
+    EXPECT_NEAR(cuts[0], 310.0, 3.0);
+    EXPECT_NEAR(cuts[1], 590.0, 3.0);
     EXPECT_EQ(carried_cuts({100, 600}, 1000, 1100, 1000), (std::vector<double>{10, 560}));
+    EXPECT_EQ(carried_cuts({100, 300}, 1000, 1000, -200), (std::vector<double>{100, 900}));
     EXPECT_TRUE(carried_cuts({100}, 0, 1100, 0).empty());
+    // Four fifths of the time standing at one place: no fair shares.
+    Lap stuck = laid({{100, 0}, {800, 40}, {100, 0}}, true);
+    EXPECT_TRUE(default_cuts({}, stuck.trace, CornerOptions{}, cuts));
 }
 
 TEST(Clock, PiecesAddUpToTheLapTimeAndGainsToTheGap) {
