@@ -99,11 +99,11 @@ int trace_reference(const char* call, const Session* s, int handle, int lap, Lap
 }
 
 // What most calls need: the reference lap, a lap, the corner options and
-// where the reference session's full laps split corners.
+// where each one's session splits corners.
 struct Pair {
     LapTrace ref, lap;
     CornerOptions options;
-    std::vector<double> splits;
+    std::vector<double> splits, lap_splits;
 };
 
 // The reference lap of a session whose math has run, and the corner options.
@@ -121,6 +121,7 @@ int prepare(const char* call, int ref_handle, int ref_lap, int handle, int lap,
     if (int st = prepare_reference(call, ref_handle, ref_lap, options, p); st != LX_OK) return st;
     const Session* s = math_session(call, handle);
     if (s == nullptr) return lx_last_status();
+    p.lap_splits = handle == ref_handle ? p.splits : split_shares(full_traces(s), p.options);
     return trace(call, s, handle, lap, p.lap);
 }
 
@@ -131,7 +132,7 @@ int lap_corners(int ref_handle, int ref_lap, int handle, int lap, const lx_corne
     Pair p;
     if (int st = prepare(call, ref_handle, ref_lap, handle, lap, options, p); st != LX_OK)
         return st;
-    std::vector<Corner> corners = find_corners(p.lap, p.options, &p.splits);
+    std::vector<Corner> corners = find_corners(p.lap, p.options, &p.lap_splits);
     pair_corners(corners, p.lap.length(), find_corners(p.ref, p.options, &p.splits),
                  p.ref.length());
     return copy_out(corners, capacity, [&](const Corner& k, int i) {
