@@ -56,6 +56,10 @@ struct LapTrace {
     double min_speed(double from, double to) const;
 };
 
+// Cells of about step metres over length, no fewer than fewest and no more
+// than most, whatever the length (a corrupt one is huge).
+int cell_count(double length, double step, int fewest, int most);
+
 // Session math channels present, lap in range, at least two samples, finite
 // segment lengths, a positive length.
 Failure trace_lap(const Session* s, int lap, LapTrace& trace);

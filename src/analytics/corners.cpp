@@ -14,7 +14,8 @@ constexpr double SMOOTHING_SECONDS = 0.25; // noise in the lateral g shows in si
 constexpr double CURVATURE_CAP = 200.0;    // radius 5 m: beyond it a sample is noise
 constexpr double PAIRING_MARGIN = 20.0;    // m either side of a reference corner
 constexpr double SPLIT_STEP = 1.0;         // m between averaged curvature values
-constexpr double SPLIT_REACH = 10.0;       // m either side of an averaged split: laps differ
+constexpr int MAX_SPLIT_CELLS = 100000;
+constexpr double SPLIT_REACH = 10.0; // m either side of an averaged split: laps differ
 
 } // namespace
 
@@ -219,7 +220,7 @@ std::vector<double> averaged_curvature(const std::vector<LapTrace>& laps, int ce
 std::vector<double> split_shares(const std::vector<LapTrace>& laps, const CornerOptions& o) {
     double length = 0.0;
     for (const LapTrace& lap : laps) length += lap.length() / static_cast<double>(laps.size());
-    int cells = static_cast<int>(std::lround(length / SPLIT_STEP));
+    int cells = cell_count(length, SPLIT_STEP, 0, MAX_SPLIT_CELLS);
     std::vector<double> shares;
     if (cells < 2) return shares;
     // The averaged curvature as a lap of its own, one sample a cell.

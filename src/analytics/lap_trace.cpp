@@ -68,6 +68,12 @@ double LapTrace::min_speed(double from, double to) const {
     return lowest;
 }
 
+int cell_count(double length, double step, int fewest, int most) {
+    double cells = length / step;
+    if (!(cells < most)) return most;
+    return std::max(fewest, static_cast<int>(std::lround(cells)));
+}
+
 Failure trace_lap(const Session* s, int lap, LapTrace& trace) {
     if (!valid_lap(s, lap))
         return fail(LX_ERR_LAP, "no lap " + std::to_string(lap) + " in a session of " +

@@ -12,6 +12,7 @@ namespace {
 
 constexpr double CUT_STEP = 2.0;         // m between candidate cut places
 constexpr int MIN_CUT_CELLS = 30;        // so that a short lap still has places to cut
+constexpr int MAX_CUT_CELLS = 20000;     // pairs of them are tried: longer laps get longer cells
 constexpr double MIN_STRAIGHT = 30.0;    // m: a shorter straight is the kink of an S-bend
 constexpr double SECTOR_MIN_SHARE = 0.2; // of the reference lap's time
 constexpr double SECTOR_MAX_SHARE = 0.5;
@@ -74,7 +75,7 @@ double unevenness(double a, double b, double c) {
 Failure default_cuts(const std::vector<LapTrace>& full_laps, const LapTrace& reference,
                      const CornerOptions& options, std::vector<double>& cuts) {
     double length = reference.length(), total = reference.duration();
-    int cells = std::max(MIN_CUT_CELLS, static_cast<int>(std::lround(length / CUT_STEP)));
+    int cells = cell_count(length, CUT_STEP, MIN_CUT_CELLS, MAX_CUT_CELLS);
     double cell = length / cells;
     std::vector<LapTrace> only_reference{reference};
     const std::vector<LapTrace>& laps = full_laps.empty() ? only_reference : full_laps;
