@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "options.h"
 #include "tool.h"
 
 namespace lxtool {
-
-constexpr double KMH = 3.6;
 
 std::vector<lx_corner> lap_corners(const Session& ref, int ref_lap, const Session& s, int lap,
                                    const lx_corner_options& o);

@@ -187,28 +187,6 @@ double Closure::score() const {
     return std::fabs(turn - FULL_TURN) / FULL_TURN + end_gap / std::max(lap_length, 1.0);
 }
 
-void add_math_options(CLI::App* command, MathOptions& options) {
-    command->add_option("--speed", options.speed, "speed channel (default: found by name)")
-        ->group("Channels");
-    command
-        ->add_option("--lat", options.lateral,
-                     "lateral acceleration channel, in g (default: of the channels named so, "
-                     "the one whose laps close best)")
-        ->group("Channels");
-    command
-        ->add_option("--long", options.longitudinal,
-                     "longitudinal acceleration channel in g, or 'none' to derive it from speed")
-        ->group("Channels");
-    command->add_option("--units", options.units, "unit of the speed channel")
-        ->check(CLI::IsMember({"auto", "kmh", "mph"}))
-        ->capture_default_str()
-        ->group("Channels");
-    command->add_flag("--invert-lat", options.invert_lat, "negate lateral acceleration")
-        ->group("Channels");
-    command->add_flag("--invert-long", options.invert_long, "negate longitudinal acceleration")
-        ->group("Channels");
-}
-
 MathChannels compute_math(const Session& s, const MathOptions& options) {
     if (s.laps() == 0) refuse(s.source + " has no laps");
     MathChannels m;

@@ -6,17 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "options.h"
 #include "tool.h"
 
 namespace lxtool {
-
-struct MathOptions {
-    std::string speed, lateral, longitudinal;
-    std::string units = "auto";
-    bool invert_lat = false;
-    bool invert_long = false;
-};
-void add_math_options(CLI::App* command, MathOptions& options);
 
 // How a lateral channel dead-reckons the session's laps: medians over its
 // full laps (all laps with a length when none is full).

@@ -1,14 +1,10 @@
-// lx report: one self-contained HTML page with the lap table, the fastest
-// lap's map with its corners, speed and time difference of every lap, the
-// corners and sectors, and the lap starts that matching found.
-#include <CLI/CLI.hpp>
+#include "report_page.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 
 #include "choice.h"
-#include "commands.h"
 #include "figures.h"
 #include "matching.h"
 #include "page_parts.h"
@@ -18,12 +14,6 @@ namespace fs = std::filesystem;
 namespace lxtool {
 
 namespace {
-
-struct ReportOptions {
-    std::string file, output = "lx-report";
-    std::vector<double> cuts; // sector cuts in metres; none: the library's
-    MathOptions math;
-};
 
 // A full lap within 107 % of the fastest time races; the others (slow laps,
 // out-laps, in-laps, laps with a missed beacon) are drawn thin and grey.
@@ -72,10 +62,10 @@ std::vector<int> drawn_laps(const Report& r) {
     return order;
 }
 
-Report gather(const Session& s, const MathChannels& m) {
+Report gather(const Session& s, const std::vector<std::string>& channels) {
     Report r;
     r.name = fs::path(s.source).filename().string();
-    r.channels = describe(s, m);
+    r.channels = channels;
     r.fastest = fastest_lap(s);
     if (r.fastest < 0) refuse(s.source + " has no full lap to compare the others with");
     if (!lx_analysis_setup(s.handle()) || !lx_calc_time_diff(s.handle(), r.fastest, s.handle(), 0))
@@ -589,37 +579,14 @@ std::string html_page(const Session& s, const Report& r, const Starts& st, const
     return h + hover_section(s, r) + "</body></html>\n";
 }
 
-void run_report(const ReportOptions& o) {
-    Session s = Session::open(o.file);
-    std::error_code error;
-    fs::create_directories(o.output, error);
-    std::string path = (fs::path(o.output) / "report.html").string();
-    check_writable(path);
-    MathChannels m = compute_math(s, o.math);
-    Report r = gather(s, m);
-    Starts st = find_starts(s, r);
-    Analysis a = analyse(s, r, o.cuts);
-    write_file(path, html_page(s, r, st, a));
-    std::fprintf(out, "%s\n", path.c_str());
-}
-
 } // namespace
 
-Command add_report(CLI::App& app) {
-    static ReportOptions o;
-    CLI::App* c = app.add_subcommand(
-        "report", "Write an HTML report: lap table, track map with numbered corners, speed and "
-                  "time difference of every lap, corner and sector tables with the theoretical and "
-                  "optimal laps, time per corner, and the lap starts that matching finds");
-    c->add_option("FILE", o.file, "session file")->required();
-    c->add_option("-o,--output", o.output, "folder for report.html")->capture_default_str();
-    c->add_option("--sectors", o.cuts,
-                  "sector cuts in metres from the start line, e.g. 450,1200 (default: the middles "
-                  "of the two longest straights)")
-        ->delimiter(',')
-        ->check(within(0, 1e7));
-    add_math_options(c, o.math);
-    return {c, [] { run_report(o); }};
+std::string report_page(const Session& s, const std::vector<std::string>& channels,
+                        const std::vector<double>& cuts) {
+    Report r = gather(s, channels);
+    Starts st = find_starts(s, r);
+    Analysis a = analyse(s, r, cuts);
+    return html_page(s, r, st, a);
 }
 
 } // namespace lxtool

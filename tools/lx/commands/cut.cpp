@@ -103,10 +103,9 @@ Command add_cut(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
         "cut", "Find the lap starts by matching a reference lap, and cut the session there");
     c->add_option("FILE", o.file, "session file to cut")->required();
-    c->add_option("--ref", o.reference, "session file holding the reference lap (may be FILE)")
-        ->required();
-    c->add_option("--ref-lap", o.ref_lap, "reference lap (from 1, as lx laps lists them)")
-        ->required();
+    add_ref_option(c, o.reference, "session file holding the reference lap (may be FILE)");
+    c->get_option("--ref")->required();
+    add_ref_lap_option(c, o.ref_lap, true);
     c->add_option("--mode", o.mode,
                   "0: cut at stops and matches; 1: keep beacons that a match confirms within "
                   "the tolerance, cut at matches elsewhere; 2: cut at matches and measure how "

@@ -17,20 +17,6 @@ namespace {
 constexpr int MAX_CORNERS = 256;
 constexpr double START_LINE_SLACK = 50.0; // m: start lines further apart are worth a word
 
-struct CornerFlags {
-    double enter = 0, exit = 0, min_speed_kmh = 0;
-    lx_corner_options options() const { return {enter, exit, min_speed_kmh / KMH, 0, 0}; }
-};
-
-void add_corner_options(CLI::App* c, CornerFlags& f) {
-    c->add_option("--enter", f.enter, "curvature (1000/radius in m) a corner reaches (default 8)")
-        ->check(within(0, 1e6));
-    c->add_option("--exit", f.exit, "curvature above which a corner lasts (default 4)")
-        ->check(within(0, 1e6));
-    c->add_option("--min-speed", f.min_speed_kmh, "km/h below which nothing is a corner (18)")
-        ->check(within(0, 1000));
-}
-
 // The reference lap from --ref-lap (from 1), or the library's choice (-1).
 int reference_lap(const Session& s, int ref_lap) {
     return ref_lap == 0 ? -1 : lap_index(s, ref_lap, "--ref-lap");
@@ -183,7 +169,7 @@ Command add_corners(CLI::App& app) {
         "corners", "Find the corners of every lap from its curvature, pair them by place, and "
                    "list per corner the best minimum speed and the lap that lost most there");
     c->add_option("FILE", o.file, "session file")->required();
-    c->add_option("--ref-lap", o.ref_lap, "reference lap (from 1; default: the fastest full lap)");
+    add_ref_lap_option(c, o.ref_lap, false);
     add_corner_options(c, o.flags);
     add_math_options(c, o.math);
     return {c, [] { run_corners(o); }};
@@ -195,12 +181,8 @@ Command add_sectors(CLI::App& app) {
         "sectors", "Sector times of every full lap, the theoretical best (best sectors summed) "
                    "and the optimal lap (sectors actually driven, joined on straights)");
     c->add_option("FILE", o.file, "session file")->required();
-    c->add_option("--sectors", o.cuts,
-                  "cuts in metres from the start line, e.g. 450,1200 "
-                  "(default: the middles of the two longest straights)")
-        ->delimiter(',')
-        ->check(within(0, 1e7));
-    c->add_option("--ref-lap", o.ref_lap, "reference lap (from 1; default: the fastest full lap)");
+    add_sectors_option(c, o.cuts);
+    add_ref_lap_option(c, o.ref_lap, false);
     c->add_option("--tolerance", o.tolerance_kmh,
                   "km/h by which two laps' speeds may differ where they are joined")
         ->check(within(0, 1000))

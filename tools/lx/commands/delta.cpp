@@ -86,9 +86,8 @@ Command add_delta(CLI::App& app) {
                  "time minus the reference lap time; the time difference along the lap is a "
                  "moving average, so its last value lags and need not equal the gap");
     c->add_option("FILE", o.file, "session file")->required();
-    c->add_option("--ref-lap", o.ref_lap, "reference lap (from 1, as lx laps lists them)")
-        ->required();
-    c->add_option("--ref", o.reference, "take the reference lap from this session file instead");
+    add_ref_lap_option(c, o.ref_lap, true);
+    add_ref_option(c, o.reference, "take the reference lap from this session file instead");
     c->add_flag("--stretch", o.stretch, "stretch the reference lap to each lap's length");
     add_math_options(c, o.math);
     return {c, [] { run_delta(o); }};
