@@ -2,9 +2,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
-#include "choice.h"
+#include "analysed.h"
 #include "commands.h"
 
 namespace lxtool {
@@ -14,67 +15,100 @@ namespace {
 struct DeltaOptions {
     std::string file, reference;
     int ref_lap = 0;
-    bool stretch = false;
+    bool stretch = false; // kept for old command lines: every curve is laid by share of length
+    bool json = false;
     MathOptions math;
 };
 
-struct LapDelta {
-    double gain = 0, gain_at = 0; // most ahead of the reference, and where
-    double loss = 0, loss_at = 0; // most behind
+// The time difference's lowest (most ahead, negative) and highest (most
+// behind) values on the way, and where on the reference lap.
+struct Extremes {
+    double ahead = NAN, ahead_at = NAN, behind = NAN, behind_at = NAN;
 };
 
-LapDelta lap_delta(const Session& s, int lap) {
-    std::vector<float> diff = lap_samples(s, lap, derived_channel(s, LX_CHANNEL_TIME_DIFF));
-    std::vector<float> distance = lap_samples(s, lap, derived_channel(s, LX_CHANNEL_DISTANCE));
-    if (diff.empty() || distance.size() != diff.size()) return {};
-    auto [lo, hi] = std::minmax_element(diff.begin(), diff.end());
-    LapDelta d;
-    d.gain = std::max(0.0, -double(*lo));
-    d.gain_at = distance[std::size_t(lo - diff.begin())];
-    d.loss = std::max(0.0, double(*hi));
-    d.loss_at = distance[std::size_t(hi - diff.begin())];
-    return d;
+Extremes extremes(const Session& s, int lap) {
+    TimeDiff t = time_diff(s, lap);
+    Extremes e;
+    if (t.diff.empty()) return e;
+    auto [lo, hi] = std::minmax_element(t.diff.begin(), t.diff.end());
+    if (*lo < 0) e.ahead = *lo, e.ahead_at = t.distance[std::size_t(lo - t.diff.begin())];
+    if (*hi > 0) e.behind = *hi, e.behind_at = t.distance[std::size_t(hi - t.diff.begin())];
+    return e;
 }
 
-// "seconds metres", or dashes when the lap never got ahead (or behind).
+// "seconds metres", or dashes when the lap never got ahead (or behind) by a
+// shown millisecond.
 std::string extreme(double seconds, double where) {
     char text[64];
-    if (seconds >= 0.0005) // shows as at least 0.001
-        std::snprintf(text, sizeof text, "%9.3f %9.1f", seconds, where);
+    if (std::fabs(seconds) >= 0.0005)
+        std::snprintf(text, sizeof text, "%9s %9.1f", signed_seconds(seconds).c_str(), where);
     else
         std::snprintf(text, sizeof text, "%9s %9s", "-", "-");
     return text;
 }
 
+void print_table(const Session& s, const Session& ref, const Analysed& a,
+                 const std::vector<Extremes>& e) {
+    print_channel_lines(s, a.info);
+    int w = lap_width(s);
+    lx_lap_info r = lap_info(ref, a.info.ref_lap);
+    std::fprintf(out, "Reference: lap %s (%s, %.1f m) of %s\n", lap_name(r).c_str(),
+                 laptime_text(r.laptime).c_str(), r.length, ref.source.c_str());
+    std::fprintf(out, "Gap: lap time minus the reference's, full laps only. Ahead and behind: the "
+                      "time difference at its lowest (-) and highest (+) on the way, and where "
+                      "on the reference lap; each curve ends at its lap's gap.\n");
+    row("  %*s  %-10s %9s %9s %9s %9s %9s  %s", w, "lap", "time", "gap s", "ahead s", "at m",
+        "behind s", "at m", "class");
+    for (std::size_t i = 0; i < a.laps.size(); ++i) {
+        const lx_lap_info& l = a.laps[i].info;
+        row("  %*s  %-10s %9s %s %s  %s", w, lap_name(l).c_str(), laptime_text(l.laptime).c_str(),
+            signed_seconds(a.laps[i].gap).c_str(), extreme(e[i].ahead, e[i].ahead_at).c_str(),
+            extreme(e[i].behind, e[i].behind_at).c_str(),
+            l.slow ? "slow" : class_name(l.lap_class));
+    }
+}
+
+void print_json(const Session& s, const Session& ref, const Analysed& a,
+                const std::vector<Extremes>& e) {
+    lx_lap_info r = lap_info(ref, a.info.ref_lap);
+    Json j;
+    j.begin_object().integer("schema", 1).text("file", s.source);
+    j.begin_object("reference").text("file", ref.source).integer("lap", r.number);
+    j.number("time", r.laptime, 3).number("length", r.length, 1).end_object();
+    j.begin_array("laps");
+    for (std::size_t i = 0; i < a.laps.size(); ++i) {
+        j.begin_object();
+        lap_json(j, a.laps[i]);
+        j.number("ahead", e[i].ahead, 3).number("ahead_at", e[i].ahead_at, 1);
+        j.number("behind", e[i].behind, 3).number("behind_at", e[i].behind_at, 1);
+        j.end_object();
+    }
+    j.end_array().end_object();
+    std::fputs(j.str().c_str(), out);
+}
+
 void run_delta(const DeltaOptions& o) {
     Session work = Session::open(o.file);
     std::optional<Session> other;
-    if (!o.reference.empty()) other.emplace(Session::open(o.reference));
-    const Session& ref = other ? *other : work;
-    int ref_lap = lap_index(ref, o.ref_lap, "--ref-lap");
-    MathChannels m = compute_math(work, o.math);
-    for (const std::string& line : describe(work, m)) std::fprintf(out, "%s\n", line.c_str());
-    if (other) compute_math(*other, o.math);
-    if (derived_channel(work, LX_CHANNEL_TIME_DIFF) == 0 && !lx_analysis_setup(work.handle()))
-        library_refused("cannot add the time-difference channels");
-    if (!lx_calc_time_diff(ref.handle(), ref_lap, work.handle(), o.stretch))
-        library_refused("cannot compute the time difference");
-
-    lx_lap_info r = lap_info(ref, ref_lap);
-    std::fprintf(out, "Reference: lap %d (%s, %.1f m) of %s%s\n", o.ref_lap,
-                 laptime_text(r.laptime).c_str(), r.length, ref.source.c_str(),
-                 o.stretch ? ", stretched to each lap's length" : "");
-    std::fprintf(out, "Gap: lap time minus the reference's, full laps only. Gain and loss: most "
-                      "seconds ahead (-) and behind (+) on the way, and where.\n");
-    row("  %3s  %-10s %9s %9s %9s %9s %9s  %s", "lap", "time", "gap", "max gain", "at m",
-        "max loss", "at m", "class");
-    for (int lap = 0; lap < work.laps(); ++lap) {
-        lx_lap_info l = lap_info(work, lap);
-        LapDelta d = lap_delta(work, lap);
-        row("  %3d  %-10s %9s %s %s  %s", lap + 1, laptime_text(l.laptime).c_str(),
-            gap_text(l, r.laptime).c_str(), extreme(d.gain, d.gain_at).c_str(),
-            extreme(d.loss, d.loss_at).c_str(), class_name(l.lap_class));
+    AnalysisRequest request;
+    request.math = o.math;
+    request.ref_lap = o.ref_lap;
+    if (!o.reference.empty()) {
+        other.emplace(Session::open(o.reference));
+        AnalysisRequest own;
+        own.math = o.math;
+        analyse(*other, own);
+        request.reference = &*other;
     }
+    Analysed a = analyse(work, request);
+    std::vector<Extremes> e(a.laps.size());
+    for (std::size_t i = 0; i < a.laps.size(); ++i)
+        if (a.laps[i].info.lap_class == LX_LAP_FULL) e[i] = extremes(work, int(i));
+    const Session& ref = other ? *other : work;
+    if (o.json)
+        print_json(work, ref, a, e);
+    else
+        print_table(work, ref, a, e);
 }
 
 } // namespace
@@ -82,13 +116,17 @@ void run_delta(const DeltaOptions& o) {
 Command add_delta(CLI::App& app) {
     static DeltaOptions o;
     CLI::App* c = app.add_subcommand(
-        "delta", "Time gained or lost by every lap against a reference lap. The gap is the lap "
-                 "time minus the reference lap time; the time difference along the lap is a "
-                 "moving average, so its last value lags and need not equal the gap");
+        "delta", "Time gained or lost by every full lap against a full reference lap of the same "
+                 "track. The gap is the lap time minus the reference lap time (negative: faster); "
+                 "the time difference along the lap compares each lap with the reference at the "
+                 "same share of their lengths, so it ends at the gap");
     c->add_option("FILE", o.file, "session file")->required();
     add_ref_lap_option(c, o.ref_lap, true);
     add_ref_option(c, o.reference, "take the reference lap from this session file instead");
-    c->add_flag("--stretch", o.stretch, "stretch the reference lap to each lap's length");
+    c->add_flag("--stretch", o.stretch,
+                "changes nothing, kept for old command lines: every lap is laid on the reference "
+                "by share of its length, which is what it asked for");
+    add_json_option(c, o.json);
     add_math_options(c, o.math);
     return {c, [] { run_delta(o); }};
 }

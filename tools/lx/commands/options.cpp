@@ -51,6 +51,11 @@ void add_ref_option(CLI::App* command, std::string& reference, const char* what)
     command->add_option("--ref", reference, what);
 }
 
+void add_json_option(CLI::App* command, bool& json) {
+    command->add_flag("--json", json,
+                      "print the same numbers as one JSON document (the README lists its fields)");
+}
+
 void add_sectors_option(CLI::App* command, std::vector<double>& cuts) {
     command
         ->add_option("--sectors", cuts,

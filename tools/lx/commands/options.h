@@ -34,6 +34,8 @@ void add_corner_options(CLI::App* command, CornerFlags& flags);
 void add_ref_lap_option(CLI::App* command, int& ref_lap, bool required);
 // --ref: the session file holding the reference lap.
 void add_ref_option(CLI::App* command, std::string& reference, const char* what);
+// --json: the command's numbers as one JSON document instead of the table.
+void add_json_option(CLI::App* command, bool& json);
 // --sectors: cuts in metres from the start line.
 void add_sectors_option(CLI::App* command, std::vector<double>& cuts);
 

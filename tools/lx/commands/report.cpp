@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "choice.h"
+#include "analysed.h"
 #include "commands.h"
 #include "report_page.h"
 
@@ -25,8 +25,11 @@ void run_report(const ReportOptions& o) {
     fs::create_directories(o.output, error);
     std::string path = (fs::path(o.output) / "report.html").string();
     check_writable(path);
-    MathChannels m = compute_math(s, o.math);
-    write_file(path, report_page(s, describe(s, m), o.cuts));
+    AnalysisRequest request;
+    request.math = o.math;
+    request.cuts = o.cuts;
+    Analysed a = analyse(s, request);
+    write_file(path, report_page(s, a, channel_reasons(a.info)));
     std::fprintf(out, "%s\n", path.c_str());
 }
 

@@ -2,14 +2,24 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tool.h"
 
 namespace lxtool {
 
-// Writes compare.html into folder and returns its path. a and b hold the
-// session math; m says they are the same track.
-std::string write_compare_page(const Session& a, const Session& b, const lx_track_match& m,
-                               const lx_corner_options& options, const std::string& folder);
+// Two analysed sessions of one track: B's fastest full lap against A's.
+struct Compared {
+    const Session* a = nullptr;
+    const Session* b = nullptr;
+    lx_analysis_info a_info{}, b_info{}; // B's against A's reference lap
+    lx_track_match match{};
+    int lap_a = -1, lap_b = -1;                       // from 0
+    std::vector<lx_stretch> a_stretches, b_stretches; // over A's corners
+    std::vector<double> a_sectors, b_sectors;         // at A's cuts
+};
+
+// Writes compare.html into folder and returns its path.
+std::string write_compare_page(const Compared& c, const std::string& folder);
 
 } // namespace lxtool

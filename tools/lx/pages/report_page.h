@@ -6,13 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "analysed.h"
 #include "tool.h"
 
 namespace lxtool {
 
-// The page of a session whose math has run; channels: the lines saying which
-// channels it used, cuts: the sector cuts given (none: the default).
-std::string report_page(const Session& s, const std::vector<std::string>& channels,
-                        const std::vector<double>& cuts);
+// The page of an analysed session; channels: the lines saying which
+// channels the analysis used.
+std::string report_page(const Session& s, const Analysed& analysed,
+                        const std::vector<std::string>& channels);
 
 } // namespace lxtool
