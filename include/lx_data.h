@@ -278,8 +278,8 @@ LX_DATA_API int lx_analysis_defaults(lx_analysis_options* options);
 
 /* Adds the derived channels where missing (lx_session_setup), computes the
  * session math with the chosen channels and analyses the session. options
- * may be null (the defaults). LX_OK, or LX_ERR_HANDLE, LX_ERR_ARGUMENT (an
- * option out of range; the message names it), LX_ERR_CHANNEL or
+ * may be null (the defaults). LX_OK, or LX_ERR_HANDLE (handle or ref_handle),
+ * LX_ERR_ARGUMENT (an option out of range; the message names it), LX_ERR_CHANNEL or
  * LX_ERR_AMBIGUOUS (a named channel), LX_ERR_FORMAT (no speed or lateral
  * channel, or a speed unit that cannot be told: the message says which
  * option names one), LX_ERR_LAP (no laps; a reference lap that does not
@@ -323,7 +323,9 @@ typedef struct lx_analysis_info {
     double median_time;       /* of the full laps; NaN without one */
     int corners;              /* the reference lap's */
     int ncuts;
-    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap */
+    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap;
+                               * none by default when the reference lap has too
+                               * few corners: one sector, the whole lap */
     int default_cuts;         /* 1: the cuts were not given */
     double theoretical_best;  /* best sector times summed; NaN without a full lap */
     double optimal_lap;       /* NaN without a full lap */
@@ -467,27 +469,6 @@ LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* he
  * LX_ERR_HANDLE, LX_ERR_LAP, LX_ERR_ARGUMENT, LX_ERR_STATE (no analysis). */
 LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y, int capacity,
                                       double* error);
-
-/* ---- version 1 analytics, going before version 2 is released ------------ */
-
-/* Corners, sectors and best laps of one lap against a reference lap of a
- * session whose math has run, with the reference -1 the fastest full lap.
- * The analysis above replaces them. */
-LX_DATA_API int lx_lap_corners(int ref_handle, int ref_lap, int handle, int lap,
-                               const lx_corner_options* options, lx_corner* corners,
-                               int capacity);
-LX_DATA_API int lx_lap_stretches(int ref_handle, int ref_lap, int handle, int lap,
-                                 const lx_corner_options* options, lx_stretch* stretches,
-                                 int capacity);
-LX_DATA_API int lx_sector_cuts(int handle, int ref_lap, const lx_corner_options* options,
-                               double* cuts, int capacity);
-LX_DATA_API int lx_sector_times(int ref_handle, int ref_lap, int handle, int lap,
-                                const double* cuts, int ncuts, double* times, int capacity);
-LX_DATA_API int lx_theoretical_best(int handle, int ref_lap, const double* cuts, int ncuts,
-                                    double* time, lx_piece* pieces, int capacity);
-LX_DATA_API int lx_optimal_lap(int handle, int ref_lap, const double* cuts, int ncuts,
-                               double tolerance, const lx_corner_options* options, double* time,
-                               lx_piece* pieces, int capacity);
 
 #ifdef __cplusplus
 }
