@@ -79,14 +79,13 @@ void run_cut(const CutOptions& o) {
     MathChannels m = compute_math(work, o.math);
     for (const std::string& line : describe(work, m)) std::fprintf(out, "%s\n", line.c_str());
     compute_math(ref, o.math);
-    compute_error_channel(ref, ref_lap, work);
-    std::vector<Match> matches = locate_laps(ref, ref_lap, work);
+    Session cut = match_and_cut(ref, ref_lap, work, o.mode, o.tolerance);
+    std::vector<Match> matches = marked_matches(work);
     lx_lap_info r = lap_info(ref, ref_lap);
     std::fprintf(out, "Reference: lap %d (%s, %.1f m) of %s\n", o.ref_lap,
                  laptime_text(r.laptime).c_str(), r.length, ref.source.c_str());
     print_matches(matches);
 
-    Session cut = cut_session(ref, ref_lap, work, o.mode, o.tolerance);
     char tolerance[64] = "";
     if (o.mode == LX_CUT_SNAP)
         std::snprintf(tolerance, sizeof tolerance, ", tolerance %g m", o.tolerance);

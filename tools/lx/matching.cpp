@@ -72,6 +72,10 @@ void compute_error_channel(const Session& ref, int ref_lap, const Session& work)
 std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& work) {
     if (lx_locate_laps(ref.handle(), ref_lap, work.handle()) < 0)
         library_refused("cannot locate laps");
+    return marked_matches(work);
+}
+
+std::vector<Match> marked_matches(const Session& work) {
     int beacon = beacon_channel(work);
     int distance = derived_channel(work, LX_CHANNEL_DISTANCE);
     std::vector<double> beacons = beacon_positions(work);
@@ -94,6 +98,14 @@ Session cut_session(const Session& ref, int ref_lap, const Session& work, int mo
     int handle = lx_new_session_from_beacons(ref.handle(), ref_lap, work.handle(), mode, tolerance);
     if (handle < 0) library_refused("cannot cut: a channel of lap matching is missing");
     if (handle == 0) library_refused("cannot build the cut session");
+    return Session::adopt(handle, work.source + " (cut)");
+}
+
+Session match_and_cut(const Session& ref, int ref_lap, const Session& work, int mode,
+                      float tolerance) {
+    lx_match_options options{0, mode, tolerance};
+    int handle = lx_cut_session(ref.handle(), ref_lap, work.handle(), &options);
+    if (handle < 0) library_refused("cannot cut");
     return Session::adopt(handle, work.source + " (cut)");
 }
 

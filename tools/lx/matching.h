@@ -26,6 +26,11 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
 // The session cut at beacons, stops and matches.
 Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
                     float tolerance);
+// Matching on every core, then the cut; the working session keeps the marks.
+Session match_and_cut(const Session& ref, int ref_lap, const Session& work, int mode,
+                      float tolerance);
+// The lap starts marked in the working session.
+std::vector<Match> marked_matches(const Session& work);
 
 // "1 lap", "2 laps".
 std::string count_of(std::size_t n, const char* noun);
