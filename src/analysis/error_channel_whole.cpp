@@ -40,7 +40,8 @@ struct WholeRun {
 
 std::vector<std::int64_t> lap_starts(const Session* s) {
     std::vector<std::int64_t> start{0};
-    for (int l = 0; l < s->nlaps; ++l) start.push_back(start.back() + s->laps[l].npoints);
+    for (int l = 0; l < s->nlaps; ++l)
+        start.push_back(start.back() + std::max(s->laps[l].npoints, 0));
     return start;
 }
 

@@ -2,6 +2,7 @@
 // exports of lx.h: the same bits, and the same end of the error channel.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -89,26 +90,30 @@ TEST_F(Threads, SameBitsAsTheExportsWhateverTheThreadCount) {
     }
 }
 
-TEST_F(Threads, StandingAcrossBlocksAndBlocksPastTheEnd) {
+TEST_F(Threads, StandingAcrossBlocksBlocksPastTheEndAndNoEnd) {
     // Blocks of 1024 samples start inside standing stretches, whose samples
     // keep the fit made before them; the reference's half is longer than a
-    // block, so blocks after the end run before it is known.
+    // block, so blocks after the end run before it is known. A one-sample
+    // reference never runs past the end.
     constexpr int N = 2400;
     auto standing = [](int i) { return (i % 1024 < 6 || i % 1024 > 1018) && i > 8; };
-    int ref = install(matching_session(
+    int track = install(matching_session(
         {N}, 20, [](int k) { return track_radius(k, N); },
         [](int k) { return track_seglen(k, N); }));
+    int one_sample = install(matching_session({1}, 20, unit));
     lx::Session* work = matching_session(
         {N + 500, 300, 0, N}, 20, [](int i) { return track_radius(i + 400, N); },
         [&](int i) { return standing(i) ? 0.0f : track_seglen(i + 400, N); });
     int w = install(work);
-    int remaining = lx_compute_error_channel_step(1, ref, 0, w);
-    while (remaining > 0) remaining = lx_compute_error_channel_step(0, ref, 0, w);
-    std::vector<float> errors = samples(work, lx::library.error_channel);
-    for (int threads : {2, 3}) {
-        lx_match_options options{threads, LX_CUT_MATCHES, 0.0};
-        EXPECT_GT(lx_match_laps(ref, 0, w, &options), 0) << lx_last_error();
-        EXPECT_EQ(bits(samples(work, lx::library.error_channel)), bits(errors));
+    for (int ref : {track, one_sample}) {
+        int remaining = lx_compute_error_channel_step(1, ref, 0, w);
+        while (remaining > 0) remaining = lx_compute_error_channel_step(0, ref, 0, w);
+        std::vector<float> errors = samples(work, lx::library.error_channel);
+        for (int threads : {2, 3}) {
+            lx_match_options options{threads, LX_CUT_MATCHES, 0.0};
+            EXPECT_GT(lx_match_laps(ref, 0, w, &options), 0) << lx_last_error();
+            EXPECT_EQ(bits(samples(work, lx::library.error_channel)), bits(errors));
+        }
     }
 }
 
@@ -129,6 +134,9 @@ TEST_F(Threads, RefusalsNameTheCauseAndChangeNothing) {
     refused(w, 2, w, &options, LX_ERR_LAP);
     refused(bare, 0, w, &options, LX_ERR_STATE);
     refused(w, 0, bare, &options, LX_ERR_STATE);
+    lx::Session* unmeasured = matching_session({10}, 10, unit);
+    unmeasured->laps[0].lap_length = 0.0f; // set up, but the session math has not run
+    refused(w, 0, install(unmeasured), &options, LX_ERR_STATE);
     for (lx_match_options bad : {lx_match_options{-1, 0, 0.0},
                                  {LX_MAX_THREADS + 1, 0, 0.0},
                                  {0, 3, 0.0},
@@ -145,7 +153,8 @@ TEST_F(Threads, RefusalsNameTheCauseAndChangeNothing) {
     EXPECT_EQ(lx_cut_session(w, 0, w, nullptr), LX_ERR_LIMIT);
     EXPECT_EQ(out.text(), "");
     EXPECT_EQ(work->nchannels, channels);
-    EXPECT_EQ(lx_match_laps(w, 0, w, nullptr), 1) << "the full table leaves matching alone";
+    lx_match_options widest{LX_MAX_THREADS, LX_CUT_SNAP, FLT_MAX};
+    EXPECT_EQ(lx_match_laps(w, 0, w, &widest), 1) << "the full table leaves matching alone";
 }
 
 } // namespace
