@@ -476,6 +476,54 @@ LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* he
 LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y, int capacity,
                                       double* error);
 
+/* ---- lap matching -------------------------------------------------------- */
+
+/* Lap matching lays a reference lap's curvature (the session math's i_radius
+ * over i_seglen) along a working session. The error channel (i_error) says
+ * how badly the reference fits with its start at each sample, until the first
+ * start from which its first half runs past the session's end; the clearest
+ * minima become lap starts, marked 1 in the beacon channel (i_beacon; -1
+ * around each, 0 elsewhere), where lx_lap_samples reads them. Both channels
+ * are the working session's newest of those names that the library added,
+ * appended when it has none.
+ *
+ * The work of one session is shared among threads, and the results are the
+ * same bits whatever their count: the same as lx_compute_error_channel_step
+ * run to its end, lx_locate_laps and lx_new_session_from_beacons give on the
+ * same sessions, without printing.
+ *
+ * Threads: the library takes no lock. Calls on different sessions may run at
+ * the same time; a working session needs exclusive use during these calls
+ * (no other call may read or change it meanwhile), a reference session other
+ * than the working one is only read. */
+
+#define LX_MAX_THREADS 64
+
+typedef struct lx_match_options {
+    int threads;      /* 1 to LX_MAX_THREADS, or 0: the machine's cores (one in a
+                       * build without threads) */
+    int cut_mode;     /* lx_cut_session: an lx_cut_mode */
+    double tolerance; /* lx_cut_session in LX_CUT_SNAP: metres between a beacon and
+                       * the match that confirms it, 0 to FLT_MAX */
+} lx_match_options;
+
+/* Computes the error channel of handle's session against lap ref_lap of
+ * ref_handle's (which may be the same session) and marks the lap starts.
+ * options may be null: one thread, LX_CUT_MATCHES, tolerance 0. Returns the
+ * number of lap starts marked, or LX_ERR_HANDLE, LX_ERR_LAP (ref_lap),
+ * LX_ERR_STATE (a session without session math), LX_ERR_ARGUMENT (an option
+ * out of range), LX_ERR_LIMIT (no room for the two channels), LX_ERR_MEMORY. */
+LX_DATA_API int lx_match_laps(int ref_handle, int ref_lap, int handle,
+                              const lx_match_options* options);
+
+/* lx_match_laps, then a new session cut at the lap starts, stops and beacons
+ * as options->cut_mode says; handle's session keeps its marks and gets its
+ * beacon shift (lx_get_beacon_shift). Returns the new session's handle, or
+ * the failures of lx_match_laps, LX_ERR_LIMIT (no handle free, or more laps
+ * than a session holds) and LX_ERR_MEMORY. */
+LX_DATA_API int lx_cut_session(int ref_handle, int ref_lap, int handle,
+                               const lx_match_options* options);
+
 #ifdef __cplusplus
 }
 #endif

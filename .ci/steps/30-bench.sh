@@ -16,3 +16,5 @@ if grep -q "ERROR OCCURRED" <<<"$out"; then
     exit 1
 fi
 (cd build-bench && /usr/bin/python3 ../bench/bench_import_pandas.py bench/bench_import)
+# Lap matching on 1 and 2 threads: the bits must agree, the speed-up is shown.
+(cd build-bench/bench && ./bench_matching)

@@ -57,14 +57,20 @@ int calc_error_channel_mid_step(ErrorRun& run, int first, Session* ref, int ref_
 // One step on sessions that matching_ready accepted; first clears the channel.
 int error_channel_step(ErrorRun& run, int first, Session* ref, int ref_lap, Session* work,
                        int error_channel, TraceOptions options);
+// The whole channel in one call on sessions that matching_ready accepted, its
+// samples shared among threads (0: the machine's cores): the bits of
+// error_channel_step run to its end, whatever the count, and nothing printed.
+void error_channel_whole(const Session* ref, int ref_lap, Session* work, int error_channel,
+                         int threads);
 
 // ---- lap location
 float average_error(const Session* s, int channel);
+// threads as for error_channel_whole; the matches are the same whatever the count.
 int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel, int work_seglen,
-                     int beacon_channel, TraceOptions options);
+                     int beacon_channel, TraceOptions options, int threads = 1);
 // Clears the beacon channel and marks the matches in it, on sessions that
 // matching_ready accepted; returns the number of matches.
 int locate_laps(Session* ref, int ref_lap, Session* work, int error_channel, int beacon_channel,
-                TraceOptions options);
+                TraceOptions options, int threads = 1);
 
 } // namespace lx

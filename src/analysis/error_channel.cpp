@@ -6,66 +6,12 @@
 
 #include "analysis/analysis.h"
 #include "analysis/cursor.h"
+#include "analysis/fit.h"
 #include "base/output.h"
 
 namespace lx {
 
 namespace {
-
-struct RefLap {
-    const float* seg;
-    const float* rad;
-};
-
-// The error of the current sample P: the reference's first half laid forward
-// from P, its second half backward. Forward, a reference sample is paired once
-// the working distance exceeds the laid one; backward, once it no longer falls
-// short. Running off the session's end ends the whole computation.
-void compute_error(ErrorRun& st, const RefLap& ref, const LapCursor& at) {
-    const int n = st.ref_points;
-    const int half = n / 2;
-    float error = 0.0f;
-    float walked = 0.0f;
-    float laid = 0.0f;
-    bool finished = st.finished != 0;
-
-    LapCursor x = at;
-    for (int k = 0; k < half && !finished; ++k) {
-        while (walked <= laid) {
-            float s = x.seg[x.point];
-            if (!step_forward(x)) {
-                finished = true;
-                break;
-            }
-            walked += s;
-        }
-        if (finished) break;
-        error += std::fabs(ref.rad[k] - x.values[x.point]);
-        laid += ref.seg[k];
-    }
-
-    walked = 0.0f;
-    laid = 0.0f;
-    x = at;
-    bool start_reached = !step_back(x);
-    for (int k = n - 1; k >= half && !start_reached; --k) {
-        while (walked < laid) {
-            float s = x.seg[x.point];
-            if (!step_back(x)) {
-                start_reached = true;
-                break;
-            }
-            walked += s;
-        }
-        if (start_reached) break;
-        error += std::fabs(ref.rad[k] - x.values[x.point]);
-        laid += ref.seg[k];
-    }
-
-    st.error = error;
-    st.finished = finished;
-    st.start_reached = start_reached;
-}
 
 void start_computation(ErrorRun& st, const Session* ref, int ref_lap, const Session* work,
                        TraceOptions options) {
@@ -82,9 +28,8 @@ void start_computation(ErrorRun& st, const Session* ref, int ref_lap, const Sess
     }
     if (options.verbose) {
         emit("Calculating error channel for %d points from %d laps in working session \n",
-                    st.total_points, work->nlaps);
-        emit("Working session length = %.3fm, %d entries\n", st.session_length,
-                    st.total_points);
+             st.total_points, work->nlaps);
+        emit("Working session length = %.3fm, %d entries\n", st.session_length, st.total_points);
     }
     const Lap& reference = ref->laps[ref_lap];
     st.ref_points = reference.npoints;
@@ -149,6 +94,54 @@ bool math_channels_valid(const Session* s) {
 
 } // namespace
 
+// The error of the current sample P: the reference's first half laid forward
+// from P, its second half backward. Forward, a reference sample is paired once
+// the working distance exceeds the laid one; backward, once it no longer falls
+// short. Running off the session's end ends the whole computation.
+Fit fit_reference(const RefLap& ref, const LapCursor& at) {
+    const int n = ref.points;
+    const int half = n / 2;
+    float error = 0.0f;
+    float walked = 0.0f;
+    float laid = 0.0f;
+    bool finished = false;
+
+    LapCursor x = at;
+    for (int k = 0; k < half && !finished; ++k) {
+        while (walked <= laid) {
+            float s = x.seg[x.point];
+            if (!step_forward(x)) {
+                finished = true;
+                break;
+            }
+            walked += s;
+        }
+        if (finished) break;
+        error += std::fabs(ref.rad[k] - x.values[x.point]);
+        laid += ref.seg[k];
+    }
+
+    walked = 0.0f;
+    laid = 0.0f;
+    x = at;
+    bool start_reached = !step_back(x);
+    for (int k = n - 1; k >= half && !start_reached; --k) {
+        while (walked < laid) {
+            float s = x.seg[x.point];
+            if (!step_back(x)) {
+                start_reached = true;
+                break;
+            }
+            walked += s;
+        }
+        if (start_reached) break;
+        error += std::fabs(ref.rad[k] - x.values[x.point]);
+        laid += ref.seg[k];
+    }
+
+    return {error, finished, start_reached};
+}
+
 bool matching_ready(const Session* ref, const Session* work, int error_channel,
                     int beacon_channel) {
     if (ref == nullptr || work == nullptr) return false;
@@ -189,7 +182,11 @@ int calc_error_channel_mid_step(ErrorRun& st, int first, Session* ref, int ref_l
     LapCursor at = cursor_at(work, work_seglen, work_radius, st.lap, st.point);
     if (st.distance > st.previous_distance) {
         const Lap& reference = ref->laps[ref_lap];
-        compute_error(st, {reference.raw[ref_seglen], reference.raw[ref_radius]}, at);
+        Fit fit = fit_reference(
+            {reference.raw[ref_seglen], reference.raw[ref_radius], st.ref_points}, at);
+        st.error = fit.error;
+        st.finished = fit.finished;
+        st.start_reached = fit.start_reached;
     }
     if (!st.finished && !st.start_reached)
         work->laps[st.lap].raw[error_channel][st.point] = st.error;

@@ -1,10 +1,12 @@
 // Lap location: the lowest errors that stand clearly below the average become
 // lap matches, marked in the beacon channel with a zone around each.
+#include <array>
 #include <cstdio>
 
 #include "analysis/analysis.h"
 #include "analysis/cursor.h"
 #include "base/output.h"
+#include "base/parallel.h"
 
 namespace lx {
 
@@ -22,15 +24,36 @@ struct Candidate {
     float error;
 };
 
-// The free sample with the smallest error; ties keep the earliest.
-Candidate best_free_sample(const Session* work, int error_channel, int beacon_channel) {
+// The free sample with the smallest error among laps first to last - 1; ties
+// keep the earliest.
+Candidate best_free_sample(const Session* work, int first, int last, int error_channel,
+                           int beacon_channel) {
     Candidate best{0, 0, ERROR_UNSET};
-    for (int l = 0; l < work->nlaps; ++l) {
+    for (int l = first; l < last; ++l) {
         const float* errors = work->laps[l].raw[error_channel];
         const float* marks = work->laps[l].raw[beacon_channel];
         for (int p = 0; p < work->laps[l].npoints; ++p)
             if (marks[p] == FREE_MARK && errors[p] < best.error) best = {l, p, errors[p]};
     }
+    return best;
+}
+
+// The same search with the laps shared among workers, each taking a run of
+// laps in order, so that the earliest of equal errors still wins.
+Candidate best_free_sample(const Session* work, int error_channel, int beacon_channel,
+                           int workers) {
+    if (workers <= 1) return best_free_sample(work, 0, work->nlaps, error_channel, beacon_channel);
+    std::array<Candidate, LX_MAX_THREADS> found;
+    auto search = [&](int w) {
+        found[static_cast<std::size_t>(w)] =
+            best_free_sample(work, work->nlaps * w / workers, work->nlaps * (w + 1) / workers,
+                             error_channel, beacon_channel);
+    };
+    run_workers(workers, search);
+    Candidate best = found[0];
+    for (int w = 1; w < workers; ++w)
+        if (found[static_cast<std::size_t>(w)].error < best.error)
+            best = found[static_cast<std::size_t>(w)];
     return best;
 }
 
@@ -66,14 +89,15 @@ float average_error(const Session* s, int channel) {
 }
 
 int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel, int work_seglen,
-                     int beacon_channel, TraceOptions options) {
+                     int beacon_channel, TraceOptions options, int threads) {
+    const int workers = worker_count(threads);
     float average = average_error(work, error_channel);
     if (options.verbose) emit("Average error = %.1f\n", average);
     const float half = static_cast<float>(ZONE_FRACTION * ref->laps[ref_lap].lap_length);
     int count = 0;
     float quality = 100.0f;
     while (quality > QUALITY_THRESHOLD) {
-        Candidate best = best_free_sample(work, error_channel, beacon_channel);
+        Candidate best = best_free_sample(work, error_channel, beacon_channel, workers);
         // Without a candidate only a negative average could pass the threshold.
         if (!(best.error < ERROR_UNSET)) break;
         double exact = (static_cast<double>(average) - best.error) / average * 100.0;
@@ -92,10 +116,10 @@ int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel
 }
 
 int locate_laps(Session* ref, int ref_lap, Session* work, int error_channel, int beacon_channel,
-                TraceOptions options) {
+                TraceOptions options, int threads) {
     fill_channel(work, beacon_channel, FREE_MARK);
     return find_lap_matches(ref, ref_lap, work, error_channel, work->i_seglen, beacon_channel,
-                            options);
+                            options, threads);
 }
 
 } // namespace lx

@@ -40,11 +40,16 @@ int cutlist_snap_to_ir(CutEntry* list, int cut_mode, float snap_tolerance, Trace
 void cutlist_mark_intact(CutEntry* list, const Session* work);
 void cutlist_print(const CutEntry* list);
 
-Session* new_session_from_cutlist(const Session* work, const CutEntry* list);
+// Why a cut session could not be built.
+enum class CutFailure { none, too_many_cuts, too_many_laps, memory, samples_missing };
+
+Session* new_session_from_cutlist(const Session* work, const CutEntry* list,
+                                  CutFailure* why = nullptr);
 
 // The new session cut from work (cut_mode an lx_cut_mode), with work's beacon
-// shift set; null after printing why when it cannot be built.
+// shift set; null after printing why (and saying so in why when not null) when
+// it cannot be built.
 Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, int beacon_channel,
-                             TraceOptions options);
+                             TraceOptions options, CutFailure* why = nullptr);
 
 } // namespace lx

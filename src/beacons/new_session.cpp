@@ -74,18 +74,23 @@ void record_cut(Session* s, const Session* work, const CutEntry* list) {
     }
 }
 
+Session* failed(CutFailure* why, CutFailure failure) {
+    if (why != nullptr) *why = failure;
+    return nullptr;
+}
+
 } // namespace
 
-Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
+Session* new_session_from_cutlist(const Session* work, const CutEntry* list, CutFailure* why) {
     int entries = 0;
     while (list[entries].kind != CL_END) ++entries;
     ++entries;
     if (entries > MAX_LAPS) {
         emit("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n", entries);
-        return nullptr;
+        return failed(why, CutFailure::too_many_laps);
     }
     Session* s = new_session();
-    if (s == nullptr) return nullptr;
+    if (s == nullptr) return failed(why, CutFailure::memory);
     copy_header(s, work);
     for (int i = 0; i < entries; ++i) {
         const CutEntry& e = list[i];
@@ -94,7 +99,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
         if (!allocate_lap(lap, s->nchannels, e.entries)) {
             emit("Error allocating memory! (new_session_from_cutlist)\n");
             free_session(s);
-            return nullptr;
+            return failed(why, CutFailure::memory);
         }
         lap.npoints = e.entries;
         lap.number = i + 1;
@@ -106,7 +111,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
         if (!copy_samples(lap, work, e, s->nchannels)) {
             emit("Error: ran off end of working lap! (new_session_from_cutlist)\n");
             free_session(s);
-            return nullptr;
+            return failed(why, CutFailure::samples_missing);
         }
     }
     record_cut(s, work, list);
@@ -114,12 +119,12 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
 }
 
 Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, int beacon_channel,
-                             TraceOptions options) {
+                             TraceOptions options, CutFailure* why) {
     CutEntry list[CUTLIST_CAPACITY];
     int count = cutlist_build(list, work, cut_mode, beacon_channel, work->i_seglen, work->i_speed);
     if (count > CUTLIST_CAPACITY) {
         emit("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n", count);
-        return nullptr;
+        return failed(why, CutFailure::too_many_cuts);
     }
     if (options.verbose) {
         emit("\n");
@@ -134,7 +139,7 @@ Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, 
         cutlist_print(list);
         emit("\n");
     }
-    return new_session_from_cutlist(work, list);
+    return new_session_from_cutlist(work, list, why);
 }
 
 } // namespace lx

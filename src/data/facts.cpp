@@ -15,11 +15,12 @@ namespace lx::data {
 namespace {
 
 // The library-wide matching pair belongs to the session lx_beacon_setup set up
-// last, and to any session whose derived channels lie at the same numbers.
+// last, and to any session whose derived channels lie at the same numbers;
+// otherwise the newest pair the data API's matching appended.
 int matching_channel(const Session* s, int channel, const char* name) {
     bool ours = channel >= s->nfile_channels && channel < s->nchannels &&
                 std::strcmp(s->channels[channel].name, name) == 0;
-    return ours ? channel : 0;
+    return ours ? channel : newest_derived(s, name);
 }
 
 // What a derived channel's values are in; the stored units of lx.h say

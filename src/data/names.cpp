@@ -1,6 +1,7 @@
 #include "data/names.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,12 @@ int match_channel(const Session* s, std::string_view name, int among, std::strin
     return fail(LX_ERR_AMBIGUOUS, "%s: \"%s\" names %d channels: %s; give the channel number",
                 place.c_str(), quoted.c_str(), static_cast<int>(found.size()),
                 listed(s, found).c_str());
+}
+
+int newest_derived(const Session* s, const char* name) {
+    for (int c = s->nchannels - 1; c >= s->nfile_channels && c > 0; --c)
+        if (std::strcmp(s->channels[c].name, name) == 0) return c;
+    return 0;
 }
 
 } // namespace lx::data

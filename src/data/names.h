@@ -18,4 +18,7 @@ std::string_view channel_unit(const Session* s, int channel);
 // LX_ERR_AMBIGUOUS listing the matches) says `where` first.
 int match_channel(const Session* s, std::string_view name, int among, std::string_view where);
 
+// The newest channel of that name that the library appended; 0 when none.
+int newest_derived(const Session* s, const char* name);
+
 } // namespace lx::data

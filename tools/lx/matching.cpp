@@ -2,20 +2,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 namespace lxtool {
 
 namespace {
-
-void show_progress(int done, int total) {
-    constexpr int width = 40;
-    int filled = total > 0 ? int(long(done) * width / total) : width;
-    std::fprintf(stderr, "\rmatching laps [%s%s] %3d%%",
-                 std::string(std::size_t(filled), '#').c_str(),
-                 std::string(std::size_t(width - filled), '.').c_str(),
-                 total > 0 ? int(long(done) * 100 / total) : 100);
-}
 
 // The beacons lie between the logger's laps: where each lap after the first starts.
 std::vector<double> beacon_positions(const Session& s) {
@@ -46,30 +36,7 @@ bool Match::near_beacon() const {
     return std::fabs(from_beacon) <= BEACON_TOLERANCE;
 }
 
-void compute_error_channel(const Session& ref, int ref_lap, const Session& work) {
-    if (!lx_beacon_setup(work.handle()))
-        library_refused("cannot add the error and beacon channels");
-    bool bar = isatty(STDERR_FILENO);
-    int remaining = lx_compute_error_channel_step(1, ref.handle(), ref_lap, work.handle());
-    int total = remaining + 1, shown = -1;
-    while (remaining > 0) {
-        int percent = int(long(total - remaining) * 100 / total);
-        if (bar && percent != shown) {
-            show_progress(total - remaining, total);
-            shown = percent;
-        }
-        remaining = lx_compute_error_channel_step(0, ref.handle(), ref_lap, work.handle());
-    }
-    if (bar) {
-        show_progress(total, total);
-        std::fprintf(stderr, "\n");
-    }
-    if (remaining < 0) library_refused("cannot compute the error channel");
-}
-
-std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& work) {
-    if (lx_locate_laps(ref.handle(), ref_lap, work.handle()) < 0)
-        library_refused("cannot locate laps");
+std::vector<Match> marked_matches(const Session& work) {
     int beacon = beacon_channel(work);
     int distance = derived_channel(work, LX_CHANNEL_DISTANCE);
     std::vector<double> beacons = beacon_positions(work);
@@ -88,11 +55,11 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
     return matches;
 }
 
-Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
-                    float tolerance) {
-    int handle = lx_new_session_from_beacons(ref.handle(), ref_lap, work.handle(), mode, tolerance);
-    if (handle < 0) library_refused("cannot cut: a channel of lap matching is missing");
-    if (handle == 0) library_refused("cannot build the cut session");
+Session match_and_cut(const Session& ref, int ref_lap, const Session& work, int mode,
+                      float tolerance) {
+    lx_match_options options{0, mode, tolerance};
+    int handle = lx_cut_session(ref.handle(), ref_lap, work.handle(), &options);
+    if (handle < 0) library_refused("cannot cut");
     return Session::adopt(handle, work.source + " (cut)");
 }
 

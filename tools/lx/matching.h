@@ -19,14 +19,11 @@ struct Match {
     bool near_beacon() const;
 };
 
-// Fills the working session's error channel against the reference lap,
-// showing a progress bar on standard error when it is a terminal.
-void compute_error_channel(const Session& ref, int ref_lap, const Session& work);
-// Marks the lap starts and reads the marks back.
-std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& work);
-// The session cut at beacons, stops and matches.
-Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
-                    float tolerance);
+// Matching on every core, then the cut; the working session keeps the marks.
+Session match_and_cut(const Session& ref, int ref_lap, const Session& work, int mode,
+                      float tolerance);
+// The lap starts marked in the working session.
+std::vector<Match> marked_matches(const Session& work);
 
 // "1 lap", "2 laps".
 std::string count_of(std::size_t n, const char* noun);

@@ -107,9 +107,8 @@ void run_cut(const CutOptions& o) {
     request.math = o.math;
     Analysed a = analyse(work, request);
     analyse(ref, request);
-    compute_error_channel(ref, ref_lap, work);
-    std::vector<Match> matches = locate_laps(ref, ref_lap, work);
-    Session cut = cut_session(ref, ref_lap, work, o.mode, o.tolerance);
+    Session cut = match_and_cut(ref, ref_lap, work, o.mode, o.tolerance);
+    std::vector<Match> matches = marked_matches(work);
     if (o.json) return print_json(ref, ref_lap, matches, cut, o);
     print_channel_lines(work, a.info);
     lx_lap_info r = lap_info(ref, ref_lap);

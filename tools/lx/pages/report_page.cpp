@@ -307,9 +307,8 @@ struct Starts {
 // replaces this section with the reason.
 Starts find_starts(const Session& s, const Report& r) try {
     Starts st;
-    compute_error_channel(s, r.fastest, s);
-    st.matches = locate_laps(s, r.fastest, s);
-    Session cut = cut_session(s, r.fastest, s, LX_CUT_SNAP, BEACON_TOLERANCE);
+    Session cut = match_and_cut(s, r.fastest, s, LX_CUT_SNAP, BEACON_TOLERANCE);
+    st.matches = marked_matches(s);
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
         st.cut.push_back({l.length, laptime_text(l.laptime), origin_text(l)});
