@@ -96,8 +96,4 @@ Session cut_session(const Session& ref, int ref_lap, const Session& work, int mo
     return Session::adopt(handle, work.source + " (cut)");
 }
 
-std::string count_of(std::size_t n, const char* noun) {
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 } // namespace lxtool

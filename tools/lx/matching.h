@@ -28,7 +28,4 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
 Session cut_session(const Session& ref, int ref_lap, const Session& work, int mode,
                     float tolerance);
 
-// "1 lap", "2 laps".
-std::string count_of(std::size_t n, const char* noun);
-
 } // namespace lxtool
