@@ -119,6 +119,9 @@ void write_fixtures(const fs::path& dir) {
                circling({314, 314}, {{"Engine [rpm]", 7000}, {"LatAcc [g]", CIRCLE_G}}));
     write_file(dir / "metres-per-second.txt",
                circling({314, 314}, {{"Speed [m/s]", 20}, {"LatAcc [g]", CIRCLE_G}}));
+    // Titles that JSON must escape, one of them in a page's script as well.
+    write_file(dir / "odd-titles.txt",
+               circling({314, 314}, {{"Speed [km/h]", 72}, {"Lat \"</script>\" [g]", CIRCLE_G}}));
     write_file(dir / "no-laps.txt", "Idx\tTime [s]\tDistance [m]\t\nLap:\n");
     write_file(dir / "broken.txt", "Idx\tSpeed [km/h]\tTime [s]\t\nLap: 1/1\t0\t0\t0\nLap:\n");
     write_file(dir / "empty.txt", "");
@@ -189,6 +192,7 @@ const Case CASES[] = {
     {"corners-json", "corners $SAMPLE --json"},
     {"compare-json", "compare $SAMPLE $SAMPLE --json"},
     {"cut-json", "cut $SAMPLE --ref $SAMPLE --ref-lap 7 --json"},
+    {"info-json-escaped", "info $OUT/odd-titles.txt --json"},
     // Refusals: 1 for input that cannot be used, 2 for a wrong command line.
     {"no-command", ""},
     {"unknown-command", "frobnicate $SAMPLE"},

@@ -63,8 +63,4 @@ Session match_and_cut(const Session& ref, int ref_lap, const Session& work, int 
     return Session::adopt(handle, work.source + " (cut)");
 }
 
-std::string count_of(std::size_t n, const char* noun) {
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 } // namespace lxtool

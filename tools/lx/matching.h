@@ -25,7 +25,4 @@ Session match_and_cut(const Session& ref, int ref_lap, const Session& work, int 
 // The lap starts marked in the working session.
 std::vector<Match> marked_matches(const Session& work);
 
-// "1 lap", "2 laps".
-std::string count_of(std::size_t n, const char* noun);
-
 } // namespace lxtool

@@ -256,6 +256,10 @@ int lap_width(const Session& s) {
     return int(width);
 }
 
+std::string count_of(std::size_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 std::string signed_seconds(double seconds) {
     if (!std::isfinite(seconds)) return "";
     // Whole milliseconds first, so that nothing reads "-0.000".

@@ -82,6 +82,8 @@ std::string lap_name(const lx_lap_info& lap);
 int lap_width(const Session& s);
 // Where a lap of a session cut by lap matching came from; "" for other laps.
 std::string origin_text(const lx_lap_info& lap);
+// "1 lap", "2 laps".
+std::string count_of(std::size_t n, const char* noun);
 // m:ss.sss, to the millisecond.
 std::string laptime_text(double seconds);
 // Seconds with a sign, to the millisecond, never "-0.000"; "" for NaN.

@@ -32,10 +32,6 @@ LapCorners lap_count(const Session& s, int lap) {
     return c;
 }
 
-std::string count_text(std::size_t n, const char* noun) {
-    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
-}
-
 std::string lap_number(const Session& s, int lap) {
     return lap < 0 ? "-" : std::to_string(lap_info(s, lap).number);
 }
@@ -46,7 +42,7 @@ void print_table(const Session& s, const Analysed& a, const std::vector<lx_corne
     lx_lap_info r = lap_info(s, a.info.ref_lap);
     std::fprintf(out, "Reference: lap %s (%s), %s, numbered from the start line\n",
                  lap_name(r).c_str(), laptime_text(r.laptime).c_str(),
-                 count_text(sum.size(), "corner").c_str());
+                 count_of(sum.size(), "corner").c_str());
     std::fprintf(out, "Most lost: the largest time another full lap took over the corner beyond "
                       "the reference's (+ behind).\n");
     row("  %6s  %-5s %8s %8s %8s %8s %9s %15s %16s", "corner", "hand", "entry m", "apex m",

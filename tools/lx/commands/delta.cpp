@@ -20,6 +20,8 @@ struct DeltaOptions {
     MathOptions math;
 };
 
+constexpr double SHOWN = 0.0005; // s: what prints as at least 0.001
+
 // The time difference's lowest (most ahead, negative) and highest (most
 // behind) values on the way, and where on the reference lap.
 struct Extremes {
@@ -31,8 +33,8 @@ Extremes extremes(const Session& s, int lap) {
     Extremes e;
     if (t.diff.empty()) return e;
     auto [lo, hi] = std::minmax_element(t.diff.begin(), t.diff.end());
-    if (*lo < 0) e.ahead = *lo, e.ahead_at = t.distance[std::size_t(lo - t.diff.begin())];
-    if (*hi > 0) e.behind = *hi, e.behind_at = t.distance[std::size_t(hi - t.diff.begin())];
+    if (*lo <= -SHOWN) e.ahead = *lo, e.ahead_at = t.distance[std::size_t(lo - t.diff.begin())];
+    if (*hi >= SHOWN) e.behind = *hi, e.behind_at = t.distance[std::size_t(hi - t.diff.begin())];
     return e;
 }
 
@@ -40,7 +42,7 @@ Extremes extremes(const Session& s, int lap) {
 // shown millisecond.
 std::string extreme(double seconds, double where) {
     char text[64];
-    if (std::fabs(seconds) >= 0.0005)
+    if (std::isfinite(seconds))
         std::snprintf(text, sizeof text, "%9s %9.1f", signed_seconds(seconds).c_str(), where);
     else
         std::snprintf(text, sizeof text, "%9s %9s", "-", "-");
