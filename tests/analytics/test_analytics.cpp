@@ -328,11 +328,11 @@ TEST(TimeDifference, SameShareOfEachLengthOnEachLapsClock) {
     lx::analytics::LapTrace ref, lap;
     ref.samples = lap.samples = 3;
     ref.rate = lap.rate = 1.0;
-    ref.position = {0, 10, 20, 30};
+    ref.position = {0, 10, 25, 30};
     lap.position = {0, 10, 40, 60};
     lap.time_scale = 0.5;
     std::vector<double> diff = lx::analytics::time_difference(lap, ref);
-    std::vector<double> expected{0.0, 0.5 * (1 + 10.0 / 30) - 1, 0.5 * 2 - 2, 0.5 * 3 - 3};
+    std::vector<double> expected{0.0, 0.5 * (1 + 10.0 / 30) - 1, 0.5 * 2.5 - 2, 0.5 * 3 - 3};
     ASSERT_EQ(diff.size(), expected.size());
     for (std::size_t i = 0; i < diff.size(); ++i) EXPECT_NEAR(diff[i], expected[i], 1e-12) << i;
 }
@@ -401,6 +401,8 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "reference lap 1 of session 1 is the out-lap");
     o.ref_lap = 9;
     expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "lap 10 does not exist");
+    o.ref_lap = -2;
+    expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "ref_lap -2");
     o.ref_lap = -1;
     o.ref_handle = 7;
     expect_failure(lx_analyse(h, &o), LX_ERR_HANDLE, "handle 7");
