@@ -16,7 +16,11 @@ static int failures = 0;
 
 static void expect(int ok, const char* what, int lap, double found, double wanted) {
     if (ok) return;
-    printf("FAIL lap %d: %s: %.6f, expected %.6f\n", lap, what, found, wanted);
+    if (lap > 0)
+        printf("FAIL lap %d: ", lap);
+    else
+        printf("FAIL session: ");
+    printf("%s: %.6f, expected %.6f\n", what, found, wanted);
     failures++;
 }
 

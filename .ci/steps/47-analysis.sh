@@ -9,6 +9,8 @@ if [ ! -d "$real" ]; then
     echo "analysis: $real absent, skipped"
     exit 0
 fi
+source tools/deps.sh
+lx_install gcc
 build=${LX_BUILD:-$PWD/build}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT

@@ -27,7 +27,7 @@ lx_analysis_options defaults() {
 }
 
 int failed(const Failure& f) {
-    return fail_with(f.status, "lx_analyse: " + f.message);
+    return fail_with(f.status, f.message);
 }
 
 bool is_flag(int value) {
@@ -133,11 +133,10 @@ struct Reference {
 
 int refuse_lap(const Session* rs, int handle, int lap) {
     if (!valid_lap(rs, lap))
-        return fail(LX_ERR_LAP,
-                    "lx_analyse: the reference lap %d does not exist: session %d has %d", lap + 1,
-                    handle, rs->nlaps);
-    return fail(LX_ERR_LAP, "lx_analyse: the reference lap %d of session %d is %s, not a full lap",
-                lap + 1, handle, class_text(lap_class(rs, lap)));
+        return fail(LX_ERR_LAP, "the reference lap %d does not exist: session %d has %d laps",
+                    lap + 1, handle, rs->nlaps);
+    return fail(LX_ERR_LAP, "the reference lap %d of session %d is %s, not a full lap", lap + 1,
+                handle, class_text(lap_class(rs, lap)));
 }
 
 // A given reference lap: it exists, it is full, it can be traced.
@@ -159,15 +158,14 @@ int other_session(const Traces& t, const Session* s, int handle, const lx_analys
     if (theirs == nullptr) return LX_ERR_STATE;
     int fastest = theirs->info.fastest_lap, mine = fastest_of(s, t.full);
     if (fastest < 0 || mine < 0)
-        return fail(LX_ERR_LAP, "lx_analyse: session %d has no full lap to tell its track by",
+        return fail(LX_ERR_LAP, "session %d has no full lap to tell its track by",
                     fastest < 0 ? o.ref_handle : handle);
     LapTrace theirs_fastest;
     if (Failure f = trace_lap(rs, fastest, theirs_fastest)) return failed(f);
     TrackMatch m = match_tracks(theirs_fastest, t.lap[static_cast<std::size_t>(mine)],
                                 LX_SAME_TRACK_THRESHOLD, corners.min_speed);
     if (!m.same)
-        return fail_with(LX_ERR_TRACK, "lx_analyse: the reference session " +
-                                           std::to_string(o.ref_handle) +
+        return fail_with(LX_ERR_TRACK, "the reference session " + std::to_string(o.ref_handle) +
                                            " is another track: " + m.why);
     ref.session = rs;
     ref.handle = o.ref_handle;
@@ -265,8 +263,7 @@ std::vector<lx_piece> piece_records(const BestLap& best) {
 int settle_cuts(const lx_analysis_options& o, const Reference& ref, std::vector<double>& cuts) {
     if (o.ncuts > 0) {
         cuts.assign(o.cuts, o.cuts + o.ncuts);
-        if (ref.lap < 0)
-            return fail(LX_ERR_LAP, "lx_analyse: no full lap to lay the sector cuts on");
+        if (ref.lap < 0) return fail(LX_ERR_LAP, "no full lap to lay the sector cuts on");
         Failure f = check_cuts(cuts, ref.trace.length());
         return f ? failed(f) : LX_OK;
     }
@@ -323,7 +320,7 @@ int analyse(int handle, const lx_analysis_options* given) {
     lx_analysis_options o = given ? *given : defaults();
     CornerOptions corners;
     if (int st = check_options(o, corners); st != LX_OK) return st;
-    if (s->nlaps == 0) return fail(LX_ERR_LAP, "lx_analyse: session %d has no laps", handle);
+    if (s->nlaps == 0) return fail(LX_ERR_LAP, "session %d has no laps", handle);
     ChannelChoice choice;
     ChannelRequest request{o.speed,       o.lateral,    o.longitudinal,
                            o.speed_units, o.invert_lat, o.invert_long};
@@ -375,11 +372,10 @@ const Analysis* current_analysis(const Session* s, int handle) {
     const Analysis* a =
         s->record ? dynamic_cast<const Analysis*>(s->record->analysis.get()) : nullptr;
     if (a == nullptr)
-        fail(LX_ERR_STATE, "session %d has not been analysed (lx_analyse)", handle);
+        fail(LX_ERR_STATE, "session %d has not been analysed yet", handle);
     else if (a->stamp != s->math_runs)
         fail(LX_ERR_STATE,
-             "the analysis of session %d is older than its session math: run lx_analyse again",
-             handle);
+             "the analysis of session %d is older than its session math: analyse it again", handle);
     else
         return a;
     return nullptr;

@@ -40,24 +40,24 @@ template <typename T> int copy_out(const std::vector<T>& items, T* out, int capa
 }
 
 // The lap's results: LX_OK, or a failure naming why there are none.
-int check_lap_of(const char* call, const Analysis* a, int handle, int lap) {
+int check_lap_of(const Analysis* a, int handle, int lap) {
     if (a == nullptr) return lx_last_status();
     if (lap < 0 || lap >= static_cast<int>(a->laps.size()))
-        return fail(LX_ERR_LAP, "%s: no lap %d in session %d: laps are 0 to %d", call, lap, handle,
+        return fail(LX_ERR_LAP, "no lap %d in session %d: laps are 0 to %d", lap, handle,
                     static_cast<int>(a->laps.size()) - 1);
     const LapResult& r = a->laps[static_cast<std::size_t>(lap)];
-    if (r.status != LX_OK) return fail_with(r.status, call + (": " + r.failure));
+    if (r.status != LX_OK) return fail_with(r.status, r.failure);
     return LX_OK;
 }
 
 // As check_lap_of, and the lap is a full one compared with the reference.
-int check_full(const char* call, const Analysis* a, int handle, int lap) {
-    if (int st = check_lap_of(call, a, handle, lap); st != LX_OK) return st;
+int check_full(const Analysis* a, int handle, int lap) {
+    if (int st = check_lap_of(a, handle, lap); st != LX_OK) return st;
     if (a->info.ref_lap < 0)
-        return fail(LX_ERR_LAP, "%s: session %d has no full lap to compare with", call, handle);
+        return fail(LX_ERR_LAP, "session %d has no full lap to compare with", handle);
     if (a->laps[static_cast<std::size_t>(lap)].curve.empty())
-        return fail(LX_ERR_LAP, "%s: lap %d of session %d is %s, not a full lap", call, lap + 1,
-                    handle, class_text(lap_class(lookup_session(handle), lap)));
+        return fail(LX_ERR_LAP, "lap %d of session %d is %s, not a full lap", lap + 1, handle,
+                    class_text(lap_class(lookup_session(handle), lap)));
     return LX_OK;
 }
 
@@ -84,7 +84,7 @@ int time_diff(int handle, int lap, double* distance, double* diff, int capacity)
     const char* call = "lx_analysis_time_diff";
     if (int st = check_capacity(call, capacity); st != LX_OK) return st;
     const Analysis* a = analysis_of(handle);
-    if (int st = check_full(call, a, handle, lap); st != LX_OK) return st;
+    if (int st = check_full(a, handle, lap); st != LX_OK) return st;
     copy_out(a->distance, distance, capacity);
     return copy_out(a->laps[static_cast<std::size_t>(lap)].curve, diff, capacity);
 }
@@ -93,7 +93,7 @@ int corners(int handle, int lap, lx_corner* out, int capacity) {
     const char* call = "lx_analysis_corners";
     if (int st = check_buffer(call, out, capacity); st != LX_OK) return st;
     const Analysis* a = analysis_of(handle);
-    if (int st = check_lap_of(call, a, handle, lap); st != LX_OK) return st;
+    if (int st = check_lap_of(a, handle, lap); st != LX_OK) return st;
     return copy_out(a->laps[static_cast<std::size_t>(lap)].corners, out, capacity);
 }
 
@@ -101,7 +101,7 @@ int stretches(int handle, int lap, lx_stretch* out, int capacity) {
     const char* call = "lx_analysis_stretches";
     if (int st = check_buffer(call, out, capacity); st != LX_OK) return st;
     const Analysis* a = analysis_of(handle);
-    if (int st = check_full(call, a, handle, lap); st != LX_OK) return st;
+    if (int st = check_full(a, handle, lap); st != LX_OK) return st;
     return copy_out(a->laps[static_cast<std::size_t>(lap)].stretches, out, capacity);
 }
 
@@ -116,7 +116,7 @@ int sector_times(int handle, int lap, double* out, int capacity) {
     const char* call = "lx_analysis_sector_times";
     if (int st = check_buffer(call, out, capacity); st != LX_OK) return st;
     const Analysis* a = analysis_of(handle);
-    if (int st = check_full(call, a, handle, lap); st != LX_OK) return st;
+    if (int st = check_full(a, handle, lap); st != LX_OK) return st;
     return copy_out(a->laps[static_cast<std::size_t>(lap)].sectors, out, capacity);
 }
 
@@ -129,7 +129,7 @@ int best(int handle, int which, double* time, lx_piece* out, int capacity) {
     const Analysis* a = analysis_of(handle);
     if (a == nullptr) return lx_last_status();
     const std::vector<lx_piece>& pieces = which == LX_BEST_OPTIMAL ? a->optimal : a->theoretical;
-    if (pieces.empty()) return fail(LX_ERR_LAP, "%s: session %d has no full lap", call, handle);
+    if (pieces.empty()) return fail(LX_ERR_LAP, "session %d has no full lap", handle);
     if (time != nullptr)
         *time = which == LX_BEST_OPTIMAL ? a->info.optimal_lap : a->info.theoretical_best;
     return copy_out(pieces, out, capacity);
@@ -143,8 +143,8 @@ int gps_track_of(int handle, int lap, double* x, double* y, int capacity, double
     if (int st = check_lap(s, handle, lap); st != LX_OK) return st;
     std::vector<double> east, north;
     if (!gps_track(s, lap, east, north))
-        return fail(LX_ERR_CHANNEL, "%s: session %d has no positions (channels East and North)",
-                    call, handle);
+        return fail(LX_ERR_CHANNEL, "session %d has no positions (channels East and North)",
+                    handle);
     if (error != nullptr) {
         double length = s->laps[lap].lap_length;
         *error = length > 0.0 ? 100.0 * reckoning_error(s, lap) / length : NAN;
@@ -157,10 +157,9 @@ int gps_track_of(int handle, int lap, double* x, double* y, int capacity, double
 int fastest_trace(int handle, analytics::LapTrace& t) {
     const Analysis* a = analysis_of(handle);
     if (a == nullptr) return lx_last_status();
-    if (a->info.fastest_lap < 0)
-        return fail(LX_ERR_LAP, "lx_same_track: session %d has no full lap", handle);
+    if (a->info.fastest_lap < 0) return fail(LX_ERR_LAP, "session %d has no full lap", handle);
     analytics::Failure f = analytics::trace_lap(lookup_session(handle), a->info.fastest_lap, t);
-    return f ? fail_with(f.status, "lx_same_track: " + f.message) : LX_OK;
+    return f ? fail_with(f.status, f.message) : LX_OK;
 }
 
 int same_track(int handle_a, int handle_b, double threshold, const lx_corner_options* options,

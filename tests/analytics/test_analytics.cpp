@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <utility>
 
 #include "analytics/analytics.h"
 #include "frame/frame.h"
@@ -327,11 +328,11 @@ TEST(TimeDifference, SameShareOfEachLengthOnEachLapsClock) {
     lx::analytics::LapTrace ref, lap;
     ref.samples = lap.samples = 3;
     ref.rate = lap.rate = 1.0;
-    ref.position = {0, 10, 20, 30};
+    ref.position = {0, 10, 25, 30};
     lap.position = {0, 10, 40, 60};
     lap.time_scale = 0.5;
     std::vector<double> diff = lx::analytics::time_difference(lap, ref);
-    std::vector<double> expected{0.0, 0.5 * (1 + 10.0 / 30) - 1, 0.5 * 2 - 2, 0.5 * 3 - 3};
+    std::vector<double> expected{0.0, 0.5 * (1 + 10.0 / 30) - 1, 0.5 * 2.5 - 2, 0.5 * 3 - 3};
     ASSERT_EQ(diff.size(), expected.size());
     for (std::size_t i = 0; i < diff.size(); ++i) EXPECT_NEAR(diff[i], expected[i], 1e-12) << i;
 }
@@ -400,6 +401,8 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "reference lap 1 of session 1 is the out-lap");
     o.ref_lap = 9;
     expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "lap 10 does not exist");
+    o.ref_lap = -2;
+    expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "ref_lap -2");
     o.ref_lap = -1;
     o.ref_handle = 7;
     expect_failure(lx_analyse(h, &o), LX_ERR_HANDLE, "handle 7");
@@ -431,45 +434,65 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
                    "not a number at sample 7");
 }
 
-// A generated session with positions and three lateral channels: the true
-// one, its mirror (whose laps close as well) and a third of it (which does not).
-std::string three_laterals() {
+// A generated session with more lateral channels, each the true one times a
+// factor: an AiM CSV with positions, else a text export without them.
+std::string with_laterals(bool gps, std::vector<std::pair<std::string, double>> extra) {
     lxgen::SessionPlan plan;
-    plan.gps = true;
+    plan.gps = gps;
     lxgen::Recording r = lxgen::drive_session(plan);
     std::size_t lat = r.find("Lateral Acc"), n = r.channels.size();
     std::vector<double> values;
     for (std::size_t row = 0; row < r.rows(); ++row) {
         auto from = r.values.begin() + std::ptrdiff_t(row * n);
         values.insert(values.end(), from, from + std::ptrdiff_t(n));
-        values.insert(values.end(), {-r.at(row, lat), r.at(row, lat) / 3});
+        for (const auto& channel : extra) values.push_back(r.at(row, lat) * channel.second);
     }
     r.values = values;
-    r.channels.push_back({"Mirrored LatAcc", "g", 3});
-    r.channels.push_back({"Third LatAcc", "g", 3});
-    std::string path = temp_path(".csv");
-    std::ofstream(path, std::ios::binary) << lxgen::write_aim_csv(r);
+    for (const auto& channel : extra) r.channels.push_back({channel.first, "g", 3});
+    std::string path = temp_path(gps ? ".csv" : ".txt");
+    std::ofstream(path, std::ios::binary) << (gps ? lxgen::write_aim_csv(r) : lxgen::write_text(r));
     return path;
 }
 
-TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
-    int h = lx_open(three_laterals().c_str(), nullptr);
+std::string title(int h, int channel) {
+    lx_channel_info info;
+    lx_channel_info_get(h, channel, &info);
+    return info.title;
+}
+
+// Without positions, of the channels whose laps close the one that closes
+// best, wherever it lies among them.
+TEST_F(ChannelChoice, ClosingBestWithoutPositions) {
+    int h = lx_open(with_laterals(false, {{"Wide LatAcc", 1.02}, {"Narrow LatAcc", 0.97}}).c_str(),
+                    nullptr);
     ASSERT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
     lx_analysis_info info;
     lx_analysis_info_get(h, &info);
-    auto title = [&](int c) {
-        lx_channel_info ci;
-        lx_channel_info_get(h, c, &ci);
-        return std::string(ci.title);
-    };
-    EXPECT_EQ(title(info.speed_channel), "Speed");
-    EXPECT_EQ(title(info.longitudinal_channel), "Longitudinal Acc");
+    ASSERT_EQ(info.candidates, 3);
+    EXPECT_EQ(title(h, info.lateral_channel), "Narrow LatAcc");
+    EXPECT_EQ(info.candidate[1].closes + info.candidate[2].closes, 2);
+    EXPECT_NE(std::string(info.choice).find("(of those named so, the one whose laps close best)"),
+              std::string::npos)
+        << info.choice;
+}
+
+// With positions, of those whose laps close the one whose map lies nearest
+// the GPS track: a mirrored channel closes as well as the true one.
+TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
+    std::string path = with_laterals(true, {{"Mirrored LatAcc", -1}, {"Third LatAcc", 1 / 3.0}});
+    int h = lx_open(path.c_str(), nullptr);
+    ASSERT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
+    lx_analysis_info info;
+    lx_analysis_info_get(h, &info);
+    EXPECT_EQ(title(h, info.speed_channel), "Speed");
+    EXPECT_EQ(title(h, info.longitudinal_channel), "Longitudinal Acc");
     EXPECT_EQ(info.speed_units, LX_SPEED_KMH);
     ASSERT_EQ(info.candidates, 3);
-    EXPECT_EQ(title(info.lateral_channel), "Lateral Acc");
-    EXPECT_EQ(title(info.candidate[1].channel), "Mirrored LatAcc");
+    EXPECT_EQ(title(h, info.lateral_channel), "Lateral Acc");
+    EXPECT_EQ(title(h, info.candidate[1].channel), "Mirrored LatAcc");
     EXPECT_EQ(info.candidate[1].closes, 1);
-    EXPECT_LT(info.candidate[0].gps_error, info.candidate[1].gps_error);
+    EXPECT_LT(info.candidate[0].gps_error, 0.2); // % of the lap: about 0.07
+    EXPECT_GT(info.candidate[1].gps_error, 5.0); // mirrored: about 10
     EXPECT_EQ(info.candidate[2].closes, 0);
     EXPECT_NE(std::string(info.choice).find("whose laps close, the one whose map lies closest"),
               std::string::npos)
@@ -479,7 +502,7 @@ TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
     lx_lap_info lap;
     lx_lap_info_get(h, 2, &lap);
     EXPECT_EQ(lx_analysis_gps_track(h, 2, x, y, 2, &error), lap.samples);
-    EXPECT_LT(error, 1.0); // % of the lap
+    EXPECT_TRUE(error > 0.01 && error < 0.2) << error;
 
     lx_analysis_options o;
     lx_analysis_defaults(&o);
