@@ -127,8 +127,6 @@ Failure default_cuts(const std::vector<LapTrace>& full_laps, const LapTrace& ref
 // inside b's lap; empty for lengths that are not positive.
 std::vector<double> carried_cuts(const std::vector<double>& cuts, double length_a, double length_b,
                                  double offset);
-// Going: cuts at the middle of the two longest straights between corners.
-Failure default_cuts(const std::vector<Corner>& corners, double length, std::vector<double>& cuts);
 // Increasing, inside the reference lap.
 Failure check_cuts(const std::vector<double>& cuts, double length);
 // Sector times of a lap: one more than the cuts.

@@ -115,23 +115,6 @@ std::vector<double> carried_cuts(const std::vector<double>& cuts, double length_
     return out;
 }
 
-Failure default_cuts(const std::vector<Corner>& corners, double length, std::vector<double>& cuts) {
-    (void)length;
-    if (corners.size() < 3)
-        return {LX_ERR_STATE, "the reference lap has " + std::to_string(corners.size()) +
-                                  " corners, too few for default sectors: give them in metres"};
-    std::vector<std::pair<double, double>> straights; // length, middle
-    for (std::size_t k = 1; k < corners.size(); ++k) {
-        double from = corners[k - 1].exit, to = corners[k].entry;
-        straights.push_back({to - from, 0.5 * (from + to)});
-    }
-    std::sort(straights.begin(), straights.end(),
-              [](const auto& a, const auto& b) { return a.first > b.first; });
-    cuts = {straights[0].second, straights[1].second};
-    std::sort(cuts.begin(), cuts.end());
-    return {};
-}
-
 Failure check_cuts(const std::vector<double>& cuts, double length) {
     for (std::size_t k = 0; k < cuts.size(); ++k) {
         if (!std::isfinite(cuts[k]) || cuts[k] <= 0.0 || cuts[k] >= length)

@@ -129,7 +129,16 @@ struct Reference {
     int lap = -1; // -1: none (no full lap)
     LapTrace trace;
     std::vector<Corner> corners;
+    std::vector<double> splits; // where the reference session's corners split
+    std::vector<double> cuts;   // another session's own cuts, on its reference lap
+    double cuts_length = 0.0;   // that lap's length
 };
+
+std::vector<LapTrace> full_traces(const Traces& t) {
+    std::vector<LapTrace> full;
+    for (int l : t.full) full.push_back(t.lap[static_cast<std::size_t>(l)]);
+    return full;
+}
 
 int refuse_lap(const Session* rs, int handle, int lap) {
     if (!valid_lap(rs, lap))
@@ -169,16 +178,21 @@ int other_session(const Traces& t, const Session* s, int handle, const lx_analys
                                            " is another track: " + m.why);
     ref.session = rs;
     ref.handle = o.ref_handle;
+    ref.splits = theirs->splits;
+    ref.cuts.assign(theirs->info.cuts, theirs->info.cuts + theirs->info.ncuts);
+    ref.cuts_length = theirs->info.ref_length;
     return given_lap(rs, o.ref_handle, o.ref_lap < 0 ? fastest : o.ref_lap, ref);
 }
 
 int settle_reference(const Traces& t, const Session* s, int handle, const lx_analysis_options& o,
-                     const CornerOptions& corners, Reference& ref) {
+                     const CornerOptions& corners, const std::vector<double>& splits,
+                     Reference& ref) {
     if (o.ref_handle != 0 && o.ref_handle != handle) {
         if (int st = other_session(t, s, handle, o, corners, ref); st != LX_OK) return st;
     } else {
         ref.session = s;
         ref.handle = handle;
+        ref.splits = splits;
         if (o.ref_lap >= 0) {
             if (int st = given_lap(s, handle, o.ref_lap, ref); st != LX_OK) return st;
         } else if (int fastest = fastest_of(s, t.full); fastest >= 0) {
@@ -186,7 +200,7 @@ int settle_reference(const Traces& t, const Session* s, int handle, const lx_ana
             ref.lap = fastest;
         }
     }
-    if (ref.lap >= 0) ref.corners = find_corners(ref.trace, corners);
+    if (ref.lap >= 0) ref.corners = find_corners(ref.trace, corners, &ref.splits);
     return LX_OK;
 }
 
@@ -203,6 +217,7 @@ lx_stretch stretch_record(const Stretch& s) {
 // Gaps, curves, corners, stretches: each lap against the reference.
 void compare_laps(const Session* s, const Traces& t, const Reference& ref,
                   const CornerOptions& corners, Analysis& a) {
+    const std::vector<double>* splits = &a.splits;
     a.laps.resize(t.lap.size());
     for (std::size_t l = 0; l < t.lap.size(); ++l) {
         LapResult& r = a.laps[l];
@@ -212,7 +227,7 @@ void compare_laps(const Session* s, const Traces& t, const Reference& ref,
             r.failure = f.message;
             continue;
         }
-        std::vector<Corner> found = find_corners(t.lap[l], corners);
+        std::vector<Corner> found = find_corners(t.lap[l], corners, splits);
         if (ref.lap >= 0) pair_corners(found, t.lap[l].length(), ref.corners, ref.trace.length());
         for (const Corner& k : found) r.corners.push_back(corner_record(k));
     }
@@ -260,23 +275,32 @@ std::vector<lx_piece> piece_records(const BestLap& best) {
     return out;
 }
 
-int settle_cuts(const lx_analysis_options& o, const Reference& ref, std::vector<double>& cuts) {
+// Given cuts; else another session's own cuts, carried by the lengths; else
+// the cuts the full laps' shape gives. Too straight a lap for two cuts is one
+// sector, the whole lap.
+int settle_cuts(const lx_analysis_options& o, const Traces& t, const CornerOptions& corners,
+                const Reference& ref, std::vector<double>& cuts) {
     if (o.ncuts > 0) {
         cuts.assign(o.cuts, o.cuts + o.ncuts);
         if (ref.lap < 0) return fail(LX_ERR_LAP, "no full lap to lay the sector cuts on");
         Failure f = check_cuts(cuts, ref.trace.length());
         return f ? failed(f) : LX_OK;
     }
-    // Too few corners for default cuts: one sector, the whole lap.
-    if (ref.lap < 0 || default_cuts(ref.corners, ref.trace.length(), cuts)) cuts.clear();
+    if (ref.lap < 0) return LX_OK;
+    if (ref.session != nullptr && ref.cuts_length > 0.0) {
+        for (double c : ref.cuts) cuts.push_back(c * ref.trace.length() / ref.cuts_length);
+        if (!check_cuts(cuts, ref.trace.length())) return LX_OK;
+        cuts.clear();
+    }
+    std::vector<LapTrace> full = full_traces(t);
+    if (ref.session != nullptr && ref.cuts_length > 0.0) full = {ref.trace};
+    if (default_cuts(full, ref.trace, corners, cuts)) cuts.clear();
     return LX_OK;
 }
 
 void time_sectors(const Traces& t, const Reference& ref, const std::vector<double>& cuts,
                   double tolerance, Analysis& a) {
-    std::vector<LapTrace> full;
-    for (int l : t.full) full.push_back(t.lap[static_cast<std::size_t>(l)]);
-    SectorTable table = sector_table(full, ref.trace, cuts);
+    SectorTable table = sector_table(full_traces(t), ref.trace, cuts);
     for (std::size_t i = 0; i < table.laps.size(); ++i)
         a.laps[static_cast<std::size_t>(table.laps[i])].sectors = table.times[i];
     if (table.laps.empty()) return;
@@ -326,13 +350,15 @@ int analyse(int handle, const lx_analysis_options* given) {
                            o.speed_units, o.invert_lat, o.invert_long};
     if (int st = choose_channels(s, handle, request, choice); st != LX_OK) return st;
     Traces t = trace_laps(s);
+    std::vector<double> splits = split_shares(full_traces(t), corners);
     Reference ref;
-    if (int st = settle_reference(t, s, handle, o, corners, ref); st != LX_OK) return st;
+    if (int st = settle_reference(t, s, handle, o, corners, splits, ref); st != LX_OK) return st;
     std::vector<double> cuts;
-    if (int st = settle_cuts(o, ref, cuts); st != LX_OK) return st;
+    if (int st = settle_cuts(o, t, corners, ref, cuts); st != LX_OK) return st;
 
     auto a = std::make_unique<Analysis>();
     a->stamp = s->math_runs;
+    a->splits = std::move(splits);
     a->corners = {corners.enter_curvature, corners.exit_curvature, corners.min_speed,
                   corners.min_length, corners.merge_gap};
     describe(s, t, ref, choice, *a);

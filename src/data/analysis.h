@@ -29,6 +29,7 @@ struct Analysis : Attachment {
     std::vector<LapResult> laps;
     std::vector<lx_corner_summary> summary;
     std::vector<lx_piece> theoretical, optimal;
+    std::vector<double> splits; // where its session's corners split, shares of a lap
 };
 
 // The session's analysis when the session math has not run since it was
