@@ -329,9 +329,12 @@ typedef struct lx_analysis_info {
     double median_time;       /* of the full laps; NaN without one */
     int corners;              /* the reference lap's */
     int ncuts;
-    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap;
-                               * none by default when the reference lap has too
-                               * few corners: one sector, the whole lap */
+    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap.
+                               * By default two, from the shape of the full laps:
+                               * where their averaged curvature runs straight,
+                               * each sector 20-50 % of the reference lap's time;
+                               * a reference session's own cuts when it is
+                               * another; none when no two cuts give such shares */
     int default_cuts;         /* 1: the cuts were not given */
     double theoretical_best;  /* best sector times summed; NaN without a full lap */
     double optimal_lap;       /* NaN without a full lap */

@@ -422,12 +422,12 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     expect_failure(lx_analysis_gps_track(h, 1, nullptr, nullptr, 0, nullptr), LX_ERR_CHANNEL,
                    "no positions");
 
-    // A straight lap has no corners, so no default sectors; a speed that is
-    // not a number is refused by name.
+    // A straight lap still has three sectors, from its time alone; a speed
+    // that is not a number is refused by name.
     int flat = made_up_session({base, base, base}, 0.0);
     lx_analysis_info info;
     ASSERT_EQ(lx_analysis_info_get(flat, &info), LX_OK);
-    EXPECT_EQ(info.ncuts, 0);
+    EXPECT_EQ(info.ncuts, 2);
     lx::lookup_session(flat)->laps[2].raw[3][7] = NAN;
     analysed(flat, options_for("c3", "c4"));
     expect_failure(lx_analysis_corners(flat, 2, corners, 4), LX_ERR_LAP,
