@@ -31,7 +31,9 @@ SONAME = "liblx.so." + cmake_value("cmake/install.cmake", r"set\(LX_SOVERSION ([
 
 def library():
     given = os.environ.get("LX_LIBRARY")
-    tried = [Path(given)] if given else [SOURCE_TREE / b / SONAME for b in ("build-sample", "build")]
+    tried = (
+        [Path(given)] if given else [SOURCE_TREE / b / SONAME for b in ("build-sample", "build")]
+    )
     for path in tried:
         if path.exists():
             check(path)

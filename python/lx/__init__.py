@@ -52,7 +52,11 @@ def _version() -> str:
         return VERSION
     except ImportError:
         cmake = Path(__file__).resolve().parents[2] / "CMakeLists.txt"
-        found = re.search(r"project\(lx VERSION ([0-9.]+)", cmake.read_text()) if cmake.exists() else None
+        found = (
+            re.search(r"project\(lx VERSION ([0-9.]+)", cmake.read_text())
+            if cmake.exists()
+            else None
+        )
         return found.group(1) if found else "unknown"
 
 

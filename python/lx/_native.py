@@ -39,7 +39,12 @@ def _text(size: int) -> type:
 
 
 class OpenOptions(ctypes.Structure):
-    _fields_ = [("rate", c_double), ("channels", c_char_p), ("first_lap", c_int), ("last_lap", c_int)]
+    _fields_ = [
+        ("rate", c_double),
+        ("channels", c_char_p),
+        ("first_lap", c_int),
+        ("last_lap", c_int),
+    ]
 
 
 class SessionInfoC(ctypes.Structure):
@@ -64,7 +69,12 @@ class SessionInfoC(ctypes.Structure):
 
 
 class ChannelInfoC(ctypes.Structure):
-    _fields_ = [("name", _text(128)), ("title", _text(TEXT_FIELD)), ("unit", _text(64)), ("derived", c_int)]
+    _fields_ = [
+        ("name", _text(128)),
+        ("title", _text(TEXT_FIELD)),
+        ("unit", _text(64)),
+        ("derived", c_int),
+    ]
 
 
 class LapInfoC(ctypes.Structure):

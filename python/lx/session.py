@@ -415,7 +415,8 @@ class Session:
         pandas.DataFrame
             A column per channel named by its title (channels that share a title by
             their stored names, e.g. ``Time_2``), as stored (float32); ``distance_m``
-            from the start line and ``time_s`` on the lap's own clock (both float64).
+            from the start line and ``time_s`` on the lap's own clock (float64), and
+            the analysis's speed (``speed_kmh`` in km/h by default).
             ``attrs["units"]`` gives each column's unit.
 
         Raises
@@ -441,8 +442,11 @@ class Session:
         seglen = self.samples(lap, Derived.SEGMENT_LENGTH).astype(np.float64)
         columns["distance_m"] = np.concatenate([[0.0], np.cumsum(seglen[:-1])])
         columns["time_s"] = np.arange(info.samples) * (info.laptime / max(info.samples, 1))
+        speed = f"speed_{self._speeds.suffix}"
+        columns[speed] = self.samples(lap, Derived.SPEED) * self._speeds.factor
         units = {name: c.unit for name, c in zip(names, channels)}
-        return a.table(columns, {**units, "distance_m": "m", "time_s": "s"}, lap=lap)
+        units.update(distance_m="m", time_s="s", **{speed: self._speeds.unit})
+        return a.table(columns, units, lap=lap)
 
     # ---- the analysis -------------------------------------------------------
 
@@ -542,10 +546,8 @@ class Session:
             for x, what in ((speed, "speed"), (lateral, "lateral"), (longitudinal, "longitudinal"))
         )
         if speed_units not in a.LOGGER_SPEED_UNITS:
-            raise ArgumentError(
-                f"speed_units must be one of {', '.join(a.LOGGER_SPEED_UNITS)}, not {speed_units!r}",
-                -2,
-            )
+            known = ", ".join(a.LOGGER_SPEED_UNITS)
+            raise ArgumentError(f"speed_units must be one of {known}, not {speed_units!r}", -2)
         c.speed_units = a.LOGGER_SPEED_UNITS[speed_units]
         c.invert_lat, c.invert_long = int(bool(invert_lat)), int(bool(invert_long))
         c.ref_handle, c.ref_lap = self._reference(reference)
@@ -582,7 +584,9 @@ class Session:
         try:
             n.data_call("lx_analysis_info_get", self.handle, ctypes.byref(c))
         except StateError:
-            n.data_call("lx_analyse", self.handle, ctypes.byref(self._analysis_options(**self._defaults())))
+            n.data_call(
+                "lx_analyse", self.handle, ctypes.byref(self._analysis_options(**self._defaults()))
+            )
             n.data_call("lx_analysis_info_get", self.handle, ctypes.byref(c))
         return c
 
@@ -619,7 +623,13 @@ class Session:
 
         candidates = tuple(
             a.LateralCandidate(
-                title(x.channel), x.laps, x.turn, x.end_gap, x.lap_length, x.gps_error, bool(x.closes)
+                title(x.channel),
+                x.laps,
+                x.turn,
+                x.end_gap,
+                x.lap_length,
+                x.gps_error,
+                bool(x.closes),
             )
             for x in c.candidate[: max(0, min(c.candidates, n.MAX_CANDIDATES))]
         )
@@ -729,7 +739,9 @@ class Session:
         columns = a.corner_columns([s.corner for s in summary], speeds)
         for which in ("entry", "min", "exit"):
             best = f"best_{which}_speed_{speeds.suffix}"
-            columns[best] = np.array([getattr(s, f"best_{which}_speed") for s in summary]) * speeds.factor
+            columns[best] = (
+                np.array([getattr(s, f"best_{which}_speed") for s in summary]) * speeds.factor
+            )
             columns[f"best_{which}_lap"] = a.lap_column(
                 [self._number(getattr(s, f"best_{which}_lap")) for s in summary]
             )
@@ -774,7 +786,12 @@ class Session:
             "gain_s": [s.gain for s in found],
             **self._speeds.columns(found, a.SPEED_FIELDS),
         }
-        units = {**a.PLACE_UNITS, "time_s": "s", "gain_s": "s", **self._speeds.units(a.SPEED_FIELDS)}
+        units = {
+            **a.PLACE_UNITS,
+            "time_s": "s",
+            "gain_s": "s",
+            **self._speeds.units(a.SPEED_FIELDS),
+        }
         return a.table(columns, units, lap=lap)
 
     def sectors(self) -> pd.DataFrame:
@@ -889,7 +906,9 @@ class Session:
             pointers = (x.ctypes.data_as(n.double_p) for x in (distance, diff))
             n.data_call("lx_analysis_time_diff", h, index, *pointers, count)
         return a.table(
-            {"distance_m": distance, "time_diff_s": diff}, {"distance_m": "m", "time_diff_s": "s"}, lap=lap
+            {"distance_m": distance, "time_diff_s": diff},
+            {"distance_m": "m", "time_diff_s": "s"},
+            lap=lap,
         )
 
     def same_track(
@@ -982,7 +1001,9 @@ class Session:
             remaining = n.core_call("lx_compute_error_channel_step", 0, *args, **step)
         return n.core_call("lx_locate_laps", *args, **step)
 
-    def cut(self, reference: "Session", ref_lap: int, *, mode: int = 0, tolerance: float = 0.0) -> "Session":
+    def cut(
+        self, reference: "Session", ref_lap: int, *, mode: int = 0, tolerance: float = 0.0
+    ) -> "Session":
         """A new session cut at beacons, stops and matches (after `match_laps`).
 
         Raises
@@ -1120,7 +1141,12 @@ class Session:
         """
         index, raw = self._index(lap), _text(path, "path")
         n.core_call(
-            "lx_write_lap_motec", self.handle, index, raw, error=FileError, what=f"lap {lap} to {a.decode(raw)}"
+            "lx_write_lap_motec",
+            self.handle,
+            index,
+            raw,
+            error=FileError,
+            what=f"lap {lap} to {a.decode(raw)}",
         )
 
     def write_text_export(self, path: PathLike) -> None:
