@@ -348,8 +348,8 @@ def load() -> Library:
             return Library(path)
         except LibraryError as e:
             reasons.append(str(e))
-    if not reasons:
-        reasons.append(f"no liblx found: {HOW_TO_GET_ONE}")
+    if not any("data API" in r for r in reasons):  # those say what to do themselves
+        reasons.append(f"no usable liblx: {HOW_TO_GET_ONE}")
     raise LibraryError("; ".join(reasons))
 
 
