@@ -434,8 +434,7 @@ class Session:
             return whole
         self._analysed()
         info, channels = self.lap(lap), self.channels
-        titles = [c.title for c in channels]
-        names = [c.name if titles.count(c.title) > 1 else c.title for c in channels]
+        names = _column_names(channels)
         columns: Dict[str, Any] = {
             name: self.samples(lap, c.number) for name, c in zip(names, channels)
         }
@@ -521,23 +520,26 @@ class Session:
             cuts=cuts,
             tolerance=tolerance,
         )
+        self._run(options)
+        return self.analysis
+
+    def _run(self, options: Dict[str, Any]) -> None:
         c = self._analysis_options(**options)
         n.data_call("lx_analyse", self.handle, ctypes.byref(c))
         self._options = options
-        return self.analysis
 
     def _analysis_options(
         self,
-        speed: Optional[str],
-        lateral: Optional[str],
-        longitudinal: Optional[str],
-        speed_units: str,
-        invert_lat: bool,
-        invert_long: bool,
-        reference: Reference,
-        corners: Optional[a.CornerOptions],
-        cuts: Optional[Sequence[float]],
-        tolerance: float,
+        speed: Optional[str] = None,
+        lateral: Optional[str] = None,
+        longitudinal: Optional[str] = None,
+        speed_units: str = "auto",
+        invert_lat: bool = False,
+        invert_long: bool = False,
+        reference: Reference = None,
+        corners: Optional[a.CornerOptions] = None,
+        cuts: Optional[Sequence[float]] = None,
+        tolerance: float = a.OPTIMAL_TOLERANCE,
     ) -> n.AnalysisOptionsC:
         c = n.AnalysisOptionsC()
         n.data_call("lx_analysis_defaults", ctypes.byref(c))
@@ -584,27 +586,9 @@ class Session:
         try:
             n.data_call("lx_analysis_info_get", self.handle, ctypes.byref(c))
         except StateError:
-            n.data_call(
-                "lx_analyse", self.handle, ctypes.byref(self._analysis_options(**self._defaults()))
-            )
+            self._run(self._options)
             n.data_call("lx_analysis_info_get", self.handle, ctypes.byref(c))
         return c
-
-    def _defaults(self) -> Dict[str, Any]:
-        if self._options:
-            return self._options
-        return dict(
-            speed=None,
-            lateral=None,
-            longitudinal=None,
-            speed_units="auto",
-            invert_lat=False,
-            invert_long=False,
-            reference=None,
-            corners=None,
-            cuts=None,
-            tolerance=a.OPTIMAL_TOLERANCE,
-        )
 
     @property
     def analysis(self) -> a.Analysis:
@@ -1055,9 +1039,9 @@ class Session:
         ArgumentError
             A size out of range, or a lap the core cannot draw.
         """
-        self._analysed()
         index = self._index(lap)
         points = _count(self.lap(lap).samples if points is None else points, "points")
+        self._analysed()
         if self.derived(Derived.MAP_X) is None:
             n.core_call("lx_map_setup", self.handle, error=StateError, what="map setup")
         x, y = np.zeros(points, np.int32), np.zeros(points, np.int32)
@@ -1158,6 +1142,19 @@ class Session:
             The file cannot be written.
         """
         n.data_call("lx_write_text_export", self.handle, _text(path, "path"))
+
+
+def _column_names(channels: List[ChannelInfo]) -> List[str]:
+    """Titles; where several channels share one, their stored names, numbered on where
+    those are shared too (a text export stores a title as it is)."""
+    titles = [c.title for c in channels]
+    names = [c.name if titles.count(c.title) > 1 else c.title for c in channels]
+    seen: Dict[str, int] = {}
+    for k, name in enumerate(names):
+        seen[name] = seen.get(name, 0) + 1
+        if seen[name] > 1:
+            names[k] = f"{name}_{seen[name]}"
+    return names
 
 
 def _file_of(handle: int) -> str:
