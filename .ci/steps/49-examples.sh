@@ -1,6 +1,6 @@
 # Every Python example on every file of ../shared/data/real (never copied into
-# the repository): each exits 0, or 1 with one line saying why. Skipped where
-# the folder is absent.
+# the repository): each exits 0, or 1 with one line saying why; and Python's
+# laps equal `lx laps --json`. Skipped where the folder is absent.
 set -euo pipefail
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
@@ -28,4 +28,12 @@ while IFS= read -r -d '' file; do
         fi
     done
 done < <(find "$real" -type f -print0 | sort -z)
+# Python's laps and the tool's JSON, where the tool reads the file.
+tool=${LX_TOOL:-$PWD/build/tools/lx}
+if [ -x "$tool" ]; then
+    find "$real" -type f -print0 | sort -z |
+        xargs -0 /usr/bin/python3 .ci/steps/49-laps-json.py "$tool" || failed=1
+else
+    echo "laps-json: no $tool, skipped"
+fi
 exit "$failed"
