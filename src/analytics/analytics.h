@@ -146,4 +146,10 @@ struct TrackMatch {
 // mean curvature).
 TrackMatch match_tracks(const LapTrace& a, const LapTrace& b, double threshold, double min_speed);
 
+// ---- the time difference to the reference lap
+// At each of the reference's samples and its end: the lap's time at the same
+// share of its own length minus the reference's time there, both on their
+// laps' clocks (time_scale); unsmoothed, so the last value is the lap's gap.
+std::vector<double> time_difference(const LapTrace& lap, const LapTrace& reference);
+
 } // namespace lx::analytics

@@ -142,6 +142,7 @@ void derive_longitudinal_g(Session* s, TraceOptions options) {
 int compute_session_math(Session* s, const MathInputs& in, TraceOptions options) {
     if (!valid_channel(s, in.speed) || !valid_channel(s, in.latg) || !valid_channel(s, in.longg))
         return 0;
+    s->math_runs += 1;
     s->speed_source = in.speed;
     s->latg_source = in.latg;
     s->longg_source = in.longg;

@@ -234,36 +234,6 @@ int optimal(int handle, int ref_lap, const double* cuts, int ncuts, double toler
     return copy_best(optimal_lap(s.table, s.corners, tolerance), time, out, capacity);
 }
 
-int fastest_trace(const char* call, int handle, LapTrace& t) {
-    const Session* s = math_session(call, handle);
-    if (s == nullptr) return lx_last_status();
-    return trace_reference(call, s, handle, -1, t);
-}
-
-int same_track(int handle_a, int handle_b, double threshold, const lx_corner_options* options,
-               lx_track_match* out) {
-    const char* call = "lx_same_track";
-    if (out == nullptr) return fail(LX_ERR_ARGUMENT, "%s: match is null", call);
-    if (!(threshold >= 0.0))
-        return fail(LX_ERR_ARGUMENT, "%s: threshold %g is not a number >= 0", call, threshold);
-    CornerOptions o;
-    if (int st = read_options(call, options, o); st != LX_OK) return st;
-    LapTrace a, b;
-    if (int st = fastest_trace(call, handle_a, a); st != LX_OK) return st;
-    if (int st = fastest_trace(call, handle_b, b); st != LX_OK) return st;
-    TrackMatch m = match_tracks(a, b, threshold, o.min_speed);
-    *out = lx_track_match{};
-    out->same = m.same ? 1 : 0;
-    out->lap_a = a.lap;
-    out->lap_b = b.lap;
-    out->length_a = m.length_a;
-    out->length_b = m.length_b;
-    out->match = m.match;
-    out->offset = m.offset;
-    copy_field(out->why, m.why);
-    return LX_OK;
-}
-
 } // namespace
 
 } // namespace lx::data
@@ -310,11 +280,6 @@ LX_DATA_API int lx_optimal_lap(int handle, int ref_lap, const double* cuts, int 
     return api_call([&] {
         return optimal(handle, ref_lap, cuts, ncuts, tolerance, options, time, pieces, capacity);
     });
-}
-
-LX_DATA_API int lx_same_track(int handle_a, int handle_b, double threshold,
-                              const lx_corner_options* options, lx_track_match* match) {
-    return api_call([&] { return same_track(handle_a, handle_b, threshold, options, match); });
 }
 
 } // extern "C"

@@ -32,6 +32,7 @@ constexpr StatusText STATUS_TEXTS[] = {
     {LX_ERR_MEMORY, "out of memory"},
     {LX_ERR_AMBIGUOUS, "name matches several channels"},
     {LX_ERR_STATE, "a step is missing first"},
+    {LX_ERR_TRACK, "a reference of another track"},
 };
 
 } // namespace

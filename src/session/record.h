@@ -3,6 +3,7 @@
 // lap times. Filled by whoever opens the file; null when nobody did.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@ struct ChannelTitle {
     std::string unit;  // UTF-8, as the file wrote it; may be empty
 };
 
+// What a layer above keeps with a session, freed with it.
+struct Attachment {
+    virtual ~Attachment() = default;
+};
+
 struct SessionRecord {
     std::string format;               // "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV"
     std::vector<ChannelTitle> titles; // index: channel number; derived channels need no entry
@@ -20,6 +26,7 @@ struct SessionRecord {
     double start_time = 0.0; // seconds of the first sample since the Unix epoch; 0: unknown
     // Origin of the local east/north channels, in degrees; both 0 when none.
     double origin_latitude = 0.0, origin_longitude = 0.0;
+    std::unique_ptr<Attachment> analysis; // the data API's analysis; null until it runs
 };
 
 // Deletes a record; safe on null. Never throws.

@@ -58,6 +58,9 @@ struct Session {
     int i_tdiff;
     int i_tdiff_dt;
     float beacon_shift;
+    // Counts the session math's runs, so that results kept from one run can
+    // tell that they are stale.
+    unsigned long math_runs;
     SessionRecord* record; // owned; null when the opener kept no record
     float* samples;        // owned: one block holding arrays of raw, or null
     std::size_t sample_floats;

@@ -302,11 +302,28 @@ TEST_F(BestLaps, TheoreticalNotAboveOptimalNotAboveFastestOnGeneratedSessions) {
     }
 }
 
+// Analysed with the channels the tests' sessions hold.
+int analysed(int h, const char* speed, const char* lateral, int invert_lat = 0) {
+    lx_analysis_options o;
+    lx_analysis_defaults(&o);
+    o.speed = speed;
+    o.lateral = lateral;
+    o.speed_units = LX_SPEED_KMH;
+    o.invert_lat = invert_lat;
+    EXPECT_EQ(lx_analyse(h, &o), LX_OK) << lx_last_error();
+    return h;
+}
+
+int analysed_file(const std::string& path, int invert_lat = 0) {
+    return analysed(lx_open(path.c_str(), nullptr), "Speed", "Lateral Acc", invert_lat);
+}
+
 TEST_F(SameTrack, LengthsAndCurvatureDecide) {
-    int sample = open_computed(sample_path());
-    int other_day = open_computed(generated(8));
-    int mirrored = open_computed(sample_path(), 1);
-    int elsewhere = made_up_session({{20, 20, 20}, {20, 20, 20}, {20, 20, 20}});
+    int sample = analysed_file(sample_path());
+    int other_day = analysed_file(generated(8));
+    int mirrored = analysed_file(sample_path(), 1);
+    int elsewhere =
+        analysed(made_up_session({{20, 20, 20}, {20, 20, 20}, {20, 20, 20}}), "c3", "c4");
     lx_track_match m;
     ASSERT_EQ(lx_same_track(sample, other_day, LX_SAME_TRACK_THRESHOLD, nullptr, &m), LX_OK);
     EXPECT_EQ(m.same, 1) << m.why;
