@@ -32,4 +32,5 @@ if __name__ == "__main__":
     try:
         report(sys.argv[1])
     except lx.LxError as e:
-        sys.exit(f"{sys.argv[1]}: {' '.join(str(e).split())}")
+        why = " ".join(str(e).split())  # one line
+        sys.exit(why if sys.argv[1] in why else f"{sys.argv[1]}: {why}")

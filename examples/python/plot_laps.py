@@ -31,4 +31,5 @@ if __name__ == "__main__":
     try:
         plot(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else "laps.png")
     except lx.LxError as e:
-        sys.exit(f"{sys.argv[1]}: {' '.join(str(e).split())}")
+        why = " ".join(str(e).split())  # one line
+        sys.exit(why if sys.argv[1] in why else f"{sys.argv[1]}: {why}")

@@ -18,14 +18,15 @@ def fastest_lap(path):
             laps = s.laps
             full = laps[laps["class"] == "full"]
             if full.empty:
-                return False, f"{path.name}: {len(laps)} laps, none full"
+                return False, f"{path}: {len(laps)} laps, none full"
             best = full.loc[full.time_s.idxmin()]
             return (
                 True,
-                f"{path.name}: {len(laps)} laps, fastest lap {best.lap} in {best.time_s:.3f} s",
+                f"{path}: {len(laps)} laps, fastest lap {best.lap} in {best.time_s:.3f} s",
             )
     except lx.LxError as e:
-        return False, f"{path.name}: {' '.join(str(e).split())}"
+        why = " ".join(str(e).split())  # one line
+        return False, why if str(path) in why else f"{path}: {why}"
 
 
 if __name__ == "__main__":

@@ -53,8 +53,8 @@ def test_corners_in_the_units_asked(circuit, tmp_path):
 
 
 def test_refusals_name_the_cause(circuit, tmp_path):
-    channels = circuit.info.channels
     circuit.analyse(reference=2)
+    channels = circuit.info.channels
     circuit.analyse(reference=(circuit, 4))
     assert circuit.info.channels == channels and circuit.analysis.reference_lap == 4
     other = [(length * 1.5 if radius == 0 else length, radius) for length, radius in PIECES]
@@ -110,8 +110,8 @@ def test_examples(circuit, child_env, tmp_path):
     (folder / "a.txt").write_bytes(open(circuit.path, "rb").read())
     (folder / "b.txt").write_text("not a session\n")
     lines = run("season.py", folder).stdout.splitlines()
-    assert lines[0].startswith("a.txt: 5 laps, fastest lap 3 in ")
-    assert lines[1].startswith("b.txt: ") and len(lines) == 2
+    assert lines[0].startswith(f"{folder / 'a.txt'}: 5 laps, fastest lap 3 in ")
+    assert lines[1].startswith(f"{folder / 'b.txt'}: not a file") and len(lines) == 2
     bad = run("corners.py", folder / "b.txt")
     assert bad.returncode == 1 and len((bad.stdout + bad.stderr).splitlines()) == 1
     pytest.importorskip("matplotlib")
