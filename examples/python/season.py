@@ -17,13 +17,11 @@ def fastest_lap(path):
         with lx.open(path) as s:
             laps = s.laps
             full = laps[laps["class"] == "full"]
+            count = f"{len(laps)} lap{'' if len(laps) == 1 else 's'}"
             if full.empty:
-                return False, f"{path}: {len(laps)} laps, none full"
+                return False, f"{path}: {count}, none full"
             best = full.loc[full.time_s.idxmin()]
-            return (
-                True,
-                f"{path}: {len(laps)} laps, fastest lap {best.lap} in {best.time_s:.3f} s",
-            )
+            return True, f"{path}: {count}, fastest lap {best.lap} in {best.time_s:.3f} s"
     except lx.LxError as e:
         why = " ".join(str(e).split())  # one line
         return False, why if str(path) in why else f"{path}: {why}"

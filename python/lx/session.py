@@ -347,7 +347,16 @@ class Session:
         return _lap_info(c)
 
     def channel(self, channel: Union[str, int, Derived]) -> int:
-        """A channel's number from its title or stored name, a number (checked) or a Derived id.
+        """A channel's number.
+
+        Parameters
+        ----------
+        channel : str, int or Derived
+            A title as written, else a stored name; a number (checked); a derived channel.
+
+        Returns
+        -------
+        int
 
         Raises
         ------
@@ -388,7 +397,19 @@ class Session:
     # ---- samples ------------------------------------------------------------
 
     def samples(self, lap: int, channel: Union[str, int, Derived]) -> np.ndarray:
-        """One channel of a lap as stored (float32).
+        """One channel of a lap as stored.
+
+        Parameters
+        ----------
+        lap : int
+            The lap's number.
+        channel : str, int or Derived
+            A title, stored name, number or derived channel.
+
+        Returns
+        -------
+        numpy.ndarray
+            float32, one value per sample.
 
         Raises
         ------
@@ -904,6 +925,18 @@ class Session:
     ) -> a.TrackMatch:
         """Whether other was driven on this track, comparing the fastest full laps.
 
+        Parameters
+        ----------
+        other : Session
+        threshold : float
+            Curvature mismatch below which the tracks are one (about 0.2 for one track).
+        corners : CornerOptions, optional
+
+        Returns
+        -------
+        TrackMatch
+            ``why`` says why not when they differ.
+
         Raises
         ------
         LapError
@@ -935,8 +968,18 @@ class Session:
         )
 
     def lap_closure(self, lap: int, lateral: Union[str, int]) -> Tuple[float, float]:
-        """(total turn in degrees, metres between reckoned end and start) of a lap,
-        dead-reckoned with the given lateral channel.
+        """How a lateral channel closes a lap when dead-reckoned.
+
+        Parameters
+        ----------
+        lap : int
+        lateral : str or int
+            The lateral channel to weigh.
+
+        Returns
+        -------
+        (float, float)
+            Total turn in degrees, and metres between the reckoned end and start.
 
         Raises
         ------
@@ -961,6 +1004,12 @@ class Session:
         """Finds the reference lap's start along this session by its curvature.
 
         Calling it again on the same session adds no channel.
+
+        Parameters
+        ----------
+        reference : Session
+        ref_lap : int
+            The reference lap's number.
 
         Returns
         -------
@@ -989,6 +1038,21 @@ class Session:
         self, reference: "Session", ref_lap: int, *, mode: int = 0, tolerance: float = 0.0
     ) -> "Session":
         """A new session cut at beacons, stops and matches (after `match_laps`).
+
+        Parameters
+        ----------
+        reference : Session
+        ref_lap : int
+            The reference lap's number, as given to `match_laps`.
+        mode : int
+            The core's cut mode (0: at matches; 2: at beacons, snapped within tolerance).
+        tolerance : float
+            Metres within which a match snaps to a beacon.
+
+        Returns
+        -------
+        Session
+            The cut session; its laps know the lap they were cut from (``origin_lap``).
 
         Raises
         ------
@@ -1030,7 +1094,22 @@ class Session:
         latg_scale: float = 1.0,
         start_heading: float = 0.0,
     ) -> Tuple[np.ndarray, np.ndarray]:
-        """A lap as a closed track map in window pixels: (x, y) int32 arrays.
+        """A lap as a closed track map in window pixels.
+
+        Parameters
+        ----------
+        lap : int
+        width, height, border : int
+            The window and its margin in pixels.
+        points : int, optional
+            How many points (default: the lap's samples).
+        latg_scale, start_heading : float
+            The core's map options.
+
+        Returns
+        -------
+        (numpy.ndarray, numpy.ndarray)
+            x and y, int32.
 
         Raises
         ------
@@ -1076,9 +1155,23 @@ class Session:
         ybottom: Optional[int] = None,
         dist_range: float = 0.0,
     ) -> Tuple[np.ndarray, np.ndarray]:
-        """One channel of a lap against distance in window pixels: (x, y) int32 arrays.
+        """One channel of a lap against distance in window pixels.
 
-        dist_range: metres across the window (below 1: the lap's length).
+        Parameters
+        ----------
+        lap : int
+        channel : str, int or Derived
+        cmin, cmax : float
+            The channel's values at the bottom and top.
+        width, height, max_points, xoffset, ybottom : int
+            The window in pixels and how many points at most.
+        dist_range : float
+            Metres across the window (below 1: the lap's length).
+
+        Returns
+        -------
+        (numpy.ndarray, numpy.ndarray)
+            x and y, int32.
 
         Raises
         ------
@@ -1118,6 +1211,11 @@ class Session:
     def write_motec(self, lap: int, path: PathLike) -> None:
         """A lap as a MoTeC CSV file.
 
+        Parameters
+        ----------
+        lap : int
+        path : str or path
+
         Raises
         ------
         FileError
@@ -1135,6 +1233,10 @@ class Session:
 
     def write_text_export(self, path: PathLike) -> None:
         """The file's channels as the tab-separated text export.
+
+        Parameters
+        ----------
+        path : str or path
 
         Raises
         ------
