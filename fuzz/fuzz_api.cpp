@@ -207,7 +207,8 @@ void output_log(Bytes& in) {
 template <class T> struct Guarded {
     std::vector<T> cells;
     int capacity;
-    explicit Guarded(Bytes& in) : capacity(pick_int(in, -1, 12)) {
+    explicit Guarded(Bytes& in) : Guarded(pick_int(in, -1, 12)) {}
+    explicit Guarded(int given) : capacity(given) {
         cells.resize(static_cast<std::size_t>(std::clamp(capacity, 0, 12)) + 1);
         std::memset(static_cast<void*>(cells.data()), 0x5A, cells.size() * sizeof(T));
     }
@@ -218,36 +219,76 @@ template <class T> struct Guarded {
     }
 };
 
-void analytics(Bytes& in) {
-    lx_corner_options options{pick_float(in), pick_float(in), pick_float(in), pick_float(in),
-                              pick_float(in)};
-    const lx_corner_options* opt = in.byte() & 1 ? &options : nullptr;
-    int ref = pick_handle(in), ref_lap = pick_lap(in), h = pick_handle(in), lap = pick_lap(in);
+const char* pick_longitudinal(Bytes& in) {
+    return in.byte() % 4 == 0 ? "none" : pick_channel_name(in);
+}
+
+void analyse(Bytes& in) {
+    lx_analysis_options o;
+    checked(lx_analysis_defaults(in.byte() % 8 ? &o : nullptr));
+    lx_analysis_defaults(&o);
+    o.speed = pick_channel_name(in);
+    o.lateral = pick_channel_name(in);
+    o.longitudinal = pick_longitudinal(in);
+    o.speed_units = pick_int(in, -2, 2);
+    o.invert_lat = pick_int(in, -1, 2);
+    o.invert_long = pick_int(in, 0, 1);
+    o.ref_handle = in.byte() & 1 ? 0 : pick_handle(in);
+    o.ref_lap = pick_lap(in);
+    o.corners = {pick_float(in), pick_float(in), pick_float(in), pick_float(in), pick_float(in)};
+    o.ncuts = pick_int(in, -1, 3);
+    for (int k = 0; k < 3; ++k) o.cuts[k] = pick_float(in);
+    o.tolerance = in.byte() & 1 ? LX_OPTIMAL_TOLERANCE : pick_float(in);
+    int h = pick_handle(in);
+    checked(lx_analyse(h, in.byte() % 4 ? &o : nullptr));
+}
+
+void analysis_lap(Bytes& in) {
+    int h = pick_handle(in), lap = pick_lap(in);
+    bool nulls = in.byte() % 4 == 0;
+    lx_analysis_info info;
+    lx_analysis_lap one;
+    checked(lx_analysis_info_get(h, nulls ? nullptr : &info));
+    checked(lx_analysis_lap_get(h, lap, nulls ? nullptr : &one));
+    Guarded<double> distance(in), diff(distance.capacity);
+    checked(lx_analysis_time_diff(h, lap, in.byte() & 1 ? nullptr : distance.data(), diff.data(),
+                                  distance.capacity));
+    distance.check("lx_analysis_time_diff wrote past its capacity");
+    diff.check("lx_analysis_time_diff wrote past its capacity");
+    Guarded<double> x(in), y(x.capacity);
+    double error = 0.0;
+    checked(lx_analysis_gps_track(h, lap, x.data(), y.data(), x.capacity,
+                                  in.byte() & 1 ? nullptr : &error));
+    x.check("lx_analysis_gps_track wrote past its capacity");
+    y.check("lx_analysis_gps_track wrote past its capacity");
+}
+
+void analysis_tables(Bytes& in) {
+    int h = pick_handle(in), lap = pick_lap(in);
     Guarded<lx_corner> corners(in);
-    checked(lx_lap_corners(ref, ref_lap, h, lap, opt, corners.data(), corners.capacity));
-    corners.check("lx_lap_corners wrote past its capacity");
+    checked(lx_analysis_corners(h, lap, corners.data(), corners.capacity));
+    corners.check("lx_analysis_corners wrote past its capacity");
     Guarded<lx_stretch> stretches(in);
-    checked(lx_lap_stretches(ref, ref_lap, h, lap, opt, stretches.data(), stretches.capacity));
-    stretches.check("lx_lap_stretches wrote past its capacity");
-    Guarded<double> cuts(in), times(in);
-    int ncuts = checked(lx_sector_cuts(ref, ref_lap, opt, cuts.data(), cuts.capacity));
-    cuts.check("lx_sector_cuts wrote past its capacity");
-    if (ncuts < 0) ncuts = pick_int(in, -1, 3);
-    std::vector<double> mine(4);
-    for (double& c : mine) c = pick_float(in);
-    const double* at = cuts.capacity >= ncuts && ncuts >= 0 ? cuts.data() : mine.data();
-    checked(lx_sector_times(ref, ref_lap, h, lap, at, std::min(ncuts, 4), times.data(),
-                            times.capacity));
-    times.check("lx_sector_times wrote past its capacity");
+    checked(lx_analysis_stretches(h, lap, stretches.data(), stretches.capacity));
+    stretches.check("lx_analysis_stretches wrote past its capacity");
+    Guarded<lx_corner_summary> summary(in);
+    checked(lx_analysis_corner_summary(h, summary.data(), summary.capacity));
+    summary.check("lx_analysis_corner_summary wrote past its capacity");
+    Guarded<double> times(in);
+    checked(lx_analysis_sector_times(h, lap, times.data(), times.capacity));
+    times.check("lx_analysis_sector_times wrote past its capacity");
     Guarded<lx_piece> pieces(in);
     double time = 0;
-    checked(lx_theoretical_best(h, ref_lap, at, std::min(ncuts, 4), &time, pieces.data(),
-                                pieces.capacity));
-    checked(lx_optimal_lap(h, ref_lap, at, std::min(ncuts, 4), pick_float(in), opt, &time,
-                           pieces.data(), pieces.capacity));
-    pieces.check("a best lap wrote past its capacity");
+    int which = pick_int(in, -1, 2);
+    checked(lx_analysis_best(h, which, in.byte() & 1 ? nullptr : &time, pieces.data(),
+                             pieces.capacity));
+    pieces.check("lx_analysis_best wrote past its capacity");
+    lx_corner_options options{pick_float(in), pick_float(in), pick_float(in), pick_float(in),
+                              pick_float(in)};
     lx_track_match match;
-    checked(lx_same_track(ref, h, pick_float(in), opt, in.byte() & 1 ? &match : nullptr));
+    int other = pick_handle(in);
+    checked(lx_same_track(h, other, pick_float(in), in.byte() & 1 ? &options : nullptr,
+                          in.byte() & 1 ? &match : nullptr));
 }
 
 constexpr int MAX_STEPS = 4000;
@@ -365,7 +406,10 @@ const Call CALLS[] = {
     lap_samples,
     closure,
     output_log,
-    analytics,
+    analyse,
+    analyse,
+    analysis_lap,
+    analysis_tables,
     analysis_road,
     analysis_road,
 };

@@ -468,27 +468,6 @@ LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* he
 LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y, int capacity,
                                       double* error);
 
-/* ---- version 1 analytics, going before version 2 is released ------------ */
-
-/* Corners, sectors and best laps of one lap against a reference lap of a
- * session whose math has run, with the reference -1 the fastest full lap.
- * The analysis above replaces them. */
-LX_DATA_API int lx_lap_corners(int ref_handle, int ref_lap, int handle, int lap,
-                               const lx_corner_options* options, lx_corner* corners,
-                               int capacity);
-LX_DATA_API int lx_lap_stretches(int ref_handle, int ref_lap, int handle, int lap,
-                                 const lx_corner_options* options, lx_stretch* stretches,
-                                 int capacity);
-LX_DATA_API int lx_sector_cuts(int handle, int ref_lap, const lx_corner_options* options,
-                               double* cuts, int capacity);
-LX_DATA_API int lx_sector_times(int ref_handle, int ref_lap, int handle, int lap,
-                                const double* cuts, int ncuts, double* times, int capacity);
-LX_DATA_API int lx_theoretical_best(int handle, int ref_lap, const double* cuts, int ncuts,
-                                    double* time, lx_piece* pieces, int capacity);
-LX_DATA_API int lx_optimal_lap(int handle, int ref_lap, const double* cuts, int ncuts,
-                               double tolerance, const lx_corner_options* options, double* time,
-                               lx_piece* pieces, int capacity);
-
 #ifdef __cplusplus
 }
 #endif

@@ -75,6 +75,31 @@ int check_channel(const Session* s, int handle, int channel) {
                 handle, s->nchannels - 1);
 }
 
+CoreLines::CoreLines() : was_capturing_(capturing()), saved_(captured_log(), captured_length()) {
+    clear_log();
+    set_capture(true);
+}
+
+CoreLines::~CoreLines() {
+    clear_log();
+    if (!saved_.empty()) emit("%s", saved_.c_str());
+    set_capture(was_capturing_);
+}
+
+std::string CoreLines::joined() const {
+    std::string out;
+    std::string_view text(captured_log(), captured_length());
+    while (!text.empty()) {
+        std::size_t end = text.find_first_of("\r\n");
+        std::string_view piece = text.substr(0, end);
+        while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+        if (!piece.empty()) out.append(out.empty() ? "" : "; ").append(piece);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return out;
+}
+
 void copy_field(char* dest, std::size_t size, std::string_view text) {
     copy_utf8(dest, size, text);
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "base/output.h"
@@ -39,6 +40,22 @@ Session* find_session(int handle);
 // LX_OK, or a failure naming the lap or channel that the session lacks.
 int check_lap(const Session* s, int handle, int lap);
 int check_channel(const Session* s, int handle, int channel);
+
+// Keeps what the core prints during a call off standard output and out of the
+// program's own log; the lines are handed back instead.
+class CoreLines {
+  public:
+    CoreLines();
+    ~CoreLines();
+    CoreLines(const CoreLines&) = delete;
+    CoreLines& operator=(const CoreLines&) = delete;
+    // The lines so far as one line: "first; second".
+    std::string joined() const;
+
+  private:
+    bool was_capturing_;
+    std::string saved_;
+};
 
 // Copies text into a field of size bytes: cut at a character boundary, always
 // zero-terminated.

@@ -134,9 +134,13 @@ std::vector<int> lateral_candidates(const Session* s) {
 }
 
 int run_math(Session* s, const ChannelChoice& m, int lateral, const ChannelRequest& r) {
-    if (s->i_speed == 0 && !add_session_math_channels(s, SILENT))
-        return fail(LX_ERR_LIMIT, "cannot add the derived channels to %s: %d channels are there",
-                    s->filename, s->nchannels);
+    if (s->i_speed == 0) {
+        CoreLines core;
+        if (!add_session_math_channels(s, SILENT))
+            return fail(s->nchannels >= MAX_CHANNELS ? LX_ERR_LIMIT : LX_ERR_MEMORY,
+                        "cannot add the derived channels to %s: %s", s->filename,
+                        core.joined().c_str());
+    }
     MathInputs in{m.speed, lateral, m.speed_units, r.invert_lat, m.longitudinal, r.invert_long};
     if (!compute_session_math(s, in, SILENT))
         return fail(LX_ERR_STATE, "cannot compute the session math of %s", s->filename);
@@ -336,6 +340,7 @@ struct Points {
 
 // The closed dead-reckoned map of a lap in metres, as the map export draws it.
 bool reckoned_track(Session* s, int lap, Points& p) {
+    CoreLines quiet;
     if (s->i_map_x == 0 && !add_map_channels(s)) return false;
     const Lap& l = s->laps[lap];
     if (l.npoints < 2) return false;

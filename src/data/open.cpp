@@ -19,42 +19,6 @@ namespace lx::data {
 
 namespace {
 
-// Keeps what the core prints during a call off standard output and out of the
-// program's own log; the lines are handed back instead.
-class CoreLines {
-  public:
-    CoreLines() : was_capturing_(capturing()), saved_(captured_log(), captured_length()) {
-        clear_log();
-        set_capture(true);
-    }
-    ~CoreLines() {
-        clear_log();
-        if (!saved_.empty()) emit("%s", saved_.c_str());
-        set_capture(was_capturing_);
-    }
-    CoreLines(const CoreLines&) = delete;
-    CoreLines& operator=(const CoreLines&) = delete;
-
-    // The lines so far as one line: "first; second".
-    std::string joined() const {
-        std::string out;
-        std::string_view text(captured_log(), captured_length());
-        while (!text.empty()) {
-            std::size_t end = text.find_first_of("\r\n");
-            std::string_view piece = text.substr(0, end);
-            while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
-            if (!piece.empty()) out.append(out.empty() ? "" : "; ").append(piece);
-            if (end == std::string_view::npos) break;
-            text.remove_prefix(end + 1);
-        }
-        return out;
-    }
-
-  private:
-    bool was_capturing_;
-    std::string saved_;
-};
-
 // Frees a session that has no handle yet unless it is handed on.
 struct SessionGuard {
     Session* s;

@@ -1,5 +1,5 @@
-// Corners, gains, sectors and the best laps on sessions whose answers are
-// known beforehand: the generator's circuit, and laps built with a known loss.
+// The analysis on sessions whose answers are known beforehand: the
+// generator's circuit, and laps built with a known loss.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,9 +7,11 @@
 #include <cmath>
 #include <fstream>
 
+#include "analytics/analytics.h"
 #include "frame/frame.h"
 #include "gen.h"
 #include "lx_data.h"
+#include "recording.h"
 #include "support.h"
 
 using namespace lxtest;
@@ -17,20 +19,33 @@ using namespace lxtest;
 namespace {
 
 using Corners = FreshSessions;
-using Stretches = FreshSessions;
+using Invariants = FreshSessions;
 using BestLaps = FreshSessions;
 using SameTrack = FreshSessions;
 using BadInput = FreshSessions;
+using ChannelChoice = FreshSessions;
 
 constexpr double KMH = 3.6;
+constexpr double MS = 0.001;
 
-int open_computed(const std::string& path, int invert_lat = 0) {
-    int h = lx_open(path.c_str(), nullptr);
-    EXPECT_GT(h, 0) << lx_last_error();
-    lx_session_setup(h);
-    lx_compute_session_math(h, lx_find_channel(h, "Speed"), lx_find_channel(h, "Lateral Acc"), 1,
-                            invert_lat, 0, 0);
+lx_analysis_options options_for(const char* speed, const char* lateral, int invert_lat = 0) {
+    lx_analysis_options o;
+    lx_analysis_defaults(&o);
+    o.speed = speed;
+    o.lateral = lateral;
+    o.speed_units = LX_SPEED_KMH;
+    o.invert_lat = invert_lat;
+    return o;
+}
+
+int analysed(int h, const lx_analysis_options& o) {
+    EXPECT_EQ(lx_analyse(h, &o), LX_OK) << lx_last_error();
     return h;
+}
+
+int analysed_file(const std::string& path, int invert_lat = 0) {
+    return analysed(lx_open(path.c_str(), nullptr),
+                    options_for("Speed", "Lateral Acc", invert_lat));
 }
 
 std::string sample_path() {
@@ -40,7 +55,7 @@ std::string sample_path() {
 std::vector<int> full_laps(int h) {
     std::vector<int> laps;
     lx_lap_info info;
-    for (int l = 1; l + 1 < lx_num_laps(h); ++l)
+    for (int l = 0; l < lx_num_laps(h); ++l)
         if (lx_lap_info_get(h, l, &info) == LX_OK && info.lap_class == LX_LAP_FULL)
             laps.push_back(l);
     return laps;
@@ -48,7 +63,7 @@ std::vector<int> full_laps(int h) {
 
 std::vector<lx_corner> corners_of(int h, int lap) {
     std::vector<lx_corner> out(40);
-    int n = lx_lap_corners(h, -1, h, lap, nullptr, out.data(), 40);
+    int n = lx_analysis_corners(h, lap, out.data(), 40);
     EXPECT_GE(n, 0) << lx_last_error();
     out.resize(static_cast<std::size_t>(std::max(n, 0)));
     return out;
@@ -74,12 +89,13 @@ std::vector<Bend> generator_bends() {
 }
 
 TEST_F(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
-    int h = open_computed(sample_path());
+    int h = analysed_file(sample_path());
     std::vector<Bend> bends = generator_bends();
     ASSERT_EQ(bends.size(), 12u);
     double track = lxgen::make_track().length;
     std::vector<double> first_entry;
     for (int lap : full_laps(h)) {
+        if (lap == 0 || lap == lx_num_laps(h) - 1) continue; // the pit lane
         std::vector<lx_corner> found = corners_of(h, lap);
         ASSERT_EQ(found.size(), bends.size()) << "lap " << lap;
         lx_lap_info info;
@@ -115,10 +131,11 @@ TEST_F(Corners, EdgesInterpolatedBetweenSamples) {
                                  2,  0,  0,  0, 0, 0, 0, 10, 2,  10, 0};
     std::copy_n(curvature, 30, s->laps[0].raw[s->i_radius]);
     std::fill_n(s->laps[0].raw[s->i_seglen], 30, 5.0f);
-    lx_corner c[3];
-    ASSERT_EQ(lx_lap_corners(h, 0, h, 0, nullptr, c, 3), 3) << lx_last_error();
+    lx::analytics::LapTrace trace;
+    ASSERT_FALSE(lx::analytics::trace_lap(s, 0, trace));
     std::vector<double> found;
-    for (const lx_corner& k : c) found.insert(found.end(), {k.entry, k.apex, k.exit});
+    for (const auto& k : lx::analytics::find_corners(trace, {}))
+        found.insert(found.end(), {k.entry, k.apex, k.exit});
     EXPECT_EQ(found, (std::vector<double>{0, 0, 13, 36.25, 40, 58.75, 92, 95, 108}));
 }
 
@@ -127,36 +144,10 @@ TEST_F(Corners, EdgesInterpolatedBetweenSamples) {
 TEST_F(Corners, StandstillIsNoCornerAndInvertedLateralTurnsEveryHand) {
     std::vector<Bend> bends = generator_bends();
     for (int invert : {0, 1}) {
-        int h = open_computed(sample_path(), invert);
-        std::vector<lx_corner> found = corners_of(h, 0);
+        std::vector<lx_corner> found = corners_of(analysed_file(sample_path(), invert), 0);
         ASSERT_EQ(found.size(), bends.size());
         for (std::size_t k = 0; k < bends.size(); ++k)
             EXPECT_EQ(found[k].direction, invert ? -bends[k].hand : bends[k].hand);
-    }
-}
-
-TEST_F(Stretches, GainsAddUpToTheLapTimeDifference) {
-    int h = open_computed(sample_path());
-    constexpr double RATE = 20.0; // the sample's
-    std::vector<double> duration;
-    for (int lap : full_laps(h)) {
-        lx_lap_info info;
-        lx_lap_info_get(h, lap, &info);
-        duration.push_back(info.samples / RATE);
-    }
-    double reference = *std::min_element(duration.begin(), duration.end());
-    std::vector<lx_stretch> s(40);
-    for (std::size_t i = 0; i < duration.size(); ++i) {
-        int n = lx_lap_stretches(h, -1, h, full_laps(h)[i], nullptr, s.data(), 40);
-        ASSERT_EQ(n, 25) << lx_last_error();
-        double gains = 0.0, time = 0.0;
-        for (int k = 0; k < n; ++k) {
-            gains += s[k].gain;
-            time += s[k].time;
-            EXPECT_EQ(s[k].corner, k % 2 ? (k + 1) / 2 : 0);
-        }
-        EXPECT_NEAR(time, duration[i], 1e-9);
-        EXPECT_NEAR(gains, duration[i] - reference, 1e-9);
     }
 }
 
@@ -188,13 +179,15 @@ std::vector<Sample> drive(const Bends& bends, double bendiness) {
     return out;
 }
 
-// A session of these laps, with its session math done; bendiness 0 takes the
-// bends out.
+// A session of these laps, analysed; bendiness 0 takes the bends out. The
+// first and last laps stop halfway (the pit lane): never full laps.
 int made_up_session(const std::vector<Bends>& laps, double bendiness = 1.0) {
     std::vector<std::vector<Sample>> driven;
     std::vector<int> sizes;
     for (const Bends& b : laps) {
         driven.push_back(drive(b, bendiness));
+        if (driven.size() == 1 || driven.size() == laps.size())
+            driven.back().resize(driven.back().size() / 2);
         sizes.push_back(static_cast<int>(driven.back().size()));
     }
     lx::Session* s = make_session(sizes, float(RATE), 2);
@@ -203,10 +196,7 @@ int made_up_session(const std::vector<Bends>& laps, double bendiness = 1.0) {
             s->laps[l].raw[3][j] = float(driven[l][j].speed * KMH);
             s->laps[l].raw[4][j] = float(driven[l][j].latg);
         }
-    int h = install(s);
-    lx_session_setup(h);
-    lx_compute_session_math(h, 3, 4, 1, 0, 0, 0);
-    return h;
+    return analysed(install(s), options_for("c3", "c4"));
 }
 
 struct Best {
@@ -215,17 +205,21 @@ struct Best {
     std::vector<lx_piece> pieces;
 };
 
-Best optimal(int h, const std::vector<double>& cuts, double tolerance) {
+Best best_of(int h, const std::vector<double>& cuts, double tolerance,
+             int which = LX_BEST_OPTIMAL) {
+    lx_analysis_options o = options_for("c3", "c4");
+    o.ncuts = int(cuts.size());
+    std::copy(cuts.begin(), cuts.end(), o.cuts);
+    o.tolerance = tolerance;
+    analysed(h, o);
     Best b{0, 0.0, std::vector<lx_piece>(8)};
-    b.status = lx_optimal_lap(h, -1, cuts.data(), int(cuts.size()), tolerance, nullptr, &b.time,
-                              b.pieces.data(), 8);
+    b.status = lx_analysis_best(h, which, &b.time, b.pieces.data(), 8);
     b.pieces.resize(std::size_t(std::max(b.status, 0)));
     return b;
 }
 
 TEST_F(BestLaps, KnownJoinGainAndTheInequality) {
-    // Laps 1 and 3 lose in the first bend, lap 2 in the last; laps 0 and 4
-    // leave and enter the pits and are never full laps.
+    // Laps 1 and 3 lose in the first bend, lap 2 in the last.
     Bends slow_first{18, 20, 20}, slow_last{20, 20, 16}, base{20, 20, 20};
     int h = made_up_session({base, slow_first, slow_last, slow_first, base});
     const double loss = 100.0 / 18 - 100.0 / BEND;
@@ -240,35 +234,34 @@ TEST_F(BestLaps, KnownJoinGainAndTheInequality) {
         EXPECT_NEAR(bends[k].min_speed, k ? BEND : 18.0, 1e-4);
         EXPECT_NEAR(bends[k].time, 100.0 / (k ? BEND : 18.0), 0.15);
     }
-    double cuts[2];
-    ASSERT_EQ(lx_sector_cuts(h, -1, nullptr, cuts, 2), 2) << lx_last_error();
-    EXPECT_NEAR(cuts[0], 400.0, 5.0);
-    EXPECT_NEAR(cuts[1], 700.0, 5.0);
-    double theoretical = 0.0;
-    lx_piece pieces[3];
-    ASSERT_EQ(lx_theoretical_best(h, -1, cuts, 2, &theoretical, pieces, 3), 3);
-    EXPECT_EQ(pieces[0].lap, 2);
-    EXPECT_EQ(pieces[2].lap, 1);
-    EXPECT_NEAR(theoretical, BASE_TIME, 0.02);
+    lx_analysis_info info;
+    ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK);
+    ASSERT_EQ(info.ncuts, 2);
+    EXPECT_EQ(info.default_cuts, 1);
+    EXPECT_NEAR(info.cuts[0], 400.0, 5.0);
+    EXPECT_NEAR(info.cuts[1], 700.0, 5.0);
+    std::vector<double> cuts{info.cuts[0], info.cuts[1]};
+    Best theoretical = best_of(h, cuts, LX_OPTIMAL_TOLERANCE, LX_BEST_THEORETICAL);
+    ASSERT_EQ(theoretical.pieces.size(), 3u);
+    EXPECT_EQ(theoretical.pieces[0].lap, 2);
+    EXPECT_EQ(theoretical.pieces[2].lap, 1);
+    EXPECT_NEAR(theoretical.time, BASE_TIME, 0.02);
 
     // Joined on the straight at 400 m, where both laps run at 30 m/s.
-    Best joined = optimal(h, {cuts[0], cuts[1]}, LX_OPTIMAL_TOLERANCE);
+    Best joined = best_of(h, cuts, LX_OPTIMAL_TOLERANCE);
     ASSERT_EQ(joined.pieces.size(), 2u) << lx_last_error();
     EXPECT_EQ(joined.pieces[0].lap, 2);
     EXPECT_EQ(joined.pieces[1].lap, 1);
     EXPECT_NEAR(joined.pieces[0].end, cuts[0], 1e-9);
     EXPECT_NEAR(joined.time, BASE_TIME, 0.02);
-    double fastest = BASE_TIME + loss;
-    EXPECT_NEAR(optimal(h, {}, 0.1).time - joined.time, loss, 0.02);
     // No join where the speeds may not differ at all, nor at cuts inside bends.
-    for (const Best& apart : {optimal(h, {cuts[0], cuts[1]}, 0.0), optimal(h, {250, 550}, 1.0)}) {
+    for (const Best& apart : {best_of(h, cuts, 0.0), best_of(h, {250, 550}, 1.0)}) {
         ASSERT_EQ(apart.pieces.size(), 1u);
-        EXPECT_NEAR(apart.time, fastest, 0.02);
+        EXPECT_NEAR(apart.time, BASE_TIME + loss, 0.02);
     }
-    EXPECT_LE(theoretical, joined.time);
     // Each bend best on another lap: three pieces, each ending at its cut.
     int each = made_up_session({base, {20, 18, 18}, {18, 20, 18}, {18, 18, 20}, base});
-    Best three = optimal(each, {400, 700}, LX_OPTIMAL_TOLERANCE);
+    Best three = best_of(each, {400, 700}, LX_OPTIMAL_TOLERANCE);
     ASSERT_EQ(three.pieces.size(), 3u) << lx_last_error();
     EXPECT_EQ(three.pieces[1].lap, 2);
     EXPECT_EQ(three.pieces[1].end, 700.0);
@@ -282,48 +275,63 @@ std::string generated(std::uint64_t seed) {
     return path;
 }
 
-TEST_F(BestLaps, TheoreticalNotAboveOptimalNotAboveFastestOnGeneratedSessions) {
+double total(const std::vector<double>& values) {
+    double sum = 0.0;
+    for (double v : values) sum += v;
+    return sum;
+}
+
+// Every full lap: its curve ends at its gap, its sectors add up to its lap
+// time, its stretch gains to its gap; theoretical <= optimal <= fastest.
+void expect_invariants(int h) {
+    lx_analysis_info info;
+    ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK) << lx_last_error();
+    double fastest = INFINITY;
+    for (int lap : full_laps(h)) {
+        lx_analysis_lap l;
+        ASSERT_EQ(lx_analysis_lap_get(h, lap, &l), LX_OK);
+        fastest = std::min(fastest, l.info.laptime);
+        std::vector<double> at(20000), diff(20000), times(LX_MAX_CUTS + 1);
+        int n = lx_analysis_time_diff(h, lap, at.data(), diff.data(), 20000);
+        ASSERT_GT(n, 1) << lx_last_error();
+        EXPECT_NEAR(diff[std::size_t(n - 1)], l.gap, MS) << "lap " << lap;
+        EXPECT_NEAR(at[std::size_t(n - 1)], info.ref_length, 1e-9);
+        times.resize(std::size_t(lx_analysis_sector_times(h, lap, times.data(), 33)));
+        EXPECT_NEAR(total(times), l.info.laptime, MS) << "lap " << lap;
+        std::vector<lx_stretch> s(64);
+        s.resize(std::size_t(lx_analysis_stretches(h, lap, s.data(), 64)));
+        ASSERT_EQ(int(s.size()), 2 * info.corners + 1);
+        std::vector<double> gains;
+        for (std::size_t k = 0; k < s.size(); ++k) {
+            gains.push_back(s[k].gain);
+            EXPECT_EQ(s[k].corner, k % 2 ? int(k + 1) / 2 : 0);
+        }
+        EXPECT_NEAR(total(gains), l.gap, MS) << "lap " << lap;
+    }
+    EXPECT_EQ(info.fastest_time, fastest);
+    EXPECT_EQ(info.ref_time, fastest);
+    EXPECT_LE(info.theoretical_best, info.optimal_lap);
+    EXPECT_LE(info.optimal_lap, fastest);
+}
+
+TEST_F(Invariants, EveryFullLapOfGeneratedSessionsUntilTheMathRunsAgain) {
     for (std::uint64_t seed : {3, 4, 5}) {
         close_all_sessions();
-        int h = open_computed(generated(seed));
-        double fastest = INFINITY, theoretical = 0.0, cuts[2];
-        for (int lap : full_laps(h)) {
-            lx_lap_info info;
-            lx_lap_info_get(h, lap, &info);
-            fastest = std::min(fastest, info.samples / 20.0);
-        }
-        ASSERT_EQ(lx_sector_cuts(h, -1, nullptr, cuts, 2), 2);
-        ASSERT_EQ(lx_theoretical_best(h, -1, cuts, 2, &theoretical, nullptr, 0), 3);
-        for (double tolerance : {0.5, 2.0}) {
-            Best b = optimal(h, {cuts[0], cuts[1]}, tolerance);
-            EXPECT_LE(theoretical, b.time + 1e-9);
-            EXPECT_LE(b.time, fastest + 1e-9);
-        }
+        int h = analysed_file(generated(seed));
+        expect_invariants(h);
+        lx_compute_session_math(h, 4, 5, LX_SPEED_KMH, 0, 0, 0);
+        lx_analysis_info info;
+        EXPECT_EQ(lx_analysis_info_get(h, &info), LX_ERR_STATE);
+        EXPECT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
+        EXPECT_EQ(lx_analysis_info_get(h, &info), LX_OK);
     }
-}
-
-// Analysed with the channels the tests' sessions hold.
-int analysed(int h, const char* speed, const char* lateral, int invert_lat = 0) {
-    lx_analysis_options o;
-    lx_analysis_defaults(&o);
-    o.speed = speed;
-    o.lateral = lateral;
-    o.speed_units = LX_SPEED_KMH;
-    o.invert_lat = invert_lat;
-    EXPECT_EQ(lx_analyse(h, &o), LX_OK) << lx_last_error();
-    return h;
-}
-
-int analysed_file(const std::string& path, int invert_lat = 0) {
-    return analysed(lx_open(path.c_str(), nullptr), "Speed", "Lateral Acc", invert_lat);
 }
 
 TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     int sample = analysed_file(sample_path());
     int other_day = analysed_file(generated(8));
     int mirrored = analysed_file(sample_path(), 1);
-    int elsewhere =
-        analysed(made_up_session({{20, 20, 20}, {20, 20, 20}, {20, 20, 20}}), "c3", "c4");
+    int elsewhere = made_up_session({{20, 20, 20}, {20, 20, 20}, {20, 20, 20}});
     lx_track_match m;
     ASSERT_EQ(lx_same_track(sample, other_day, LX_SAME_TRACK_THRESHOLD, nullptr, &m), LX_OK);
     EXPECT_EQ(m.same, 1) << m.why;
@@ -336,6 +344,14 @@ TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     lx_same_track(sample, elsewhere, LX_SAME_TRACK_THRESHOLD, nullptr, &m);
     EXPECT_EQ(m.same, 0);
     EXPECT_NE(std::string(m.why).find("lengths differ"), std::string::npos) << m.why;
+    // Another day's fastest lap as the reference; another track's is refused.
+    lx_analysis_options o = options_for("Speed", "Lateral Acc");
+    o.ref_handle = sample;
+    expect_invariants(analysed(other_day, o));
+    o = options_for("c3", "c4");
+    o.ref_handle = sample;
+    EXPECT_EQ(lx_analyse(elsewhere, &o), LX_ERR_TRACK);
+    EXPECT_NE(std::string(lx_last_error()).find("lengths differ"), std::string::npos);
 }
 
 void expect_failure(int result, int status, const char* words) {
@@ -346,41 +362,106 @@ void expect_failure(int result, int status, const char* words) {
 TEST_F(BadInput, EachRefusalNamesItsCause) {
     Bends base{20, 20, 20};
     int h = made_up_session({base, base, base, base});
+    lx_analysis_options o = options_for("c3", "c4");
+    o.ncuts = 2;
+    o.cuts[0] = 400;
+    o.cuts[1] = 5000;
+    expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "outside the reference lap");
     lx_corner corners[4];
-    lx_piece piece;
-    double time = 0.0, beyond[2] = {400, 5000};
-    expect_failure(lx_theoretical_best(h, 1, beyond, 2, &time, &piece, 1), LX_ERR_ARGUMENT,
-                   "outside the reference lap");
-    expect_failure(lx_sector_times(h, 1, h, 2, nullptr, 1, &time, 1), LX_ERR_ARGUMENT,
-                   "1 cuts from null");
-    lx_corner_options upside_down{4, 8, 0, 0, 0};
-    expect_failure(lx_lap_corners(h, 1, h, 1, &upside_down, corners, 4), LX_ERR_ARGUMENT, "exit");
-    // Copies what fits, counts everything.
-    corners[1].number = POISON;
-    EXPECT_EQ(lx_lap_corners(h, 1, h, 2, nullptr, corners, 1), 3);
-    EXPECT_EQ(corners[1].number, POISON);
+    expect_failure(lx_analysis_corners(h, 1, corners, 4), LX_ERR_STATE, "not been analysed");
+    o = options_for("c3", "c4");
+    o.corners = {4, 8, 0, 0, 0};
+    expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "exit");
+    o = options_for("c3", "c4");
+    o.ref_lap = 0;
+    expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "reference lap 1 of session 1 is the out-lap");
+    o.ref_lap = 9;
+    expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "lap 10 does not exist");
+    o.ref_lap = -1;
+    o.ref_handle = 7;
+    expect_failure(lx_analyse(h, &o), LX_ERR_HANDLE, "handle 7");
+    int other = made_up_session({base, base, base});
+    o.ref_handle = other;
+    lx_compute_session_math(other, 3, 4, LX_SPEED_KMH, 0, 0, 0);
+    expect_failure(lx_analyse(h, &o), LX_ERR_STATE, "older than its session math");
 
-    // A straight lap has no corners, so no default sectors; a standing lap
-    // does not move; a speed that is not a number is refused by name.
-    lx::Session* s = lx::lookup_session(made_up_session({base, base, base}, 0.0));
-    int flat = lx_lap_corners(2, 1, 2, 1, nullptr, corners, 4);
-    EXPECT_EQ(flat, 0) << lx_last_error();
-    double cuts[2];
-    expect_failure(lx_sector_cuts(2, 1, nullptr, cuts, 2), LX_ERR_STATE, "0 corners");
-    std::fill_n(s->laps[0].raw[s->i_seglen], s->laps[0].npoints, 0.0f);
-    expect_failure(lx_lap_corners(2, 1, 2, 0, nullptr, corners, 4), LX_ERR_LAP, "does not move");
-    s->laps[2].raw[s->i_speed][7] = NAN;
-    s->laps[2].raw[s->i_seglen][7] = NAN;
-    expect_failure(lx_lap_corners(2, 1, 2, 2, nullptr, corners, 4), LX_ERR_LAP,
+    // Copies what fits, counts everything; a lap that is not full has no curve.
+    analysed(h, options_for("c3", "c4"));
+    corners[1].number = POISON;
+    EXPECT_EQ(lx_analysis_corners(h, 2, corners, 1), 3);
+    EXPECT_EQ(corners[1].number, POISON);
+    expect_failure(lx_analysis_time_diff(h, 0, nullptr, nullptr, 0), LX_ERR_LAP, "not a full lap");
+    expect_failure(lx_analysis_stretches(h, 4, nullptr, 0), LX_ERR_LAP, "no lap 4");
+    expect_failure(lx_analysis_best(h, 2, nullptr, nullptr, 0), LX_ERR_ARGUMENT, "which 2");
+
+    // A straight lap has no corners, so no default sectors; a speed that is
+    // not a number is refused by name.
+    int flat = made_up_session({base, base, base}, 0.0);
+    lx_analysis_info info;
+    ASSERT_EQ(lx_analysis_info_get(flat, &info), LX_OK);
+    EXPECT_EQ(info.ncuts, 0);
+    lx::lookup_session(flat)->laps[2].raw[3][7] = NAN;
+    analysed(flat, options_for("c3", "c4"));
+    expect_failure(lx_analysis_corners(flat, 2, corners, 4), LX_ERR_LAP,
                    "not a number at sample 7");
-    int bare = install(make_session({10, 10, 10}, 10.0f, 2));
-    expect_failure(lx_lap_stretches(bare, 1, bare, 1, nullptr, nullptr, 0), LX_ERR_STATE,
-                   "session math");
-    // With two laps, neither is the recording's first or last of three; unequal, neither is full.
-    int two = made_up_session({base, base});
-    EXPECT_EQ(lx_theoretical_best(two, -1, nullptr, 0, &time, nullptr, 0), 1) << lx_last_error();
-    lx::lookup_session(two)->laps[1].lap_length *= 1.5f;
-    expect_failure(lx_lap_corners(two, -1, two, 0, nullptr, corners, 4), LX_ERR_LAP, "no full lap");
+}
+
+// A generated session with positions and three lateral channels: the true
+// one, its mirror (whose laps close as well) and a third of it (which does not).
+std::string three_laterals() {
+    lxgen::SessionPlan plan;
+    plan.gps = true;
+    lxgen::Recording r = lxgen::drive_session(plan);
+    std::size_t lat = r.find("Lateral Acc"), n = r.channels.size();
+    std::vector<double> values;
+    for (std::size_t row = 0; row < r.rows(); ++row) {
+        auto from = r.values.begin() + std::ptrdiff_t(row * n);
+        values.insert(values.end(), from, from + std::ptrdiff_t(n));
+        values.insert(values.end(), {-r.at(row, lat), r.at(row, lat) / 3});
+    }
+    r.values = values;
+    r.channels.push_back({"Mirrored LatAcc", "g", 3});
+    r.channels.push_back({"Third LatAcc", "g", 3});
+    std::string path = temp_path(".csv");
+    std::ofstream(path, std::ios::binary) << lxgen::write_aim_csv(r);
+    return path;
+}
+
+TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
+    int h = lx_open(three_laterals().c_str(), nullptr);
+    ASSERT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
+    lx_analysis_info info;
+    lx_analysis_info_get(h, &info);
+    auto title = [&](int c) {
+        lx_channel_info ci;
+        lx_channel_info_get(h, c, &ci);
+        return std::string(ci.title);
+    };
+    EXPECT_EQ(title(info.speed_channel), "Speed");
+    EXPECT_EQ(title(info.longitudinal_channel), "Longitudinal Acc");
+    EXPECT_EQ(info.speed_units, LX_SPEED_KMH);
+    ASSERT_EQ(info.candidates, 3);
+    EXPECT_EQ(title(info.lateral_channel), "Lateral Acc");
+    EXPECT_EQ(title(info.candidate[1].channel), "Mirrored LatAcc");
+    EXPECT_EQ(info.candidate[1].closes, 1);
+    EXPECT_LT(info.candidate[0].gps_error, info.candidate[1].gps_error);
+    EXPECT_EQ(info.candidate[2].closes, 0);
+    EXPECT_NE(std::string(info.choice).find("whose laps close, the one whose map lies closest"),
+              std::string::npos)
+        << info.choice;
+    EXPECT_STREQ(info.warning, "");
+
+    lx_analysis_options o;
+    lx_analysis_defaults(&o);
+    o.lateral = "Third LatAcc";
+    o.longitudinal = "none";
+    ASSERT_EQ(lx_analyse(h, &o), LX_OK);
+    lx_analysis_info_get(h, &info);
+    EXPECT_EQ(info.longitudinal_channel, 0);
+    EXPECT_EQ(info.lateral_given, 1);
+    EXPECT_NE(std::string(info.warning).find("does not close its laps"), std::string::npos);
+    o.speed = "Engine RPM";
+    expect_failure(lx_analyse(h, &o), LX_ERR_FORMAT, "cannot tell the unit of speed channel");
 }
 
 } // namespace
