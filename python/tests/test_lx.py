@@ -88,10 +88,18 @@ def test_second_thread_is_refused(sample):
     assert caught and sample.info.laps == 10
 
 
-def test_a_missing_library_says_what_to_do(child_env, tmp_path):
-    env = dict(child_env, LX_LIBRARY=str(tmp_path / "liblx.so"))
-    r = subprocess.run(
-        [sys.executable, "-c", "import lx; lx.open('x')"], env=env, capture_output=True, text=True
-    )
-    assert "LibraryError" in r.stderr and "set LX_LIBRARY" in r.stderr
+def test_a_missing_or_older_library_says_what_to_do(child_env, tmp_path):
+    older = tmp_path / "liblx.so.1"
+    source = tmp_path / "older.c"
+    source.write_text("int lx_data_version(void) { return 10203; }\n")
+    if subprocess.run(["cc", "-shared", "-fPIC", "-o", older, source]).returncode:
+        pytest.skip("no C compiler")
+    for library, says in [(tmp_path / "liblx.so", "set LX_LIBRARY"), (older, "data API 1.2")]:
+        r = subprocess.run(
+            [sys.executable, "-c", "import lx; lx.open('x')"],
+            env=dict(child_env, LX_LIBRARY=str(library)),
+            capture_output=True,
+            text=True,
+        )
+        assert "LibraryError" in r.stderr and says in r.stderr and "pip install" in r.stderr
     assert lx.__version__[0].isdigit()
