@@ -278,8 +278,8 @@ LX_DATA_API int lx_analysis_defaults(lx_analysis_options* options);
 
 /* Adds the derived channels where missing (lx_session_setup), computes the
  * session math with the chosen channels and analyses the session. options
- * may be null (the defaults). LX_OK, or LX_ERR_HANDLE, LX_ERR_ARGUMENT (an
- * option out of range; the message names it), LX_ERR_CHANNEL or
+ * may be null (the defaults). LX_OK, or LX_ERR_HANDLE (handle or ref_handle),
+ * LX_ERR_ARGUMENT (an option out of range; the message names it), LX_ERR_CHANNEL or
  * LX_ERR_AMBIGUOUS (a named channel), LX_ERR_FORMAT (no speed or lateral
  * channel, or a speed unit that cannot be told: the message says which
  * option names one), LX_ERR_LAP (no laps; a reference lap that does not
@@ -323,7 +323,9 @@ typedef struct lx_analysis_info {
     double median_time;       /* of the full laps; NaN without one */
     int corners;              /* the reference lap's */
     int ncuts;
-    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap */
+    double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap;
+                               * none by default when the reference lap has too
+                               * few corners: one sector, the whole lap */
     int default_cuts;         /* 1: the cuts were not given */
     double theoretical_best;  /* best sector times summed; NaN without a full lap */
     double optimal_lap;       /* NaN without a full lap */

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "analytics/analytics.h"
 #include "data/call.h"
@@ -60,6 +61,14 @@ int check_options(const lx_analysis_options& o, CornerOptions& corners) {
     if (!(o.tolerance >= 0.0) || !std::isfinite(o.tolerance))
         return fail(LX_ERR_ARGUMENT, "lx_analyse: tolerance %g is not a speed >= 0", o.tolerance);
     const lx_corner_options& c = o.corners;
+    for (auto [value, name] : {std::pair{c.enter_curvature, "enter_curvature"},
+                               {c.exit_curvature, "exit_curvature"},
+                               {c.min_speed, "min_speed"},
+                               {c.min_length, "min_length"},
+                               {c.merge_gap, "merge_gap"}})
+        if (!(value >= 0.0) || !std::isfinite(value))
+            return fail(LX_ERR_ARGUMENT, "lx_analyse: corners.%s %g is not a number >= 0", name,
+                        value);
     corners = {c.enter_curvature, c.exit_curvature, c.min_speed, c.min_length, c.merge_gap};
     Failure f = complete_options(corners);
     return f ? fail_with(LX_ERR_ARGUMENT, "lx_analyse: corners: " + f.message) : LX_OK;
@@ -225,20 +234,22 @@ void keep_fastest(double speed, int lap, double& kept, int& kept_lap) {
 }
 
 // Each reference corner over the full laps: the best speeds and the lap that
-// lost most there, never the reference lap itself.
-void summarise_corners(const Traces& t, const Reference& ref, bool own_reference, Analysis& a) {
+// lost most there; one that lost nothing, as the reference itself, never is.
+void summarise_corners(const Traces& t, const Reference& ref, Analysis& a) {
     for (const Corner& k : ref.corners) {
         lx_corner_summary sum{};
         sum.corner = corner_record(k);
         sum.best_entry_lap = sum.best_min_lap = sum.best_exit_lap = sum.lost_lap = -1;
+        auto at = static_cast<std::size_t>(2 * k.number - 1); // corners lie between straights
         for (int l : t.full) {
-            const lx_stretch& st = a.laps[static_cast<std::size_t>(l)]
-                                       .stretches[static_cast<std::size_t>(2 * k.number - 1)];
+            const std::vector<lx_stretch>& stretches =
+                a.laps[static_cast<std::size_t>(l)].stretches;
+            if (at >= stretches.size()) continue;
+            const lx_stretch& st = stretches[at];
             keep_fastest(st.entry_speed, l, sum.best_entry_speed, sum.best_entry_lap);
             keep_fastest(st.min_speed, l, sum.best_min_speed, sum.best_min_lap);
             keep_fastest(st.exit_speed, l, sum.best_exit_speed, sum.best_exit_lap);
-            bool other = !(own_reference && l == ref.lap);
-            if (other && st.gain > 0.0 && (sum.lost_lap < 0 || st.gain > sum.most_lost))
+            if (st.gain > 0.0 && (sum.lost_lap < 0 || st.gain > sum.most_lost))
                 sum.most_lost = st.gain, sum.lost_lap = l;
         }
         a.summary.push_back(sum);
@@ -334,7 +345,7 @@ int analyse(int handle, const lx_analysis_options* given) {
     compare_laps(s, t, ref, corners, *a);
     if (ref.lap >= 0) {
         a->distance = ref.trace.position;
-        summarise_corners(t, ref, ref.session == s, *a);
+        summarise_corners(t, ref, *a);
         time_sectors(t, ref, cuts, o.tolerance, *a);
     }
     s->record->analysis = std::move(a);

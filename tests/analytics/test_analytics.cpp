@@ -234,6 +234,13 @@ TEST_F(BestLaps, KnownJoinGainAndTheInequality) {
         EXPECT_NEAR(bends[k].min_speed, k ? BEND : 18.0, 1e-4);
         EXPECT_NEAR(bends[k].time, 100.0 / (k ? BEND : 18.0), 0.15);
     }
+    // Lap 1, the reference, and lap 3 drove the first bend alike; lap 2 lost in the last.
+    lx_corner_summary summary[3];
+    ASSERT_EQ(lx_analysis_corner_summary(h, summary, 3), 3);
+    EXPECT_EQ(summary[0].best_min_lap, 2);
+    EXPECT_EQ(summary[0].lost_lap, -1);
+    EXPECT_EQ(summary[2].lost_lap, 2);
+    EXPECT_NEAR(summary[2].most_lost, 100.0 / 16 - 100.0 / BEND, 0.05);
     lx_analysis_info info;
     ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK);
     ASSERT_EQ(info.ncuts, 2);
@@ -393,6 +400,8 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     expect_failure(lx_analysis_time_diff(h, 0, nullptr, nullptr, 0), LX_ERR_LAP, "not a full lap");
     expect_failure(lx_analysis_stretches(h, 4, nullptr, 0), LX_ERR_LAP, "no lap 4");
     expect_failure(lx_analysis_best(h, 2, nullptr, nullptr, 0), LX_ERR_ARGUMENT, "which 2");
+    expect_failure(lx_analysis_gps_track(h, 1, nullptr, nullptr, 0, nullptr), LX_ERR_CHANNEL,
+                   "no positions");
 
     // A straight lap has no corners, so no default sectors; a speed that is
     // not a number is refused by name.
@@ -450,6 +459,11 @@ TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
               std::string::npos)
         << info.choice;
     EXPECT_STREQ(info.warning, "");
+    double error = NAN, x[2], y[2];
+    lx_lap_info lap;
+    lx_lap_info_get(h, 2, &lap);
+    EXPECT_EQ(lx_analysis_gps_track(h, 2, x, y, 2, &error), lap.samples);
+    EXPECT_LT(error, 1.0); // % of the lap
 
     lx_analysis_options o;
     lx_analysis_defaults(&o);
