@@ -2,6 +2,8 @@
 # the repository): each exits 0, or 1 with one line saying why; and Python's
 # laps equal `lx laps --json`. Skipped where the folder is absent.
 set -euo pipefail
+source tools/deps.sh
+lx_install python3 python3-numpy python3-pandas python3-matplotlib
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
     echo "examples: $real absent, skipped"
