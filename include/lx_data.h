@@ -136,8 +136,10 @@ typedef struct lx_session_info {
     char date[64];
     char time[64];
     char logger[LX_TEXT_FIELD]; /* the logger or program that wrote the file, as it says */
-    double stated_rate;   /* the sample rate the file states; 0 when it states none */
-    int error_channel;    /* i_error and i_beacon of lx_beacon_setup; 0 until added */
+    double stated_rate;   /* the sample rate the file states (RaceChrono: its GPS's);
+                           * 0 when it states none */
+    int error_channel;    /* i_error and i_beacon of lx_beacon_setup, which keeps one
+                           * pair for the library: 0 unless they are this session's */
     int beacon_channel;
 } lx_session_info;
 
@@ -145,8 +147,10 @@ typedef struct lx_session_info {
 LX_DATA_API int lx_session_info_get(int handle, lx_session_info* info);
 
 /* Titles and units as the file wrote them exist for sessions that lx_open
- * opened; for derived channels and for sessions opened by lx_open_aim_xls the
- * title is the stored name and the unit the stored unit. */
+ * opened; for sessions opened by lx_open_aim_xls the title is the stored name
+ * and the unit the stored unit. A derived channel's title is its stored name
+ * and its unit the one its values are in ("m/s", "g", "m", curvature "1/km",
+ * time difference "s", its rate "s/s"), which the stored unit may not say. */
 typedef struct lx_channel_info {
     char name[128];            /* stored name, as lx_channel_name gives it */
     char title[LX_TEXT_FIELD]; /* as the file wrote it (UTF-8); = name for derived channels */
@@ -160,8 +164,10 @@ LX_DATA_API int lx_channel_info_get(int handle, int channel, lx_channel_info* in
 /* A lap's class, from the lengths the session math measured. FULL: lap marks
  * bound the lap at both ends and its length is within 10 % of the median
  * length of such laps. The recording's first lap is OUT and its last IN,
- * whatever their length, unless the recording starts or ends at a lap mark
- * (a lap window, a session cut by lap matching, a file that names one lap).
+ * whatever their length, unless the recording starts or ends at a lap mark:
+ * only where it was cut at one (a window of laps, a file that names the one
+ * lap it holds, and a session cut by lap matching from such a recording).
+ * AiM's last beacon marker, at the recording's end, is no lap mark.
  * Above 1.8 times the median a lap is DOUBLE (a missed mark); anything else
  * PARTIAL. UNKNOWN before the session math has run. */
 typedef enum lx_lap_class {
@@ -181,8 +187,8 @@ typedef struct lx_lap_info {
     int lap_class;       /* lx_lap_class */
     int slow;            /* 1: a full lap slower than 107 % of the median full lap */
     int logger_time;     /* 1: laptime is the logger's own */
-    int origin_lap;      /* a lap of a session cut by lap matching: the number of
-                          * the lap it was cut from; 0 otherwise */
+    int origin_lap;      /* a lap of a session cut by lap matching that is a logger's
+                          * lap kept whole: that lap's logger number; 0 otherwise */
     double origin_offset; /* metres between the cut and the nearest beacon:
                            * positive before it, negative after; 0 when none */
     double laptime;      /* seconds: the one lap time every view shows, the

@@ -1,7 +1,9 @@
 # The real sessions in ../shared/data/real (never copied into the repository):
 # lx laps and lx report on each of the five, lx info on the two MoTeC
 # examples, and every full lap's logger time against the folder's laps.csv
-# to the millisecond. Skipped where the folder is absent.
+# to the millisecond; then, through the data API, each session's lap classes
+# and every full lap's time, the logger's exactly. Skipped where the folder
+# is absent.
 set -euo pipefail
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
@@ -55,5 +57,51 @@ for f in "$real"/racechrono-tianma/session_*.csv; do
 done
 for f in "$real"/motec-csv-examples/*.csv; do
     "$lx" info "$f" >/dev/null || { echo "FAIL lx info $(basename "$f")"; failed=1; }
+done
+
+lib=${LX_LIBRARY_DIR:-build}
+facts=$dir/lap-facts
+${CXX:-c++} -std=c++20 -Iinclude .ci/steps/45-lap-facts.cpp -L"$lib" \
+    -Wl,-rpath,"$(cd "$lib" && pwd)" -llx -o "$facts"
+
+# classes FILE SPEED LATERAL EXPECTED LAPS_CSV OFFSET: the lap classes in order,
+# and each full lap timed by the logger as LAPS_CSV says (its lap + OFFSET is
+# the logger's lap number).
+classes() {
+    local file=$1 expected=$4 laps_csv=$5 offset=$6 name got
+    name=$(basename "$(dirname "$file")")/$(basename "$file")
+    "$facts" "$file" "$2" "$3" >"$dir/facts.txt" || { echo "FAIL lap facts of $name"; failed=1; return; }
+    got=$(awk '{ printf "%s%s", (NR > 1 ? " " : ""), $3 }' "$dir/facts.txt")
+    if [ "$got" != "$expected" ]; then
+        echo "FAIL $name classes: $got; expected $expected"
+        failed=1
+    fi
+    awk -v file="$(basename "$file")" -v offset="$offset" -v name="$name" '
+        NR == FNR { if ($3 == "full") { full[$2] = $5; timed[$2] = $4 }; next }
+        FNR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+        ("file" in col) && $col["file"] != file { next }
+        { logger[$col["lap"] + offset] = sprintf("%.3f", $col["logger_lap_time_s"]) }
+        END {
+            for (lap in full) {
+                if (!timed[lap] || !(lap in logger) || full[lap] != logger[lap]) {
+                    printf "FAIL %s logger lap %d: %s, the logger %s\n", name, lap, full[lap], logger[lap]
+                    bad = 1
+                } else checked++
+            }
+            printf "%s: %d full laps on the logger'"'"'s time\n", name, checked
+            exit bad
+        }
+    ' FS=' ' "$dir/facts.txt" FS=, "$laps_csv" || failed=1
+}
+
+classes "$real/aim-kart-rustavi-mychron5/aim.csv" "GPS Speed" "GPS LatAcc" \
+    "out full full full full full full full full in" "$real/aim-kart-rustavi-mychron5/laps.csv" 1
+classes "$real/aim-kart-rustavi-solo2dl/aim.csv" "GPS Speed" "GPS LatAcc" \
+    "out full full full full full partial in" "$real/aim-kart-rustavi-solo2dl/laps.csv" 1
+classes "$real/aim-yamaha-r6-imola/YamahaR6.csv" "GPS_Speed" "GPS_LatAcc" \
+    "out full full in" "$real/aim-yamaha-r6-imola/laps.csv" 1
+for f in "$real"/racechrono-tianma/session_*.csv; do
+    # Three columns are titled speed: the GPS's is the first.
+    classes "$f" 15 lateral_acc "out full in" "$real/racechrono-tianma/laps.csv" 0
 done
 exit $failed

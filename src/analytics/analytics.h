@@ -30,8 +30,9 @@ struct CornerOptions {
 Failure complete_options(CornerOptions& options);
 
 // A lap's samples laid along its distance as the time difference walks it:
-// sample j lies at the sum of the segment lengths before it, at time j / rate,
-// and the lap ends at its length, at time samples / rate.
+// sample j lies at the sum of the segment lengths before it, at time
+// j / rate * time_scale, and the lap ends at its length, at samples / rate *
+// time_scale. Every time below is on that clock.
 struct LapTrace {
     int lap = -1;
     int samples = 0;
@@ -44,13 +45,20 @@ struct LapTrace {
     const float* curvature = nullptr;
 
     double length() const { return position.back(); }
-    double duration() const { return samples / rate; }
+    double duration() const { return samples / rate * time_scale; }
+    // Puts the lap's times on the clock of lap_time; one that is not a
+    // positive number leaves them on the sample clock.
+    void keep_time(double lap_time);
     int sample_at(double distance) const; // the last sample at or before it
     // Interpolated between samples; distances outside the lap are clamped to it.
     double time_at(double distance) const;
     double speed_at(double distance) const;
     double min_speed(double from, double to) const;
 };
+
+// Cells of about step metres over length, no fewer than fewest and no more
+// than most, whatever the length (a corrupt one is huge).
+int cell_count(double length, double step, int fewest, int most);
 
 // Session math channels present, lap in range, at least two samples, finite
 // segment lengths, a positive length.
@@ -70,7 +78,21 @@ struct Corner {
 // Signed curvature per sample: zero below the speed gate, capped, averaged
 // over a short centred window.
 std::vector<double> smoothed_curvature(const LapTrace& trace, double min_speed);
-std::vector<Corner> find_corners(const LapTrace& trace, const CornerOptions& options);
+// Signed curvature of the laps averaged on cells spread evenly over a lap,
+// each lap laid by share of its length.
+std::vector<double> averaged_curvature(const std::vector<LapTrace>& laps, int cells,
+                                       double min_speed);
+// Where two corners meet on the curvature averaged over the laps: between two
+// peaks above the entry threshold, the lowest value where it falls below twice
+// the exit threshold. Shares of a lap's length, in order.
+std::vector<double> split_shares(const std::vector<LapTrace>& laps, const CornerOptions& options);
+// Stretches above the exit threshold that reach the entry one; those of one
+// hand closer than merge_gap are one, unless a split lies between. Splits come
+// from the lap's own curvature, or given by split_shares, so that every lap
+// splits where the others do: at the lowest sample near each share, where
+// both pieces keep a peak.
+std::vector<Corner> find_corners(const LapTrace& trace, const CornerOptions& options,
+                                 const std::vector<double>* splits = nullptr);
 // Marks each corner with the reference corner of the same hand whose stretch,
 // carried onto the lap in proportion to the lengths, holds its apex.
 void pair_corners(std::vector<Corner>& corners, double length, const std::vector<Corner>& reference,
@@ -93,8 +115,19 @@ std::vector<Stretch> compare_stretches(const LapTrace& lap, const LapTrace& refe
                                        const std::vector<Corner>& reference_corners);
 
 // ---- sectors
-// Cuts at the middle of the two longest straights between corners; with the
-// start line they give three sectors. Fails with fewer than three corners.
+// Two cuts on the reference lap that depend only on its shape: places where
+// the curvature averaged over the full laps (the reference alone when there
+// are none) runs straight, each sector 20-50 % of the reference lap's time,
+// shared as evenly as the straights allow. Fails only where no two cuts give
+// such shares.
+Failure default_cuts(const std::vector<LapTrace>& full_laps, const LapTrace& reference,
+                     const CornerOptions& options, std::vector<double>& cuts);
+// Cuts in metres on session a's reference lap carried onto session b's lap,
+// given where on b's lap a's start line fits (TrackMatch::offset): in order,
+// inside b's lap; empty for lengths that are not positive.
+std::vector<double> carried_cuts(const std::vector<double>& cuts, double length_a, double length_b,
+                                 double offset);
+// Going: cuts at the middle of the two longest straights between corners.
 Failure default_cuts(const std::vector<Corner>& corners, double length, std::vector<double>& cuts);
 // Increasing, inside the reference lap.
 Failure check_cuts(const std::vector<double>& cuts, double length);

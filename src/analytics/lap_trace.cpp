@@ -45,7 +45,13 @@ double LapTrace::time_at(double distance) const {
     if (!(distance > 0.0)) return 0.0;
     if (distance >= length()) return duration();
     Place p = place_of(position, distance);
-    return (p.sample + p.fraction) / rate;
+    return (p.sample + p.fraction) / rate * time_scale;
+}
+
+void LapTrace::keep_time(double lap_time) {
+    double counted = samples / rate;
+    time_scale =
+        std::isfinite(lap_time) && lap_time > 0.0 && counted > 0.0 ? lap_time / counted : 1.0;
 }
 
 double LapTrace::speed_at(double distance) const {
@@ -62,6 +68,12 @@ double LapTrace::min_speed(double from, double to) const {
     return lowest;
 }
 
+int cell_count(double length, double step, int fewest, int most) {
+    double cells = length / step;
+    if (!(cells < most)) return most;
+    return std::max(fewest, static_cast<int>(std::lround(cells)));
+}
+
 Failure trace_lap(const Session* s, int lap, LapTrace& trace) {
     if (!valid_lap(s, lap))
         return fail(LX_ERR_LAP, "no lap " + std::to_string(lap) + " in a session of " +
@@ -73,6 +85,7 @@ Failure trace_lap(const Session* s, int lap, LapTrace& trace) {
     trace.lap = lap;
     trace.samples = l.npoints;
     trace.rate = s->sample_rate;
+    trace.time_scale = 1.0;
     trace.speed = l.raw[s->i_speed];
     trace.curvature = l.raw[s->i_radius];
     trace.position.assign(static_cast<std::size_t>(l.npoints) + 1, 0.0);

@@ -12,6 +12,7 @@ namespace {
 
 constexpr double GRID_STEP = 2.0; // metres between compared curvature values
 constexpr int MIN_CELLS = 16;
+constexpr int MAX_CELLS = 50000; // the fit tries every offset of every cell
 
 // Smoothed curvature at cells evenly spread over the lap.
 std::vector<double> on_grid(const LapTrace& t, int cells, double min_speed) {
@@ -55,7 +56,7 @@ TrackMatch match_tracks(const LapTrace& a, const LapTrace& b, double threshold, 
     TrackMatch m;
     m.length_a = a.length();
     m.length_b = b.length();
-    int cells = std::max(MIN_CELLS, static_cast<int>(std::lround(m.length_a / GRID_STEP)));
+    int cells = cell_count(m.length_a, GRID_STEP, MIN_CELLS, MAX_CELLS);
     std::vector<double> ca = on_grid(a, cells, min_speed), cb = on_grid(b, cells, min_speed);
     Fit fit = best_fit(ca, cb);
     double scale = mean_magnitude(ca);

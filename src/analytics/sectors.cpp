@@ -10,6 +10,14 @@ namespace lx::analytics {
 
 namespace {
 
+constexpr double CUT_STEP = 2.0;         // m between candidate cut places
+constexpr int MIN_CUT_CELLS = 30;        // so that a short lap still has places to cut
+constexpr int MAX_CUT_CELLS = 20000;     // pairs of them are tried: longer laps get longer cells
+constexpr double MIN_STRAIGHT = 30.0;    // m: a shorter straight is the kink of an S-bend
+constexpr double SECTOR_MIN_SHARE = 0.2; // of the reference lap's time
+constexpr double SECTOR_MAX_SHARE = 0.5;
+constexpr double EVENNESS_WEIGHT = 10.0; // against the place of the cuts on their straights
+
 std::string metres(double d) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f m", d);
@@ -27,7 +35,86 @@ double sector_start(const SectorTable& t, std::size_t k) {
     return k ? t.cuts[k - 1] : 0.0;
 }
 
+// How badly a cut would sit at each cell: on a straight (the averaged
+// curvature below the exit threshold for at least MIN_STRAIGHT), 0 at its
+// middle rising to 1 at its ends, so that the middle holds the cut where the
+// sector times barely move it; elsewhere above 1, more the more it turns.
+std::vector<double> misplacement(const std::vector<double>& curvature, double cell, double exit) {
+    int n = static_cast<int>(curvature.size());
+    std::vector<double> out(curvature.size());
+    for (int i = 0; i < n; ++i) out[i] = 1.0 + curvature[i] / exit;
+    for (int i = 0; i < n;) {
+        int start = i;
+        while (i < n && curvature[i] < exit) ++i;
+        if (i == start) {
+            ++i;
+            continue;
+        }
+        double middle = 0.5 * (start + i), half = 0.5 * (i - start);
+        if ((i - start) * cell < MIN_STRAIGHT) continue;
+        for (int k = start; k < i; ++k) out[k] = std::fabs(k + 0.5 - middle) / half;
+    }
+    return out;
+}
+
+bool fair_share(double share) {
+    return share >= SECTOR_MIN_SHARE && share <= SECTOR_MAX_SHARE;
+}
+
+double unevenness(double a, double b, double c) {
+    double third = 1.0 / 3.0;
+    return (a - third) * (a - third) + (b - third) * (b - third) + (c - third) * (c - third);
+}
+
 } // namespace
+
+// Every pair of places that leaves each sector a fair share of the time,
+// scored by how far each sits from the middle of a straight and how evenly
+// they share it: a corner boundary that moves 10 m moves the score a little,
+// where it could flip a ranking of straights by length.
+Failure default_cuts(const std::vector<LapTrace>& full_laps, const LapTrace& reference,
+                     const CornerOptions& options, std::vector<double>& cuts) {
+    double length = reference.length(), total = reference.duration();
+    int cells = cell_count(length, CUT_STEP, MIN_CUT_CELLS, MAX_CUT_CELLS);
+    double cell = length / cells;
+    std::vector<LapTrace> only_reference{reference};
+    const std::vector<LapTrace>& laps = full_laps.empty() ? only_reference : full_laps;
+    std::vector<double> curvature = averaged_curvature(laps, cells, options.min_speed);
+    for (double& c : curvature) c = std::fabs(c);
+    std::vector<double> bent = misplacement(curvature, cell, options.exit_curvature);
+    std::vector<double> share(static_cast<std::size_t>(cells));
+    for (int i = 0; i < cells; ++i) share[i] = reference.time_at((i + 0.5) * cell) / total;
+    double best = INFINITY;
+    for (int i = 0; i < cells; ++i) {
+        if (!fair_share(share[i])) continue;
+        for (int j = i + 1; j < cells; ++j) {
+            double middle = share[j] - share[i], last = 1.0 - share[j];
+            if (!fair_share(middle) || !fair_share(last)) continue;
+            double score = bent[i] + bent[j] + EVENNESS_WEIGHT * unevenness(share[i], middle, last);
+            if (score < best) {
+                best = score;
+                cuts = {(i + 0.5) * cell, (j + 0.5) * cell};
+            }
+        }
+    }
+    if (best == INFINITY)
+        return {LX_ERR_STATE, "no two cuts leave each sector 20-50 % of the reference lap's time"};
+    return {};
+}
+
+std::vector<double> carried_cuts(const std::vector<double>& cuts, double length_a, double length_b,
+                                 double offset) {
+    std::vector<double> out;
+    if (!(length_a > 0.0) || !(length_b > 0.0) || !std::isfinite(offset)) return out;
+    for (double cut : cuts) {
+        double at = std::fmod(offset + cut * length_b / length_a, length_b);
+        if (at < 0.0) at += length_b;
+        if (std::isfinite(at) && at > 0.0) out.push_back(at);
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
 
 Failure default_cuts(const std::vector<Corner>& corners, double length, std::vector<double>& cuts) {
     (void)length;

@@ -2,10 +2,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "base/output.h"
 #include "beacons/beacons.h"
 #include "lx.h"
+#include "session/record.h"
 
 namespace lx {
 
@@ -50,6 +52,28 @@ bool copy_samples(Lap& lap, const Session* work, const CutEntry& e, int channels
     return true;
 }
 
+// The cut session starts and ends where the working session did; a lap kept
+// whole keeps the logger's time. Without memory for it the session has no
+// record, as when nobody kept one.
+void record_cut(Session* s, const Session* work, const CutEntry* list) {
+    if (work->record == nullptr) return;
+    const SessionRecord& from = *work->record;
+    try {
+        auto* r = new SessionRecord;
+        s->record = r;
+        r->starts_at_mark = from.starts_at_mark;
+        r->ends_at_mark = from.ends_at_mark;
+        for (int i = 0; i < s->nlaps; ++i) {
+            auto source = static_cast<std::size_t>(list[i].start_lap);
+            bool timed = list[i].intact && list[i].start_lap >= 0 && source < from.logger_ms.size();
+            r->logger_ms.push_back(timed ? from.logger_ms[source] : -1);
+        }
+    } catch (const std::bad_alloc&) {
+        free_record(s->record);
+        s->record = nullptr;
+    }
+}
+
 } // namespace
 
 Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
@@ -57,8 +81,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
     while (list[entries].kind != CL_END) ++entries;
     ++entries;
     if (entries > MAX_LAPS) {
-        emit("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n",
-                    entries);
+        emit("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n", entries);
         return nullptr;
     }
     Session* s = new_session();
@@ -86,6 +109,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list) {
             return nullptr;
         }
     }
+    record_cut(s, work, list);
     return s;
 }
 
@@ -94,8 +118,7 @@ Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, 
     CutEntry list[CUTLIST_CAPACITY];
     int count = cutlist_build(list, work, cut_mode, beacon_channel, work->i_seglen, work->i_speed);
     if (count > CUTLIST_CAPACITY) {
-        emit("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n",
-                    count);
+        emit("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n", count);
         return nullptr;
     }
     if (options.verbose) {

@@ -1,6 +1,7 @@
 // What a session holds: its facts, its channels' titles and units as written,
 // its laps with their classes, and a channel found by name.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,31 @@
 namespace lx::data {
 
 namespace {
+
+// The library-wide matching pair belongs to the session lx_beacon_setup set up
+// last, and to any session whose derived channels lie at the same numbers.
+int matching_channel(const Session* s, int channel, const char* name) {
+    bool ours = channel >= s->nfile_channels && channel < s->nchannels &&
+                std::strcmp(s->channels[channel].name, name) == 0;
+    return ours ? channel : 0;
+}
+
+// What a derived channel's values are in; the stored units of lx.h say
+// otherwise for some ("ms" for m/s, "m" for curvature and time).
+std::string_view derived_unit(const Session* s, int channel) {
+    struct Unit {
+        int Session::*field;
+        const char* unit;
+    };
+    static constexpr Unit UNITS[] = {{&Session::i_speed, "m/s"},  {&Session::i_radius, "1/km"},
+                                     {&Session::i_tdiff, "s"},    {&Session::i_tdiff_dt, "s/s"},
+                                     {&Session::i_latg, "g"},     {&Session::i_longg, "g"},
+                                     {&Session::i_distance, "m"}, {&Session::i_seglen, "m"},
+                                     {&Session::i_map_x, "m"},    {&Session::i_map_y, "m"}};
+    for (const Unit& u : UNITS)
+        if (channel != 0 && s->*u.field == channel) return u.unit;
+    return channel_unit(s, channel);
+}
 
 int fill_session_info(int handle, lx_session_info* info) {
     const Session* s = find_session(handle);
@@ -35,7 +61,11 @@ int fill_session_info(int handle, lx_session_info* info) {
         if (!r->driver.empty()) copy_field(info->driver, r->driver);
         copy_field(info->date, r->date);
         copy_field(info->time, r->time);
+        copy_field(info->logger, r->logger);
+        info->stated_rate = r->stated_rate;
     }
+    info->error_channel = matching_channel(s, library.error_channel, "i_error");
+    info->beacon_channel = matching_channel(s, library.beacon_channel, "i_beacon");
     return LX_OK;
 }
 
@@ -47,8 +77,8 @@ int fill_channel_info(int handle, int channel, lx_channel_info* info) {
     *info = lx_channel_info{};
     copy_field(info->name, s->channels[channel].name);
     copy_field(info->title, channel_title(s, channel));
-    copy_field(info->unit, channel_unit(s, channel));
     info->derived = channel >= s->nfile_channels;
+    copy_field(info->unit, info->derived ? derived_unit(s, channel) : channel_unit(s, channel));
     return LX_OK;
 }
 
@@ -59,7 +89,7 @@ int fill_lap_info(int handle, int lap, lx_lap_info* info) {
     if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_lap_info_get: info is null");
     const Lap& l = s->laps[lap];
     *info = lx_lap_info{};
-    info->number = lap + 1;
+    info->number = lap + (s->record != nullptr ? s->record->first_lap : 1);
     info->logger_lap = l.number;
     info->samples = l.npoints;
     info->lap_class = lap_class(s, lap);

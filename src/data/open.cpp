@@ -1,5 +1,8 @@
 // Opening any file lx reads under a handle, and closing it, without printing.
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +12,7 @@
 
 #include "aim/aim.h"
 #include "aim/line_reader.h"
+#include "base/units.h"
 #include "data/call.h"
 #include "data/options.h"
 #include "data/titles.h"
@@ -18,6 +22,9 @@
 namespace lx::data {
 
 namespace {
+
+// The end row is "Lap:" and at most one character more; a lap row is longer.
+constexpr std::size_t TEXT_EXPORT_END_ROW = 6;
 
 // Frees a session that has no handle yet unless it is handed on.
 struct SessionGuard {
@@ -80,10 +87,60 @@ int refuse_unknown(const char* path) {
                 path);
 }
 
-// The title row as the reader saw it.
-int read_title_row(const char* path, std::string& row) {
+// "N<TAB>Laptime<TAB>seconds": the logger's time of lap N, when it is a
+// whole number of milliseconds.
+bool trailer_time(std::string_view line, int number, long long& ms) {
+    constexpr double MAX_MS = 1e12;
+    constexpr double WHOLE = 1e-6;                 // of a millisecond: what printing leaves
+    constexpr std::string_view BLANKS = " \t\r\n"; // lines keep their ending
+    std::vector<std::string_view> words;
+    while (!line.empty()) {
+        std::size_t start = line.find_first_not_of(BLANKS);
+        if (start == std::string_view::npos) break;
+        line.remove_prefix(start);
+        std::size_t end = std::min(line.find_first_of(BLANKS), line.size());
+        words.push_back(line.substr(0, end));
+        line.remove_prefix(end);
+    }
+    int n = 0;
+    double seconds = 0.0;
+    if (words.size() != 3 || words[1] != "Laptime") return false;
+    auto [n_end, n_error] = std::from_chars(words[0].data(), words[0].data() + words[0].size(), n);
+    auto [t_end, t_error] =
+        std::from_chars(words[2].data(), words[2].data() + words[2].size(), seconds);
+    if (n_error != std::errc() || t_error != std::errc() || n != number) return false;
+    if (n_end != words[0].data() + words[0].size() || t_end != words[2].data() + words[2].size())
+        return false;
+    double whole = std::round(seconds * MS_PER_SECOND);
+    if (!(whole >= 0.0 && whole < MAX_MS) || std::fabs(seconds * MS_PER_SECOND - whole) > WHOLE)
+        return false;
+    ms = static_cast<long long>(whole);
+    return true;
+}
+
+// The logger's lap times from the lines after the end row, one a lap in
+// order; -1 for a lap whose line is missing or gives no whole milliseconds.
+std::vector<long long> trailer_lap_times(LineReader& lines, const Session* s) {
+    std::vector<long long> ms(static_cast<std::size_t>(s->nlaps), -1);
+    std::string_view line;
+    bool ended = false;
+    std::size_t lap = 0;
+    while (lap < ms.size() && next_line(lines, line)) {
+        if (!ended) {
+            ended = line.starts_with("Lap:") && line.size() < TEXT_EXPORT_END_ROW;
+            continue;
+        }
+        if (line.find("Laptime") == std::string_view::npos) continue;
+        trailer_time(line, s->laps[lap].number, ms[lap]);
+        ++lap;
+    }
+    return ms;
+}
+
+// The title row as the reader saw it, and the lap times after the samples.
+int reread_export(const char* path, Session* s, std::string& row) {
     LineReader lines;
-    switch (open_lines(lines, path, 2 * (LINE_PIECE + 1))) {
+    switch (open_lines(lines, path)) {
     case OpenResult::ok:
         break;
     case OpenResult::no_file:
@@ -94,16 +151,18 @@ int read_title_row(const char* path, std::string& row) {
     std::string_view line;
     bool ok = next_line(lines, line);
     if (ok) row.assign(line);
+    if (ok) s->record->logger_ms = trailer_lap_times(lines, s);
     close_lines(lines);
     if (!ok) return fail(LX_ERR_FILE, "%s: its title row cannot be read again", path);
     return LX_OK;
 }
 
-// The titles as written, one per file channel; the stored names when the
-// file no longer gives as many (it changed since it was read).
+// The titles as written, one per file channel (the stored names when the
+// file no longer gives as many: it changed since it was read), and the
+// logger's lap times.
 int record_titles(const char* path, Session* s) {
     std::string row;
-    if (int status = read_title_row(path, row); status != LX_OK) return status;
+    if (int status = reread_export(path, s, row); status != LX_OK) return status;
     std::vector<ChannelTitle> titles = written_titles(row);
     if (static_cast<int>(titles.size()) != s->nfile_channels) {
         titles.clear();

@@ -64,12 +64,26 @@ void keep_channels(Session* s, const std::vector<bool>& keep) {
         s->record->titles.resize(static_cast<std::size_t>(kept));
 }
 
+// The window starts or ends at a lap mark unless it takes the recording's
+// first or last lap.
+void keep_window_in_record(SessionRecord& r, int first, int last, int laps) {
+    r.first_lap = first;
+    r.starts_at_mark = r.starts_at_mark || first > 1;
+    r.ends_at_mark = r.ends_at_mark || last < laps;
+    std::vector<long long> ms(static_cast<std::size_t>(last - first + 1), -1);
+    for (std::size_t l = 0; l < ms.size(); ++l)
+        if (std::size_t from = static_cast<std::size_t>(first - 1) + l; from < r.logger_ms.size())
+            ms[l] = r.logger_ms[from];
+    r.logger_ms = std::move(ms);
+}
+
 // Keeps laps first..last (counting from 1) and gives back the others' samples.
 void keep_laps(Session* s, int first, int last) {
     for (int l = 0; l < s->nlaps; ++l) {
         if (l >= first - 1 && l <= last - 1) continue;
         for (int c = 0; c < s->nchannels; ++c) release_array(s, s->laps[l].raw[c]);
     }
+    if (s->record != nullptr) keep_window_in_record(*s->record, first, last, s->nlaps);
     int kept = last - first + 1;
     for (int l = 0; l < kept; ++l) s->laps[l] = s->laps[first - 1 + l];
     for (int l = kept; l < s->nlaps; ++l) s->laps[l] = Lap{};

@@ -9,6 +9,7 @@
 
 #include "aim/line_reader.h"
 #include "data/call.h"
+#include "data/laps.h"
 
 namespace lx::data {
 
@@ -54,11 +55,13 @@ std::string lap_rows(const Session& s, int l) {
     return rows;
 }
 
+// Each lap by its number, as its first row names it, with the one lap time.
 std::string trailer(const Session& s) {
     std::string text = "Lap:\r\n";
     char line[64];
     for (int l = 0; l < s.nlaps; ++l) {
-        std::snprintf(line, sizeof line, "%d\tLaptime\t%.3f\r\n", l + 1, double(s.laps[l].laptime));
+        std::snprintf(line, sizeof line, "%d\tLaptime\t%.3f\r\n", s.laps[l].number,
+                      lap_time(&s, l));
         text += line;
     }
     return text;
@@ -71,9 +74,8 @@ int check_writable(const Session& s, const char* path, const std::string& titles
         return fail(LX_ERR_STATE, "%s: the session's channels 1 and 2 are not Time and Distance",
                     path);
     if (titles.size() - 2 > LINE_PIECE)
-        return fail(LX_ERR_LIMIT,
-                    "%s: the channel titles take %d bytes; the text export reads %d", path,
-                    static_cast<int>(titles.size() - 2), static_cast<int>(LINE_PIECE));
+        return fail(LX_ERR_LIMIT, "%s: the channel titles take %d bytes; the text export reads %d",
+                    path, static_cast<int>(titles.size() - 2), static_cast<int>(LINE_PIECE));
     for (int l = 0; l < s.nlaps; ++l)
         if (s.laps[l].npoints < 1) return fail(LX_ERR_LAP, "%s: lap %d has no samples", path, l);
     return LX_OK;

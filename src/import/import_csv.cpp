@@ -5,6 +5,7 @@
 #include <new>
 #include <set>
 
+#include "base/units.h"
 #include "import/import.h"
 #include "import/passes.h"
 #include "import/text.h"
@@ -137,6 +138,14 @@ void fill_record(Session& s, SessionRecord& record, const Layout& layout, const 
     record.date = layout.date;
     record.time = layout.time_of_day;
     record.start_time = plan.start_time;
+    record.logger = layout.logger;
+    record.stated_rate = plan.stated_rate;
+    record.first_lap = plan.first_lap;
+    record.starts_at_mark = plan.starts_at_mark;
+    record.ends_at_mark = plan.ends_at_mark;
+    for (const LapPlan& lap : plan.laps)
+        record.logger_ms.push_back(
+            lap.logger_time >= 0 ? std::llround(lap.logger_time * MS_PER_SECOND) : -1);
     if (plan.has_origin) {
         record.origin_latitude = plan.origin_latitude;
         record.origin_longitude = plan.origin_longitude;

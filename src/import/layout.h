@@ -35,6 +35,9 @@ struct Layout {
     bool restarts = false;             // time may restart at 0 at a beacon
     bool resample = false;             // rows come unevenly: the samples go on an even grid
     double sample_rate = 0.0;          // the file's own, when it says
+    std::string logger;                // the logger or program that wrote the file
+    int named_lap = 0;                 // the logger's number of the one lap the file holds; 0
+    double named_lap_time = -1;        // its time, seconds; < 0 when not stated
     std::vector<double> markers;       // beacons, seconds from the start
     std::vector<double> segment_times; // the logger's lap times, seconds
     std::string venue, vehicle, driver, date, time_of_day;

@@ -24,6 +24,9 @@ struct SamplePlan {
     double start_time = 0;        // Unix time of the first row, 0 when unknown
     bool has_origin = false;
     double origin_latitude = 0, origin_longitude = 0;
+    double stated_rate = 0; // the file's own, or its GPS's; 0 when it states none
+    int first_lap = 1;      // the file's place of the first lap kept, from 1
+    bool starts_at_mark = false, ends_at_mark = false; // cut at a lap mark there
 };
 
 // Session time of each row: Unix times rebased to the first row, times that

@@ -189,6 +189,12 @@ double resample_rate(const CsvLines& lines, const Scan& scan, const ImportOption
     return rate;
 }
 
+// The file's own rate, else its GPS's.
+double stated_rate(const Layout& layout, const Scan& scan) {
+    if (layout.sample_rate > 0) return layout.sample_rate;
+    return scan.gps_rate > 0 && scan.gps_rate <= MAX_RESAMPLE_RATE ? scan.gps_rate : 0.0;
+}
+
 std::vector<double> even_times(const CsvLines& lines, const Scan& scan, double rate) {
     double samples = std::floor((scan.last - scan.first) * rate + 1e-6) + 1;
     // Not a number when the times span more than a double holds: refused as too long too.
@@ -218,7 +224,17 @@ void place_laps(std::vector<LapPlan>& laps, const std::vector<double>& times) {
     laps = std::move(placed);
 }
 
-void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const ImportOptions& options) {
+// A file that names the one lap it holds was cut at that lap's marks.
+void name_the_lap(const Layout& layout, SamplePlan& plan) {
+    if (layout.named_lap == 0 || plan.laps.size() != 1) return;
+    plan.laps[0].number = layout.named_lap;
+    if (layout.named_lap_time >= 0)
+        plan.laps[0].logger_time = to_millisecond(layout.named_lap_time);
+    plan.starts_at_mark = plan.ends_at_mark = true;
+}
+
+void take_window(const CsvLines& lines, SamplePlan& plan, const ImportOptions& options) {
+    std::vector<LapPlan>& laps = plan.laps;
     int n = int(laps.size());
     if (options.first_lap != 0 || options.last_lap != 0) {
         int first = options.first_lap == 0 ? 1 : options.first_lap;
@@ -227,6 +243,9 @@ void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const Import
             refuse(LX_ERR_ARGUMENT, lines.path() + ": " +
                                         lap_window_refusal(options.first_lap, options.last_lap, n));
         laps = std::vector<LapPlan>(laps.begin() + first - 1, laps.begin() + last);
+        plan.first_lap = first;
+        plan.starts_at_mark = plan.starts_at_mark || first > 1;
+        plan.ends_at_mark = plan.ends_at_mark || last < n;
     }
     if (int(laps.size()) > MAX_LAPS - 1)
         refuse(LX_ERR_LIMIT, lines.path() + ": " + std::to_string(laps.size()) +
@@ -315,7 +334,9 @@ SamplePlan plan_samples(CsvLines& lines, const Layout& layout, const ImportOptio
     plan.laps = layout.markers.empty() ? laps_from_crossings(scan, layout.lap_number != NONE)
                                        : laps_from_markers(layout, scan);
     place_laps(plan.laps, plan.times);
-    take_window(lines, plan.laps, options);
+    name_the_lap(layout, plan);
+    take_window(lines, plan, options);
+    plan.stated_rate = stated_rate(layout, scan);
     return plan;
 }
 

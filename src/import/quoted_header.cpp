@@ -1,6 +1,7 @@
 // AiM and MoTeC CSV exports share a layout: "key","value" rows up to a blank
 // line, a row of channel names (sometimes twice), a row of units, sometimes a
 // row of channel numbers, blank lines, then the samples.
+#include <cmath>
 #include <map>
 
 #include "import/layout.h"
@@ -126,6 +127,27 @@ double sample_rate(const CsvLines& lines, const Metadata& meta) {
     return rate;
 }
 
+// "Lap 3 - 1:01.234" or "Lap 3": the one lap the file holds, as a lap
+// written alone is named.
+constexpr double MAX_NAMED_LAP = 1e6;
+void read_named_lap(const Metadata& meta, Layout& layout) {
+    for (const char* key : {"segment", "range"}) {
+        std::string value = value_of(meta, key);
+        std::string_view text = value;
+        if (!text.starts_with("Lap ")) continue;
+        text.remove_prefix(4);
+        std::size_t dash = text.find(" - ");
+        double number, seconds;
+        if (read_number(text.substr(0, dash), number) != NumberKind::number || number < 1 ||
+            number > MAX_NAMED_LAP || number != std::floor(number))
+            continue;
+        layout.named_lap = int(number);
+        if (dash != std::string_view::npos && read_lap_time(text.substr(dash + 3), seconds))
+            layout.named_lap_time = seconds;
+        return;
+    }
+}
+
 bool starts_with_number(const Row& row) {
     double ignored;
     return !row.fields.empty() && read_number(row.fields[0], ignored) == NumberKind::number;
@@ -192,6 +214,7 @@ Layout read_aim_header(CsvLines& lines) {
     layout.driver = first_of(meta, {"racer", "driver", "user"});
     layout.date = value_of(meta, "date");
     layout.time_of_day = value_of(meta, "time");
+    layout.logger = first_of(meta, {"datasource", "device", "logger"});
     return layout;
 }
 
@@ -202,6 +225,8 @@ Layout read_motec_header(CsvLines& lines) {
     layout.driver = first_of(meta, {"driver", "user"});
     layout.date = first_of(meta, {"logdate", "date"});
     layout.time_of_day = first_of(meta, {"logtime", "time"});
+    layout.logger = first_of(meta, {"device", "datasource", "logger"});
+    read_named_lap(meta, layout);
     return layout;
 }
 

@@ -1,5 +1,7 @@
 // RaceChrono's CSV export, format 3: a free-text line, "key,value" rows up to
 // a blank line, then three rows (names, units, sources) and the samples.
+#include <algorithm>
+
 #include "import/layout.h"
 #include "import/text.h"
 
@@ -47,6 +49,22 @@ void read_metadata(CsvLines& lines, Layout& layout) {
     }
 }
 
+// "This file is created using RaceChrono Pro v9.1.3 ( http://...)." gives
+// "RaceChrono Pro v9.1.3"; a line of another wording is kept whole.
+std::string program_named(std::string_view line) {
+    std::string text = to_utf8(line);
+    for (std::string_view lead : {" using ", " by "})
+        if (std::size_t at = text.find(lead); at != std::string::npos) {
+            text.erase(0, at + lead.size());
+            std::size_t end = std::min(text.find(" ("), text.find(','));
+            if (end != std::string::npos) text.erase(end);
+            break;
+        }
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
 bool starts_with_number(const Row& row) {
     double ignored;
     return read_number(row.fields[0], ignored) == NumberKind::number;
@@ -74,6 +92,7 @@ Layout read_racechrono_header(CsvLines& lines) {
     layout.resample = true;
     std::string_view title;
     lines.next(title);
+    layout.logger = program_named(title);
     read_metadata(lines, layout);
     Row names, row;
     while (next_row(lines, names) && is_blank(names)) {

@@ -9,6 +9,7 @@
 
 #include "analysis/analysis.h"
 #include "lx.h"
+#include "session/record.h"
 #include "support.h"
 #include "track.h"
 
@@ -109,8 +110,18 @@ TEST_F(Pipeline, RepeatedLapWithMissedBeaconAndStop) {
     EXPECT_EQ(lx_get_beacon_shift(m.work), 0.0f);
 
     // Mode 1 keeps the beacons confirmed within 9 m (the tolerance itself
-    // counts), and with them the logger laps whole.
+    // counts), and with them the logger laps whole, on the logger's times;
+    // the cut ends where its recording did.
+    m.session->record = new lx::SessionRecord{};
+    m.session->record->ends_at_mark = true;
+    m.session->record->logger_ms = {1001, 2002, 3003, 4004, 5005, 6006};
     int h1 = lx_new_session_from_beacons(m.ref, 0, m.work, LX_CUT_SNAP, 9.0f);
+    lx_lap_info lap[8];
+    for (int l = 0; l < 8; ++l) lx_lap_info_get(h1, l, &lap[l]);
+    EXPECT_EQ(std::vector<double>({lap[0].laptime, lap[2].laptime, lap[7].laptime}),
+              std::vector<double>({1.001, lap[2].sample_time, 6.006}));
+    EXPECT_EQ(std::vector<int>({lap[0].lap_class, lap[7].lap_class}),
+              std::vector<int>({LX_LAP_OUT, LX_LAP_FULL}));
     expect_laps(h1, m.session,
                 {{0, 53, 1, 0},
                  {53, 80, 2, 0},

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "base/utf8.h"
+#include "gen.h"
 #include "lx_data.h"
+#include "session/record.h"
 #include "support.h"
 
 using namespace lxtest;
@@ -110,7 +112,7 @@ TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
     EXPECT_EQ(info.derived, 0);
     lx_channel_info_get(h, speed, &info);
     EXPECT_EQ(info.derived, 1);
-    expect_channel(h, speed, "i_speed", "i_speed", lx::lookup_session(h)->channels[speed].unit);
+    expect_channel(h, speed, "i_speed", "i_speed", "m/s"); // stored as "ms"
 }
 
 TEST_F(DataApi, OpenOptionsKeepChannelsAndLaps) {
@@ -176,46 +178,107 @@ TEST_F(DataApi, OpenRefusalsNameTheCauseAndPrintNothing) {
     EXPECT_EQ(out.text(), "");
 }
 
-TEST_F(DataApi, LapClassesFollowTheMedianOfBoundedLaps) {
-    std::vector<float> lengths = {300, 1000, 1010, 950, 2000, 400, 1000, 500, 1020};
-    lx::Session* s = make_session(std::vector<int>(lengths.size(), 4), 10.0f);
-    int h = install(s);
+std::vector<int> lap_classes(int h) {
+    std::vector<int> classes;
     lx_lap_info info;
-    ASSERT_EQ(lx_lap_info_get(h, 0, &info), LX_OK);
-    EXPECT_EQ(info.lap_class, LX_LAP_UNKNOWN);
-    for (std::size_t l = 0; l < lengths.size(); ++l) s->laps[l].lap_length = lengths[l];
-    // A fragment, a lap and a fragment: the median is the lap.
-    lx::Session* fragments = make_session({4, 4, 4}, 10.0f);
-    int f = install(fragments);
-    const int fragment_classes[] = {LX_LAP_OUT, LX_LAP_FULL, LX_LAP_IN};
-    for (int l = 0; l < 3; ++l) fragments->laps[l].lap_length = l == 1 ? 1289.0f : 151.0f;
-    for (int l = 0; l < 3; ++l) {
-        ASSERT_EQ(lx_lap_info_get(f, l, &info), LX_OK);
-        EXPECT_EQ(info.lap_class, fragment_classes[l]);
-    }
-    s->laps[8].lap_length = 500; // an in-lap
-    s->laps[7].lap_length = 1000;
-    const int expected[] = {LX_LAP_OUT,     LX_LAP_FULL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_DOUBLE,
-                            LX_LAP_PARTIAL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_IN};
-    for (int l = 0; l < 9; ++l) {
+    for (int l = 0; lx_lap_info_get(h, l, &info) == LX_OK; ++l) classes.push_back(info.lap_class);
+    return classes;
+}
+
+TEST_F(DataApi, LapClassesFollowTheMedianOfLapsThatMarksBound) {
+    lx::Session* s = make_session(std::vector<int>(9, 4), 10.0f);
+    int h = install(s);
+    EXPECT_EQ(lap_classes(h), std::vector<int>(9, LX_LAP_UNKNOWN));
+    // The recording's own ends are no marks, however long the laps there.
+    const float lengths[] = {1000, 990, 1000, 899, 1800, 1801, 950, 1100, 1000};
+    for (int l = 0; l < 9; ++l) s->laps[l].lap_length = lengths[l];
+    EXPECT_EQ(lap_classes(h), (std::vector<int>{LX_LAP_OUT, LX_LAP_FULL, LX_LAP_FULL,
+                                                LX_LAP_PARTIAL, LX_LAP_PARTIAL, LX_LAP_DOUBLE,
+                                                LX_LAP_FULL, LX_LAP_FULL, LX_LAP_IN}));
+    // Cut at marks at both ends, with the logger's times kept whole.
+    s->record = new lx::SessionRecord;
+    s->record->starts_at_mark = s->record->ends_at_mark = true;
+    s->record->first_lap = 3;
+    s->record->logger_ms = {60000, 64100};
+    for (int l = 0; l < 9; ++l) s->laps[l].raw_laptime = l == 7 ? 64.3f : 60.0f;
+    lx_lap_info info;
+    for (int l : {0, 1, 7, 8}) {
         ASSERT_EQ(lx_lap_info_get(h, l, &info), LX_OK);
-        EXPECT_EQ(info.lap_class, expected[l]) << "lap " << l;
+        EXPECT_EQ(info.lap_class, LX_LAP_FULL);
+        EXPECT_EQ(info.number, l + 3);
+        EXPECT_EQ(info.slow, l == 7) << l; // above 107 % of the median 60 s
+        EXPECT_EQ(info.logger_time, l < 2);
+        EXPECT_EQ(info.laptime, l == 1 ? 64.1 : info.sample_time);
     }
-    EXPECT_EQ(info.number, 9);
-    EXPECT_EQ(info.samples, 4);
-    EXPECT_EQ(info.length, 500.0);
-    // Two laps both count towards the median: 1250 m, so neither is full.
-    lx::Session* two = make_session({4, 4}, 10.0f);
-    two->laps[0].lap_length = 1000;
-    two->laps[1].lap_length = 1500;
-    ASSERT_EQ(lx_lap_info_get(install(two), 0, &info), LX_OK);
-    EXPECT_EQ(info.lap_class, LX_LAP_OUT);
-    // Three bounded laps: the median is the middle one, so 1090 m is within 10 %.
-    lx::Session* five = make_session({4, 4, 4, 4, 4}, 10.0f);
-    const float five_lengths[] = {500, 800, 1000, 1090, 500};
-    for (int l = 0; l < 5; ++l) five->laps[l].lap_length = five_lengths[l];
-    ASSERT_EQ(lx_lap_info_get(install(five), 3, &info), LX_OK);
-    EXPECT_EQ(info.lap_class, LX_LAP_FULL);
+}
+
+int with_lengths(int h) {
+    EXPECT_EQ(lx_session_setup(h), 1);
+    EXPECT_EQ(lx_compute_session_math(h, lx_find_channel(h, "Speed"),
+                                      lx_find_channel(h, "Lateral_Acc"), LX_SPEED_KMH, 0, 0, 0),
+              1);
+    return h;
+}
+
+lx_lap_info lap_info(int h, int lap) {
+    lx_lap_info info{};
+    EXPECT_EQ(lx_lap_info_get(h, lap, &info), LX_OK) << lx_last_error();
+    return info;
+}
+
+// The logger's times kept whole from each kind of file that gives them, laps
+// numbered by their place in the file, and marks only where a file was cut.
+TEST_F(DataApi, OpenedFilesKeepTheLoggersTimesNumbersAndMarks) {
+    lxgen::SessionPlan plan;
+    plan.flying_laps = 3;
+    plan.missed_beacon_after = plan.traffic_lap = 0;
+    std::string aim =
+        write_temp_file(lxgen::write(lxgen::drive_session(plan), lxgen::Format::aim_csv), ".csv");
+    std::string text = temp_path(".txt"), motec = temp_path(".csv");
+    int whole = lx_open(aim.c_str(), nullptr);
+    ASSERT_EQ(lx_write_text_export(whole, text.c_str()), LX_OK);
+    ASSERT_EQ(lx_write_lap_motec(whole, 2, motec.c_str()), 1);
+    // A window starts and ends at lap marks, except at the recording's ends.
+    lx_open_options laps_1_3{0.0, nullptr, 1, 3}, laps_2_5{0.0, nullptr, 2, 5};
+    int head = with_lengths(lx_open(aim.c_str(), &laps_1_3));
+    int window = with_lengths(lx_open(aim.c_str(), &laps_2_5));
+    int text_window = with_lengths(lx_open(text.c_str(), &laps_2_5));
+    int read_back = with_lengths(lx_open(text.c_str(), nullptr));
+    EXPECT_EQ(lap_classes(with_lengths(whole)),
+              (std::vector<int>{LX_LAP_OUT, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_IN}));
+    EXPECT_EQ(lap_classes(head), (std::vector<int>{LX_LAP_OUT, LX_LAP_FULL, LX_LAP_FULL}));
+    EXPECT_EQ(lap_classes(window),
+              (std::vector<int>{LX_LAP_FULL, LX_LAP_FULL, LX_LAP_FULL, LX_LAP_IN}));
+    EXPECT_EQ(lap_classes(text_window), lap_classes(window));
+    EXPECT_EQ(lap_classes(read_back), lap_classes(whole));
+    for (int l = 0; l < 5; ++l) {
+        lx_lap_info lap = lap_info(whole, l);
+        EXPECT_TRUE(lap.logger_time);
+        EXPECT_EQ(lap.laptime, std::round(lap.laptime * 1000) / 1000);
+        EXPECT_EQ(lap_info(read_back, l).laptime, lap.laptime);
+    }
+    for (int l = 1; l < 5; ++l) {
+        EXPECT_EQ(lap_info(window, l - 1).number, l + 1);
+        EXPECT_EQ(lap_info(window, l - 1).laptime, lap_info(whole, l).laptime);
+        EXPECT_EQ(lap_info(text_window, l - 1).laptime, lap_info(whole, l).laptime);
+    }
+    // A lap written alone names itself: marks bound it.
+    int one = with_lengths(lx_open(motec.c_str(), nullptr));
+    lx_lap_info alone = lap_info(one, 0);
+    EXPECT_EQ(alone.lap_class, LX_LAP_FULL);
+    EXPECT_EQ(alone.logger_lap, 3);
+    EXPECT_TRUE(alone.logger_time);
+
+    lx_session_info facts;
+    ASSERT_EQ(lx_beacon_setup(whole), 1);
+    for (int h : {whole, read_back, one}) {
+        ASSERT_EQ(lx_session_info_get(h, &facts), LX_OK);
+        EXPECT_EQ(facts.error_channel, h == whole ? facts.channels - 2 : 0);
+        EXPECT_EQ(facts.beacon_channel, h == whole ? facts.channels - 1 : 0);
+    }
+    lx_channel_info curvature;
+    lx_channel_info_get(one, lx_channel_number(one, LX_CHANNEL_CURVATURE), &curvature);
+    EXPECT_STREQ(curvature.unit, "1/km");
 }
 
 TEST_F(DataApi, ClosureOfACircleAndOfAStraight) {
@@ -321,12 +384,18 @@ TEST_F(DataApi, CaptureMovesTheCoresLinesOffStandardOutput) {
 // UTF-8 standard draws them.
 TEST(Utf8, EdgesOfValidity) {
     const std::pair<const char*, bool> cases[] = {
-        {"\xE0\xA0\x80", true},     {"\xE0\x9F\xBF", false},     // overlong below U+0800
-        {"\xED\x9F\xBF", true},     {"\xED\xA0\x80", false},     // surrogates
-        {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false}, // overlong below U+10000
-        {"\xF4\x8F\xBF\xBF", true}, {"\xF4\x90\x80\x80", false}, // past U+10FFFF
-        {"\xC3\xA9", true},         {"\xE2\x82", false},         // cut short
-        {"\x7F", true},             {"\x80\x80\x80\x80\x80\x80", false}, // leads nothing
+        {"\xE0\xA0\x80", true},
+        {"\xE0\x9F\xBF", false}, // overlong below U+0800
+        {"\xED\x9F\xBF", true},
+        {"\xED\xA0\x80", false}, // surrogates
+        {"\xF0\x90\x80\x80", true},
+        {"\xF0\x8F\xBF\xBF", false}, // overlong below U+10000
+        {"\xF4\x8F\xBF\xBF", true},
+        {"\xF4\x90\x80\x80", false}, // past U+10FFFF
+        {"\xC3\xA9", true},
+        {"\xE2\x82", false}, // cut short
+        {"\x7F", true},
+        {"\x80\x80\x80\x80\x80\x80", false}, // leads nothing
     };
     for (const auto& [text, valid] : cases) EXPECT_EQ(lx::is_utf8(text), valid) << text;
     EXPECT_FALSE(lx::is_utf8("\x80\x80\x80\x80\x80")); // five: a lead and four to follow

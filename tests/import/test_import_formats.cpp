@@ -252,13 +252,20 @@ TEST(ImportGenerated, EveryFormatGivesTheRecordingsLaps) {
     plan.missed_beacon_after = 0;
     plan.gps = true;
     lxgen::Recording r = lxgen::drive_session(plan);
+    const char* loggers[] = {"", "lx-gen", "LXG"};
+    const double stated_rates[] = {20, 0, 20};
+    int f = 0;
     for (auto format :
          {lxgen::Format::aim_csv, lxgen::Format::racechrono_csv, lxgen::Format::motec_csv}) {
         Opened o(write_temp_file(lxgen::write(r, format), ".csv"));
         ASSERT_NE(o.s, nullptr);
         ASSERT_EQ(o.s->nlaps, 4);
-        for (int l : {1, 2}) // the logger states its times to the millisecond
-            EXPECT_NEAR(o.s->laps[l].laptime, r.beacon_times[l] - r.beacon_times[l - 1], 1.5e-3)
-                << o.s->record->format;
+        EXPECT_EQ(o.s->record->logger, loggers[f]);
+        EXPECT_EQ(o.s->record->stated_rate, stated_rates[f++]);
+        for (int l : {1, 2}) { // the logger states its times to the millisecond
+            double logger = r.beacon_times[l] - r.beacon_times[l - 1];
+            EXPECT_NEAR(o.s->laps[l].laptime, logger, 1.5e-3) << o.s->record->format;
+            EXPECT_NEAR(double(o.s->record->logger_ms[l]), logger * 1000, 1.0);
+        }
     }
 }
