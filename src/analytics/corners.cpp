@@ -155,7 +155,7 @@ std::vector<int> guided_splits(const LapTrace& t, const std::vector<double>& c, 
             if (std::fabs(t.position[j] - x) <= SPLIT_REACH &&
                 (low < 0 || r.hand * c[j] < r.hand * c[low]))
                 low = j;
-        if (low > r.start && (at.empty() || low > at.back())) at.push_back(low);
+        if (low >= 0 && (at.empty() || low > at.back())) at.push_back(low);
     }
     return at;
 }

@@ -112,7 +112,6 @@ std::vector<double> carried_cuts(const std::vector<double>& cuts, double length_
         if (std::isfinite(at) && at > 0.0) out.push_back(at);
     }
     std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
 

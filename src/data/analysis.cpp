@@ -82,12 +82,12 @@ struct Traces {
     std::vector<int> full; // full laps that could be traced
 };
 
-// Scales the trace's times to the lap time. Over the samples the trace
-// counts, not the sample time: a file that repeats the sample at a lap mark
-// counts one sample more than its time stamps span.
+// Scales the trace's times to the lap time: over the time its samples
+// count, which is what its times are made of, not over the sample time the
+// file's time stamps give (on the Imola file they differ by up to 0.1 s).
 void put_on_clock(const Session* s, LapTrace& trace) {
     if (trace.lap < 0) return;
-    double scale = lap_time(s, trace.lap) / trace.duration();
+    double scale = lap_time(s, trace.lap) / (trace.samples / trace.rate);
     trace.time_scale = std::isfinite(scale) && scale > 0.0 ? scale : 1.0;
 }
 

@@ -26,6 +26,7 @@ struct SessionRecord {
     double start_time = 0.0; // seconds of the first sample since the Unix epoch; 0: unknown
     // Origin of the local east/north channels, in degrees; both 0 when none.
     double origin_latitude = 0.0, origin_longitude = 0.0;
+    std::unique_ptr<Attachment> analysis; // the data API's analysis; null until it runs
     std::string logger;       // the logger or program that wrote the file, as it says
     double stated_rate = 0.0; // samples per second the file states; 0: none
     // A recording starts or ends at a lap mark only where it was cut at one: a
@@ -35,7 +36,6 @@ struct SessionRecord {
     // Per lap: the logger's own lap time in whole milliseconds; < 0 when the
     // file gives none. Kept whole so the time comes back exactly.
     std::vector<long long> logger_ms;
-    std::unique_ptr<Attachment> analysis; // the data API's analysis; null until it runs
 };
 
 // Deletes a record; safe on null. Never throws.

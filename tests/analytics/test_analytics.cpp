@@ -321,6 +321,21 @@ void expect_invariants(int h) {
     EXPECT_LE(info.optimal_lap, fastest);
 }
 
+// A lap of twice the reference's length, its second sample late and its
+// clock running at half speed: each value at the same share of the length.
+TEST(TimeDifference, SameShareOfEachLengthOnEachLapsClock) {
+    lx::analytics::LapTrace ref, lap;
+    ref.samples = lap.samples = 3;
+    ref.rate = lap.rate = 1.0;
+    ref.position = {0, 10, 20, 30};
+    lap.position = {0, 10, 40, 60};
+    lap.time_scale = 0.5;
+    std::vector<double> diff = lx::analytics::time_difference(lap, ref);
+    std::vector<double> expected{0.0, 0.5 * (1 + 10.0 / 30) - 1, 0.5 * 2 - 2, 0.5 * 3 - 3};
+    ASSERT_EQ(diff.size(), expected.size());
+    for (std::size_t i = 0; i < diff.size(); ++i) EXPECT_NEAR(diff[i], expected[i], 1e-12) << i;
+}
+
 TEST_F(Invariants, EveryFullLapOfGeneratedSessionsUntilTheMathRunsAgain) {
     for (std::uint64_t seed : {3, 4, 5}) {
         close_all_sessions();
@@ -374,6 +389,7 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     o.cuts[0] = 400;
     o.cuts[1] = 5000;
     expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "outside the reference lap");
+    expect_failure(lx_analyse(h, nullptr), LX_ERR_FORMAT, "no speed channel found");
     lx_corner corners[4];
     expect_failure(lx_analysis_corners(h, 1, corners, 4), LX_ERR_STATE, "not been analysed");
     o = options_for("c3", "c4");

@@ -52,13 +52,26 @@ TEST(Splits, TwoPeaksSplitAtTheDipOnePeakDoesNotAndTheLapsAverageDecides) {
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].second, 91.0);
     EXPECT_EQ(found[1].first, 91.0);
-    // A shoulder of one peak, or a dip above twice the exit threshold: one corner.
+    // A shoulder of one peak, a piece too short, or a dip above twice the exit
+    // threshold (or above the entry one): one corner.
     Lap shoulder = laid({{50, 0}, {30, 20}, {5, 0}, {30, 7}, {50, 0}});
-    Lap shallow = laid({{50, 0}, {30, 20}, {10, 8.5f}, {30, 20}, {50, 0}});
+    Lap short_end = laid({{50, 0}, {30, 20}, {5, 6}, {5, 20}, {50, 0}});
+    Lap shallow = laid({{50, 0}, {30, 20}, {10, 9}, {30, 20}, {50, 0}});
     found = spans(find_corners(shoulder.trace, o));
     ASSERT_EQ(found.size(), 1u);
     EXPECT_GT(found[0].second, 114.0);
+    CornerOptions sharp = o;
+    sharp.enter_curvature = 12;
+    Lap short_start = laid({{50, 0}, {5, 20}, {5, 6}, {30, 20}, {50, 0}});
+    for (const Lap* l : {&short_end, &short_start}) {
+        auto one = spans(find_corners(l->trace, o));
+        ASSERT_EQ(one.size(), 1u);
+        EXPECT_LT(one[0].first, 50.0);
+        EXPECT_GT(one[0].second, 90.0);
+    }
     EXPECT_EQ(find_corners(shallow.trace, o).size(), 1u);
+    EXPECT_EQ(find_corners(shallow.trace, sharp).size(), 1u);
+    EXPECT_EQ(find_corners(dipped.trace, sharp).size(), 2u);
     // Where the laps' average splits, every lap splits; where it does not, none.
     std::vector<double> splits = split_shares({dipped.trace, shallow.trace}, o);
     ASSERT_EQ(splits.size(), 1u);

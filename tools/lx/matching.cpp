@@ -35,11 +35,9 @@ double from_nearest(const std::vector<double>& beacons, double at) {
     return nearest;
 }
 
-// The newest beacon channel: 1 at each lap start that matching found.
+// The beacon channel: 1 at each lap start that matching found; 0 when none.
 int beacon_channel(const Session& s) {
-    for (int c = s.channels() - 1; c > 0; --c)
-        if (channel_name(s, c) == "i_beacon") return c;
-    return -1;
+    return s.info().beacon_channel;
 }
 
 } // namespace
@@ -78,12 +76,13 @@ std::vector<Match> locate_laps(const Session& ref, int ref_lap, const Session& w
     std::vector<Match> matches;
     double lap_start = 0;
     for (int lap = 0; lap < work.laps() && beacon > 0; ++lap) {
+        int number = lap_info(work, lap).number;
         std::vector<float> marks = lap_samples(work, lap, beacon);
         std::vector<float> metres = lap_samples(work, lap, distance);
         for (std::size_t p = 0; p < marks.size() && p < metres.size(); ++p)
             if (marks[p] > 0.5f)
                 matches.push_back(
-                    {lap, int(p), metres[p], from_nearest(beacons, lap_start + metres[p])});
+                    {lap, int(p), number, metres[p], from_nearest(beacons, lap_start + metres[p])});
         lap_start += lap_info(work, lap).length;
     }
     return matches;

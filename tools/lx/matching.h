@@ -13,6 +13,7 @@ constexpr float BEACON_TOLERANCE = 50.0f;
 
 struct Match {
     int lap, point;     // where the library marked a lap start (from 0)
+    int number;         // that lap's number
     double distance;    // metres into that lap
     double from_beacon; // metres from the nearest beacon (+: after it); HUGE_VAL when none
     bool near_beacon() const;

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -34,7 +36,33 @@ std::FILE* out = stdout;
 
 namespace {
 bool echo_library_lines = false;
+std::map<int, std::string> session_names; // open sessions by handle, for messages
 } // namespace
+
+bool verbose() {
+    return echo_library_lines;
+}
+
+std::string library_message() {
+    std::string text = lx_last_error();
+    static const std::pair<const char*, const char*> words[] = {
+        {R"(session \d+, option speed)", "--speed"},
+        {R"(session \d+, option lateral)", "--lat"},
+        {R"(session \d+, option longitudinal)", "--long"},
+        {R"(the speed option)", "--speed"},
+        {R"(the lateral option)", "--lat"},
+        {R"(the longitudinal option)", "--long"},
+        {R"(give speed_units \(km/h or mph\))", "give --units kmh or --units mph"},
+        {R"(\blx_[a-z_]+: )", ""},
+        {R"( ?\(lx_[a-z_]+\))", ""},
+    };
+    for (const auto& [pattern, replacement] : words)
+        text = std::regex_replace(text, std::regex(pattern), replacement);
+    for (const auto& [handle, name] : session_names)
+        text =
+            std::regex_replace(text, std::regex("session " + std::to_string(handle) + "\\b"), name);
+    return text;
+}
 
 void row(const char* format, ...) {
     char text[1024];
@@ -66,10 +94,11 @@ std::string take_library_lines() {
 }
 
 void library_refused(const std::string& what) {
+    std::string message = library_message(); // taking the lines clears it
     std::string lines = take_library_lines();
     while (!lines.empty() && lines.back() == '\n') lines.pop_back();
     std::string last = lines.substr(lines.rfind('\n') + 1);
-    if (last.empty()) last = lx_last_error();
+    if (last.empty()) last = message;
     refuse(what + (last.empty() ? "" : ": " + last));
 }
 
@@ -145,8 +174,8 @@ Session Session::open(const std::string& path) {
     check_readable(path);
     open_options.channels = channel_list.c_str();
     int handle = lx_open(path.c_str(), &open_options);
-    if (handle > 0) return Session(handle, path);
-    std::string why = lx_last_error();
+    if (handle > 0) return adopt(handle, path);
+    std::string why = library_message();
     if (handle == LX_ERR_FORMAT && looks_like_csv(path) && why.find("CSV") == std::string::npos)
         refuse(path + " looks like a CSV export of a kind lx does not read (" + why +
                "); export the session as the logger's tab-separated text, AiM CSV, RaceChrono "
@@ -155,11 +184,14 @@ Session Session::open(const std::string& path) {
 }
 
 Session Session::adopt(int handle, std::string source) {
+    session_names[handle] = source;
     return Session(handle, std::move(source));
 }
 
 Session::~Session() {
-    if (handle_ > 0) lx_close(handle_);
+    if (handle_ <= 0) return;
+    session_names.erase(handle_);
+    lx_close(handle_);
 }
 
 int Session::laps() const {
@@ -178,17 +210,25 @@ lx_session_info Session::info() const {
 int lap_index(const Session& s, int lap_number, const char* option) {
     int n = s.laps();
     if (n == 0) refuse(s.source + " has no laps");
-    if (lap_number < 1 || lap_number > n)
-        refuse(std::string(option) + " " + std::to_string(lap_number) + ": " + s.source +
-               (n == 1 ? " has lap 1 only" : " has laps 1 to " + std::to_string(n)));
-    return lap_number - 1;
+    for (int lap = 0; lap < n; ++lap)
+        if (lap_info(s, lap).number == lap_number) return lap;
+    int first = lap_info(s, 0).number, last = lap_info(s, n - 1).number;
+    refuse(std::string(option) + " " + std::to_string(lap_number) + ": " + s.source +
+           (n == 1 ? " has lap " + std::to_string(first) + " only"
+                   : " has laps " + std::to_string(first) + " to " + std::to_string(last)));
 }
 
 lx_lap_info lap_info(const Session& s, int lap) {
     lx_lap_info info{};
     if (lx_lap_info_get(s.handle(), lap, &info) < 0)
-        refuse("no lap " + std::to_string(lap + 1) + " in " + s.source + ": " + lx_last_error());
+        refuse("no lap " + std::to_string(lap + 1) + " in " + s.source + ": " + library_message());
     return info;
+}
+
+std::string lap_name(const lx_lap_info& lap) {
+    std::string name = std::to_string(lap.number);
+    if (lap.logger_lap != lap.number) name += " (logger " + std::to_string(lap.logger_lap) + ")";
+    return name;
 }
 
 std::string laptime_text(double seconds) {
@@ -199,19 +239,49 @@ std::string laptime_text(double seconds) {
     return text;
 }
 
-std::string origin_note(const Session& s, int lap) {
-    const char* text = lx_laptime_text(s.handle(), lap, 0, LX_UNIT_METRES);
-    std::string t = text ? text : "";
-    std::size_t open = t.find(" (");
-    if (open == std::string::npos || t.back() != ')') return "";
-    return t.substr(open + 2, t.size() - open - 3);
+std::string origin_text(const lx_lap_info& lap) {
+    if (lap.origin_lap == 0) return "";
+    std::string text = "from lap " + std::to_string(lap.origin_lap);
+    if (lap.origin_offset == 0) return text;
+    char where[96];
+    std::snprintf(where, sizeof where, ", ends at a match %.1f m %s the beacon beside it",
+                  std::fabs(lap.origin_offset), lap.origin_offset > 0 ? "before" : "after");
+    return text + where;
+}
+
+int lap_width(const Session& s) {
+    std::size_t width = 3;
+    for (int lap = 0; lap < s.laps(); ++lap)
+        width = std::max(width, lap_name(lap_info(s, lap)).size());
+    return int(width);
+}
+
+std::string signed_seconds(double seconds) {
+    if (!std::isfinite(seconds)) return "";
+    // Whole milliseconds first, so that nothing reads "-0.000".
+    long long ms = std::llround(seconds * 1000);
+    char text[32];
+    std::snprintf(text, sizeof text, "%c%lld.%03lld", ms < 0 ? '-' : '+', std::llabs(ms) / 1000,
+                  std::llabs(ms) % 1000);
+    return text;
+}
+
+std::string rate_text(const lx_session_info& info) {
+    constexpr double SAME_RATE = 0.001;
+    double rate = info.sample_rate, stated = info.stated_rate;
+    char text[64];
+    if (stated > 0 && std::fabs(rate - stated) <= SAME_RATE * stated)
+        std::snprintf(text, sizeof text, "%g", stated);
+    else
+        std::snprintf(text, sizeof text, "%.4g", rate);
+    return text;
 }
 
 lx_channel_info channel_info(const Session& s, int channel) {
     lx_channel_info info{};
     if (lx_channel_info_get(s.handle(), channel, &info) < 0)
         refuse("no channel " + std::to_string(channel) + " in " + s.source + ": " +
-               lx_last_error());
+               library_message());
     return info;
 }
 
@@ -225,7 +295,7 @@ std::string channel_title(const Session& s, int channel) {
 
 int find_channel(const Session& s, const std::string& name, const char* option) {
     int c = lx_find_channel(s.handle(), name.c_str());
-    if (c < 0) refuse(std::string(option) + " '" + name + "': " + lx_last_error());
+    if (c < 0) refuse(std::string(option) + " '" + name + "': " + library_message());
     return c;
 }
 
@@ -257,6 +327,23 @@ const char* class_name(int lap_class) {
         return "double: a beacon missed";
     default:
         return "";
+    }
+}
+
+const char* class_key(int lap_class) {
+    switch (lap_class) {
+    case LX_LAP_FULL:
+        return "full";
+    case LX_LAP_OUT:
+        return "out";
+    case LX_LAP_IN:
+        return "in";
+    case LX_LAP_PARTIAL:
+        return "partial";
+    case LX_LAP_DOUBLE:
+        return "double";
+    default:
+        return "unknown";
     }
 }
 

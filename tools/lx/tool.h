@@ -36,6 +36,11 @@ extern std::FILE* out;
 // A table row on out, without the spaces that empty last columns leave.
 void row(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void capture_library_lines(bool echo);
+// -v: the library's lines and the longer explanations.
+bool verbose();
+// The library's last message in the user's words: without the C function it
+// names, with the tool's options for the library's and file names for handles.
+std::string library_message();
 // The lines the library printed since the last call (echoed when asked for).
 std::string take_library_lines();
 // A refusal naming what failed and the library's last word on why.
@@ -66,14 +71,24 @@ class Session {
     int handle_;
 };
 
-// Lap numbers on the command line count from 1; the library's from 0.
+// The lap (from 0) that the user knows by this number: its place in the
+// file, which a lap window keeps; refuses naming the laps there are.
 int lap_index(const Session& s, int lap_number, const char* option);
 
 lx_lap_info lap_info(const Session& s, int lap);
+// The lap's number, and the logger's own beside it where it differs: "7 (logger 5)".
+std::string lap_name(const lx_lap_info& lap);
+// The width of the lap column: the longest lap_name of the session, at least 3.
+int lap_width(const Session& s);
+// Where a lap of a session cut by lap matching came from; "" for other laps.
+std::string origin_text(const lx_lap_info& lap);
 // m:ss.sss, to the millisecond.
 std::string laptime_text(double seconds);
-// Where a lap of a cut session came from ("Original #3", "2.0m before"), or "".
-std::string origin_note(const Session& s, int lap);
+// Seconds with a sign, to the millisecond, never "-0.000"; "" for NaN.
+std::string signed_seconds(double seconds);
+// The sample rate as the file states it where the measured one lies within
+// 0.1 % of it, else the measured one to 4 significant figures.
+std::string rate_text(const lx_session_info& info);
 
 lx_channel_info channel_info(const Session& s, int channel);
 std::string channel_name(const Session& s, int channel);  // as stored
@@ -92,6 +107,8 @@ std::vector<float> lap_samples(const Session& s, int lap, int channel);
 
 // Names of lap classes for tables: "", "out-lap", "in-lap", "partial", "double".
 const char* class_name(int lap_class);
+// The class as JSON names it: "full", "out", "in", "partial", "double", "unknown".
+const char* class_key(int lap_class);
 
 // Writes text to path, or refuses naming the path and why.
 void write_file(const std::string& path, const std::string& text);

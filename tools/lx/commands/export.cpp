@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "choice.h"
+#include "analysed.h"
 #include "commands.h"
 #include "figures.h"
 
@@ -44,13 +44,16 @@ std::string lap_title(const Session& s, int lap) {
     lx_lap_info l = lap_info(s, lap);
     char buf[256];
     std::snprintf(buf, sizeof buf, "%s, lap %d: %s, %.0f m",
-                  std::filesystem::path(s.source).filename().c_str(), lap + 1,
+                  std::filesystem::path(s.source).filename().c_str(), lap_info(s, lap).number,
                   laptime_text(l.laptime).c_str(), l.length);
     return buf;
 }
 
-void print_choice(const Session& s, const MathChannels& m) {
-    for (const std::string& line : describe(s, m)) std::fprintf(out, "%s\n", line.c_str());
+// The session math with the chosen channels, and which they are.
+void compute_math(const Session& s, const MathOptions& math) {
+    AnalysisRequest request;
+    request.math = math;
+    print_channel_lines(s, analyse(s, request).info);
 }
 
 void run_motec(const LapOptions& o) {
@@ -58,7 +61,7 @@ void run_motec(const LapOptions& o) {
     int lap = lap_index(s, o.lap, "--lap");
     std::string path = o.output.empty() ? default_output(o.file, o.lap, ".csv") : o.output;
     check_writable(path);
-    if (!o.raw) print_choice(s, compute_math(s, o.math));
+    if (!o.raw) compute_math(s, o.math);
     if (!lx_write_lap_motec(s.handle(), lap, path.c_str())) library_refused("cannot write " + path);
     std::fprintf(out, "Wrote lap %d (%s) to %s\n", o.lap,
                  laptime_text(lap_info(s, lap).laptime).c_str(), path.c_str());
@@ -70,7 +73,7 @@ void run_map(const LapOptions& o) {
     int lap = lap_index(s, o.lap, "--lap");
     std::string path = o.output.empty() ? default_output(o.file, o.lap, "-map.svg") : o.output;
     check_writable(path);
-    print_choice(s, compute_math(s, o.math));
+    compute_math(s, o.math);
     std::vector<double> kmh = speed_kmh(s, lap);
     svg::Box area{20, 40, double(w) - 40, double(h) - 100};
     std::string body =
@@ -126,10 +129,12 @@ void run_chart(const LapOptions& o) {
     std::string path =
         o.output.empty() ? default_output(o.file, o.lap, "-" + o.channel + ".svg") : o.output;
     check_writable(path);
-    MathChannels m = compute_math(s, o.math); // the derived channels exist from here
+    AnalysisRequest request; // the derived channels exist from here
+    request.math = o.math;
+    Analysed a = analyse(s, request);
     int channel = find_channel(s, o.channel, "--channel");
     auto [lo, hi] = chart_range(s, lap, channel, o);
-    print_choice(s, m);
+    print_channel_lines(s, a.info);
     double length = lap_info(s, lap).length;
     svg::Box area{80, 40, double(w) - 110, double(h) - 100};
     std::string unit = unit_of(s, channel);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "json.h"
 #include "page_parts.h"
 
 namespace lxtool {
@@ -29,35 +30,21 @@ std::vector<double> every_step(const std::vector<double>& at, const std::vector<
 
 std::string json_numbers(const std::vector<double>& values, int decimals, double scale = 1) {
     std::string s = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        double v = values[i] * scale;
-        s += (i ? "," : "") + (std::isfinite(v) ? svg::fixed(v, decimals) : std::string("null"));
-    }
+    for (std::size_t i = 0; i < values.size(); ++i)
+        s += (i ? "," : "") + json_number(values[i] * scale, decimals);
     return s + "]";
-}
-
-std::string json_text(const std::string& text) {
-    std::string s = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') s += '\\';
-        if (c == '<') {
-            s += "\\u003c"; // never "</script>" inside the block
-            continue;
-        }
-        s += c;
-    }
-    return s + "\"";
 }
 
 std::string trace_json(const Trace& t, double length) {
     const Session& s = *t.session;
     std::vector<double> at = lap_distances(s, t.lap);
     std::vector<float> speed = lap_samples(s, t.lap, derived_channel(s, LX_CHANNEL_SPEED));
-    std::vector<float> diff = lap_samples(s, t.lap, derived_channel(s, LX_CHANNEL_TIME_DIFF));
-    return "{\"key\":" + json_text(t.key) + ",\"label\":" + json_text(t.label) +
-           ",\"colour\":" + json_text(t.pen.colour) +
+    TimeDiff d = time_diff(s, t.lap); // on the reference lap's distances
+    std::vector<float> diff(d.diff.begin(), d.diff.end());
+    return "{\"key\":" + json_string(t.key) + ",\"label\":" + json_string(t.label) +
+           ",\"colour\":" + json_string(t.pen.colour) +
            ",\"speed\":" + json_numbers(every_step(at, speed, length), 1, KMH) +
-           ",\"diff\":" + json_numbers(every_step(at, diff, length), 2) + "}";
+           ",\"diff\":" + json_numbers(every_step(d.distance, diff, length), 2) + "}";
 }
 
 } // namespace

@@ -65,19 +65,23 @@ std::string with_attributes(const std::string& svg, const std::string& attribute
     return svg.substr(0, at + open.size()) + attributes + " " + svg.substr(at + open.size());
 }
 
-std::string corner_table_html(const CornerTable& t, int ref_lap) {
-    std::string ref = std::to_string(ref_lap + 1);
+std::string corner_table_html(const Session& s, const std::vector<lx_corner_summary>& corners,
+                              int ref_lap) {
+    auto number_of = [&](int lap) {
+        return lap < 0 ? std::string() : std::to_string(lap_info(s, lap).number);
+    };
     std::string h = "<table class='laps corners numeric'><thead><tr><th>corner</th><th>hand</th>"
                     "<th>apex</th><th>min on lap " +
-                    ref +
+                    number_of(ref_lap) +
                     "</th><th>best min</th><th>on lap</th><th>most lost</th><th>on lap</th>"
                     "</tr></thead><tbody>\n";
-    for (const CornerSummary& c : t.corners) {
+    for (const lx_corner_summary& c : corners) {
+        std::string lost = c.lost_lap < 0 ? "" : signed_seconds(c.most_lost) + " s";
         h += "<tr>" + cell(std::to_string(c.corner.number)) + cell(hand(c.corner.direction)) +
              cell(number("%.0f m", c.corner.apex)) +
              cell(number("%.1f km/h", c.corner.min_speed * KMH)) +
-             cell(number("%.1f km/h", c.best_min * KMH)) + cell(std::to_string(c.best_lap)) +
-             cell(number("%+.3f s", c.most_lost)) + cell(std::to_string(c.lost_lap)) + "</tr>\n";
+             cell(number("%.1f km/h", c.best_min_speed * KMH)) + cell(number_of(c.best_min_lap)) +
+             cell(lost) + cell(number_of(c.lost_lap)) + "</tr>\n";
     }
     return h + "</tbody></table>\n";
 }
@@ -91,16 +95,15 @@ std::string sector_head(const SectorTable& t) {
     return h + "<th>lap time</th><th></th></tr></thead><tbody>\n";
 }
 
-std::string best_row(const char* name, const std::vector<lx_piece>& pieces, double time,
-                     std::size_t sectors) {
+std::string best_row(const Session& s, const char* name, const Best& best, std::size_t sectors) {
     std::string h = std::string("<tr class='best'>") + cell(name);
-    if (pieces.size() == sectors) {
-        for (const lx_piece& p : pieces) h += cell(number("%.3f", p.time));
+    if (best.pieces.size() == sectors) {
+        for (const lx_piece& p : best.pieces) h += cell(number("%.3f", p.time));
     } else {
         h += "<td colspan='" + std::to_string(sectors) + "'></td>";
     }
-    return h + cell(laptime_text(time)) + cell(svg::escape(pieces_text(pieces)), "note") +
-           "</tr>\n";
+    return h + cell(laptime_text(best.time)) +
+           cell(svg::escape(pieces_text(s, best.pieces)), "note") + "</tr>\n";
 }
 
 } // namespace
@@ -109,16 +112,17 @@ std::string sector_table_html(const Session& s, const SectorTable& t) {
     std::string h = sector_head(t);
     std::size_t sectors = t.cuts.size() + 1;
     for (const SectorRow& row : t.rows) {
-        h += "<tr>" + cell(std::to_string(row.lap + 1));
-        for (std::size_t k = 0; k < sectors; ++k) {
-            bool best = t.theory[k].lap == row.lap;
+        lx_lap_info l = lap_info(s, row.lap);
+        h += "<tr>" + cell(svg::escape(lap_name(l)));
+        for (std::size_t k = 0; k < sectors && k < row.times.size(); ++k) {
+            bool best = k < t.theoretical.pieces.size() && t.theoretical.pieces[k].lap == row.lap;
             h += cell(number("%.3f", row.times[k]) + (best ? " *" : ""),
                       best ? "best-sector" : nullptr);
         }
-        h += cell(laptime_text(lap_info(s, row.lap).laptime)) + cell("") + "</tr>\n";
+        h += cell(laptime_text(l.laptime)) + cell("") + "</tr>\n";
     }
-    h += best_row("theoretical", t.theory, t.theory_time, sectors);
-    h += best_row("optimal", t.optimal, t.optimal_time, sectors);
+    h += best_row(s, "theoretical", t.theoretical, sectors);
+    h += best_row(s, "optimal", t.optimal, sectors);
     return h + "</tbody></table>\n";
 }
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "choice.h"
+#include "analysed.h"
 #include "commands.h"
 #include "matching.h"
 
@@ -16,6 +16,7 @@ struct CutOptions {
     std::string file, reference;
     int ref_lap = 0, mode = LX_CUT_BEACON_SHIFT;
     float tolerance = BEACON_TOLERANCE;
+    bool json = false;
     MathOptions math;
 };
 
@@ -34,8 +35,8 @@ std::string where(const Match& m) {
 void print_matches(const std::vector<Match>& matches) {
     std::fprintf(out, "Lap starts found by matching: %zu\n", matches.size());
     for (const Match& m : matches)
-        std::fprintf(out, "  in lap %3d, sample %5d, %7.1f m into the lap, %s\n", m.lap + 1,
-                     m.point, m.distance, where(m).c_str());
+        std::fprintf(out, "  in lap %3d, sample %5d, %7.1f m into the lap, %s\n", m.number, m.point,
+                     m.distance, where(m).c_str());
 }
 
 // The average in mode 2 mixes every match beside a beacon, however far.
@@ -48,7 +49,7 @@ void print_shift(const Session& cut, const std::vector<Match>& matches) {
     std::string example;
     for (const Match& m : matches) {
         if (m.near_beacon() || std::isinf(m.from_beacon)) continue;
-        if (far++ == 0) example = " (in lap " + std::to_string(m.lap + 1) + ")";
+        if (far++ == 0) example = " (in lap " + std::to_string(m.number) + ")";
     }
     if (far > 0)
         std::fprintf(out,
@@ -58,35 +59,63 @@ void print_shift(const Session& cut, const std::vector<Match>& matches) {
 }
 
 void print_cut_laps(const Session& cut) {
-    row("  %3s  %-10s %-10s %10s  %s", "lap", "time", "measured", "length m", "note");
+    int w = lap_width(cut);
+    row("  %*s  %-10s %-10s %10s  %s", w, "lap", "time", "measured", "length m", "origin");
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
-        row("  %3d  %-10s %-10s %10.1f  %s", lap + 1, laptime_text(l.laptime).c_str(),
-            laptime_text(l.sample_time).c_str(), l.length, origin_note(cut, lap).c_str());
+        row("  %*s  %-10s %-10s %10.1f  %s", w, lap_name(l).c_str(),
+            laptime_text(l.laptime).c_str(), laptime_text(l.sample_time).c_str(), l.length,
+            origin_text(l).c_str());
     }
-    std::fprintf(out, "Time: the logger's for laps kept whole, else measured from the samples.\n"
-                      "Note: \"Original #N\": logger lap N, kept whole. \"X m after\" or \"X m "
-                      "before\": the lap ends\n"
-                      "  at a match X m after or before the beacon beside it. No note: the lap "
-                      "ends on a beacon\n"
-                      "  or at a stop, or at a match with no beacon beside it.\n");
+    std::fprintf(out, "Time: the logger's for laps kept whole, else measured from the samples.\n");
+}
+
+void print_json(const Session& ref, int ref_lap, const std::vector<Match>& matches,
+                const Session& cut, const CutOptions& o) {
+    lx_lap_info r = lap_info(ref, ref_lap);
+    Json j;
+    j.begin_object().integer("schema", 1).text("file", o.file);
+    j.begin_object("reference").text("file", ref.source).integer("lap", r.number);
+    j.number("time", r.laptime, 3).number("length", r.length, 1).end_object();
+    j.integer("mode", o.mode).begin_array("matches");
+    for (const Match& m : matches) {
+        j.begin_object().integer("lap", m.number);
+        j.integer("sample", m.point).number("distance", m.distance, 1);
+        j.number("from_beacon", std::isinf(m.from_beacon) ? NAN : m.from_beacon, 1).end_object();
+    }
+    j.end_array();
+    if (o.mode == LX_CUT_BEACON_SHIFT)
+        j.number("beacon_shift", double(lx_get_beacon_shift(cut.handle())), 1);
+    j.begin_array("laps");
+    for (int lap = 0; lap < cut.laps(); ++lap) {
+        lx_lap_info l = lap_info(cut, lap);
+        j.begin_object().integer("lap", l.number).integer("logger_lap", l.logger_lap);
+        j.number("time", l.laptime, 3).number("sample_time", l.sample_time, 3);
+        j.number("length", l.length, 1).integer("origin_lap", l.origin_lap);
+        j.number("origin_offset", l.origin_offset, 1).end_object();
+    }
+    j.end_array().end_object();
+    std::fputs(j.str().c_str(), out);
 }
 
 void run_cut(const CutOptions& o) {
     Session work = Session::open(o.file);
     Session ref = Session::open(o.reference);
     int ref_lap = lap_index(ref, o.ref_lap, "--ref-lap");
-    MathChannels m = compute_math(work, o.math);
-    for (const std::string& line : describe(work, m)) std::fprintf(out, "%s\n", line.c_str());
-    compute_math(ref, o.math);
+    // Lap matching takes any lap as its reference: it serves recordings without lap marks.
+    AnalysisRequest request;
+    request.math = o.math;
+    Analysed a = analyse(work, request);
+    analyse(ref, request);
     compute_error_channel(ref, ref_lap, work);
     std::vector<Match> matches = locate_laps(ref, ref_lap, work);
+    Session cut = cut_session(ref, ref_lap, work, o.mode, o.tolerance);
+    if (o.json) return print_json(ref, ref_lap, matches, cut, o);
+    print_channel_lines(work, a.info);
     lx_lap_info r = lap_info(ref, ref_lap);
-    std::fprintf(out, "Reference: lap %d (%s, %.1f m) of %s\n", o.ref_lap,
+    std::fprintf(out, "Reference: lap %s (%s, %.1f m) of %s\n", lap_name(r).c_str(),
                  laptime_text(r.laptime).c_str(), r.length, ref.source.c_str());
     print_matches(matches);
-
-    Session cut = cut_session(ref, ref_lap, work, o.mode, o.tolerance);
     char tolerance[64] = "";
     if (o.mode == LX_CUT_SNAP)
         std::snprintf(tolerance, sizeof tolerance, ", tolerance %g m", o.tolerance);
@@ -103,10 +132,9 @@ Command add_cut(CLI::App& app) {
     CLI::App* c = app.add_subcommand(
         "cut", "Find the lap starts by matching a reference lap, and cut the session there");
     c->add_option("FILE", o.file, "session file to cut")->required();
-    c->add_option("--ref", o.reference, "session file holding the reference lap (may be FILE)")
-        ->required();
-    c->add_option("--ref-lap", o.ref_lap, "reference lap (from 1, as lx laps lists them)")
-        ->required();
+    add_ref_option(c, o.reference, "session file holding the reference lap (may be FILE)");
+    c->get_option("--ref")->required();
+    add_ref_lap_option(c, o.ref_lap, true);
     c->add_option("--mode", o.mode,
                   "0: cut at stops and matches; 1: keep beacons that a match confirms within "
                   "the tolerance, cut at matches elsewhere; 2: cut at matches and measure how "
@@ -116,6 +144,7 @@ Command add_cut(CLI::App& app) {
     c->add_option("--tolerance", o.tolerance, "metres between a beacon and a match (mode 1)")
         ->check(within(0, 100000))
         ->capture_default_str();
+    add_json_option(c, o.json);
     add_math_options(c, o.math);
     return {c, [] { run_cut(o); }};
 }

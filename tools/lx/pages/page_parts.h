@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analytics.h"
+#include "analysed.h"
 #include "figures.h"
 
 namespace lxtool {
@@ -30,7 +30,9 @@ std::string data_area(const svg::Box& area);
 // An SVG document given an id and data attributes, e.g. "id='map'".
 std::string with_attributes(const std::string& svg, const std::string& attributes);
 
-std::string corner_table_html(const CornerTable& t, int ref_lap);
+// The reference lap's corners over the full laps; ref_lap from 0.
+std::string corner_table_html(const Session& s, const std::vector<lx_corner_summary>& corners,
+                              int ref_lap);
 std::string sector_table_html(const Session& s, const SectorTable& t);
 // Numbered markers at the corners' apexes, set off to the inside of each bend,
 // on the map that map_points gave for the reference lap in area.

@@ -1,14 +1,11 @@
-// lx report: one self-contained HTML page with the lap table, the fastest
-// lap's map with its corners, speed and time difference of every lap, the
-// corners and sectors, and the lap starts that matching found.
-#include <CLI/CLI.hpp>
+#include "report_page.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 
-#include "choice.h"
-#include "commands.h"
+#include "analysed.h"
 #include "figures.h"
 #include "matching.h"
 #include "page_parts.h"
@@ -19,15 +16,6 @@ namespace lxtool {
 
 namespace {
 
-struct ReportOptions {
-    std::string file, output = "lx-report";
-    std::vector<double> cuts; // sector cuts in metres; none: the library's
-    MathOptions math;
-};
-
-// A full lap within 107 % of the fastest time races; the others (slow laps,
-// out-laps, in-laps, laps with a missed beacon) are drawn thin and grey.
-constexpr double RACING = 1.07;
 // Laps overlaid on the charts: beyond this many the page grows without
 // showing more.
 constexpr std::size_t MOST_DRAWN = 12;
@@ -39,10 +27,12 @@ struct LapInfo {
     bool racing = false, drawn = false;
 };
 
+// A full lap that is not slow races; the others (slow laps, out-laps, in-laps,
+// laps with a missed beacon) are drawn thin and grey.
 struct Report {
     std::string name;
-    int fastest = 0;
-    double sample_rate = 0;
+    int fastest = 0; // the reference lap: the fastest full one
+    std::string rate;
     std::vector<LapInfo> laps;
     std::vector<int> drawn;            // laps on the charts, the fastest last
     double chart_length = 0;           // metres across the charts
@@ -72,23 +62,20 @@ std::vector<int> drawn_laps(const Report& r) {
     return order;
 }
 
-Report gather(const Session& s, const MathChannels& m) {
+Report gather(const Session& s, const Analysed& a, const std::vector<std::string>& channels) {
     Report r;
     r.name = fs::path(s.source).filename().string();
-    r.channels = describe(s, m);
-    r.fastest = fastest_lap(s);
+    r.channels = channels;
+    r.fastest = a.info.ref_lap;
     if (r.fastest < 0) refuse(s.source + " has no full lap to compare the others with");
-    if (!lx_analysis_setup(s.handle()) || !lx_calc_time_diff(s.handle(), r.fastest, s.handle(), 0))
-        library_refused("cannot compute the time difference");
-    r.sample_rate = s.info().sample_rate;
-    double best = lap_info(s, r.fastest).laptime;
+    r.rate = rate_text(s.info());
     for (int lap = 0; lap < s.laps(); ++lap) {
         LapInfo l;
-        l.info = lap_info(s, lap);
+        l.info = a.laps[std::size_t(lap)].info;
         l.time = laptime_text(l.info.laptime);
-        l.gap = gap_text(l.info, best);
+        l.gap = signed_seconds(a.laps[std::size_t(lap)].gap);
         for (double v : speed_kmh(s, lap)) l.top_kmh = std::max(l.top_kmh, v);
-        l.racing = l.info.lap_class == LX_LAP_FULL && l.info.laptime <= best * RACING;
+        l.racing = l.info.lap_class == LX_LAP_FULL && !l.info.slow;
         r.laps.push_back(l);
     }
     r.drawn = drawn_laps(r);
@@ -116,7 +103,7 @@ svg::Pen lap_pen(const Report& r, int lap) {
 
 std::string lap_label(const Report& r, int lap) {
     const LapInfo& l = r.laps[std::size_t(lap)];
-    std::string label = "lap " + std::to_string(lap + 1) + "  " + l.time;
+    std::string label = "lap " + lap_name(l.info) + "  " + l.time;
     if (lap == r.fastest) label += "  fastest";
     return label;
 }
@@ -131,7 +118,7 @@ std::string lap_table(const Report& r) {
         h += std::string("<tr") + (lap == r.fastest ? " class='best'" : "") +
              (l.drawn ? " data-lap='" + std::to_string(lap + 1) + "'" : "") + ">";
         h += "<td><span class='swatch' style='background:" + swatch + "'></span>" +
-             std::to_string(lap + 1) + "</td><td>" + l.time + "</td>";
+             svg::escape(lap_name(l.info)) + "</td><td>" + l.time + "</td>";
         h += "<td>" + l.gap + "</td>";
         h += "<td>" + format("%.0f m", l.info.length) + "</td>";
         h += "<td>" + format("%.0f km/h", l.top_kmh) + "</td>";
@@ -145,22 +132,27 @@ std::string lap_table(const Report& r) {
 // and puts the reason in its place.
 struct Analysis {
     std::string corner_failure, sector_failure;
-    bool own_cuts = false; // --sectors
-    CornerTable corners;
+    bool own_cuts = false;                                          // --sectors
+    std::vector<lx_corner> corners;                                 // the reference lap's
+    std::vector<lx_corner_summary> summary;                         // over the full laps
+    std::vector<std::pair<int, std::vector<lx_stretch>>> stretches; // per full lap
     SectorTable sectors;
 };
 
-Analysis analyse(const Session& s, const Report& r, const std::vector<double>& cuts) {
+Analysis corners_and_sectors(const Session& s, const Analysed& analysed, const Report& r) {
     Analysis a;
-    a.own_cuts = !cuts.empty();
-    lx_corner_options defaults{};
+    a.own_cuts = !analysed.info.default_cuts;
     try {
-        a.corners = corner_table(s, r.fastest, defaults);
+        a.corners = lap_corners(s, r.fastest, &a.corner_failure);
+        a.summary = corner_summary(s);
+        for (int lap = 0; lap < s.laps(); ++lap)
+            if (r.laps[std::size_t(lap)].info.lap_class == LX_LAP_FULL)
+                a.stretches.push_back({lap, lap_stretches(s, lap)});
     } catch (const Failure& f) {
         a.corner_failure = f.message;
     }
     try {
-        a.sectors = sector_table(s, r.fastest, cuts, LX_OPTIMAL_TOLERANCE, defaults);
+        a.sectors = sector_table(s, analysed);
     } catch (const Failure& f) {
         a.sector_failure = f.message;
     }
@@ -182,9 +174,10 @@ std::string map_figure(const Session& s, const Report& r, const Analysis& a) {
     std::vector<double> kmh = speed_kmh(s, r.fastest);
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
     std::string body = "<text x='10' y='20' class='heading'>Track map, lap " +
-                       std::to_string(r.fastest + 1) + " (fastest), corners numbered</text>\n";
+                       lap_name(r.laps[std::size_t(r.fastest)].info) +
+                       " (fastest), corners numbered</text>\n";
     body += track_map(s, r.fastest, area, kmh, 0.0f);
-    body += corner_markers(a.corners.reference, map_points(s, r.fastest, area, 0.0f),
+    body += corner_markers(a.corners, map_points(s, r.fastest, area, 0.0f),
                            lap_distances(s, r.fastest), area);
     body += map_cursor();
     body += speed_bar(w / 2 - 140, h - 36, 280, *lo, *hi);
@@ -245,18 +238,10 @@ std::string speed_figure(const Session& s, const Report& r) {
 // The vertical range of the time difference over the drawn racing laps;
 // slow laps may run off it.
 std::pair<double, double> delta_range(const Session& s, const Report& r) {
-    int tdiff = derived_channel(s, LX_CHANNEL_TIME_DIFF),
-        distance = derived_channel(s, LX_CHANNEL_DISTANCE);
     double lo = 0, hi = 0;
     for (int lap : r.drawn) {
         if (!r.laps[std::size_t(lap)].racing) continue;
-        std::vector<float> diff = lap_samples(s, lap, tdiff);
-        std::vector<float> metres = lap_samples(s, lap, distance);
-        for (std::size_t i = 0; i < diff.size() && i < metres.size(); ++i)
-            if (metres[i] <= r.chart_length) {
-                lo = std::min(lo, double(diff[i]));
-                hi = std::max(hi, double(diff[i]));
-            }
+        for (double v : time_diff(s, lap).diff) lo = std::min(lo, v), hi = std::max(hi, v);
     }
     return {svg::round_down(lo - 0.05), svg::round_up(hi + 0.05)};
 }
@@ -286,12 +271,18 @@ std::string delta_figure(const Session& s, const Report& r) {
     auto [lo, hi] = delta_range(s, r);
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
     svg::Axis y{lo, hi, "time difference (s)"};
-    ChartSpec spec{derived_channel(s, LX_CHANNEL_TIME_DIFF), float(y.lo), float(y.hi),
-                   float(r.chart_length), area};
     std::vector<std::pair<double, int>> ends;
-    std::string lines = overlay(s, r, spec, &ends);
+    std::string lines = clip_to(area, "clip-diff");
+    for (int lap : r.drawn) {
+        if (r.laps[std::size_t(lap)].info.lap_class != LX_LAP_FULL) continue;
+        TimeDiff d = time_diff(s, lap);
+        ChartLine line = curve_line(d.distance, d.diff, area, x, y, lap_pen(r, lap));
+        lines += lap_group(std::to_string(lap + 1), line.svg);
+        if (!line.svg.empty()) ends.push_back({line.end_y, lap});
+    }
+    lines += "</g>\n";
     std::string body = "<text x='10' y='20' class='heading'>Time difference to lap " +
-                       std::to_string(r.fastest + 1) +
+                       lap_name(r.laps[std::size_t(r.fastest)].info) +
                        " (fastest): above zero a lap is behind, below it is ahead; at the "
                        "right, each lap's gap</text>\n" +
                        svg::axes(area, x, y) + lines + gap_labels(r, area, ends);
@@ -321,7 +312,7 @@ Starts find_starts(const Session& s, const Report& r) try {
     Session cut = cut_session(s, r.fastest, s, LX_CUT_SNAP, BEACON_TOLERANCE);
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);
-        st.cut.push_back({l.length, laptime_text(l.laptime), origin_note(cut, lap)});
+        st.cut.push_back({l.length, laptime_text(l.laptime), origin_text(l)});
     }
     return st;
 } catch (const Failure& f) {
@@ -433,7 +424,7 @@ std::string starts_figure(const Report& r, const Starts& st) {
     Timeline t{{110, 40, w - 140, 150}, lap_start.back()};
     std::string b = "<text x='10' y='20' class='heading'>Lap starts: the logger's beacons and "
                     "the starts that matching lap " +
-                    std::to_string(r.fastest + 1) + " found</text>\n";
+                    lap_name(r.laps[std::size_t(r.fastest)].info) + " found</text>\n";
     b += band(t, t.area.y, lengths, labels, "logger laps");
     labels.clear();
     lengths.clear();
@@ -451,13 +442,7 @@ std::string cut_table(const Starts& st) {
     std::string h = "<table class='laps'><thead><tr><th>lap</th><th>time</th><th>length</th>"
                     "<th>origin</th></tr></thead><tbody>\n";
     for (std::size_t i = 0; i < st.cut.size(); ++i) {
-        std::string note = st.cut[i].note;
-        if (note.rfind("Original #", 0) == 0)
-            note = "logger lap " + note.substr(10) + ", kept whole";
-        else if (note.empty())
-            note = "ends on a beacon, at a stop, or at a match with no beacon beside it";
-        else
-            note = "ends at a match " + note + " the beacon beside it";
+        const std::string& note = st.cut[i].note;
         h += "<tr><td>" + std::to_string(i + 1) + "</td><td>" + st.cut[i].time + "</td><td>" +
              format("%.0f m", st.cut[i].length) + "</td><td class='note'>" + svg::escape(note) +
              "</td></tr>\n";
@@ -474,7 +459,7 @@ double total_km(const Report& r) {
 // What the overlays show and what they leave out.
 std::string drawn_caption(const Report& r) {
     std::size_t left_out = r.laps.size() - r.drawn.size();
-    std::string text = "Lap " + std::to_string(r.fastest + 1) +
+    std::string text = "Lap " + lap_name(r.laps[std::size_t(r.fastest)].info) +
                        " (fastest) in black, full laps within 7 % of its time in colour, other "
                        "laps thin and grey";
     if (left_out == 0) return text + ".";
@@ -495,11 +480,11 @@ Trace trace(const Session& s, const Report& r, int lap) {
 }
 
 // The drawn full laps but the fastest, in lap order, with their corner gains.
-std::vector<CornerGains> drawn_gains(const Session& s, const Report& r, const CornerTable& t) {
+std::vector<CornerGains> drawn_gains(const Session& s, const Report& r, const Analysis& a) {
     std::vector<CornerGains> gains;
-    for (std::size_t i = 0; i < t.laps.size(); ++i)
-        if (t.laps[i] != r.fastest && r.laps[std::size_t(t.laps[i])].drawn)
-            gains.push_back({trace(s, r, t.laps[i]), t.stretches[i]});
+    for (const auto& [lap, stretches] : a.stretches)
+        if (lap != r.fastest && r.laps[std::size_t(lap)].drawn)
+            gains.push_back({trace(s, r, lap), stretches});
     return gains;
 }
 
@@ -508,24 +493,24 @@ std::string sentence(const std::string& text) {
 }
 
 std::string corner_section(const Session& s, const Report& r, const Analysis& a) {
-    std::string ref = "lap " + std::to_string(r.fastest + 1);
+    std::string ref = "lap " + lap_name(r.laps[std::size_t(r.fastest)].info);
     std::string h = "<h2>Corners</h2>";
     if (!a.corner_failure.empty()) return h + sentence("No corners: " + a.corner_failure + ".");
-    if (a.corners.reference.empty())
+    if (a.corners.empty())
         return h + sentence("No corners found on " + ref +
                             ": its curvature never stays high "
                             "enough, long enough, at speed.");
     h += sentence("Found from each lap's curvature alone, numbered from the start line and paired "
-                  "by place. Minimum speeds over the full laps; most lost: the most time a full "
-                  "lap took over the corner beyond " +
+                  "by place. Minimum speeds over the full laps; most lost: the most time another "
+                  "full lap took over the corner beyond " +
                   ref + "'s.");
-    h += corner_table_html(a.corners, r.fastest);
-    std::vector<CornerGains> gains = drawn_gains(s, r, a.corners);
+    h += corner_table_html(s, a.summary, r.fastest);
+    std::vector<CornerGains> gains = drawn_gains(s, r, a);
     if (gains.empty())
         return h + sentence("No other full lap in the charts to set against " + ref + ".");
-    return h + "<figure>" + corner_bars_figure(a.corners.reference, gains, ref + " (fastest)") +
+    return h + "<figure>" + corner_bars_figure(a.corners, gains, ref + " (fastest)") +
            "<figcaption>Each drawn full lap's time from corner entry to exit minus " + ref +
-           "'s, at places carried by the lap's length.</figcaption></figure>\n";
+           "'s (above zero: lost), at places carried by the lap's length.</figcaption></figure>\n";
 }
 
 std::string sector_section(const Session& s, const Report& r, const Analysis& a) {
@@ -533,8 +518,9 @@ std::string sector_section(const Session& s, const Report& r, const Analysis& a)
     if (!a.sector_failure.empty()) return h + sentence("No sectors: " + a.sector_failure + ".");
     std::string cuts;
     for (double c : a.sectors.cuts) cuts += (cuts.empty() ? "" : " and ") + format("%.0f m", c);
-    h += sentence("Cut at " + cuts + " of lap " + std::to_string(r.fastest + 1) +
-                  (a.own_cuts ? "" : " (the middles of its two longest straights)") +
+    if (cuts.empty()) cuts = "nothing (one sector)";
+    h += sentence("Cut at " + cuts + " of lap " + lap_name(r.laps[std::size_t(r.fastest)].info) +
+                  (a.own_cuts ? "" : " (the default cuts, on its straights)") +
                   ", carried to each full lap by its length; * marks each sector's best. "
                   "Theoretical: the best sectors summed. "
                   "Optimal: the fastest lap put together from stretches actually driven, joined "
@@ -553,14 +539,27 @@ std::string hover_section(const Session& s, const Report& r) {
     return hover_data(traces, map, lap_distances(s, r.fastest), r.chart_length) + HOVER_SCRIPT;
 }
 
+// Venue, vehicle, driver, date and logger as the file states them.
+std::string facts_text(const lx_session_info& info) {
+    const std::pair<const char*, const char*> facts[] = {
+        {"venue", info.venue}, {"vehicle", info.vehicle}, {"driver", info.driver},
+        {"date", info.date},   {"time", info.time},       {"logger", info.logger}};
+    std::string text;
+    for (const auto& [name, value] : facts)
+        if (value[0]) text += std::string(text.empty() ? "" : ", ") + name + " " + value;
+    if (text.empty()) return "";
+    text[0] = char(std::toupper(static_cast<unsigned char>(text[0])));
+    return svg::escape(text) + ". ";
+}
+
 std::string html_page(const Session& s, const Report& r, const Starts& st, const Analysis& a) {
     const LapInfo& best = r.laps[std::size_t(r.fastest)];
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
                     svg::escape(r.name) + ": lap report</title>" + PAGE_STYLE + "</head><body>\n";
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
-         count_of(r.laps.size(), "lap") + ", " +
-         format("%.1f km, %.0f samples per second. ", total_km(r), r.sample_rate) +
-         "Fastest: lap " + std::to_string(r.fastest + 1) + " in " + best.time + " (" +
+         count_of(r.laps.size(), "lap") + ", " + format("%.1f km, ", total_km(r)) + r.rate +
+         " samples per second. " + facts_text(s.info()) + "Fastest: lap " +
+         svg::escape(lap_name(best.info)) + " in " + best.time + " (" +
          format("%.0f m", best.info.length) +
          "). Gap: a full lap's time minus the fastest's.</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
@@ -570,9 +569,9 @@ std::string html_page(const Session& s, const Report& r, const Starts& st, const
          "the fastest lap. " +
          drawn_caption(r) + "</figcaption></figure>\n";
     h += "<h2>Time difference</h2><figure>" + delta_figure(s, r) +
-         "<figcaption>Seconds behind the fastest lap at the same distance; the scale follows the "
-         "racing laps, slow laps leave it. The curve is a moving average, so its last value lags "
-         "and need not equal the gap written beside it. " +
+         "<figcaption>Each full lap's time minus the fastest lap's at the same share of their "
+         "lengths, so each curve ends at the gap written beside it; the scale follows the "
+         "racing laps, slow laps leave it. " +
          drawn_caption(r) + "</figcaption></figure>\n";
     h += corner_section(s, r, a) + sector_section(s, r, a);
     if (st.failure.empty()) {
@@ -589,37 +588,14 @@ std::string html_page(const Session& s, const Report& r, const Starts& st, const
     return h + hover_section(s, r) + "</body></html>\n";
 }
 
-void run_report(const ReportOptions& o) {
-    Session s = Session::open(o.file);
-    std::error_code error;
-    fs::create_directories(o.output, error);
-    std::string path = (fs::path(o.output) / "report.html").string();
-    check_writable(path);
-    MathChannels m = compute_math(s, o.math);
-    Report r = gather(s, m);
-    Starts st = find_starts(s, r);
-    Analysis a = analyse(s, r, o.cuts);
-    write_file(path, html_page(s, r, st, a));
-    std::fprintf(out, "%s\n", path.c_str());
-}
-
 } // namespace
 
-Command add_report(CLI::App& app) {
-    static ReportOptions o;
-    CLI::App* c = app.add_subcommand(
-        "report", "Write an HTML report: lap table, track map with numbered corners, speed and "
-                  "time difference of every lap, corner and sector tables with the theoretical and "
-                  "optimal laps, time per corner, and the lap starts that matching finds");
-    c->add_option("FILE", o.file, "session file")->required();
-    c->add_option("-o,--output", o.output, "folder for report.html")->capture_default_str();
-    c->add_option("--sectors", o.cuts,
-                  "sector cuts in metres from the start line, e.g. 450,1200 (default: the middles "
-                  "of the two longest straights)")
-        ->delimiter(',')
-        ->check(within(0, 1e7));
-    add_math_options(c, o.math);
-    return {c, [] { run_report(o); }};
+std::string report_page(const Session& s, const Analysed& analysed,
+                        const std::vector<std::string>& channels) {
+    Report r = gather(s, analysed, channels);
+    Analysis a = corners_and_sectors(s, analysed, r);
+    std::string page = html_page(s, r, find_starts(s, r), a);
+    return page;
 }
 
 } // namespace lxtool

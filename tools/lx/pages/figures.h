@@ -29,16 +29,12 @@ struct Point {
 // empty when the lap has no map.
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading);
 
-// Whether the session has a GPS track: the channels East and North.
-bool has_gps_track(const Session& s);
-
-// How far the dead-reckoned map of a lap lies from its GPS track: the RMS
-// distance in metres after the best rotation and shift. NaN when the session
-// has no GPS track (the channels East and North) or the lap no map.
-double reckoning_error(const Session& s, int lap);
-// One line per full lap with reckoning_error in % of the lap's length; none
-// without a GPS track.
+// One line per full lap with how far its dead-reckoned map lies from its
+// GPS track, in % of the lap's length; none without a GPS track.
 std::vector<std::string> reckoning_lines(const Session& s);
+
+// Metres from the start line of each sample, as the library lays a lap out.
+std::vector<double> lap_distances(const Session& s, int lap);
 
 // Height over width of a lap's map, to size its figure.
 double map_aspect(const Session& s, int lap);
@@ -58,6 +54,11 @@ struct ChartLine {
 };
 // One lap of a channel against distance, as the chart export places it.
 ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen);
+
+// Values against metres on the axes x and y of area.
+ChartLine curve_line(const std::vector<double>& metres, const std::vector<double>& values,
+                     const svg::Box& area, const svg::Axis& x, const svg::Axis& y,
+                     const svg::Pen& pen);
 
 // Clips what follows to area, until the returned group is closed with "</g>".
 std::string clip_to(const svg::Box& area, const std::string& id);

@@ -1,6 +1,7 @@
 #include "figures.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -58,31 +59,11 @@ struct Points {
 
 // The GPS track of a lap in metres east and north; empty without one.
 Points gps_track(const Session& s, int lap) {
-    int east = try_find_channel(s, "East"), north = try_find_channel(s, "North");
-    if (east < 0 || north < 0) return {};
-    Points p;
-    for (float v : lap_samples(s, lap, east)) p.x.push_back(v);
-    for (float v : lap_samples(s, lap, north)) p.y.push_back(v);
+    int n = lx_analysis_gps_track(s.handle(), lap, nullptr, nullptr, 0, nullptr);
+    if (n < 2) return {};
+    Points p{std::vector<double>(std::size_t(n)), std::vector<double>(std::size_t(n))};
+    lx_analysis_gps_track(s.handle(), lap, p.x.data(), p.y.data(), n, nullptr);
     return p;
-}
-
-// The library's closed dead-reckoned map of a lap in metres; empty on failure.
-Points reckoned_track(const Session& s, int lap) {
-    add_map_channels(s);
-    int n = sample_count(s, lap);
-    std::vector<int> x(static_cast<std::size_t>(std::max(n, 1))), y(x.size());
-    if (n < 2 || !lx_scaled_map(s.handle(), x.data(), y.data(), n, lap, 1000, 1000, 0, 1.0f, 0.0f))
-        return {};
-    Points p;
-    for (float v : lap_samples(s, lap, derived_channel(s, LX_CHANNEL_MAP_X))) p.x.push_back(v);
-    for (float v : lap_samples(s, lap, derived_channel(s, LX_CHANNEL_MAP_Y))) p.y.push_back(v);
-    return p;
-}
-
-void centre(Points& p) {
-    double mx = 0, my = 0, n = double(p.x.size());
-    for (std::size_t i = 0; i < p.x.size(); ++i) mx += p.x[i] / n, my += p.y[i] / n;
-    for (std::size_t i = 0; i < p.x.size(); ++i) p.x[i] -= mx, p.y[i] -= my;
 }
 
 // Rotated by heading (radians, anticlockwise) and scaled into a winx by winy
@@ -121,41 +102,31 @@ bool map_pixels(const Session& s, int lap, int winx, int winy, float heading, st
 
 } // namespace
 
-bool has_gps_track(const Session& s) {
-    return try_find_channel(s, "East") >= 0 && try_find_channel(s, "North") >= 0;
-}
-
-double reckoning_error(const Session& s, int lap) {
-    Points gps = gps_track(s, lap);
-    if (gps.x.size() < 2) return NAN;
-    Points map = reckoned_track(s, lap);
-    if (map.x.size() != gps.x.size()) return NAN;
-    centre(gps);
-    centre(map);
-    // Best rotation of map onto gps: the angle of sum(conj(map) * gps).
-    double dot = 0, cross = 0, squares = 0;
-    for (std::size_t i = 0; i < gps.x.size(); ++i) {
-        dot += map.x[i] * gps.x[i] + map.y[i] * gps.y[i];
-        cross += map.x[i] * gps.y[i] - map.y[i] * gps.x[i];
-        squares +=
-            map.x[i] * map.x[i] + map.y[i] * map.y[i] + gps.x[i] * gps.x[i] + gps.y[i] * gps.y[i];
-    }
-    double residual = std::max(0.0, squares - 2 * std::hypot(dot, cross));
-    return std::sqrt(residual / double(gps.x.size()));
-}
-
 std::vector<std::string> reckoning_lines(const Session& s) {
     std::vector<std::string> lines;
     for (int lap = 0; lap < s.laps(); ++lap) {
         lx_lap_info l = lap_info(s, lap);
-        double rms = l.lap_class == LX_LAP_FULL ? reckoning_error(s, lap) : NAN;
-        if (!std::isfinite(rms) || !(l.length > 0)) continue;
+        double error = NAN;
+        if (l.lap_class != LX_LAP_FULL ||
+            lx_analysis_gps_track(s.handle(), lap, nullptr, nullptr, 0, &error) < 0 ||
+            !std::isfinite(error))
+            continue;
         char text[128];
-        std::snprintf(text, sizeof text, "lap %d: %.2f %% of %.0f m (%.1f m RMS)", lap + 1,
-                      100 * rms / l.length, l.length, rms);
+        std::snprintf(text, sizeof text, "lap %s: %.2f %% of %.0f m (%.1f m RMS)",
+                      lap_name(l).c_str(), error, l.length, error / 100 * l.length);
         lines.push_back(text);
     }
     return lines;
+}
+
+std::vector<double> lap_distances(const Session& s, int lap) {
+    std::vector<double> at;
+    double sum = 0;
+    for (float step : lap_samples(s, lap, derived_channel(s, LX_CHANNEL_SEGMENT_LENGTH))) {
+        at.push_back(sum);
+        sum += step;
+    }
+    return at;
 }
 
 double map_aspect(const Session& s, int lap) {
@@ -235,6 +206,36 @@ ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg
     if (m <= 0) return {}; // a lap without length or samples has no line
     return {svg::polyline(x, y, m, spec.area, FINE, false, pen),
             spec.area.y + y[std::size_t(m - 1)] / double(FINE)};
+}
+
+ChartLine curve_line(const std::vector<double>& metres, const std::vector<double>& values,
+                     const svg::Box& area, const svg::Axis& x, const svg::Axis& y,
+                     const svg::Pen& pen) {
+    std::size_t n = std::min(metres.size(), values.size());
+    if (n == 0 || !(x.hi > x.lo) || !(y.hi > y.lo)) return {};
+    // Per column of half a pixel its lowest and highest point: the page stays
+    // light on long laps and keeps every peak.
+    std::string points;
+    auto put = [&](double px, double py) {
+        points += (points.empty() ? "" : " ") + svg::fixed(px, 1) + "," + svg::fixed(py, 1);
+    };
+    long column = LONG_MIN;
+    double lo = 0, hi = 0, at = 0, last_y = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        double px = area.x + (metres[i] - x.lo) / (x.hi - x.lo) * area.w;
+        double py = svg::y_pixel(area, y, values[i]);
+        long c = std::lround(px * 2);
+        if (c != column) {
+            if (column != LONG_MIN) put(at, lo), hi != lo ? put(at, hi) : void();
+            column = c, lo = hi = py, at = px;
+        }
+        lo = std::min(lo, py), hi = std::max(hi, py), last_y = py;
+    }
+    put(at, lo);
+    if (hi != lo) put(at, hi);
+    put(area.x + (metres[n - 1] - x.lo) / (x.hi - x.lo) * area.w, last_y);
+    return {"<polyline points='" + points + "' fill='none' " + svg::pen_attributes(pen) + "/>\n",
+            last_y};
 }
 
 std::string clip_to(const svg::Box& area, const std::string& id) {

@@ -1,0 +1,19 @@
+// lx report: one self-contained HTML page with the lap table, the fastest
+// lap's map with its corners, speed and time difference of every lap, the
+// corners and sectors, and the lap starts that matching found.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analysed.h"
+#include "tool.h"
+
+namespace lxtool {
+
+// The page of an analysed session; channels: the lines saying which
+// channels the analysis used.
+std::string report_page(const Session& s, const Analysed& analysed,
+                        const std::vector<std::string>& channels);
+
+} // namespace lxtool
