@@ -13,12 +13,12 @@ from pathlib import Path
 import lx
 
 FIELDS = {"lap": "lap", "logger_lap": "logger_lap", "class": "class", "slow": "slow"}
-NUMBERS = {"time": "time_s", "gap": "gap_s", "length": "length_m"}
-
-
-def decimals(value):
-    text = repr(value)
-    return len(text.split(".")[1]) if "." in text and "e" not in text else 0
+# JSON field: (Python column, half the step the tool rounds to, with room for binary fractions)
+NUMBERS = {
+    "time": ("time_s", 0.0005001),
+    "gap": ("gap_s", 0.0005001),
+    "length": ("length_m", 0.0501),
+}
 
 
 def differences(tool_laps, frame):
@@ -27,11 +27,11 @@ def differences(tool_laps, frame):
         for theirs, ours in FIELDS.items():
             if row.get(theirs) != mine[ours]:
                 found.append(f"lap {mine.lap} {theirs}: {row.get(theirs)} against {mine[ours]}")
-        for theirs, ours in NUMBERS.items():
+        for theirs, (ours, precision) in NUMBERS.items():
             value = row.get(theirs)
             if value is None and math.isnan(mine[ours]):
                 continue
-            if value is None or abs(value - mine[ours]) > 0.5 * 10 ** -decimals(value):
+            if value is None or abs(value - mine[ours]) > precision:
                 found.append(f"lap {mine.lap} {theirs}: {value} against {mine[ours]!r}")
     if len(tool_laps) != len(frame):
         found.append(f"{len(tool_laps)} laps against {len(frame)}")
