@@ -56,6 +56,10 @@ if(LX_INSTALL_PYTHON AND NOT WIN32)
       "Where the Python module goes, relative to the prefix")
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/lx DESTINATION ${LX_INSTALL_PYTHONDIR}
     PATTERN __pycache__ EXCLUDE)
+  # The module loads the library by its SONAME and reports the project's version.
+  file(WRITE ${PROJECT_BINARY_DIR}/python/_install.py
+       "VERSION = \"${PROJECT_VERSION}\"\nSONAME = \"liblx.so.${LX_SOVERSION}\"\n")
+  install(FILES ${PROJECT_BINARY_DIR}/python/_install.py DESTINATION ${LX_INSTALL_PYTHONDIR}/lx)
 endif()
 
 # One Debian package with all of it: cpack -G DEB --config BUILD/CPackConfig.cmake
@@ -66,8 +70,11 @@ set(CPACK_PACKAGE_NAME lx)
 set(CPACK_PACKAGE_VENDOR lx)
 set(CPACK_PACKAGE_CONTACT "lx maintainers <lx@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "analysis of motorsport data-logger sessions: library, headers, tool and Python module")
+    "analysis of motorsport data-logger sessions: library, headers, tool and Python module (MIT licence)")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lx
+  RENAME copyright)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -10,6 +10,7 @@ import sys
 from pathlib import Path
 
 import numpy as np
+import pandas as pd
 
 import lx
 
@@ -19,8 +20,8 @@ RADIUS_AGREEMENT = 0.35
 # The GPS Radius at the apex exceeds that smallest one by at most this share
 # (observed: 9 %): the peak of the curvature is where the logger turns tightest.
 APEX_RADIUS = 0.15
-# Corners the reference lap lacks: kinks of at least this radius (their
-# curvature hovers at the threshold), or a reference corner split in two.
+# Corners one lap has and another lacks: kinks of at least this radius (their
+# curvature hovers at the threshold), or a corner split in two on one of them.
 GENTLE_RADIUS = 40.0
 # Apexes: median distance from the corner's median apex over the laps, and
 # the share of apexes within NEAR_APEX of it (long corners with two near-equal
@@ -28,56 +29,60 @@ GENTLE_RADIUS = 40.0
 MEDIAN_APEX_M, NEAR_APEX_M, NEAR_SHARE = 3.0, 10.0, 0.8
 
 
-def full_laps(s):
-    """The laps the library calls full: not the recording's first or last."""
-    return [lap.index for lap in s.laps[1:-1] if lap.lap_class == lx.LapClass.FULL]
-
-
-def distances(s, lap):
-    """Each sample's distance from the start line, as the library lays the lap."""
-    seglen = s.samples(lap, lx.Derived.SEGMENT_LENGTH).astype(np.float64)
-    return np.concatenate([[0.0], np.cumsum(seglen[:-1])])
-
-
 def check_session(path):
     failures, name = [], Path(path).parent.name
     s = lx.open(path)
-    s.session_math("GPS Speed", "GPS LatAcc", longitudinal="GPS LonAcc")
-    laps = full_laps(s)
-    reference = min(laps, key=lambda lap: s.lap(lap).samples)  # the library's choice too
+    laps = s.laps
+    full = list(laps.lap[laps["class"] == "full"])
+    reference = s.analysis.reference_lap
+    length = dict(zip(laps.lap, laps.length_m))
     ref_corners = s.corners(reference)
-    apexes = {c.number: [] for c in ref_corners}
+    apexes = {number: [] for number in ref_corners.corner}
     extra, radius_ratio, apex_ratio = 0, [], []
-    for lap in laps:
-        scale = s.lap(reference).length / s.lap(lap).length
-        d, gps_radius = distances(s, lap), s.samples(lap, "GPS Radius").astype(np.float64)
+    for lap in full:
+        scale = length[reference] / length[lap]
+        frame = s.frame(lap)
+        d, gps_radius = frame.distance_m.to_numpy(), frame["GPS Radius"].to_numpy(np.float64)
         corners = s.corners(lap)
-        for c in corners:
-            where = f"{name} lap {lap + 1} corner {c.number} (apex {c.apex:.0f} m)"
-            if c.paired:
-                apexes[c.paired].append(c.apex * scale)
+        for c in corners.itertuples():
+            where = f"{name} lap {lap} corner {c.corner} (apex {c.apex_m:.0f} m)"
+            if c.paired is not pd.NA:
+                apexes[c.paired].append(c.apex_m * scale)
             else:
                 extra += 1
-                inside = any(r.entry <= c.apex * scale <= r.exit for r in ref_corners)
-                if c.radius < GENTLE_RADIUS and not inside:
-                    failures.append(f"{where}: radius {c.radius:.0f} m, not on the reference lap")
-            smallest = gps_radius[(d >= c.entry) & (d <= c.exit)].min()
-            radius_ratio.append(c.radius / smallest)
-            apex_ratio.append(np.interp(c.apex, d, gps_radius) / smallest)
+                inside = (
+                    (ref_corners.entry_m <= c.apex_m * scale)
+                    & (c.apex_m * scale <= ref_corners.exit_m)
+                ).any()
+                if c.radius_m < GENTLE_RADIUS and not inside:
+                    failures.append(f"{where}: radius {c.radius_m:.0f} m, not on the reference lap")
+            smallest = gps_radius[(d >= c.entry_m) & (d <= c.exit_m)].min()
+            radius_ratio.append(c.radius_m / smallest)
+            apex_ratio.append(np.interp(c.apex_m, d, gps_radius) / smallest)
             if abs(radius_ratio[-1] - 1) > RADIUS_AGREEMENT:
                 failures.append(
-                    f"{where}: radius {c.radius:.1f} m, the logger's GPS Radius {smallest:.1f} m"
+                    f"{where}: radius {c.radius_m:.1f} m, the logger's GPS Radius {smallest:.1f} m"
                 )
             if apex_ratio[-1] > 1 + APEX_RADIUS:
                 failures.append(
                     f"{where}: GPS Radius {apex_ratio[-1] * smallest:.1f} m at the apex, "
                     f"{smallest:.1f} m at its smallest"
                 )
-        missing = set(apexes) - {c.paired for c in corners}
+        # Reference corners a lap may lack, as it may have corners the reference lacks:
+        # kinks, and halves of a corner split in two where this lap's curvature dips
+        # less between the peaks (its corner then holds the other half's apex).
+        paired = set(corners.paired.dropna())
+        missing = [
+            r.corner
+            for r in ref_corners.itertuples()
+            if r.corner not in paired
+            and r.radius_m < GENTLE_RADIUS
+            and not (
+                (corners.entry_m <= r.apex_m / scale) & (r.apex_m / scale <= corners.exit_m)
+            ).any()
+        ]
         if missing:
-            failures.append(
-                f"{name} lap {lap + 1} lacks corners {sorted(missing)} of the reference"
-            )
+            failures.append(f"{name} lap {lap} lacks corners {sorted(missing)} of the reference")
     deviation = np.array([abs(a - np.median(v)) for v in apexes.values() for a in v])
     near = np.mean(deviation <= NEAR_APEX_M)
     if np.median(deviation) > MEDIAN_APEX_M or near < NEAR_SHARE:
@@ -87,8 +92,8 @@ def check_session(path):
         )
     s.close()
     summary = (
-        f"{name}: {len(laps)} full laps find the {len(ref_corners)} corners of lap "
-        f"{reference + 1} ({extra} more: kinks or splits); apexes {np.median(deviation):.1f} m "
+        f"{name}: {len(full)} full laps find the {len(ref_corners)} corners of lap "
+        f"{reference} ({extra} more: kinks or splits); apexes {np.median(deviation):.1f} m "
         f"from the median, {near:.0%} within {NEAR_APEX_M:.0f} m; radius / GPS Radius "
         f"{min(radius_ratio):.2f}-{max(radius_ratio):.2f}, GPS Radius at the apex at most "
         f"{max(apex_ratio):.2f} x its smallest"

@@ -2,11 +2,13 @@
 # a temporary prefix and used by a C program three ways (find_package,
 # pkg-config, add_subdirectory); the shared library's exports; the Debian
 # package unpacked into a temporary root and run from there; the Python module
-# installed offline into a venv and its examples run. Each step's time is logged.
+# installed offline into a venv after the README's main build, imported in an
+# empty environment, and its examples run. Each step's time is logged.
 set -euo pipefail
 source tools/deps.sh
 lx_install cmake g++ gcc make pkgconf dpkg-dev file libcli11-dev git \
-    python3 python3-venv python3-pip python3-setuptools python3-numpy python3-matplotlib
+    python3 python3-venv python3-pip python3-setuptools python3-numpy python3-pandas \
+    python3-matplotlib
 
 work=$PWD/build-package
 rm -rf "$work"
@@ -20,6 +22,8 @@ timed() {
     "$@"
     awk -v name="$name" -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "time: %s %.1f s\n", name, b - a }'
 }
+
+count_laps='import sys, lx; print(f"{sys.argv[1]}: {lx.open(sys.argv[1]).info.laps} laps")'
 
 # A consumer's output, shown, and checked for the sample's ten laps.
 expect_laps() {
@@ -87,7 +91,8 @@ debian_package() {
     listing=$(dpkg-deb -c "$deb" | awk '$6 !~ /\/$/ {print "packaged: " $6}')
     echo "$listing"
     for want in '/usr/lib/.*/liblx\.so\.[0-9]' '/usr/include/lx\.h' '/usr/include/lx_data\.h' \
-        '/usr/bin/lx' '/lx/lxConfig\.cmake' '/pkgconfig/lx\.pc' '/dist-packages/lx/__init__\.py'; do
+        '/usr/bin/lx' '/lx/lxConfig\.cmake' '/pkgconfig/lx\.pc' '/dist-packages/lx/__init__\.py' \
+        '/dist-packages/lx/_install\.py' '/usr/share/doc/lx/copyright'; do
         grep -q "$want" <<<"$listing" || { echo "$deb lacks $want" >&2; exit 1; }
     done
     dpkg-deb -x "$deb" "$root"
@@ -96,23 +101,27 @@ debian_package() {
     laps=$("$root/usr/bin/lx" laps "$sample")
     echo "$laps" | sed -n 1,4p
     [ "$(grep -c '^ *[0-9]* *[0-9]*:[0-9.]*' <<<"$laps")" -eq 10 ] || { echo "$laps" >&2; exit 1; }
+    # The packaged module finds the library by its SONAME, as in /usr/lib.
     local lib
     lib=$(find "$root" -name 'liblx.so.[0-9]')
-    PYTHONPATH=$root/usr/lib/python3/dist-packages LX_LIBRARY=$lib /usr/bin/python3 -c \
-        'import sys, lx; print(f"{sys.argv[1]}: {len(lx.open(sys.argv[1]).laps)} laps")' "$sample" |
-        expect_laps "the packaged Python module"
+    env -i PYTHONPATH="$root/usr/lib/python3/dist-packages" LD_LIBRARY_PATH="$(dirname "$lib")" \
+        /usr/bin/python3 -c "$count_laps" "$sample" | expect_laps "the packaged Python module"
 }
 
+# The README's way: its main build in the clone, then pip copies that build's
+# library into the package; used from elsewhere in an empty environment.
 python_venv() {
+    (cd "$src" && bash tools/run-sample.sh "$work/report" >/dev/null)
     /usr/bin/python3 -m venv --system-site-packages "$work/venv"
     (cd "$src" && "$work/venv/bin/pip" install -q --no-build-isolation --no-index ./python)
-    local lib
-    lib=$(find "$prefix" -name 'liblx.so')
+    local python=(env -i HOME="$work" MPLBACKEND=Agg "$work/venv/bin/python")
+    (cd / && "${python[@]}" -c "$count_laps" "$sample") | expect_laps "the pip-installed module"
+    (cd / && "${python[@]}" -c 'import lx; print(f"lx {lx.__version__} with {lx.library_path()}")')
     mkdir -p "$work/season"
     for n in 1 2 3; do cp "$sample" "$work/season/session-$n.txt"; done
-    (cd "$work" && LX_LIBRARY=$lib "$work/venv/bin/python" "$src/examples/python/season.py" season)
-    (cd "$work" && LX_LIBRARY=$lib MPLBACKEND=Agg "$work/venv/bin/python" \
-        "$src/examples/python/plot_laps.py" "$sample" "$work/laps.png")
+    (cd "$work" && "${python[@]}" "$src/examples/python/season.py" season)
+    (cd "$work" && "${python[@]}" "$src/examples/python/corners.py" "$sample")
+    (cd "$work" && "${python[@]}" "$src/examples/python/plot_laps.py" "$sample" "$work/laps.png")
     file "$work/laps.png" | grep -q 'PNG image'
 }
 

@@ -1,33 +1,36 @@
 """Where a session's laps lose time, corner by corner, and its best laps:
-python3 corners.py FILE [SPEED_CHANNEL LATERAL_CHANNEL]
+python3 corners.py SESSION
+
+Exit 1 with one line when the session cannot be analysed or has no full lap.
 """
 import sys
 
 import lx
 
 
-def report(path, speed="Speed", lateral="Lateral Acc"):
+def report(path):
     with lx.open(path) as s:
-        s.session_math(speed, lateral)
-        full = [lap.index for lap in s.laps[1:-1] if lap.lap_class == lx.LapClass.FULL]
-        fastest = min(full, key=lambda lap: s.lap(lap).laptime)
-        print("corner  hand   apex m  radius m  min km/h  most lost (lap)")
-        for c in s.corners(fastest, reference=fastest):
-            # Each lap's stretches against the fastest: corners sit at odd places.
-            lost = {lap: s.stretches(lap, reference=fastest)[2 * c.number - 1].gain for lap in full}
-            worst = max(lost, key=lost.get)
-            hand = "right" if c.direction > 0 else "left"
-            print(
-                f"{c.number:6}  {hand:5} {c.apex:8.1f} {c.radius:9.1f} {c.min_speed * 3.6:9.1f}"
-                f"  {lost[worst]:+.3f} ({worst + 1})"
-            )
-        best, optimal = s.theoretical_best(), s.optimal_lap()
-        print(f"fastest lap {fastest + 1}: {s.lap(fastest).laptime:.3f} s")
-        print(f"theoretical best: {best.time:.3f} s, optimal lap: {optimal.time:.3f} s from")
-        print(
-            "  " + ", ".join(f"{p.start:.0f}-{p.end:.0f} m lap {p.lap + 1}" for p in optimal.pieces)
-        )
+        analysis = s.analysis
+        if analysis.full_laps == 0:
+            sys.exit(f"{path}: no full lap to compare corners on")
+        corners = s.corners()  # the reference lap's, with the bests of the full laps
+        optimal = s.optimal_lap()
+    print(f"reference lap {analysis.reference_lap}: {analysis.reference_time:.3f} s")
+    columns = ["corner", "hand", "apex_m", "radius_m", "min_speed_kmh", "most_lost_s", "lost_lap"]
+    print(corners[columns].to_string(index=False, float_format="{:.1f}".format))
+    print(
+        f"theoretical best {analysis.theoretical_best:.3f} s, "
+        f"optimal lap {optimal.attrs['time_s']:.3f} s from"
+    )
+    pieces = (f"{p.start_m:.0f}-{p.end_m:.0f} m lap {p.lap}" for p in optimal.itertuples())
+    print("  " + ", ".join(pieces))
 
 
 if __name__ == "__main__":
-    report(sys.argv[1], *sys.argv[2:4])
+    if len(sys.argv) != 2:
+        sys.exit(__doc__.splitlines()[1])
+    try:
+        report(sys.argv[1])
+    except lx.LxError as e:
+        why = " ".join(str(e).split())  # one line
+        sys.exit(why if sys.argv[1] in why else f"{sys.argv[1]}: {why}")

@@ -1,7 +1,8 @@
-"""The fastest full lap of every session in a folder, one process per file:
-python3 season.py FOLDER [SPEED_CHANNEL LATERAL_CHANNEL]
+"""The fastest full lap of every session, one process per file:
+python3 season.py PATH...  (files, or folders of them)
 
-Processes, not threads: the library's state belongs to one thread of a process.
+One line per file; exit 1 when none had a full lap. Processes, not threads:
+the library's state belongs to one thread of a process.
 """
 import sys
 from concurrent.futures import ProcessPoolExecutor
@@ -10,23 +11,31 @@ from pathlib import Path
 import lx
 
 
-def fastest_lap(path, speed="Speed", lateral="Lateral Acc"):
+def fastest_lap(path):
+    """(found a full lap, one line about the file)."""
     try:
         with lx.open(path) as s:
-            s.session_math(speed, lateral)
-            full = [lap for lap in s.laps if lap.lap_class == lx.LapClass.FULL]
-            best = min(full, key=lambda lap: lap.laptime, default=None)
-            if best is None:
-                return f"{path.name}: {len(s.laps)} laps, none full"
-            lap = f"lap {best.index + 1} in {best.laptime:.3f} s"
-            return f"{path.name}: {len(s.laps)} laps, fastest {lap}"
+            laps = s.laps
+            full = laps[laps["class"] == "full"]
+            count = f"{len(laps)} lap{'' if len(laps) == 1 else 's'}"
+            if full.empty:
+                return False, f"{path}: {count}, none full"
+            best = full.loc[full.time_s.idxmin()]
+            return True, f"{path}: {count}, fastest lap {best.lap} in {best.time_s:.3f} s"
     except lx.LxError as e:
-        return f"{path.name}: {e}"
+        why = " ".join(str(e).split())  # one line
+        return False, why if str(path) in why else f"{path}: {why}"
 
 
 if __name__ == "__main__":
-    files = sorted(p for p in Path(sys.argv[1]).iterdir() if p.is_file())
-    channels = sys.argv[2:4]
+    if len(sys.argv) < 2:
+        sys.exit(__doc__.splitlines()[1])
+    paths = [Path(p) for p in sys.argv[1:]]
+    files = sorted(f for p in paths for f in (p.iterdir() if p.is_dir() else [p]) if f.is_file())
+    if not files:
+        sys.exit(f"no file in {', '.join(sys.argv[1:])}")
     with ProcessPoolExecutor() as pool:
-        for line in pool.map(fastest_lap, files, *([c] * len(files) for c in channels)):
-            print(line)
+        results = list(pool.map(fastest_lap, files))
+    for _, line in results:
+        print(line)
+    sys.exit(0 if any(found for found, _ in results) else 1)

@@ -1,18 +1,31 @@
-"""lx from Python: motorsport data-logger sessions through liblx's C interface.
+"""lx from Python: motorsport data-logger sessions and their analysis as pandas DataFrames.
 
     import lx
-    with lx.open("session.txt") as s:
-        s.session_math("Speed", "Lateral Acc")
-        print([lap.laptime for lap in s.laps])
-        speed = s.samples(1, lx.Derived.SPEED)   # lap 2's speed in m/s, numpy
+    with lx.open("session.csv") as s:
+        print(s.laps)                    # lap, logger_lap, class, slow, time_s, gap_s, length_m
+        print(s.corners())               # the reference lap's corners and the bests
+        print(s.sectors(), s.optimal_lap())
+        speed = s.frame(2)               # every channel of lap 2, with distance_m and time_s
 
-The library is found through LX_LIBRARY, then ctypes.util.find_library("lx"),
-then a build folder of the source tree. Its state is global to the process:
-use it from one thread, and processes for parallel work. At most 10 sessions
-are open at once.
+Laps are numbered as ``lx laps`` shows them: their place in the file, from 1.
+The analysis (channels, lap classes, reference lap, corners, sectors) is the
+library's, run once per session; `Session.analyse` chooses other options.
+
+The library is found through LX_LIBRARY, then the copy installed with this
+module, then its SONAME, then a build folder of the source tree. Its state is
+global to the process: use it from one thread, and processes for parallel
+work. At most 10 sessions are open at once.
 """
 
+from __future__ import annotations
+
+import re
+from pathlib import Path
+from typing import Any
+
+from .analysis import Analysis, CornerOptions, LateralCandidate, TrackMatch
 from .errors import (
+    AmbiguousChannelError,
     ArgumentError,
     ChannelError,
     FileError,
@@ -24,21 +37,45 @@ from .errors import (
     LxError,
     OutOfMemory,
     StateError,
+    Status,
     ThreadError,
+    TrackError,
 )
-from .analytics import BestLap, Corner, CornerOptions, Piece, Stretch, TrackMatch
 from .session import ChannelInfo, Derived, LapClass, LapInfo, Session, SessionInfo
 
-__version__ = "0.1.0"
+
+def _version() -> str:
+    """The project's version: written at install, else read from the source tree's CMake project."""
+    try:
+        from ._install import VERSION
+
+        return VERSION
+    except ImportError:
+        cmake = Path(__file__).resolve().parents[2] / "CMakeLists.txt"
+        found = (
+            re.search(r"project\(lx VERSION ([0-9.]+)", cmake.read_text())
+            if cmake.exists()
+            else None
+        )
+        return found.group(1) if found else "unknown"
 
 
-def open(path, **options):  # noqa: A001 (reads as lx.open)
-    """Opens any file lx reads; see Session for the options."""
+__version__ = _version()
+
+
+def open(path: Any, **options: Any) -> Session:  # noqa: A001 (reads as lx.open)
+    """Opens any file lx reads; see `Session` for the options and what it raises."""
     return Session(path, **options)
 
 
-def library_path():
-    """The file of the liblx this process uses."""
+def library_path() -> str:
+    """The file of the liblx this process uses.
+
+    Raises
+    ------
+    LibraryError
+        No usable liblx (the message says what to do).
+    """
     from ._native import library
 
     return library().path
@@ -53,22 +90,23 @@ __all__ = [
     "LapInfo",
     "LapClass",
     "Derived",
+    "Analysis",
+    "LateralCandidate",
     "CornerOptions",
-    "Corner",
-    "Stretch",
-    "Piece",
-    "BestLap",
     "TrackMatch",
+    "Status",
     "LxError",
     "LibraryError",
     "ThreadError",
     "HandleError",
     "ArgumentError",
     "ChannelError",
+    "AmbiguousChannelError",
     "LapError",
     "FileError",
     "FormatError",
     "LimitError",
     "OutOfMemory",
     "StateError",
+    "TrackError",
 ]

@@ -1,12 +1,15 @@
-"""Finding and calling liblx: prototypes, the one-thread rule, errors."""
+"""Finding and calling liblx: the records of lx_data.h, prototypes, the one-thread rule, errors."""
+
+from __future__ import annotations
 
 import ctypes
 import ctypes.util
 import os
 import threading
 from pathlib import Path
+from typing import Callable, Dict, List, Optional
 
-from .errors import LibraryError, ThreadError, error_for
+from .errors import LibraryError, LxError, ThreadError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
 DATA_MAJOR = 2
@@ -15,11 +18,24 @@ DATA_MINOR = 0
 # The capture log keeps the newest 64 KiB; one more byte for the zero.
 LOG_BYTES = 64 * 1024 + 1
 TEXT_FIELD = 256
+MAX_CUTS = 32
+MAX_CANDIDATES = 8
+SPEED_AUTO, SPEED_MPH, SPEED_KMH = -1, 0, 1
+BEST_THEORETICAL, BEST_OPTIMAL = 0, 1
+
+HOW_TO_GET_ONE = (
+    "build it (bash tools/run-sample.sh) and reinstall this module (pip install ./python), "
+    "install the lx Debian package, or set LX_LIBRARY to the path of a liblx.so"
+)
 
 c_int, c_float, c_double, c_char_p = ctypes.c_int, ctypes.c_float, ctypes.c_double, ctypes.c_char_p
 int_p = ctypes.POINTER(c_int)
 float_p = ctypes.POINTER(c_float)
 double_p = ctypes.POINTER(c_double)
+
+
+def _text(size: int) -> type:
+    return ctypes.c_char * size
 
 
 class OpenOptions(ctypes.Structure):
@@ -38,14 +54,14 @@ class SessionInfoC(ctypes.Structure):
         ("channels", c_int),
         ("file_channels", c_int),
         ("laps", c_int),
-        ("format", ctypes.c_char * 32),
-        ("file", ctypes.c_char * TEXT_FIELD),
-        ("venue", ctypes.c_char * TEXT_FIELD),
-        ("vehicle", ctypes.c_char * TEXT_FIELD),
-        ("driver", ctypes.c_char * TEXT_FIELD),
-        ("date", ctypes.c_char * 64),
-        ("time", ctypes.c_char * 64),
-        ("logger", ctypes.c_char * TEXT_FIELD),
+        ("format", _text(32)),
+        ("file", _text(TEXT_FIELD)),
+        ("venue", _text(TEXT_FIELD)),
+        ("vehicle", _text(TEXT_FIELD)),
+        ("driver", _text(TEXT_FIELD)),
+        ("date", _text(64)),
+        ("time", _text(64)),
+        ("logger", _text(TEXT_FIELD)),
         ("stated_rate", c_double),
         ("error_channel", c_int),
         ("beacon_channel", c_int),
@@ -54,9 +70,9 @@ class SessionInfoC(ctypes.Structure):
 
 class ChannelInfoC(ctypes.Structure):
     _fields_ = [
-        ("name", ctypes.c_char * 128),
-        ("title", ctypes.c_char * TEXT_FIELD),
-        ("unit", ctypes.c_char * 64),
+        ("name", _text(128)),
+        ("title", _text(TEXT_FIELD)),
+        ("unit", _text(64)),
         ("derived", c_int),
     ]
 
@@ -85,6 +101,67 @@ class CornerOptionsC(ctypes.Structure):
         ("min_length", c_double),
         ("merge_gap", c_double),
     ]
+
+
+class AnalysisOptionsC(ctypes.Structure):
+    _fields_ = [
+        ("speed", c_char_p),
+        ("lateral", c_char_p),
+        ("longitudinal", c_char_p),
+        ("speed_units", c_int),
+        ("invert_lat", c_int),
+        ("invert_long", c_int),
+        ("ref_handle", c_int),
+        ("ref_lap", c_int),
+        ("corners", CornerOptionsC),
+        ("ncuts", c_int),
+        ("cuts", c_double * MAX_CUTS),
+        ("tolerance", c_double),
+    ]
+
+
+class LateralCandidateC(ctypes.Structure):
+    _fields_ = [
+        ("channel", c_int),
+        ("laps", c_int),
+        ("turn", c_double),
+        ("end_gap", c_double),
+        ("lap_length", c_double),
+        ("gps_error", c_double),
+        ("closes", c_int),
+    ]
+
+
+class AnalysisInfoC(ctypes.Structure):
+    _fields_ = [
+        ("speed_channel", c_int),
+        ("lateral_channel", c_int),
+        ("longitudinal_channel", c_int),
+        ("speed_units", c_int),
+        ("lateral_given", c_int),
+        ("candidates", c_int),
+        ("candidate", LateralCandidateC * MAX_CANDIDATES),
+        ("choice", _text(1024)),
+        ("warning", _text(TEXT_FIELD)),
+        ("ref_handle", c_int),
+        ("ref_lap", c_int),
+        ("ref_time", c_double),
+        ("ref_length", c_double),
+        ("full_laps", c_int),
+        ("fastest_lap", c_int),
+        ("fastest_time", c_double),
+        ("median_time", c_double),
+        ("corners", c_int),
+        ("ncuts", c_int),
+        ("cuts", c_double * MAX_CUTS),
+        ("default_cuts", c_int),
+        ("theoretical_best", c_double),
+        ("optimal_lap", c_double),
+    ]
+
+
+class AnalysisLapC(ctypes.Structure):
+    _fields_ = [("info", LapInfoC), ("gap", c_double)]
 
 
 class CornerC(ctypes.Structure):
@@ -117,6 +194,20 @@ class StretchC(ctypes.Structure):
     ]
 
 
+class CornerSummaryC(ctypes.Structure):
+    _fields_ = [
+        ("corner", CornerC),
+        ("best_entry_speed", c_double),
+        ("best_min_speed", c_double),
+        ("best_exit_speed", c_double),
+        ("best_entry_lap", c_int),
+        ("best_min_lap", c_int),
+        ("best_exit_lap", c_int),
+        ("most_lost", c_double),
+        ("lost_lap", c_int),
+    ]
+
+
 class PieceC(ctypes.Structure):
     _fields_ = [("start", c_double), ("end", c_double), ("time", c_double), ("lap", c_int)]
 
@@ -130,11 +221,13 @@ class TrackMatchC(ctypes.Structure):
         ("length_b", c_double),
         ("match", c_double),
         ("offset", c_double),
-        ("why", ctypes.c_char * TEXT_FIELD),
+        ("why", _text(TEXT_FIELD)),
     ]
 
 
-options_p = ctypes.POINTER(CornerOptionsC)
+def _p(ctype: type) -> type:
+    return ctypes.POINTER(ctype)
+
 
 # name: (result, argument types)
 PROTOTYPES = {
@@ -143,36 +236,30 @@ PROTOTYPES = {
     "lx_last_status": (c_int, []),
     "lx_capture_output": (None, [c_int]),
     "lx_take_output": (c_int, [c_char_p, c_int]),
-    "lx_open": (c_int, [c_char_p, ctypes.POINTER(OpenOptions)]),
+    "lx_open": (c_int, [c_char_p, _p(OpenOptions)]),
     "lx_close": (c_int, [c_int]),
-    "lx_session_info_get": (c_int, [c_int, ctypes.POINTER(SessionInfoC)]),
-    "lx_channel_info_get": (c_int, [c_int, c_int, ctypes.POINTER(ChannelInfoC)]),
-    "lx_lap_info_get": (c_int, [c_int, c_int, ctypes.POINTER(LapInfoC)]),
+    "lx_session_info_get": (c_int, [c_int, _p(SessionInfoC)]),
+    "lx_channel_info_get": (c_int, [c_int, c_int, _p(ChannelInfoC)]),
+    "lx_lap_info_get": (c_int, [c_int, c_int, _p(LapInfoC)]),
     "lx_find_channel": (c_int, [c_int, c_char_p]),
     "lx_lap_samples": (c_int, [c_int, c_int, c_int, float_p, c_int]),
     "lx_lap_closure": (c_int, [c_int, c_int, c_int, double_p, double_p]),
     "lx_write_text_export": (c_int, [c_int, c_char_p]),
-    "lx_lap_corners": (c_int, [c_int] * 4 + [options_p, ctypes.POINTER(CornerC), c_int]),
-    "lx_lap_stretches": (c_int, [c_int] * 4 + [options_p, ctypes.POINTER(StretchC), c_int]),
-    "lx_sector_cuts": (c_int, [c_int, c_int, options_p, double_p, c_int]),
-    "lx_sector_times": (c_int, [c_int] * 4 + [double_p, c_int, double_p, c_int]),
-    "lx_theoretical_best": (
-        c_int,
-        [c_int, c_int, double_p, c_int, double_p, ctypes.POINTER(PieceC), c_int],
-    ),
-    "lx_optimal_lap": (
-        c_int,
-        [c_int, c_int, double_p, c_int, c_double, options_p, double_p, ctypes.POINTER(PieceC)]
-        + [c_int],
-    ),
-    "lx_same_track": (c_int, [c_int, c_int, c_double, options_p, ctypes.POINTER(TrackMatchC)]),
+    "lx_analysis_defaults": (c_int, [_p(AnalysisOptionsC)]),
+    "lx_analyse": (c_int, [c_int, _p(AnalysisOptionsC)]),
+    "lx_analysis_info_get": (c_int, [c_int, _p(AnalysisInfoC)]),
+    "lx_analysis_lap_get": (c_int, [c_int, c_int, _p(AnalysisLapC)]),
+    "lx_analysis_time_diff": (c_int, [c_int, c_int, double_p, double_p, c_int]),
+    "lx_analysis_corners": (c_int, [c_int, c_int, _p(CornerC), c_int]),
+    "lx_analysis_stretches": (c_int, [c_int, c_int, _p(StretchC), c_int]),
+    "lx_analysis_corner_summary": (c_int, [c_int, _p(CornerSummaryC), c_int]),
+    "lx_analysis_sector_times": (c_int, [c_int, c_int, double_p, c_int]),
+    "lx_analysis_best": (c_int, [c_int, c_int, double_p, _p(PieceC), c_int]),
+    "lx_analysis_gps_track": (c_int, [c_int, c_int, double_p, double_p, c_int, double_p]),
+    "lx_same_track": (c_int, [c_int, c_int, c_double, _p(CornerOptionsC), _p(TrackMatchC)]),
     # The exports of lx.h that the data API does not repeat.
     "lx_channel_number": (c_int, [c_int, c_int]),
-    "lx_session_setup": (c_int, [c_int]),
-    "lx_analysis_setup": (c_int, [c_int]),
     "lx_beacon_setup": (c_int, [c_int]),
-    "lx_compute_session_math": (c_int, [c_int] * 7),
-    "lx_calc_time_diff": (c_int, [c_int] * 4),
     "lx_compute_error_channel_step": (c_int, [c_int] * 4),
     "lx_locate_laps": (c_int, [c_int] * 3),
     "lx_new_session_from_beacons": (c_int, [c_int, c_int, c_int, c_int, c_float]),
@@ -187,67 +274,91 @@ PROTOTYPES = {
 }
 
 
-def candidates():
+def installed_soname() -> Optional[str]:
+    """The SONAME written at install (pip or the Debian package); None in a source tree."""
+    try:
+        from ._install import SONAME
+    except ImportError:
+        return None
+    return SONAME
+
+
+def candidates() -> List[str]:
     """Where the library may be, in the order tried."""
     given = os.environ.get("LX_LIBRARY")
     if given:
         return [given]  # asked for explicitly: nothing else
-    found = [ctypes.util.find_library("lx")]
-    source_tree = Path(__file__).resolve().parent.parent.parent
-    builds = sorted(source_tree.glob("build*/liblx.so"), key=lambda p: p.parent.name != "build")
-    return [str(p) for p in found + builds if p]
+    here = Path(__file__).resolve().parent
+    soname = installed_soname()
+    found: List[str] = []
+    if soname:
+        bundled = here / soname  # pip install copies the build's library here
+        found += [str(bundled)] if bundled.exists() else [soname]  # else the loader's search
+    # A source tree used in place: its builds, the tests' and the main job's.
+    source_tree = here.parent.parent
+    found += [str(source_tree / b / "liblx.so") for b in ("build", "build-sample")]
+    found += [ctypes.util.find_library("lx") or ""]
+    return [f for f in dict.fromkeys(found) if f and (os.sep not in f or os.path.exists(f))]
 
 
 class Library:
     """liblx with its prototypes, loaded once per process."""
 
-    def __init__(self, path):
+    def __init__(self, path: str) -> None:
         try:
             self.cdll = ctypes.CDLL(path)
         except OSError as e:
             raise LibraryError(f"cannot load {path}: {e}") from None
         self.path = path
+        self.functions: Dict[str, Callable] = {}
         version = self.function("lx_data_version")()
         if version // 10000 != DATA_MAJOR or version % 10000 < DATA_MINOR * 100:
+            major, minor = version // 10000, version % 10000 // 100
             raise LibraryError(
-                f"{path} has data API {version}; this module needs "
-                f"{DATA_MAJOR}.{DATA_MINOR} (a {DATA_MAJOR}.x library, x >= {DATA_MINOR})"
+                f"{path} has data API {major}.{minor}; this module needs {DATA_MAJOR}.x "
+                f"(x >= {DATA_MINOR}): rebuild the library and reinstall this module "
+                f"(bash tools/run-sample.sh, then pip install ./python), or set LX_LIBRARY "
+                f"to a liblx.so of data API {DATA_MAJOR}"
             )
         self.log = ctypes.create_string_buffer(LOG_BYTES)
         # The core's lines become exception messages instead of standard output.
         self.function("lx_capture_output")(1)
 
-    def function(self, name):
-        try:
-            f = getattr(self.cdll, name)
-        except AttributeError:
-            raise LibraryError(f"{self.path} lacks {name}: it is older than this module") from None
-        f.restype, f.argtypes = PROTOTYPES[name]
-        return f
+    def function(self, name: str) -> Callable:
+        if name not in self.functions:
+            try:
+                f = getattr(self.cdll, name)
+            except AttributeError:
+                raise LibraryError(
+                    f"{self.path} lacks {name}: it is older than this module; {HOW_TO_GET_ONE}"
+                ) from None
+            f.restype, f.argtypes = PROTOTYPES[name]
+            self.functions[name] = f
+        return self.functions[name]
 
-    def take_output(self):
+    def take_output(self) -> str:
         self.function("lx_take_output")(self.log, LOG_BYTES)
         return self.log.value.decode("utf-8", "replace").strip()
 
 
-def load():
+def load() -> Library:
     reasons = []
     for path in candidates():
         try:
             return Library(path)
         except LibraryError as e:
             reasons.append(str(e))
-    if not reasons:
-        reasons.append("no liblx found: set LX_LIBRARY to its path or install the library")
+    if not any("data API" in r for r in reasons):  # those say what to do themselves
+        reasons.append(f"no usable liblx: {HOW_TO_GET_ONE}")
     raise LibraryError("; ".join(reasons))
 
 
 _lock = threading.Lock()
-_library = None
+_library: Optional[Library] = None
 _owner = None  # (process, thread) that uses the library
 
 
-def library():
+def library() -> Library:
     """The library, for the thread that first used it in this process only."""
     global _library, _owner
     me = (os.getpid(), threading.get_ident())
@@ -264,8 +375,8 @@ def library():
         return _library
 
 
-def data_call(name, *args):
-    """A data-API call: a negative result raises with lx_last_error."""
+def data_call(name: str, *args) -> int:
+    """A data-API call: a negative result raises the status's exception with lx_last_error."""
     lib = library()
     result = lib.function(name)(*args)
     if result < 0:
@@ -274,8 +385,15 @@ def data_call(name, *args):
     return result
 
 
-def core_call(name, *args, failed=lambda result: result == 0, what=None, why=None):
-    """An export of lx.h: failure raises with the lines the core printed (or
+def core_call(
+    name: str,
+    *args,
+    failed: Callable[[int], bool] = lambda result: result == 0,
+    error: type = LxError,
+    what: Optional[str] = None,
+    why: Optional[Dict[int, str]] = None,
+):
+    """An export of lx.h: failure raises `error` with the lines the core printed (or
     why[result] when it printed none), after what was being done."""
     lib = library()
     lib.take_output()  # drop anything older
@@ -283,5 +401,5 @@ def core_call(name, *args, failed=lambda result: result == 0, what=None, why=Non
     lines = lib.take_output()
     if failed(result):
         reason = lines or (why or {}).get(result, "refused")
-        raise error_for(None, f"{what or name}: {reason}")
+        raise error(f"{what or name}: {reason}")
     return result

@@ -1,12 +1,38 @@
-"""Exceptions carrying liblx's messages."""
+"""Exceptions carrying liblx's messages, one class per lx_status."""
+
+from __future__ import annotations
+
+import enum
+from typing import Optional
+
+
+class Status(enum.IntEnum):
+    """The library's result codes (lx_status of lx_data.h)."""
+
+    OK = 0
+    HANDLE = -1
+    ARGUMENT = -2
+    CHANNEL = -3
+    LAP = -4
+    FILE = -5
+    FORMAT = -6
+    LIMIT = -7
+    MEMORY = -8
+    AMBIGUOUS = -9
+    STATE = -10
+    TRACK = -11
 
 
 class LxError(Exception):
-    """A call into lx failed. str() is the library's message; status its lx_status (or None)."""
+    """A call into lx failed.
 
-    def __init__(self, message, status=None):
+    ``str()`` is the library's message; ``status`` the `Status` it returned,
+    or None where the failure was found before or outside the library.
+    """
+
+    def __init__(self, message: str, status: Optional[int] = None) -> None:
         super().__init__(message)
-        self.status = status
+        self.status = Status(status) if status in Status._value2member_map_ else None
 
 
 class LibraryError(LxError, ImportError):
@@ -26,11 +52,15 @@ class ArgumentError(LxError, ValueError):
 
 
 class ChannelError(LxError, LookupError):
-    """No such channel, or a name matching several."""
+    """No such channel."""
+
+
+class AmbiguousChannelError(ChannelError):
+    """A name that matches several channels: the message lists them."""
 
 
 class LapError(LxError, IndexError):
-    """No such lap."""
+    """No such lap, or a lap that cannot serve (e.g. a reference lap that is not full)."""
 
 
 class FileError(LxError, OSError):
@@ -38,7 +68,7 @@ class FileError(LxError, OSError):
 
 
 class FormatError(LxError):
-    """The file's content is refused."""
+    """The file's content is refused, or it lacks a channel the analysis needs."""
 
 
 class LimitError(LxError):
@@ -50,22 +80,28 @@ class OutOfMemory(LxError, MemoryError):
 
 
 class StateError(LxError):
-    """A step is missing first (e.g. the session math)."""
+    """A step is missing first (e.g. the reference session's analysis, lap matching)."""
+
+
+class TrackError(LxError):
+    """A reference lap of another track."""
 
 
 _BY_STATUS = {
-    -1: HandleError,
-    -2: ArgumentError,
-    -3: ChannelError,
-    -4: LapError,
-    -5: FileError,
-    -6: FormatError,
-    -7: LimitError,
-    -8: OutOfMemory,
-    -9: ChannelError,
-    -10: StateError,
+    Status.HANDLE: HandleError,
+    Status.ARGUMENT: ArgumentError,
+    Status.CHANNEL: ChannelError,
+    Status.LAP: LapError,
+    Status.FILE: FileError,
+    Status.FORMAT: FormatError,
+    Status.LIMIT: LimitError,
+    Status.MEMORY: OutOfMemory,
+    Status.AMBIGUOUS: AmbiguousChannelError,
+    Status.STATE: StateError,
+    Status.TRACK: TrackError,
 }
 
 
-def error_for(status, message):
+def error_for(status: int, message: str) -> LxError:
+    """The exception for a status the library returned (LxError for one it never defined)."""
     return _BY_STATUS.get(status, LxError)(message, status)
