@@ -67,8 +67,9 @@ int pick_channel(const Session& s, const std::string& given, const char* option,
 }
 
 bool is_speed(const std::string& n) {
-    return contains(n, "speed") && !contains(n, "engine") && !contains(n, "rpm") &&
-           !contains(n, "accuracy") && !contains(n, "shaft") && !contains(n, "wind");
+    return (contains(n, "speed") || contains(n, "velocity")) && !contains(n, "engine") &&
+           !contains(n, "rpm") && !contains(n, "accuracy") && !contains(n, "shaft") &&
+           !contains(n, "wind");
 }
 
 bool is_lateral(const std::string& n) {
