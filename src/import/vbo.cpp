@@ -320,9 +320,7 @@ void complete_vbo_layout(VboLayout& vbo, const CsvLines& lines, const ImportOpti
     Layout& layout = vbo.layout;
     int speed = layout.speed;
     for (Column& c : layout.columns) {
-        std::string name = c.source;
-        for (char& ch : name) ch = char(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
-        if (name == "latacc-calc" || (vbo.racechrono && name == "latacc")) {
+        if (left_positive_lateral(c.source, vbo.racechrono)) {
             c.scale = -1.0;
             notes.push_back(c.source +
                             " negated: stored positive in right-hand turns, as AiM's lateral g");

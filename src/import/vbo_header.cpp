@@ -146,13 +146,13 @@ void match_columns(const CsvLines& lines, const Sections& s, Layout& layout) {
             std::vector<std::string_view> words;
             split_blanks(s.header[i], words);
             std::string_view long_name = s.header[i];
-            if (words.size() > 1 && is_unit_word(words.back())) {
+            if (!s.has_units && words.size() > 1 && is_unit_word(words.back())) {
                 c.unit = std::string(words.back());
                 long_name = trimmed(long_name.substr(0, long_name.size() - words.back().size()));
             }
             c.title = std::string(long_name);
         }
-        if (s.has_units) c.unit = s.units[i];
+        if (s.has_units) c.unit = s.units[i] == "-" ? "" : s.units[i]; // "-": none
         layout.columns.push_back(c);
     }
 }
@@ -180,6 +180,11 @@ void split_blanks(std::string_view line, std::vector<std::string_view>& fields) 
         if (p != start) fields.emplace_back(start, std::size_t(p - start));
     }
     if (fields.empty()) fields.emplace_back();
+}
+
+bool left_positive_lateral(std::string_view column_name, bool racechrono) {
+    std::string name = lower(column_name);
+    return name == "latacc-calc" || (racechrono && name == "latacc");
 }
 
 bool read_vbo_number(std::string_view field, double& value) {

@@ -33,6 +33,9 @@ void split_blanks(std::string_view line, std::vector<std::string_view>& fields);
 // A number as VBO writes it: a sign ('+' too), digits, a point, digits.
 bool read_vbo_number(std::string_view field, double& value);
 
+// The lateral accelerations VBO writers give positive in left-hand turns.
+bool left_positive_lateral(std::string_view column_name, bool racechrono);
+
 // Unix days of a date, for the start time.
 long days_since_1970(int year, int month, int day);
 
