@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "gen.h"
+#include "import/gps_line.h"
 #include "import/vbo.h"
 #include "lx_data.h"
 #include "session/record.h"
@@ -88,6 +89,17 @@ TEST(ImportVbo, GeneratedSessionRoundTrips) {
             ASSERT_EQ(lap.raw[sats][j], float(10 + r % 4));
         }
         if (along) continue;
+        // Cut again at the gate it was read with, and at a proposed line.
+        const lx::GpsGate& g = s->record->start_gate;
+        std::string why;
+        Owned recut{lx::cut_at_line(
+            *s, {g.latitude[0], g.longitude[0], g.latitude[1], g.longitude[1]}, why)};
+        ASSERT_NE(recut.s, nullptr) << why;
+        EXPECT_EQ(recut.s->record->lap_times_ms, s->record->lap_times_ms);
+        Owned proposed{lx::cut_at_proposed_line(*s, why)};
+        ASSERT_NE(proposed.s, nullptr) << why;
+        EXPECT_EQ(why.rfind("start line proposed at ", 0), 0u) << why;
+        EXPECT_GE(proposed.s->nlaps, int(rec.lap_starts.size()));
         std::string again = lxtest::temp_path(".vbo");
         lx::WriteResult w = lx::write_vbo(*s, again.c_str());
         ASSERT_EQ(w.status, 0) << w.message;
