@@ -210,6 +210,11 @@ LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* he
  * lx_open_aim_xls reads; reading it back gives the same samples, bit for bit. */
 LX_DATA_API int lx_write_text_export(int handle, const char* path);
 
+/* Writes a session with East and North channels as a VBO file, with a start
+ * gate where its laps begin; lx_open reads it back to the same samples and
+ * laps within the written precision. LX_ERR_CHANNEL without positions. */
+LX_DATA_API int lx_write_vbo(int handle, const char* path);
+
 /* ---- analytics ----------------------------------------------------------- */
 
 /* Corners, sectors, the optimal lap and the same-track test, worked out from

@@ -9,6 +9,7 @@
 
 #include "aim/line_reader.h"
 #include "data/call.h"
+#include "import/vbo.h"
 
 namespace lx::data {
 
@@ -71,9 +72,8 @@ int check_writable(const Session& s, const char* path, const std::string& titles
         return fail(LX_ERR_STATE, "%s: the session's channels 1 and 2 are not Time and Distance",
                     path);
     if (titles.size() - 2 > LINE_PIECE)
-        return fail(LX_ERR_LIMIT,
-                    "%s: the channel titles take %d bytes; the text export reads %d", path,
-                    static_cast<int>(titles.size() - 2), static_cast<int>(LINE_PIECE));
+        return fail(LX_ERR_LIMIT, "%s: the channel titles take %d bytes; the text export reads %d",
+                    path, static_cast<int>(titles.size() - 2), static_cast<int>(LINE_PIECE));
     for (int l = 0; l < s.nlaps; ++l)
         if (s.laps[l].npoints < 1) return fail(LX_ERR_LAP, "%s: lap %d has no samples", path, l);
     return LX_OK;
@@ -105,4 +105,16 @@ int write_export(int handle, const char* path) {
 
 extern "C" LX_DATA_API int lx_write_text_export(int handle, const char* path) {
     return lx::data::api_call([&] { return lx::data::write_export(handle, path); });
+}
+
+extern "C" LX_DATA_API int lx_write_vbo(int handle, const char* path) {
+    return lx::data::api_call([&] {
+        const lx::Session* s = lx::data::find_session(handle);
+        if (s == nullptr) return static_cast<int>(LX_ERR_HANDLE);
+        if (path == nullptr)
+            return lx::data::fail(LX_ERR_ARGUMENT, "lx_write_vbo: the path is null");
+        lx::WriteResult written = lx::write_vbo(*s, path);
+        return written.status == 0 ? static_cast<int>(LX_OK)
+                                   : lx::data::fail_with(written.status, written.message);
+    });
 }

@@ -228,6 +228,14 @@ std::string data_row(const Session& s, const Plan& plan, int l, int j, double la
 }
 
 void write(const Session& s, const char* path) {
+    if (s.nfile_channels < 3 || std::strcmp(s.channels[1].name, "Time") != 0 ||
+        std::strcmp(s.channels[2].name, "Distance") != 0)
+        refuse(LX_ERR_STATE,
+               std::string(path) + ": the session's channels 1 and 2 are not Time and Distance");
+    for (int l = 0; l < s.nlaps; ++l)
+        if (s.laps[l].npoints < 1)
+            refuse(LX_ERR_LAP,
+                   std::string(path) + ": lap " + std::to_string(l) + " has no samples");
     Plan plan;
     plan.east = channel_named(s, "East");
     plan.north = channel_named(s, "North");
