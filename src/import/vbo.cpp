@@ -120,6 +120,7 @@ struct Scan {
     double first_day_seconds = 0;
     bool has_origin = false;
     double origin_latitude = 0, origin_longitude = 0;
+    LocalPlane plane;
     std::vector<std::string> notes;
 };
 
@@ -135,10 +136,10 @@ void add_row(Scan& scan, const VboLayout& vbo, const std::vector<std::string_vie
         scan.has_origin = true;
         scan.origin_latitude = latitude;
         scan.origin_longitude = longitude;
+        scan.plane = LocalPlane(latitude, longitude);
     }
     PlanePoint p;
-    if (fix)
-        p = LocalPlane(scan.origin_latitude, scan.origin_longitude).to_plane(latitude, longitude);
+    if (fix) p = scan.plane.to_plane(latitude, longitude);
     scan.track.add(t, p, false);
     scan.fix.push_back(fix ? 1 : 0);
 }
