@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <numbers>
 
 namespace lx {
@@ -172,16 +173,19 @@ std::string proposal_text(const ProposedLine& line, const LocalPlane& plane) {
 
 bool parse_line_text(const std::string& text, double (&ends)[4]) {
     const char* p = text.c_str();
+    double v[4];
     for (int k = 0; k < 4; ++k) {
         char* end = nullptr;
-        ends[k] = std::strtod(p, &end);
-        if (end == p || !std::isfinite(ends[k])) return false;
+        v[k] = std::strtod(p, &end);
+        if (end == p || !std::isfinite(v[k])) return false;
         p = end;
         if (k < 3 && *p++ != ',') return false;
     }
-    return *p == '\0' && std::fabs(ends[0]) <= 90 && std::fabs(ends[2]) <= 90 &&
-           std::fabs(ends[1]) <= 180 && std::fabs(ends[3]) <= 180 &&
-           (ends[0] != ends[2] || ends[1] != ends[3]);
+    if (*p != '\0' || std::fabs(v[0]) > 90 || std::fabs(v[2]) > 90 || std::fabs(v[1]) > 180 ||
+        std::fabs(v[3]) > 180 || (v[0] == v[2] && v[1] == v[3]))
+        return false;
+    std::copy(v, v + 4, ends);
+    return true;
 }
 
 } // namespace lx

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "gen.h"
@@ -89,11 +90,17 @@ TEST(ImportVbo, GeneratedSessionRoundTrips) {
             ASSERT_EQ(lap.raw[sats][j], float(10 + r % 4));
         }
         if (along) continue;
-        // Cut again at the gate it was read with, and at a proposed line.
+        // Cut again at the gate it was read with, given as text, and at a proposed line.
         const lx::GpsGate& g = s->record->start_gate;
+        double ends[4];
+        char text[160];
+        std::snprintf(text, sizeof text, "%.10f,%.10f,%.10f,%.10f", g.latitude[0], g.longitude[0],
+                      g.latitude[1], g.longitude[1]);
+        ASSERT_TRUE(lx::parse_line_text(text, ends)) << text;
+        EXPECT_FALSE(lx::parse_line_text(text + std::string(",1"), ends));
+        EXPECT_FALSE(lx::parse_line_text("91,0,45,9", ends));
         std::string why;
-        Owned recut{lx::cut_at_line(
-            *s, {g.latitude[0], g.longitude[0], g.latitude[1], g.longitude[1]}, why)};
+        Owned recut{lx::cut_at_line(*s, ends, why)};
         ASSERT_NE(recut.s, nullptr) << why;
         EXPECT_EQ(recut.s->record->lap_times_ms, s->record->lap_times_ms);
         Owned proposed{lx::cut_at_proposed_line(*s, why)};
