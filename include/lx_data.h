@@ -124,7 +124,7 @@ typedef struct lx_session_info {
     int channels;        /* all channels, derived ones included */
     int file_channels;   /* channels the file brought */
     int laps;
-    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV";
+    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO";
                           * "" for sessions lx_open did not open (lx_open_aim_xls,
                           * cut sessions) */
     char file[LX_TEXT_FIELD];

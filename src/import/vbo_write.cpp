@@ -22,6 +22,13 @@ constexpr double MINUTES_PER_DEGREE = 60.0;
 constexpr const char* NO_UNIT = "-";       // [channel units] has a line for every channel
 constexpr double CENTISECOND_SLACK = 1e-4; // seconds: a time this near 0.01 s steps is written so
 
+constexpr double LAST_DATE = 253402300800.0; // 1 January 10000, Unix seconds
+
+// A start time a date can be written for.
+bool dated(double start_time) {
+    return start_time > 0 && start_time < LAST_DATE;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -166,7 +173,7 @@ bool start_gate_from_laps(const Session& s, const Plan& plan, GpsGate& gate) {
 std::string header_text(const Session& s, const Plan& plan) {
     const SessionRecord& r = *s.record;
     std::string text;
-    if (r.start_time > 0) {
+    if (dated(r.start_time)) {
         auto seconds = static_cast<long long>(std::floor(r.start_time));
         long long days = seconds / 86400, civil = days + 719468, era = civil / 146097;
         long long doe = civil - era * 146097;
@@ -201,7 +208,7 @@ std::string header_text(const Session& s, const Plan& plan) {
 }
 
 void put_time(std::string& row, double day_seconds, int decimals) {
-    double s = std::fmod(day_seconds, SECONDS_PER_DAY);
+    double s = std::isfinite(day_seconds) ? std::fmod(std::fabs(day_seconds), SECONDS_PER_DAY) : 0;
     double scale = decimals == 2 ? 100.0 : 1000.0;
     long long ticks = std::llround(s * scale);
     long long whole = ticks / static_cast<long long>(scale);
@@ -244,7 +251,8 @@ void write(const Session& s, const char* path) {
                                    ": no East and North channels: a VBO file needs positions");
     plan.plane = LocalPlane(s.record->origin_latitude, s.record->origin_longitude);
     plan.columns = value_columns(s, plan);
-    plan.start_day_seconds = std::fmod(s.record->start_time, SECONDS_PER_DAY);
+    if (dated(s.record->start_time))
+        plan.start_day_seconds = std::fmod(s.record->start_time, SECONDS_PER_DAY);
     plan.time_decimals = time_decimals(s);
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path, "wb"));
     if (!f) refuse(LX_ERR_FILE, std::string(path) + ": cannot be written");
