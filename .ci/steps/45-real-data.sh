@@ -58,6 +58,7 @@ done
 vbo_check() {
     local file=$1 laps_csv=$2
     "$lx" laps "$file" >"$dir/laps.txt" || { echo "FAIL lx laps $file"; failed=1; return; }
+    "$lx" report "$file" -o "$dir/report" >/dev/null || { echo "FAIL lx report $file"; failed=1; }
     lap_times "$dir/laps.txt" >"$dir/found.txt"
     awk -v name="$(basename "$file")" '
         NR == FNR { found[$1] = $2; next }

@@ -12,7 +12,9 @@ namespace lx {
 // Reads a VBO file into a session of the text export's shape; laps where the
 // track crosses the [laptiming] start gate, or a proposed start line when
 // the file has none. The record keeps the lap times in milliseconds, the
-// gates, the split crossings and notes on how the file was read. Never throws.
+// gates, the split crossings and notes on how the file was read. Of the
+// options, the channel choice and the lap window apply; the rows are kept as
+// written, never resampled. Never throws.
 ImportResult import_vbo(const char* path, const ImportOptions& options);
 
 struct WriteResult {
