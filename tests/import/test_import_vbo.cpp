@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 
 #include "gen.h"
 #include "import/gps_line.h"
@@ -40,6 +41,16 @@ lx::Session* read(const std::string& path) {
     return r.session;
 }
 
+// The start gate's numbers as latitude, longitude pairs.
+std::string latitude_first(std::string text) {
+    std::size_t start = text.find("Start ");
+    std::istringstream gate(text.substr(start, text.find('\n', start) - start));
+    std::string kind, v[4];
+    gate >> kind >> v[0] >> v[1] >> v[2] >> v[3];
+    std::string swapped = "Start " + v[1] + " " + v[0] + " " + v[3] + " " + v[2];
+    return text.replace(start, text.find(" \xC2\xAC", start) - start, swapped);
+}
+
 lxgen::Recording recording() {
     lxgen::SessionPlan plan;
     plan.gps = true;
@@ -55,8 +66,12 @@ lxgen::Recording recording() {
 
 TEST(ImportVbo, GeneratedSessionRoundTrips) {
     lxgen::Recording rec = recording();
-    for (bool along : {false, true}) {
-        std::string path = write_temp_file(lxgen::write_vbo(rec, {along}), ".vbo");
+    // The gate as its ends, as a point and one along the track, and as its
+    // ends with latitude first, as some writers give them.
+    for (int variant : {0, 1, 2}) {
+        bool along = variant == 1;
+        std::string file = lxgen::write_vbo(rec, {along});
+        std::string path = write_temp_file(variant == 2 ? latitude_first(file) : file, ".vbo");
         Owned first{read(path)};
         ASSERT_NE(first.s, nullptr);
         const lx::Session* s = first.s;
@@ -89,7 +104,7 @@ TEST(ImportVbo, GeneratedSessionRoundTrips) {
             ASSERT_NEAR(lap.raw[lat][j], rec.at(r, rec.find("Lateral Acc")), 0.0006) << j;
             ASSERT_EQ(lap.raw[sats][j], float(10 + r % 4));
         }
-        if (along) continue;
+        if (variant != 0) continue;
         // Cut again at the gate it was read with, given as text, and at a proposed line.
         const lx::GpsGate& g = s->record->start_gate;
         double ends[4];
@@ -171,6 +186,12 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
         EXPECT_EQ(s.s->laps[0].npoints, 2);
         EXPECT_TRUE(has_note(s.s, "line 13: the file ends inside this row"));
     }
+    // A long step is a gap, named, and no stretch of track.
+    Owned gap{read(write_temp_file(head + row + next + "100400.00 +02730.0002 -00555.0 050.0\n" +
+                                       "100400.10 +02730.0003 -00555.0 050.0\n",
+                                   ".vbo"))};
+    ASSERT_NE(gap.s, nullptr);
+    EXPECT_TRUE(has_note(gap.s, "time gap of 239.90 s after 10:00:00.10"));
     // A session without positions cannot be written.
     Owned text{read(write_temp_file(head + row + next, ".vbo"))};
     ASSERT_NE(text.s, nullptr);
