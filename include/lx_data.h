@@ -126,7 +126,7 @@ typedef struct lx_session_info {
     int channels;        /* all channels, derived ones included */
     int file_channels;   /* channels the file brought */
     int laps;
-    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV";
+    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO";
                           * "" for sessions lx_open did not open (lx_open_aim_xls,
                           * cut sessions) */
     char file[LX_TEXT_FIELD];
@@ -220,6 +220,11 @@ LX_DATA_API int lx_lap_samples(int handle, int lap, int channel, float* dest, in
 /* Writes the session's file channels as the tab-separated text export that
  * lx_open_aim_xls reads; reading it back gives the same samples, bit for bit. */
 LX_DATA_API int lx_write_text_export(int handle, const char* path);
+
+/* Writes a session with East and North channels as a VBO file, with a start
+ * gate where its laps begin; lx_open reads it back to the same samples and
+ * laps within the written precision. LX_ERR_CHANNEL without positions. */
+LX_DATA_API int lx_write_vbo(int handle, const char* path);
 
 /* ---- the analysis -------------------------------------------------------- */
 

@@ -1,9 +1,9 @@
 # The real sessions in ../shared/data/real (never copied into the repository):
 # lx laps and lx report on each of the five, lx info on the two MoTeC
 # examples, and every full lap's logger time against the folder's laps.csv
-# to the millisecond; then, through the data API, each session's lap classes
-# and every full lap's time, the logger's exactly. Skipped where the folder
-# is absent.
+# to the millisecond; the two VBO files; then, through the data API, each
+# session's lap classes and every full lap's time, the logger's exactly.
+# Skipped where the folder is absent.
 set -euo pipefail
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
@@ -55,6 +55,49 @@ check "$real/aim-yamaha-r6-imola/YamahaR6.csv" "$real/aim-yamaha-r6-imola/laps.c
 for f in "$real"/racechrono-tianma/session_*.csv; do
     check "$f" "$real/racechrono-tianma/laps.csv" 2
 done
+# VBO: the Massa Finalese file's gates are rebuilt across the track, so a
+# crossing may move by a millisecond against laps.csv; within 1 ms passes.
+vbo_check() {
+    local file=$1 laps_csv=$2
+    "$lx" laps "$file" >"$dir/laps.txt" || { echo "FAIL lx laps $file"; failed=1; return; }
+    "$lx" report "$file" -o "$dir/report" >/dev/null || { echo "FAIL lx report $file"; failed=1; }
+    lap_times "$dir/laps.txt" >"$dir/found.txt"
+    awk -v name="$(basename "$file")" '
+        NR == FNR { found[$1] = $2; next }
+        FNR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+        $0 ~ /full lap/ {
+            lap = $col["lap"] + 1; want = $col["logger_lap_time_s"]
+            d = found[lap] - want; if (d < 0) d = -d
+            if (!(lap in found) || d > 0.0015) {
+                printf "FAIL %s lap %d: lx %s, logger %s\n", name, lap, found[lap], want; bad = 1
+            } else checked++
+        }
+        END { printf "%s: %d full laps within 1 ms of the logger\n", name, checked
+              exit bad || checked != 20 }
+    ' FS=' ' "$dir/found.txt" FS=, "$laps_csv" || failed=1
+}
+massa=$real/vbo-massa-finalese-racechrono
+if [ -d "$massa" ]; then
+    vbo_check "$massa/vbox-modena.vbo" "$massa/laps.csv"
+    [ "$(wc -l <"$dir/found.txt")" -eq 22 ] || { echo "FAIL vbox-modena.vbo: not out-lap, 20 laps, in-lap"; failed=1; }
+    # Without its [laptiming] a start line is proposed and the laps found again.
+    sed '/^\[laptiming\]/,/^\r\{0,1\}$/d' "$massa/vbox-modena.vbo" >"$dir/no-gates.vbo"
+    "$lx" laps "$dir/no-gates.vbo" >"$dir/laps.txt" || { echo "FAIL lx laps no-gates.vbo"; failed=1; }
+    full=$(lap_times "$dir/laps.txt" | awk '$2 > 44 && $2 < 46' | wc -l)
+    echo "vbox-modena.vbo without [laptiming]: $full laps of 44-46 s"
+    [ "$full" -ge 20 ] || { echo "FAIL no-gates.vbo: $full laps of 44-46 s"; failed=1; }
+fi
+# Circuit Tools' example: 6 rows, the hour rolling over, a 239 s gap kept
+# (243 s from first to last row), one lap.
+tools_vbo=$real/vbo-circuit-tools-example/racelogic.vbo
+if [ -f "$tools_vbo" ]; then
+    "$lx" info "$tools_vbo" >"$dir/info.txt" || { echo "FAIL lx info racelogic.vbo"; failed=1; }
+    awk '$2 == "Sample" { samples = $4 + 1 } $2 == "Time" { span = $5 }
+         /^Laps \(/ { laps = $2 }
+         END { printf "racelogic.vbo: %d rows over %s s, laps %s\n", samples, span, laps
+               exit !(samples == 6 && span == 243 && laps == "(1):") }' "$dir/info.txt" ||
+        { echo "FAIL racelogic.vbo"; failed=1; }
+fi
 for f in "$real"/motec-csv-examples/*.csv; do
     "$lx" info "$f" >/dev/null || { echo "FAIL lx info $(basename "$f")"; failed=1; }
 done

@@ -63,11 +63,17 @@ int named(const Session* s, std::string_view name) {
 
 using Test = bool (*)(const std::string&);
 
+// A channel that never changes measures nothing (a VBO file's empty
+// acceleration columns read 0 in every row).
+bool flat(const Session* s, int c) {
+    return session_channel_min(s, c) == session_channel_max(s, c);
+}
+
 // The file's channels whose title or stored name passes the test.
 std::vector<int> channels_named(const Session* s, Test fits) {
     std::vector<int> found;
     for (int c = 1; c < s->nfile_channels; ++c)
-        if (fits(lower(channel_title(s, c))) || fits(lower(s->channels[c].name)))
+        if ((fits(lower(channel_title(s, c))) || fits(lower(s->channels[c].name))) && !flat(s, c))
             found.push_back(c);
     return found;
 }
@@ -84,7 +90,7 @@ int given_channel(const Session* s, int handle, const char* name, const char* op
 // A usual name, or the first whose name fits; -1 when none does.
 int usual_channel(const Session* s, std::initializer_list<const char*> usual, Test fits) {
     for (const char* name : usual)
-        if (int c = named(s, name); c > 0 && !derived(s, c)) return c;
+        if (int c = named(s, name); c > 0 && !derived(s, c) && !flat(s, c)) return c;
     std::vector<int> found = channels_named(s, fits);
     return found.empty() ? -1 : found.front();
 }
@@ -99,8 +105,9 @@ int none_fits(const Session* s, const char* what, const char* option) {
 }
 
 bool is_speed(const std::string& n) {
-    return contains(n, "speed") && !contains(n, "engine") && !contains(n, "rpm") &&
-           !contains(n, "accuracy") && !contains(n, "shaft") && !contains(n, "wind");
+    return (contains(n, "speed") || contains(n, "velocity")) && !contains(n, "engine") &&
+           !contains(n, "rpm") && !contains(n, "accuracy") && !contains(n, "shaft") &&
+           !contains(n, "wind");
 }
 
 bool is_lateral(const std::string& n) {
@@ -108,7 +115,7 @@ bool is_lateral(const std::string& n) {
 }
 
 bool is_longitudinal(const std::string& n) {
-    return (contains(n, "lon") || contains(n, "inline")) && !contains(n, "longitude");
+    return (contains(n, "lon") || contains(n, "inline")) && !contains(n, "longitude") && n != "lon";
 }
 
 int speed_units_of(const Session* s, int speed, int asked) {

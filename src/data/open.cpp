@@ -17,6 +17,7 @@
 #include "data/options.h"
 #include "data/titles.h"
 #include "import/import.h"
+#include "import/vbo.h"
 #include "session/record.h"
 
 namespace lx::data {
@@ -197,7 +198,8 @@ int open_csv(const char* path, FileFormat format, const ImportOptions& options, 
     ImportResult result;
     {
         CoreLines core;
-        result = import_csv(path, format, options);
+        result = format == FileFormat::vbo ? import_vbo(path, options)
+                                           : import_csv(path, format, options);
     }
     int status = result.status < 0 ? result.status : LX_ERR_FORMAT;
     if (result.session == nullptr && result.message.empty())

@@ -10,6 +10,7 @@
 #include "aim/line_reader.h"
 #include "data/call.h"
 #include "data/laps.h"
+#include "import/vbo.h"
 
 namespace lx::data {
 
@@ -107,4 +108,16 @@ int write_export(int handle, const char* path) {
 
 extern "C" LX_DATA_API int lx_write_text_export(int handle, const char* path) {
     return lx::data::api_call([&] { return lx::data::write_export(handle, path); });
+}
+
+extern "C" LX_DATA_API int lx_write_vbo(int handle, const char* path) {
+    return lx::data::api_call([&] {
+        const lx::Session* s = lx::data::find_session(handle);
+        if (s == nullptr) return static_cast<int>(LX_ERR_HANDLE);
+        if (path == nullptr)
+            return lx::data::fail(LX_ERR_ARGUMENT, "lx_write_vbo: the path is null");
+        lx::WriteResult written = lx::write_vbo(*s, path);
+        return written.status == 0 ? static_cast<int>(LX_OK)
+                                   : lx::data::fail_with(written.status, written.message);
+    });
 }

@@ -8,7 +8,7 @@
 
 namespace lx {
 
-enum class FileFormat { unknown, text_export, aim_csv, racechrono_csv, motec_csv };
+enum class FileFormat { unknown, text_export, aim_csv, racechrono_csv, motec_csv, vbo };
 
 // The format from the file's first bytes, never its name; unknown when the
 // file cannot be read or is none of these.

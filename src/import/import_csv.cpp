@@ -16,11 +16,6 @@ namespace lx {
 
 namespace {
 
-struct SessionDeleter {
-    void operator()(Session* s) const { free_session(s); }
-};
-using SessionPointer = std::unique_ptr<Session, SessionDeleter>;
-
 const char* format_name(FileFormat format) {
     switch (format) {
     case FileFormat::aim_csv:
@@ -29,6 +24,8 @@ const char* format_name(FileFormat format) {
         return "RaceChrono CSV";
     case FileFormat::motec_csv:
         return "MoTeC CSV";
+    case FileFormat::vbo:
+        return "VBO";
     default:
         return "CSV";
     }
@@ -64,10 +61,15 @@ int add_titled(Session& s, SessionRecord& record, ChannelNamer& namer, const std
     return c;
 }
 
-struct Channels {
-    std::vector<int> store; // per column: session channel or -1
-    int east = -1, north = -1;
-};
+// Each array starts on its own cache line.
+constexpr std::size_t LINE_FLOATS = 64 / sizeof(float);
+
+// At least one line, so that every array lies inside the block.
+std::size_t padded(long count) {
+    return (std::size_t(std::max(count, 1L)) + LINE_FLOATS - 1) / LINE_FLOATS * LINE_FLOATS;
+}
+
+} // namespace
 
 Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
     ChannelNamer namer;
@@ -84,14 +86,6 @@ Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
     }
     s.nfile_channels = s.nchannels;
     return channels;
-}
-
-// Each array starts on its own cache line.
-constexpr std::size_t LINE_FLOATS = 64 / sizeof(float);
-
-// At least one line, so that every array lies inside the block.
-std::size_t padded(long count) {
-    return (std::size_t(std::max(count, 1L)) + LINE_FLOATS - 1) / LINE_FLOATS * LINE_FLOATS;
 }
 
 // All arrays in one block: written whole by fill_samples.
@@ -154,6 +148,8 @@ void fill_record(Session& s, SessionRecord& record, const Layout& layout, const 
     copy_utf8(s.vehicle, sizeof s.vehicle, layout.vehicle);
     copy_utf8(s.driver, sizeof s.driver, layout.driver);
 }
+
+namespace {
 
 Layout read_header(CsvLines& lines, FileFormat format) {
     switch (format) {

@@ -2,9 +2,11 @@
 // and the GPS origin; the second reads every value into the session's arrays.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "import/layout.h"
+#include "session/record.h"
 #include "session/session.h"
 
 namespace lx {
@@ -14,6 +16,7 @@ struct LapPlan {
     int number = 0;            // the logger's
     double logger_time = -1;   // the logger's lap time; < 0 when the file states none
     long first = 0, count = 0; // samples
+    bool at_line = false;      // begins where the track crossed the start line
 };
 
 struct SamplePlan {
@@ -66,5 +69,34 @@ void seek_samples(CsvLines& lines, const Layout& layout);
 
 // The time field of a row as a number; refused when it is none.
 double row_time(const CsvLines& lines, const Layout& layout, std::string_view field);
+
+// Seconds rounded to the millisecond, as loggers state lap times.
+double to_millisecond(double seconds);
+
+// Each lap's first sample (the first at its start, less half a millisecond);
+// laps that no sample falls into go.
+void place_laps(std::vector<LapPlan>& laps, const std::vector<double>& times);
+
+// The window of laps asked for; refused beyond the session's lap and sample limits.
+void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const ImportOptions& options);
+
+// Building the session (import_csv.cpp).
+struct Channels {
+    std::vector<int> store; // per column: session channel or -1
+    int east = -1, north = -1;
+};
+// Sample, Time, Distance, the kept columns, East and North; titles to the record.
+Channels add_channels(Session& s, SessionRecord& record, const Layout& layout);
+// All lap arrays in one block, sized by the plan.
+void allocate_laps(Session& s, const SamplePlan& plan);
+// raw_laptime as the text-export reader counts it; laptime the logger's own.
+void set_lap_times(Session& s, const SamplePlan& plan);
+// Format, metadata, start time and origin.
+void fill_record(Session& s, SessionRecord& record, const Layout& layout, const SamplePlan& plan);
+
+struct SessionDeleter {
+    void operator()(Session* s) const { free_session(s); }
+};
+using SessionPointer = std::unique_ptr<Session, SessionDeleter>;
 
 } // namespace lx

@@ -19,10 +19,6 @@ constexpr long MAX_STEP_MS = 1000;
 constexpr double MAX_LAP_NUMBER = 1e9;
 constexpr long MAX_LAP_SAMPLES = 0x7fffffffL / long(sizeof(float));
 
-double to_millisecond(double seconds) {
-    return std::round(seconds * 1000.0) / 1000.0;
-}
-
 std::string number_text(double v) {
     char text[64];
     std::snprintf(text, sizeof text, "%.10g", v);
@@ -207,7 +203,12 @@ std::vector<double> even_times(const CsvLines& lines, const Scan& scan, double r
     return times;
 }
 
-// Each lap's first sample; laps that no sample falls into go.
+} // namespace
+
+double to_millisecond(double seconds) {
+    return std::round(seconds * 1000.0) / 1000.0;
+}
+
 void place_laps(std::vector<LapPlan>& laps, const std::vector<double>& times) {
     std::vector<LapPlan> placed;
     std::size_t g = 0;
@@ -256,8 +257,6 @@ void take_window(const CsvLines& lines, SamplePlan& plan, const ImportOptions& o
             refuse(LX_ERR_LIMIT, lines.path() + ": lap " + std::to_string(lap.number) + " has " +
                                      std::to_string(lap.count) + " samples, more than a lap holds");
 }
-
-} // namespace
 
 std::string lap_window_refusal(int first_lap, int last_lap, int laps) {
     int from = first_lap == 0 ? 1 : first_lap;

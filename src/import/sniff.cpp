@@ -31,6 +31,16 @@ bool is_racechrono(std::string_view text) {
     return text.find("\nFormat,3") != std::string_view::npos;
 }
 
+// VBO: "File created on ..." first, or a [header] section near the start.
+bool is_vbo(std::string_view text, std::string_view first) {
+    if (has_prefix_ignoring_case(first, "File created on")) return true;
+    for (std::size_t at = text.find('['); at != std::string_view::npos; at = text.find('[', at + 1))
+        if ((at == 0 || text[at - 1] == '\n') &&
+            has_prefix_ignoring_case(text.substr(at), "[header]"))
+            return true;
+    return false;
+}
+
 } // namespace
 
 FileFormat sniff_format(const char* path) {
@@ -46,6 +56,7 @@ FileFormat sniff_format(const char* path) {
         return FileFormat::motec_csv;
     if (is_racechrono(std::string_view(bytes, n))) return FileFormat::racechrono_csv;
     if (line.find('\t') != std::string_view::npos) return FileFormat::text_export;
+    if (is_vbo(std::string_view(bytes, n), line)) return FileFormat::vbo;
     return FileFormat::unknown;
 }
 

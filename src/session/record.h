@@ -19,16 +19,30 @@ struct Attachment {
     virtual ~Attachment() = default;
 };
 
+// A line a GPS track crosses, in degrees, as the reader used it.
+struct GpsGate {
+    std::string name;
+    double latitude[2] = {0, 0}, longitude[2] = {0, 0}; // the ends of the line
+};
+
+// Where a lap crossed a split gate: seconds after the lap's start crossing,
+// metres along the lap's Distance.
+struct SplitCrossing {
+    int lap = 0;   // session lap, from 0
+    int split = 0; // split gate, from 0
+    double time = 0, distance = 0;
+};
+
 struct SessionRecord {
-    std::string format;               // "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV"
+    std::string format; // "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO"
     std::vector<ChannelTitle> titles; // index: channel number; derived channels need no entry
     std::string venue, vehicle, driver, date, time;
     double start_time = 0.0; // seconds of the first sample since the Unix epoch; 0: unknown
     // Origin of the local east/north channels, in degrees; both 0 when none.
     double origin_latitude = 0.0, origin_longitude = 0.0;
     std::unique_ptr<Attachment> analysis; // the data API's analysis; null until it runs
-    std::string logger;       // the logger or program that wrote the file, as it says
-    double stated_rate = 0.0; // samples per second the file states; 0: none
+    std::string logger;                   // the logger or program that wrote the file, as it says
+    double stated_rate = 0.0;             // samples per second the file states; 0: none
     // A recording starts or ends at a lap mark only where it was cut at one: a
     // window of laps, a cut by lap matching, a file that names its one lap.
     bool starts_at_mark = false, ends_at_mark = false;
@@ -36,6 +50,13 @@ struct SessionRecord {
     // Per lap: the logger's own lap time in whole milliseconds; < 0 when the
     // file gives none. Kept whole so the time comes back exactly.
     std::vector<long long> logger_ms;
+    bool has_start_gate = false;
+    GpsGate start_gate;
+    std::vector<GpsGate> split_gates;
+    std::vector<SplitCrossing> splits;
+    // How the file was read and what was odd in it, for people: gate
+    // readings, time gaps, a cut last row.
+    std::vector<std::string> notes;
 };
 
 // Deletes a record; safe on null. Never throws.

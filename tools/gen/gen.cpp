@@ -320,6 +320,26 @@ void position(const Track& track, double s, double& lat, double& lon) {
     lon = ORIGIN_LON + east * degrees / portable::cos(ORIGIN_LAT * std::numbers::pi / 180);
 }
 
+// The start line as the ends of a line 20 m across the track, and as its
+// centre and a point 30 m back along the track.
+void start_gates(const Track& track, Recording& rec) {
+    constexpr double HALF_WIDTH = 10, BACK = 30;
+    constexpr double degrees = 180 / std::numbers::pi / EARTH_RADIUS;
+    const double east_degrees = degrees / portable::cos(ORIGIN_LAT * std::numbers::pi / 180);
+    double ux = track.x[1] - track.x[0], uy = track.y[1] - track.y[0];
+    double length = std::sqrt(ux * ux + uy * uy);
+    ux /= length, uy /= length;
+    auto at = [&](double east, double north) {
+        return std::vector<double>{ORIGIN_LAT + (track.y[0] + north) * degrees,
+                                   ORIGIN_LON + (track.x[0] + east) * east_degrees};
+    };
+    std::vector<double> left = at(-uy * HALF_WIDTH, ux * HALF_WIDTH);
+    std::vector<double> right = at(uy * HALF_WIDTH, -ux * HALF_WIDTH);
+    std::vector<double> centre = at(0, 0), back = at(-ux * BACK, -uy * BACK);
+    rec.start_gate = {left[0], left[1], right[0], right[1]};
+    rec.start_gate_along = {centre[0], centre[1], back[0], back[1]};
+}
+
 } // namespace
 
 Recording drive_session(const SessionPlan& plan) {
@@ -333,6 +353,7 @@ Recording drive_session(const SessionPlan& plan) {
     rec.channels = session_channels(plan.gps);
     rec.lap_starts = {0};
     rec.lap_numbers = {1};
+    if (plan.gps) start_gates(track, rec);
     // Beacon crossings: every line crossing on track; the in-lap crosses in the
     // pit lane, where the beacon is not seen.
     std::vector<double> beacons;

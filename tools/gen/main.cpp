@@ -12,17 +12,19 @@ int main(int argc, char** argv) {
     lxgen::Format format = lxgen::Format::text;
     lxgen::TextLayout text;
     lxgen::AimLayout aim;
+    lxgen::VboLayout vbo;
     std::string output;
     std::size_t channels = 0;
     bool lf = false, no_trailer = false;
     CLI::App app{"Generates a logged club-racing session (out-lap, timed laps, in-lap)"};
     app.add_option("-o,--output", output, "file to write (default: standard output)");
-    app.add_option("--format", format, "text, aim-csv, racechrono-csv or motec-csv")
+    app.add_option("--format", format, "text, aim-csv, racechrono-csv, motec-csv or vbo")
         ->transform(CLI::CheckedTransformer(
             std::map<std::string, lxgen::Format>{{"text", lxgen::Format::text},
                                                  {"aim-csv", lxgen::Format::aim_csv},
                                                  {"racechrono-csv", lxgen::Format::racechrono_csv},
-                                                 {"motec-csv", lxgen::Format::motec_csv}}))
+                                                 {"motec-csv", lxgen::Format::motec_csv},
+                                                 {"vbo", lxgen::Format::vbo}}))
         ->option_text("FORMAT");
     app.add_option("--seed", plan.seed, "random seed")->capture_default_str();
     app.add_option("--laps", plan.flying_laps, "timed laps between out-lap and in-lap")
@@ -49,6 +51,8 @@ int main(int argc, char** argv) {
                                                       {"comma", lxgen::MarkerCells::comma},
                                                       {"spaces", lxgen::MarkerCells::spaces}}))
         ->option_text("FORM");
+    app.add_flag("--gate-along", vbo.gate_along,
+                 "vbo: the start gate as a point on the line and one 30 m back along the track");
     app.add_flag(
         "--legacy", aim.legacy,
         "aim-csv: the older layout (names twice, channel numbers, Latin-1, unquoted samples)");
@@ -65,6 +69,7 @@ int main(int argc, char** argv) {
     session.widen(channels);
     std::string file = format == lxgen::Format::text      ? lxgen::write_text(session, text)
                        : format == lxgen::Format::aim_csv ? lxgen::write_aim_csv(session, aim)
+                       : format == lxgen::Format::vbo     ? lxgen::write_vbo(session, vbo)
                                                           : lxgen::write(session, format);
     if (output.empty()) {
         std::cout << file;

@@ -33,6 +33,9 @@ struct Recording {
     std::vector<std::size_t> lap_starts; // first row of each logged lap, from 0
     std::vector<double> beacon_times;    // seconds at each beacon the logger saw
     std::vector<int> lap_numbers;        // as the logger numbers the laps
+    // The start line (latitude, longitude of two points): its ends, and its
+    // centre with a point 30 m back along the track; empty without GPS.
+    std::vector<double> start_gate, start_gate_along;
     SessionInfo info;
 
     std::size_t rows() const { return values.size() / channels.size(); }
@@ -94,7 +97,16 @@ std::string write_racechrono_csv(const Recording& r);
 // The analysis software's "Export Data" layout.
 std::string write_motec_csv(const Recording& r);
 
-enum class Format { text, aim_csv, racechrono_csv, motec_csv };
+// VBO: minutes with longitude positive to the west, UTC times of day, lateral
+// acceleration positive in left-hand bends, satellites with a flag bit, a
+// [laptiming] start gate as the ends of a line across the track, or (along)
+// as its centre and a point 30 m back along the track, as some writers give it.
+struct VboLayout {
+    bool gate_along = false;
+};
+std::string write_vbo(const Recording& r, const VboLayout& layout = {});
+
+enum class Format { text, aim_csv, racechrono_csv, motec_csv, vbo };
 std::string write(const Recording& r, Format format);
 
 } // namespace lxgen
