@@ -76,7 +76,7 @@ bool is_lateral(const std::string& n) {
 }
 
 bool is_longitudinal(const std::string& n) {
-    return (contains(n, "lon") || contains(n, "inline")) && !contains(n, "longitude");
+    return (contains(n, "lon") || contains(n, "inline")) && !contains(n, "longitude") && n != "lon";
 }
 
 int speed_units_of(const Session& s, int speed, const MathOptions& options) {
