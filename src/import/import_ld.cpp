@@ -166,7 +166,8 @@ LapLines lap_lines(const BinaryFile& file, const std::vector<LdChannel>& channel
     for (std::size_t k = 1; k < run.size(); ++k) {
         double line = double(k) / running->rate - run[k];
         bool restarted = run[k] < run[k - 1] || (run[k - 1] == 0 && run[k] > 0);
-        if (restarted && (laps.lines.empty() || line > laps.lines.back()))
+        // A line at the first sample starts no new lap.
+        if (restarted && line > 0 && (laps.lines.empty() || line > laps.lines.back()))
             laps.lines.push_back(line);
     }
     const LdChannel* lap_time = find(channels, "laptime");
