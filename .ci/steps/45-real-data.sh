@@ -1,7 +1,9 @@
 # The real sessions in ../shared/data/real (never copied into the repository):
 # lx laps and lx report on each of the five, lx info on the two MoTeC
 # examples, and every full lap's logger time against the folder's laps.csv
-# to the millisecond. Skipped where the folder is absent.
+# to the millisecond; the MoTeC LD and iRacing telemetry sessions against
+# their folders' facts, and the LD written again compared field by field
+# (45-binary.py). Skipped where the folder is absent.
 set -euo pipefail
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
@@ -55,5 +57,10 @@ for f in "$real"/racechrono-tianma/session_*.csv; do
 done
 for f in "$real"/motec-csv-examples/*.csv; do
     "$lx" info "$f" >/dev/null || { echo "FAIL lx info $(basename "$f")"; failed=1; }
+done
+/usr/bin/python3 .ci/steps/45-binary.py "$real" "$lx" "$dir" || failed=1
+for f in "$real/motec-ld-calder-park/Sample1.ld" "$real/iracing-ibt-redbull-ring/amg.ibt"; do
+    [ -f "$f" ] || continue
+    "$lx" report "$f" -o "$dir/report" >/dev/null 2>&1 || { echo "FAIL lx report $(basename "$f")"; failed=1; }
 done
 exit $failed
