@@ -28,7 +28,7 @@ constexpr std::size_t NAME_SIZE = 32, UNIT_SIZE = 32;
 } // namespace var
 
 constexpr int TYPE_SIZES[] = {1, 1, 4, 4, 4, 8}; // char, bool, int, bitfield, float, double
-constexpr int TYPES = 6, DOUBLE_TYPE = 5;
+constexpr int TYPES = 6;
 constexpr int MAX_TICK_RATE = 10000, MAX_BUFFERS = 4;
 constexpr std::size_t CHUNK_BYTES = 1 << 20;
 constexpr long SECONDS_PER_DAY = 86400;
