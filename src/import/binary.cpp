@@ -108,11 +108,18 @@ std::uint64_t file_size(std::FILE* file) {
     return size < 0 ? 0 : std::uint64_t(size);
 }
 
+std::string printable(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < ' ' || c == 0x7f) c = '?';
+    return out;
+}
+
 std::string fixed_text(const unsigned char* bytes, std::size_t size) {
     std::size_t n = 0;
     while (n < size && bytes[n] != 0) ++n;
     while (n > 0 && bytes[n - 1] == ' ') --n;
-    return to_utf8(std::string_view(reinterpret_cast<const char*>(bytes), n));
+    return printable(to_utf8(std::string_view(reinterpret_cast<const char*>(bytes), n)));
 }
 
 void plan_laps(Grid& grid, const std::vector<double>& lines,

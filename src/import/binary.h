@@ -52,8 +52,12 @@ template <class T> T load(const unsigned char* bytes) {
     return value;
 }
 
-// A fixed-size text field: up to its first zero byte, trailing blanks off, in UTF-8.
+// A fixed-size text field: up to its first zero byte, trailing blanks off, in
+// UTF-8, control characters as '?' (every message stays one line).
 std::string fixed_text(const unsigned char* bytes, std::size_t size);
+
+// A text from the file fit for a one-line message: control characters become '?'.
+std::string printable(const std::string& text);
 
 // The file's size in bytes, or 0 when it cannot be told.
 std::uint64_t file_size(std::FILE* file);

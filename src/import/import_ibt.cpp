@@ -211,7 +211,7 @@ std::string yaml_value(std::string_view text, std::string_view key, std::size_t 
         while (!value.empty() && (value.back() == ' ' || value.back() == '\r'))
             value.remove_suffix(1);
         where = at;
-        return to_utf8(value);
+        return printable(to_utf8(value));
     }
     where = std::string_view::npos;
     return "";

@@ -176,10 +176,11 @@ LapLines lap_lines(const BinaryFile& file, const std::vector<LdChannel>& channel
     const LdChannel* marker = number ? number : lap_time;
     std::vector<double> times = all_samples(file, *lap_time);
     std::vector<double> marks = number ? all_samples(file, *number) : times;
+    std::size_t k = 1; // the lines come in order: one walk over the marks
     for (std::size_t l = 0; l < laps.lines.size(); ++l) {
         double until = l + 1 < laps.lines.size() ? laps.lines[l + 1] : HUGE_VAL;
         long long ms = -1;
-        for (std::size_t k = 1; k < marks.size() && ms < 0; ++k) {
+        for (; k < marks.size() && ms < 0; ++k) {
             double t = double(k) / marker->rate;
             if (t >= until) break;
             if (t < laps.lines[l] || marks[k] == marks[k - 1]) continue;

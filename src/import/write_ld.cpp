@@ -162,6 +162,10 @@ std::vector<OutChannel> channels_of(const Session& s, int rate) {
         out.push_back(from_session(s, c, rate));
         has_laps = has_laps || match_key(out.back().name) == "runninglaptime";
     }
+    // The file's grid is its fastest channel's: one keeps the session's rate.
+    double fastest = 0;
+    for (const OutChannel& c : out) fastest = std::max(fastest, c.source.rate);
+    if (!out.empty() && fastest < rate) out.front().source.rate = rate;
     if (!has_laps) {
         out.push_back(lap_channel(Kind::running_lap_time, "Running Lap Time", "s", rate));
         out.push_back(lap_channel(Kind::lap_time, "Lap Time", "s", rate));
@@ -181,8 +185,9 @@ void write_samples(std::FILE* f, const Session& s, OutChannel& c, int rate, long
         long n = std::min(c.count - k, long(CHUNK_SAMPLES));
         bytes.assign(std::size_t(n) * std::size_t(c.source.size), 0);
         for (long i = 0; i < n; ++i) {
-            auto g = long((std::int64_t(k + i) * rate + own - 1) / own);
-            while (g >= lap_first + s.laps[lap].npoints) lap_first += s.laps[lap++].npoints;
+            auto g = std::min(long((std::int64_t(k + i) * rate + own - 1) / own), total - 1);
+            while (lap + 1 < s.nlaps && g >= lap_first + s.laps[lap].npoints)
+                lap_first += s.laps[lap++].npoints;
             encode(c, value_at(s, c, lap, g - lap_first), bytes.data() + i * c.source.size);
         }
         if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
