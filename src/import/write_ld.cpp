@@ -6,7 +6,10 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "import/binary.h"
 #include "import/import.h"
