@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::size_t CHUNK_SAMPLES = 1 << 18;
 constexpr std::uint64_t GRID_FLOATS_PER_BYTE = 32; // a grid no larger than this per file byte
-constexpr std::uint64_t GRID_FLOATS_SLACK = 1 << 24;
+constexpr std::uint64_t GRID_FLOATS_SLACK = 1 << 20;
 constexpr int MAX_DECIMALS = 30;
 
 struct LdChannel {
