@@ -103,14 +103,13 @@ typedef struct lx_open_options {
 
 /* Opens any file lx reads, chosen by its content: the tab-separated text
  * export (as lx_open_aim_xls reads it, into the same samples), AiM CSV,
- * RaceChrono CSV (format 3) and MoTeC CSV. options may be null. Returns the
- * handle (1..10), or LX_ERR_ARGUMENT (null path, an option out of range),
- * LX_ERR_FILE (missing, a folder, unreadable), LX_ERR_FORMAT (empty, a kind
- * of file lx does not read, or the file's content refused: the message names
- * the file, the line and what is wrong), LX_ERR_CHANNEL or LX_ERR_LAP (an
- * option names what the file lacks), LX_ERR_AMBIGUOUS, LX_ERR_LIMIT (ten
- * sessions open, or more channels or laps than a session holds: for CSV files
- * the message says which option picks some), LX_ERR_MEMORY. */
+ * RaceChrono CSV (format 3), MoTeC CSV, MoTeC LD and iRacing telemetry. options may be null.
+ * Returns the handle (1..10), or LX_ERR_ARGUMENT (null path, an option out of range), LX_ERR_FILE
+ * (missing, a folder, unreadable), LX_ERR_FORMAT (empty, a kind of file lx does not read, or the
+ * file's content refused: the message names the file, the line and what is wrong), LX_ERR_CHANNEL
+ * or LX_ERR_LAP (an option names what the file lacks), LX_ERR_AMBIGUOUS, LX_ERR_LIMIT (ten sessions
+ * open, or more channels or laps than a session holds: for CSV files the message says which option
+ * picks some), LX_ERR_MEMORY. */
 LX_DATA_API int lx_open(const char* path, const lx_open_options* options);
 
 /* Frees a session without printing. LX_ERR_HANDLE for an unknown handle. */
@@ -121,12 +120,13 @@ LX_DATA_API int lx_close(int handle);
 #define LX_TEXT_FIELD 256
 
 typedef struct lx_session_info {
-    double sample_rate;  /* samples per second */
-    double start_time;   /* Unix time of the first sample; 0 when unknown */
-    int channels;        /* all channels, derived ones included */
-    int file_channels;   /* channels the file brought */
+    double sample_rate; /* samples per second */
+    double start_time;  /* Unix time of the first sample; 0 when unknown */
+    int channels;       /* all channels, derived ones included */
+    int file_channels;  /* channels the file brought */
     int laps;
-    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO";
+    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO",
+                          * "MoTeC LD", "iRacing telemetry";
                           * "" for sessions lx_open did not open (lx_open_aim_xls,
                           * cut sessions) */
     char file[LX_TEXT_FIELD];
@@ -225,6 +225,14 @@ LX_DATA_API int lx_write_text_export(int handle, const char* path);
  * gate where its laps begin; lx_open reads it back to the same samples and
  * laps within the written precision. LX_ERR_CHANNEL without positions. */
 LX_DATA_API int lx_write_vbo(int handle, const char* path);
+
+/* Writes the session as a MoTeC LD file: channels read from an LD file keep
+ * their rate and scaling, the others are 32-bit floats at the session's rate;
+ * lap channels (Running Lap Time, Lap Time, Lap Number) are added when the
+ * session has none, so that lx_open reads the same laps back. LX_ERR_HANDLE,
+ * LX_ERR_ARGUMENT (null path), LX_ERR_FILE, LX_ERR_STATE, LX_ERR_LIMIT. */
+LX_DATA_API int lx_write_ld(int handle, const char* path);
+
 
 /* ---- the analysis -------------------------------------------------------- */
 
@@ -371,10 +379,10 @@ LX_DATA_API int lx_analysis_time_diff(int handle, int lap, double* distance, dou
                                       int capacity);
 
 typedef struct lx_corner {
-    int number;    /* 1, 2, ... counted from the start line on this lap */
-    int direction; /* +1 right-hand, -1 left-hand: the sign of the lateral g
-                    * (positive in right-hand turns, after invert_lat) */
-    int paired;    /* number of the reference lap's corner at this place; 0: none */
+    int number;               /* 1, 2, ... counted from the start line on this lap */
+    int direction;            /* +1 right-hand, -1 left-hand: the sign of the lateral g
+                               * (positive in right-hand turns, after invert_lat) */
+    int paired;               /* number of the reference lap's corner at this place; 0: none */
     double entry, apex, exit; /* apex: the peak of the curvature */
     double peak_curvature;    /* 1000/radius at the apex */
     double entry_speed, min_speed, exit_speed;
@@ -392,8 +400,8 @@ LX_DATA_API int lx_analysis_corners(int handle, int lap, lx_corner* corners, int
 
 /* A corner of the reference lap, or the straight that leads to one. */
 typedef struct lx_stretch {
-    int corner; /* the reference corner's number; 0 for a straight */
-    int before; /* a straight: the corner it leads to; 0 for the one ending at the line */
+    int corner;        /* the reference corner's number; 0 for a straight */
+    int before;        /* a straight: the corner it leads to; 0 for the one ending at the line */
     double start, end; /* on the reference lap */
     double time;       /* the lap's time over it */
     double gain;       /* time minus the reference's time: negative where the lap gained */
@@ -447,12 +455,12 @@ LX_DATA_API int lx_analysis_best(int handle, int which, double* time, lx_piece* 
 #define LX_SAME_TRACK_THRESHOLD 0.5
 
 typedef struct lx_track_match {
-    int same;          /* 1: the same track */
-    int lap_a, lap_b;  /* the fastest full laps compared */
+    int same;         /* 1: the same track */
+    int lap_a, lap_b; /* the fastest full laps compared */
     double length_a, length_b;
-    double match;      /* mean difference of the curvature of b's lap laid over a's
-                        * at the best offset, as a share of a's mean curvature */
-    double offset;     /* where on b's lap a's start line fits best */
+    double match;            /* mean difference of the curvature of b's lap laid over a's
+                              * at the best offset, as a share of a's mean curvature */
+    double offset;           /* where on b's lap a's start line fits best */
     char why[LX_TEXT_FIELD]; /* "" when the same; else why not */
 } lx_track_match;
 

@@ -1,9 +1,11 @@
 # The real sessions in ../shared/data/real (never copied into the repository):
 # lx laps and lx report on each of the five, lx info on the two MoTeC
 # examples, and every full lap's logger time against the folder's laps.csv
-# to the millisecond; the two VBO files; then, through the data API, each
-# session's lap classes and every full lap's time, the logger's exactly.
-# Skipped where the folder is absent.
+# to the millisecond; the two VBO files; the MoTeC LD and iRacing telemetry
+# sessions against their folders' facts, and the LD written again compared
+# field by field (45-binary.py); then, through the data API, each session's
+# lap classes and every full lap's time, the logger's exactly. Skipped where
+# the folder is absent.
 set -euo pipefail
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
@@ -146,5 +148,10 @@ classes "$real/aim-yamaha-r6-imola/YamahaR6.csv" "GPS_Speed" "GPS_LatAcc" \
 for f in "$real"/racechrono-tianma/session_*.csv; do
     # Three columns are titled speed: the GPS's is the first.
     classes "$f" 15 lateral_acc "out full in" "$real/racechrono-tianma/laps.csv" 0
+done
+/usr/bin/python3 .ci/steps/45-binary.py "$real" "$lx" "$dir" || failed=1
+for f in "$real/motec-ld-calder-park/Sample1.ld" "$real/iracing-ibt-redbull-ring/amg.ibt"; do
+    [ -f "$f" ] || continue
+    "$lx" report "$f" -o "$dir/report" >/dev/null 2>&1 || { echo "FAIL lx report $(basename "$f")"; failed=1; }
 done
 exit $failed

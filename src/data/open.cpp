@@ -194,16 +194,28 @@ int open_text_export(const char* path, const ImportOptions& options, Session*& o
     return LX_OK;
 }
 
+ImportResult import_file(const char* path, FileFormat format, const ImportOptions& options) {
+    switch (format) {
+    case FileFormat::ld:
+        return import_ld(path, options);
+    case FileFormat::ibt:
+        return import_ibt(path, options);
+    case FileFormat::vbo:
+        return import_vbo(path, options);
+    default:
+        return import_csv(path, format, options);
+    }
+}
+
 int open_csv(const char* path, FileFormat format, const ImportOptions& options, Session*& opened) {
     ImportResult result;
     {
         CoreLines core;
-        result = format == FileFormat::vbo ? import_vbo(path, options)
-                                           : import_csv(path, format, options);
+        result = import_file(path, format, options);
     }
     int status = result.status < 0 ? result.status : LX_ERR_FORMAT;
     if (result.session == nullptr && result.message.empty())
-        return fail(status, "%s: refused by the CSV reader", path);
+        return fail(status, "%s: refused by its reader", path);
     if (result.session == nullptr) return fail_with(status, result.message);
     opened = result.session;
     return LX_OK;

@@ -7,6 +7,7 @@
 
 #include "import/gps_line.h"
 #include "import/passes.h"
+#include "import/projection.h"
 
 namespace lx {
 

@@ -2,13 +2,15 @@
 // like one the text-export reader made, so every export works on it unchanged.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "session/session.h"
 
 namespace lx {
 
-enum class FileFormat { unknown, text_export, aim_csv, racechrono_csv, motec_csv, vbo };
+enum class FileFormat { unknown, text_export, aim_csv, racechrono_csv, motec_csv, vbo, ld, ibt };
 
 // The format from the file's first bytes, never its name; unknown when the
 // file cannot be read or is none of these.
@@ -35,5 +37,26 @@ std::string lap_window_refusal(int first_lap, int last_lap, int laps);
 // Reads an AiM, RaceChrono or MoTeC CSV export. The session's record holds the
 // titles and units as written, the format and the metadata. Never throws.
 ImportResult import_csv(const char* path, FileFormat format, const ImportOptions& options);
+
+// Reads a MoTeC LD file: every channel on one grid at the highest rate, each
+// sample held until the next; laps from Running Lap Time, the logger's times
+// from Lap Time. The record keeps each channel's rate and scaling and the
+// header's texts. Never throws.
+ImportResult import_ld(const char* path, const ImportOptions& options);
+
+// Reads an iRacing telemetry file: a sample per row at the tick rate, the
+// scalar variables as channels (a stated default set above the channel
+// limit), laps from its Lap variable. Never throws.
+ImportResult import_ibt(const char* path, const ImportOptions& options);
+
+// Whether a file's first bytes (n of them, the whole header) and size are
+// those of each binary format: a marker, and offsets and counts that fit.
+bool looks_like_ld(const unsigned char* head, std::size_t n, std::uint64_t size);
+bool looks_like_ibt(const unsigned char* head, std::size_t n, std::uint64_t size);
+
+// Writes a session as a MoTeC LD file: channels as the record says the file
+// stored them, else as 32-bit floats at the session's rate, with lap channels
+// that give its laps back. 0, or a negative lx_status with message set.
+int write_ld(const Session& s, const char* path, std::string& message);
 
 } // namespace lx

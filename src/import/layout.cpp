@@ -11,6 +11,8 @@ constexpr double STANDARD_GRAVITY = 9.80665;
 constexpr double KMH_PER_MPH = 1.609344;
 constexpr double KMH_PER_MS = 3.6;
 
+} // namespace
+
 int first_column(const Layout& layout, std::initializer_list<const char*> keys) {
     for (const char* key : keys)
         for (std::size_t i = 0; i < layout.columns.size(); ++i)
@@ -18,7 +20,6 @@ int first_column(const Layout& layout, std::initializer_list<const char*> keys) 
     return NONE;
 }
 
-// Speeds to km/h, accelerations to g; the unit then names what is stored.
 void convert_units(Column& c) {
     std::string unit = match_key(c.unit);
     if (unit == "m/s") {
@@ -29,6 +30,8 @@ void convert_units(Column& c) {
         c.scale = 1.0 / STANDARD_GRAVITY, c.unit = "g";
     }
 }
+
+namespace {
 
 void find_distance(Layout& layout) {
     int column = first_column(layout, {"distance", "distancetraveled", "distanceongpsspeed"});
@@ -55,6 +58,8 @@ std::string trimmed(std::string_view text) {
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     return std::string(text);
 }
+
+} // namespace
 
 std::string title_list(const Layout& layout, bool kept_only) {
     std::string list;
@@ -85,8 +90,6 @@ void choose_channels(Layout& layout, const std::string& path, const std::string&
     for (std::size_t i = 0; i < layout.columns.size(); ++i)
         layout.columns[i].keep = layout.columns[i].keep && chosen[i];
 }
-
-} // namespace
 
 int session_channel_count(const Layout& layout) {
     int count = 3; // sample index, Time, Distance

@@ -3,6 +3,7 @@
 // format readers fill it; the shared passes read the samples by it.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,16 @@ void complete_layout(Layout& layout, const CsvLines& lines, const ImportOptions&
 // The number of channels the session gets (index, Time, Distance, the kept
 // columns, East and North).
 int session_channel_count(const Layout& layout);
+
+// The first column whose title, as a match key, is one of keys; NONE if none.
+int first_column(const Layout& layout, std::initializer_list<const char*> keys);
+// Speeds to km/h, accelerations to g; the unit then names what is stored.
+void convert_units(Column& c);
+// Keeps only the columns a comma-separated choice names (Time and Distance
+// are always kept); refuses a name the file lacks.
+void choose_channels(Layout& layout, const std::string& path, const std::string& choice);
+// The titles, joined by ", ".
+std::string title_list(const Layout& layout, bool kept_only);
 
 // The session holds 128 channels; the session math adds 12.
 constexpr int MAX_FILE_CHANNELS = 116;

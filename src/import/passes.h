@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "import/build.h"
 #include "import/layout.h"
 #include "session/record.h"
 #include "session/session.h"
@@ -93,10 +94,5 @@ void allocate_laps(Session& s, const SamplePlan& plan);
 void set_lap_times(Session& s, const SamplePlan& plan);
 // Format, metadata, start time and origin.
 void fill_record(Session& s, SessionRecord& record, const Layout& layout, const SamplePlan& plan);
-
-struct SessionDeleter {
-    void operator()(Session* s) const { free_session(s); }
-};
-using SessionPointer = std::unique_ptr<Session, SessionDeleter>;
 
 } // namespace lx

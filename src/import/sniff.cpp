@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "import/binary.h"
 #include "import/import.h"
 
 namespace lx {
@@ -48,7 +49,11 @@ FileFormat sniff_format(const char* path) {
     if (f == nullptr) return FileFormat::unknown;
     char bytes[4096];
     std::size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    std::uint64_t size = file_size(f);
     std::fclose(f);
+    const auto* head = reinterpret_cast<const unsigned char*>(bytes);
+    if (looks_like_ld(head, n, size)) return FileFormat::ld;
+    if (looks_like_ibt(head, n, size)) return FileFormat::ibt;
     std::string_view line = first_line(bytes, n);
     if (has_prefix_ignoring_case(line, "\"Format\",\"AiM CSV File\"")) return FileFormat::aim_csv;
     if (has_prefix_ignoring_case(line, "\"Format\",\"MoTeC CSV File\"") ||

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lx {
@@ -33,8 +34,19 @@ struct SplitCrossing {
     double time = 0, distance = 0;
 };
 
+// How a binary file stored a channel: enough to write it back the same way.
+struct ChannelSource {
+    std::string short_name;
+    double rate = 0; // samples per second of its own
+    int type = 0;    // the format's type code
+    int size = 0;    // bytes per sample
+    int shift = 0, mul = 1, scale = 1,
+        decimals = 0; // value = (raw / scale / 10^decimals + shift) * mul
+};
+
 struct SessionRecord {
-    std::string format; // "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO"
+    std::string format; // "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO",
+                        // "MoTeC LD", "iRacing telemetry"
     std::vector<ChannelTitle> titles; // index: channel number; derived channels need no entry
     std::string venue, vehicle, driver, date, time;
     double start_time = 0.0; // seconds of the first sample since the Unix epoch; 0: unknown
@@ -57,7 +69,12 @@ struct SessionRecord {
     // How the file was read and what was odd in it, for people: gate
     // readings, time gaps, a cut last row.
     std::vector<std::string> notes;
+    std::vector<ChannelSource> sources; // index: channel number; empty unless a binary file
+    std::vector<std::pair<std::string, std::string>> fields; // further header texts by name
 };
+
+// A header text of the record by name; "" when absent.
+std::string record_field(const SessionRecord& record, const std::string& name);
 
 // Deletes a record; safe on null. Never throws.
 void free_record(SessionRecord* record);

@@ -53,17 +53,27 @@ void release_array(const Session* s, float* array) {
         release(array);
 }
 
-void fail_allocation_at(long nth) { allocations_until_failure = nth; }
-long live_allocations() { return live_blocks; }
-bool allocation_failure_pending() { return allocations_until_failure > 0; }
+void fail_allocation_at(long nth) {
+    allocations_until_failure = nth;
+}
+long live_allocations() {
+    return live_blocks;
+}
+bool allocation_failure_pending() {
+    return allocations_until_failure > 0;
+}
 
-Session* new_session() { return static_cast<Session*>(alloc_zeroed(sizeof(Session))); }
+Session* new_session() {
+    return static_cast<Session*>(alloc_zeroed(sizeof(Session)));
+}
 
 bool valid_channel(const Session* s, int channel) {
     return s && channel >= 0 && channel < s->nchannels;
 }
 
-bool valid_lap(const Session* s, int lap) { return s && lap >= 0 && lap < s->nlaps; }
+bool valid_lap(const Session* s, int lap) {
+    return s && lap >= 0 && lap < s->nlaps;
+}
 
 int add_channel(Session* s, const char* name, const char* unit) {
     int n = s->nchannels;
@@ -107,17 +117,28 @@ void free_session(Session* s) {
 int well_known_channel(const Session* s, int id) {
     if (s == nullptr) return 0;
     switch (static_cast<unsigned>(id)) {
-    case 0: return s->i_distance;
-    case 1: return s->i_speed;
-    case 2: return s->i_latg;
-    case 3: return s->i_longg;
-    case 4: return s->i_seglen;
-    case 5: return s->i_radius;
-    case 6: return s->i_map_x;
-    case 7: return s->i_map_y;
-    case 8: return s->i_tdiff;
-    case 9: return s->i_tdiff_dt;
-    default: return 0;
+    case 0:
+        return s->i_distance;
+    case 1:
+        return s->i_speed;
+    case 2:
+        return s->i_latg;
+    case 3:
+        return s->i_longg;
+    case 4:
+        return s->i_seglen;
+    case 5:
+        return s->i_radius;
+    case 6:
+        return s->i_map_x;
+    case 7:
+        return s->i_map_y;
+    case 8:
+        return s->i_tdiff;
+    case 9:
+        return s->i_tdiff_dt;
+    default:
+        return 0;
     }
 }
 
@@ -146,8 +167,12 @@ float session_extreme(const Session* s, int channel, float start, Better better)
     return value;
 }
 
-bool greater(float a, float b) { return a > b; }
-bool less(float a, float b) { return a < b; }
+bool greater(float a, float b) {
+    return a > b;
+}
+bool less(float a, float b) {
+    return a < b;
+}
 } // namespace
 
 float lap_channel_max(const Session* s, int lap, int channel) {
@@ -177,5 +202,13 @@ void format_laptime(char* dest, float t) {
 } // namespace lx
 
 namespace lx {
-void free_record(SessionRecord* record) { delete record; }
+void free_record(SessionRecord* record) {
+    delete record;
+}
+
+std::string record_field(const SessionRecord& record, const std::string& name) {
+    for (const auto& [key, value] : record.fields)
+        if (key == name) return value;
+    return "";
+}
 } // namespace lx

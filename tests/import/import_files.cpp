@@ -5,7 +5,10 @@
 namespace importtest {
 
 lx::ImportResult import(const std::string& path, const lx::ImportOptions& options) {
-    return lx::import_csv(path.c_str(), lx::sniff_format(path.c_str()), options);
+    lx::FileFormat format = lx::sniff_format(path.c_str());
+    if (format == lx::FileFormat::ld) return lx::import_ld(path.c_str(), options);
+    if (format == lx::FileFormat::ibt) return lx::import_ibt(path.c_str(), options);
+    return lx::import_csv(path.c_str(), format, options);
 }
 
 std::string aim_export(const std::string& beacon_row) {

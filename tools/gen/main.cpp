@@ -18,13 +18,15 @@ int main(int argc, char** argv) {
     bool lf = false, no_trailer = false;
     CLI::App app{"Generates a logged club-racing session (out-lap, timed laps, in-lap)"};
     app.add_option("-o,--output", output, "file to write (default: standard output)");
-    app.add_option("--format", format, "text, aim-csv, racechrono-csv, motec-csv or vbo")
+    app.add_option("--format", format, "text, aim-csv, racechrono-csv, motec-csv, vbo, ld or ibt")
         ->transform(CLI::CheckedTransformer(
             std::map<std::string, lxgen::Format>{{"text", lxgen::Format::text},
                                                  {"aim-csv", lxgen::Format::aim_csv},
                                                  {"racechrono-csv", lxgen::Format::racechrono_csv},
                                                  {"motec-csv", lxgen::Format::motec_csv},
-                                                 {"vbo", lxgen::Format::vbo}}))
+                                                 {"vbo", lxgen::Format::vbo},
+                                                 {"ld", lxgen::Format::ld},
+                                                 {"ibt", lxgen::Format::ibt}}))
         ->option_text("FORMAT");
     app.add_option("--seed", plan.seed, "random seed")->capture_default_str();
     app.add_option("--laps", plan.flying_laps, "timed laps between out-lap and in-lap")

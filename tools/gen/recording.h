@@ -106,7 +106,18 @@ struct VboLayout {
 };
 std::string write_vbo(const Recording& r, const VboLayout& layout = {});
 
-enum class Format { text, aim_csv, racechrono_csv, motec_csv, vbo };
+// MoTeC LD: every channel but Time and Distance as integers with decimals (Water
+// Temp at half the rate when it is even), speed as a float, the position as
+// doubles, and Running Lap Time, Lap Time and Lap Number.
+std::string write_ld(const Recording& r);
+
+// iRacing telemetry: packed rows (unaligned values), speed in m/s,
+// accelerations in m/s^2 with lateral positive in left-hand bends, Lap and
+// LapLastLapTime, an array variable, and the session text with the driver
+// second in its list.
+std::string write_ibt(const Recording& r);
+
+enum class Format { text, aim_csv, racechrono_csv, motec_csv, vbo, ld, ibt };
 std::string write(const Recording& r, Format format);
 
 } // namespace lxgen

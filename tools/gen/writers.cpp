@@ -495,6 +495,10 @@ std::string write(const Recording& r, Format format) {
         return write_racechrono_csv(r);
     case Format::motec_csv:
         return write_motec_csv(r);
+    case Format::ld:
+        return write_ld(r);
+    case Format::ibt:
+        return write_ibt(r);
     default:
         return write_text(r);
     }

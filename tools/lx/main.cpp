@@ -50,7 +50,8 @@ std::string usage_message(const CLI::ParseError& e) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Analyses motorsport data-logger sessions (the logger's tab-separated text "
-                 "export, AiM CSV, RaceChrono CSV, MoTeC CSV) through liblx. Exit codes: 0 "
+                 "export, AiM CSV, RaceChrono CSV, MoTeC CSV, MoTeC LD, iRacing telemetry) through "
+                 "liblx. Exit codes: 0 "
                  "done, 1 input refused, 2 usage error.",
                  "lx"};
     bool show_library = false;
