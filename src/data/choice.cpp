@@ -63,10 +63,10 @@ int named(const Session* s, std::string_view name) {
 
 using Test = bool (*)(const std::string&);
 
-// A channel that never changes measures nothing (a VBO file's empty
-// acceleration columns read 0 in every row).
+// A channel that reads 0 in every row measures nothing (a VBO file's empty
+// acceleration columns, a speed input left unconnected).
 bool flat(const Session* s, int c) {
-    return session_channel_min(s, c) == session_channel_max(s, c);
+    return session_channel_min(s, c) == 0.0f && session_channel_max(s, c) == 0.0f;
 }
 
 // The file's channels whose title or stored name passes the test.

@@ -5,16 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "import/projection.h"
 #include "session/session.h"
 
 namespace lx {
-
-// Metres per degree of latitude and of longitude at a latitude (WGS-84): the
-// flat projection every importer gives East and North by.
-struct Projection {
-    double north_per_degree = 0, east_per_degree = 0;
-};
-Projection projection_at(double latitude);
 
 struct PlanePoint {
     double x = 0, y = 0; // metres east and north of the origin

@@ -79,7 +79,7 @@ double to_millisecond(double seconds);
 void place_laps(std::vector<LapPlan>& laps, const std::vector<double>& times);
 
 // The window of laps asked for; refused beyond the session's lap and sample limits.
-void take_window(const CsvLines& lines, std::vector<LapPlan>& laps, const ImportOptions& options);
+void take_window(const CsvLines& lines, SamplePlan& plan, const ImportOptions& options);
 
 // Building the session (import_csv.cpp).
 struct Channels {

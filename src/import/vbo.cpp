@@ -476,9 +476,6 @@ void fill_vbo_record(const VboLayout& vbo, const SamplePlan& plan, const Timing&
                      std::vector<std::string> notes, Session& s) {
     SessionRecord& record = *s.record;
     fill_record(s, record, vbo.layout, plan);
-    for (const LapPlan& lap : plan.laps)
-        record.logger_ms.push_back(lap.logger_time < 0 ? -1
-                                                          : std::llround(lap.logger_time * 1000));
     record.has_start_gate = timing.has_start;
     record.start_gate = timing.start_gate;
     record.split_gates = timing.split_gates;
@@ -510,7 +507,7 @@ Session* import(const char* path, const ImportOptions& options) {
     plan.laps = laps_at(timing.starts, plan.times.front());
     scan.track = GpsTrack(); // the track is done with: its memory goes before the arrays come
     place_laps(plan.laps, plan.times);
-    take_window(lines, plan.laps, options);
+    take_window(lines, plan, options);
 
     SessionPointer s(new_session());
     if (!s) refuse(LX_ERR_MEMORY, std::string(path) + ": out of memory");

@@ -20,6 +20,22 @@ struct Attachment {
     virtual ~Attachment() = default;
 };
 
+// Owns an attachment; a copy of a record holds none, since what is attached
+// was worked out for the session it came with.
+struct AttachmentSlot : std::unique_ptr<Attachment> {
+    using std::unique_ptr<Attachment>::unique_ptr;
+    using std::unique_ptr<Attachment>::operator=;
+    AttachmentSlot() = default;
+    AttachmentSlot(const AttachmentSlot&) : std::unique_ptr<Attachment>() {}
+    AttachmentSlot& operator=(const AttachmentSlot&) {
+        reset();
+        return *this;
+    }
+    AttachmentSlot(AttachmentSlot&&) = default;
+    AttachmentSlot& operator=(AttachmentSlot&&) = default;
+    ~AttachmentSlot() = default;
+};
+
 // A line a GPS track crosses, in degrees, as the reader used it.
 struct GpsGate {
     std::string name;
@@ -52,9 +68,9 @@ struct SessionRecord {
     double start_time = 0.0; // seconds of the first sample since the Unix epoch; 0: unknown
     // Origin of the local east/north channels, in degrees; both 0 when none.
     double origin_latitude = 0.0, origin_longitude = 0.0;
-    std::unique_ptr<Attachment> analysis; // the data API's analysis; null until it runs
-    std::string logger;                   // the logger or program that wrote the file, as it says
-    double stated_rate = 0.0;             // samples per second the file states; 0: none
+    AttachmentSlot analysis;  // the data API's analysis; null until it runs
+    std::string logger;       // the logger or program that wrote the file, as it says
+    double stated_rate = 0.0; // samples per second the file states; 0: none
     // A recording starts or ends at a lap mark only where it was cut at one: a
     // window of laps, a cut by lap matching, a file that names its one lap.
     bool starts_at_mark = false, ends_at_mark = false;
