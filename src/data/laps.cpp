@@ -68,8 +68,11 @@ int lap_class(const Session* s, int lap) {
     return class_by_length(s, lap, median_bounded_length(s));
 }
 
+// Without the logger's time, the time its reader gave the lap: counted from
+// its samples, but for a last lap that no line closes, which lasts to its
+// last sample (a binary reader's).
 double lap_time(const Session* s, int lap) {
-    if (!logger_timed(s, lap)) return sample_time(s, lap);
+    if (!logger_timed(s, lap)) return s->laps[lap].laptime;
     return static_cast<double>(s->record->logger_ms[static_cast<std::size_t>(lap)]) / MS_PER_SECOND;
 }
 

@@ -200,7 +200,8 @@ TEST_F(DataApi, LapClassesFollowTheMedianOfLapsThatMarksBound) {
     s->record->starts_at_mark = s->record->ends_at_mark = true;
     s->record->first_lap = 3;
     s->record->logger_ms = {60000, 64100};
-    for (int l = 0; l < 9; ++l) s->laps[l].raw_laptime = l == 7 ? 64.3f : 60.0f;
+    for (int l = 0; l < 9; ++l)
+        s->laps[l].raw_laptime = s->laps[l].laptime = l == 7 ? 64.3f : 60.0f;
     lx_lap_info info;
     for (int l : {0, 1, 7, 8}) {
         ASSERT_EQ(lx_lap_info_get(h, l, &info), LX_OK);
