@@ -12,7 +12,7 @@ from typing import Callable, Dict, List, Optional
 from .errors import LibraryError, LxError, ThreadError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
-DATA_MAJOR = 2
+DATA_MAJOR = 3
 DATA_MINOR = 0
 
 # The capture log keeps the newest 64 KiB; one more byte for the zero.
@@ -44,6 +44,7 @@ class OpenOptions(ctypes.Structure):
         ("channels", c_char_p),
         ("first_lap", c_int),
         ("last_lap", c_int),
+        ("start_line", c_char_p),
     ]
 
 
@@ -241,6 +242,7 @@ PROTOTYPES = {
     "lx_session_info_get": (c_int, [c_int, _p(SessionInfoC)]),
     "lx_channel_info_get": (c_int, [c_int, c_int, _p(ChannelInfoC)]),
     "lx_lap_info_get": (c_int, [c_int, c_int, _p(LapInfoC)]),
+    "lx_session_note": (c_int, [c_int, c_int, c_char_p, c_int]),
     "lx_find_channel": (c_int, [c_int, c_char_p]),
     "lx_lap_samples": (c_int, [c_int, c_int, c_int, float_p, c_int]),
     "lx_lap_closure": (c_int, [c_int, c_int, c_int, double_p, double_p]),
