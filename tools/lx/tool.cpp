@@ -205,12 +205,13 @@ Session::~Session() {
 }
 
 std::vector<std::string> Session::notes() const {
+    constexpr int LONGEST_NOTE = 1 << 16; // a list of every channel left out fits
     std::vector<std::string> notes;
+    std::vector<char> text(LONGEST_NOTE);
     int count = lx_session_note(handle_, 0, nullptr, 0);
-    for (int k = 0; k < count; ++k) {
-        char text[LX_TEXT_FIELD * 4];
-        if (lx_session_note(handle_, k, text, sizeof text) >= 0) notes.emplace_back(text);
-    }
+    for (int k = 0; k < count; ++k)
+        if (lx_session_note(handle_, k, text.data(), LONGEST_NOTE) >= 0)
+            notes.emplace_back(text.data());
     return notes;
 }
 
