@@ -141,10 +141,23 @@ const char* pick_channel_name(Bytes& in) {
     return names[in.byte() % (sizeof names / sizeof names[0])];
 }
 
+const char* pick_start_line(Bytes& in) {
+    static const char* lines[] = {nullptr,
+                                  "",
+                                  "1,2,3",
+                                  "0,0,0,0",
+                                  "91,0,0,0",
+                                  "nan,1,2,3",
+                                  "1,2,3,4,5",
+                                  "1e999,0,0,0",
+                                  "44.5,11.2,44.6,11.3"};
+    return lines[in.byte() % (sizeof lines / sizeof lines[0])];
+}
+
 void open_with_options(Bytes& in) {
     const char* path = in.byte() % 5 == 0 ? files.csv.c_str() : pick_open_path(in);
     lx_open_options options{pick_float(in), pick_channel_name(in), pick_int(in, -2, 6),
-                            pick_int(in, -2, 6)};
+                            pick_int(in, -2, 6), pick_start_line(in)};
     checked(lx_open(path, in.byte() & 1 ? &options : nullptr));
 }
 
@@ -180,6 +193,12 @@ void facts(Bytes& in) {
     checked(lx_channel_info_get(h, pick_channel(in), null_info ? nullptr : &channel));
     checked(lx_lap_info_get(h, pick_lap(in), null_info ? nullptr : &lap));
     checked(lx_find_channel(h, pick_channel_name(in)));
+    int size = pick_int(in, -2, 64);
+    std::vector<char> note(size > 0 ? static_cast<std::size_t>(size) + GUARD : GUARD, 'Z');
+    checked(lx_session_note(h, pick_int(in, -1, 4), null_info ? nullptr : note.data(), size));
+    for (std::size_t i = size > 0 && !null_info ? static_cast<std::size_t>(size) : 0;
+         i < note.size(); ++i)
+        if (note[i] != 'Z') lxfuzz::fail("lx_session_note wrote past its size");
 }
 
 void closure(Bytes& in) {

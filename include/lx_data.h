@@ -90,15 +90,19 @@ LX_DATA_API int lx_take_output(char* text, int size);
 /* ---- opening ------------------------------------------------------------- */
 
 typedef struct lx_open_options {
-    double rate;          /* samples per second for CSV files on an uneven time
-                           * base; 0: the file's own GPS rate. A text export
-                           * keeps its own rate. */
-    const char* channels; /* comma-separated titles or names of the file's
-                           * channels to keep (the first three, the sample
-                           * index, Time and Distance, are always kept);
-                           * null or "": all */
-    int first_lap;        /* a window of the file's laps, counting from 1; */
-    int last_lap;         /* 0 for either end: from the first / to the last */
+    double rate;            /* samples per second for CSV files on an uneven time
+                             * base; 0: the file's own GPS rate. A text export
+                             * keeps its own rate. */
+    const char* channels;   /* comma-separated titles or names of the file's
+                             * channels to keep (the first three, the sample
+                             * index, Time and Distance, are always kept);
+                             * null or "": all */
+    int first_lap;          /* a window of the file's laps, counting from 1; */
+    int last_lap;           /* 0 for either end: from the first / to the last */
+    const char* start_line; /* "LAT,LON,LAT,LON" in degrees: the ends of a line
+                             * where a session with positions is cut into laps,
+                             * whatever laps the file has; the lap window counts
+                             * these laps. null or "": the file's own laps */
 } lx_open_options;
 
 /* Opens any file lx reads, chosen by its content: the tab-separated text
@@ -125,10 +129,10 @@ typedef struct lx_session_info {
     int channels;       /* all channels, derived ones included */
     int file_channels;  /* channels the file brought */
     int laps;
-    char format[32];     /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO",
-                          * "MoTeC LD", "iRacing telemetry";
-                          * "" for sessions lx_open did not open (lx_open_aim_xls,
-                          * cut sessions) */
+    char format[32]; /* "text export", "AiM CSV", "RaceChrono CSV", "MoTeC CSV", "VBO",
+                      * "MoTeC LD", "iRacing telemetry";
+                      * "" for sessions lx_open did not open (lx_open_aim_xls,
+                      * cut sessions) */
     char file[LX_TEXT_FIELD];
     char venue[LX_TEXT_FIELD];
     char vehicle[LX_TEXT_FIELD];
@@ -136,10 +140,10 @@ typedef struct lx_session_info {
     char date[64];
     char time[64];
     char logger[LX_TEXT_FIELD]; /* the logger or program that wrote the file, as it says */
-    double stated_rate;   /* the sample rate the file states (RaceChrono: its GPS's);
-                           * 0 when it states none */
-    int error_channel;    /* i_error and i_beacon of lx_beacon_setup, which keeps one
-                           * pair for the library: 0 unless they are this session's */
+    double stated_rate;         /* the sample rate the file states (RaceChrono: its GPS's);
+                                 * 0 when it states none */
+    int error_channel;          /* i_error and i_beacon of lx_beacon_setup, which keeps one
+                                 * pair for the library: 0 unless they are this session's */
     int beacon_channel;
 } lx_session_info;
 
@@ -180,26 +184,35 @@ typedef enum lx_lap_class {
 } lx_lap_class;
 
 typedef struct lx_lap_info {
-    int number;          /* the lap's place in the file, from 1; a lap window keeps
-                          * the file's numbers (laps 2-3 are 2 and 3) */
-    int logger_lap;      /* the logger's own lap number */
+    int number;     /* the lap's place in the file, from 1; a lap window keeps
+                     * the file's numbers (laps 2-3 are 2 and 3) */
+    int logger_lap; /* the logger's own lap number */
     int samples;
-    int lap_class;       /* lx_lap_class */
-    int slow;            /* 1: a full lap slower than 107 % of the median full lap */
-    int logger_time;     /* 1: laptime is the logger's own */
-    int origin_lap;      /* a lap of a session cut by lap matching that is a logger's
-                          * lap kept whole: that lap's logger number; 0 otherwise */
+    int lap_class;        /* lx_lap_class */
+    int slow;             /* 1: a full lap slower than 107 % of the median full lap */
+    int logger_time;      /* 1: laptime is the logger's own */
+    int origin_lap;       /* a lap of a session cut by lap matching that is a logger's
+                           * lap kept whole: that lap's logger number; 0 otherwise */
     double origin_offset; /* metres between the cut and the nearest beacon:
                            * positive before it, negative after; 0 when none */
-    double laptime;      /* seconds: the one lap time every view shows, the
-                          * logger's own where the file gives one (whole
-                          * milliseconds), else sample_time */
-    double sample_time;  /* seconds, counted from the samples */
-    double length;       /* metres; 0 until the session math has run */
+    double laptime;       /* seconds: the one lap time every view shows, the
+                           * logger's own where the file gives one (whole
+                           * milliseconds), else sample_time */
+    double sample_time;   /* seconds, counted from the samples */
+    double length;        /* metres; 0 until the session math has run */
 } lx_lap_info;
 
 /* LX_OK, LX_ERR_HANDLE, LX_ERR_LAP or LX_ERR_ARGUMENT (null info). */
 LX_DATA_API int lx_lap_info_get(int handle, int lap, lx_lap_info* info);
+
+/* What the reader chose or found odd, one note a line for people: how a
+ * gate was read, a proposed start line, time gaps, arrays left out, a cut
+ * last row. Copies note index (from 0) into text, as a field of size bytes,
+ * and returns the number of notes; with size 0 nothing is copied and index
+ * is not checked, so lx_session_note(h, 0, NULL, 0) counts them.
+ * LX_ERR_HANDLE, or LX_ERR_ARGUMENT (negative index or size, null text with
+ * a size, index past the notes). */
+LX_DATA_API int lx_session_note(int handle, int index, char* text, int size);
 
 /* The channel whose title as written is name, else whose stored name is
  * (exactly, case and all). Returns its number; LX_ERR_HANDLE, LX_ERR_ARGUMENT
@@ -233,7 +246,6 @@ LX_DATA_API int lx_write_vbo(int handle, const char* path);
  * LX_ERR_ARGUMENT (null path), LX_ERR_FILE, LX_ERR_STATE, LX_ERR_LIMIT. */
 LX_DATA_API int lx_write_ld(int handle, const char* path);
 
-
 /* ---- the analysis -------------------------------------------------------- */
 
 /* The analysis of a session is decided once, here: which channels give
@@ -258,8 +270,8 @@ typedef struct lx_corner_options {
     double merge_gap;       /* m: corners of one hand closer than this are one; 10 */
 } lx_corner_options;
 
-#define LX_SPEED_AUTO (-1)         /* speed_units: from the channel's unit */
-#define LX_OPTIMAL_TOLERANCE 0.5   /* m/s */
+#define LX_SPEED_AUTO (-1)       /* speed_units: from the channel's unit */
+#define LX_OPTIMAL_TOLERANCE 0.5 /* m/s */
 #define LX_MAX_CUTS 32
 
 typedef struct lx_analysis_options {
@@ -329,18 +341,18 @@ typedef struct lx_analysis_info {
     int lateral_given;        /* 1: named in the options */
     int candidates;           /* lateral candidates, the chosen one first */
     lx_lateral_candidate candidate[LX_MAX_CANDIDATES];
-    char choice[1024];        /* why these channels, lines ending in '\n' */
+    char choice[1024];           /* why these channels, lines ending in '\n' */
     char warning[LX_TEXT_FIELD]; /* "" or why the result is doubtful, e.g. a
                                   * lateral channel that does not close its laps */
-    int ref_handle;           /* the reference lap's session (this one: its own handle) */
+    int ref_handle;              /* the reference lap's session (this one: its own handle) */
     int ref_lap;
-    double ref_time;          /* the reference lap's laptime */
+    double ref_time; /* the reference lap's laptime */
     double ref_length;
     int full_laps;
-    int fastest_lap;          /* -1: no full lap */
-    double fastest_time;      /* NaN without a full lap */
-    double median_time;       /* of the full laps; NaN without one */
-    int corners;              /* the reference lap's */
+    int fastest_lap;     /* -1: no full lap */
+    double fastest_time; /* NaN without a full lap */
+    double median_time;  /* of the full laps; NaN without one */
+    int corners;         /* the reference lap's */
     int ncuts;
     double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap.
                                * By default two, from the shape of the full laps:
@@ -415,12 +427,12 @@ LX_DATA_API int lx_analysis_stretches(int handle, int lap, lx_stretch* stretches
 
 /* A reference corner over the full laps. */
 typedef struct lx_corner_summary {
-    lx_corner corner;   /* the reference lap's */
+    lx_corner corner; /* the reference lap's */
     double best_entry_speed, best_min_speed, best_exit_speed;
     int best_entry_lap, best_min_lap, best_exit_lap; /* lap indices */
-    double most_lost;   /* the largest gain of a full lap other than the
-                         * reference over this corner; 0 when none lost */
-    int lost_lap;       /* that lap's index; -1: none */
+    double most_lost; /* the largest gain of a full lap other than the
+                       * reference over this corner; 0 when none lost */
+    int lost_lap;     /* that lap's index; -1: none */
 } lx_corner_summary;
 
 /* One summary per reference corner: returns the count, copies at most

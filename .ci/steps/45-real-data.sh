@@ -88,6 +88,16 @@ if [ -d "$massa" ]; then
     full=$(lap_times "$dir/laps.txt" | awk '$2 > 44 && $2 < 46' | wc -l)
     echo "vbox-modena.vbo without [laptiming]: $full laps of 44-46 s"
     [ "$full" -ge 20 ] || { echo "FAIL no-gates.vbo: $full laps of 44-46 s"; failed=1; }
+    # Given as --start-line, 20 m across the track at the proposed place, the same laps.
+    line=$("$lx" laps "$dir/no-gates.vbo" 2>&1 >/dev/null | awk '/start line proposed at/ {
+        split($7, p, ","); pi = atan2(0, -1); h = ($9 + 90) * pi / 180; d = 10 / 111320
+        la = d * cos(h); lo = d * sin(h) / cos(p[1] * pi / 180)
+        printf "%.7f,%.7f,%.7f,%.7f", p[1] - la, p[2] - lo, p[1] + la, p[2] + lo }')
+    "$lx" laps "$dir/no-gates.vbo" --start-line "$line" >"$dir/laps.txt" 2>/dev/null ||
+        { echo "FAIL lx laps no-gates.vbo --start-line $line"; failed=1; }
+    full=$(lap_times "$dir/laps.txt" | awk '$2 > 44 && $2 < 46' | wc -l)
+    echo "vbox-modena.vbo without [laptiming], --start-line $line: $full laps of 44-46 s"
+    [ "$full" -ge 20 ] || { echo "FAIL no-gates.vbo --start-line: $full laps of 44-46 s"; failed=1; }
 fi
 # Circuit Tools' example: 6 rows, the hour rolling over, a 239 s gap kept
 # (243 s from first to last row), one lap.

@@ -44,6 +44,7 @@ class OpenOptions(ctypes.Structure):
         ("channels", c_char_p),
         ("first_lap", c_int),
         ("last_lap", c_int),
+        ("start_line", c_char_p),
     ]
 
 
@@ -241,6 +242,7 @@ PROTOTYPES = {
     "lx_session_info_get": (c_int, [c_int, _p(SessionInfoC)]),
     "lx_channel_info_get": (c_int, [c_int, c_int, _p(ChannelInfoC)]),
     "lx_lap_info_get": (c_int, [c_int, c_int, _p(LapInfoC)]),
+    "lx_session_note": (c_int, [c_int, c_int, c_char_p, c_int]),
     "lx_find_channel": (c_int, [c_int, c_char_p]),
     "lx_lap_samples": (c_int, [c_int, c_int, c_int, float_p, c_int]),
     "lx_lap_closure": (c_int, [c_int, c_int, c_int, double_p, double_p]),

@@ -111,6 +111,25 @@ int find_channel(int handle, const char* name) {
     return match_channel(s, name, s->nchannels, "session " + std::to_string(handle));
 }
 
+// Copies note `index` when there is room; the count either way.
+int copy_note(int handle, int index, char* text, int size) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (index < 0 || size < 0)
+        return fail(LX_ERR_ARGUMENT, "lx_session_note: index %d or size %d is negative", index,
+                    size);
+    if (text == nullptr && size > 0)
+        return fail(LX_ERR_ARGUMENT, "lx_session_note: text is null but size is %d", size);
+    int count = s->record ? static_cast<int>(s->record->notes.size()) : 0;
+    if (size == 0) return count;
+    if (index >= count)
+        return fail(LX_ERR_ARGUMENT, "lx_session_note: note %d asked for, the session has %d",
+                    index, count);
+    copy_field(text, static_cast<std::size_t>(size),
+               s->record->notes[static_cast<std::size_t>(index)]);
+    return count;
+}
+
 } // namespace
 
 } // namespace lx::data
@@ -129,6 +148,10 @@ LX_DATA_API int lx_channel_info_get(int handle, int channel, lx_channel_info* in
 
 LX_DATA_API int lx_lap_info_get(int handle, int lap, lx_lap_info* info) {
     return api_call([&] { return fill_lap_info(handle, lap, info); });
+}
+
+LX_DATA_API int lx_session_note(int handle, int index, char* text, int size) {
+    return api_call([&] { return copy_note(handle, index, text, size); });
 }
 
 LX_DATA_API int lx_find_channel(int handle, const char* name) {

@@ -16,6 +16,7 @@
 #include "data/call.h"
 #include "data/options.h"
 #include "data/titles.h"
+#include "import/gps_line.h"
 #include "import/import.h"
 #include "import/vbo.h"
 #include "session/record.h"
@@ -221,6 +222,35 @@ int open_csv(const char* path, FileFormat format, const ImportOptions& options, 
     return LX_OK;
 }
 
+// What a failed cut at a line means; the track missing it is the rest.
+constexpr ReaderRefusal CUT_REFUSALS[] = {
+    {"no East and North channels", LX_ERR_CHANNEL},
+    {"laps at the line; a session holds", LX_ERR_LIMIT},
+    {"out of memory", LX_ERR_MEMORY},
+};
+
+int cut_status(std::string_view message) {
+    for (const ReaderRefusal& r : CUT_REFUSALS)
+        if (message.find(r.start) != std::string_view::npos) return r.status;
+    return LX_ERR_LAP;
+}
+
+// The session cut into laps at the option's line, then its window of laps.
+int cut_at_start_line(Session*& s, const ImportOptions& options) {
+    SessionGuard whole{s};
+    s = nullptr;
+    std::string message;
+    Session* cut = cut_at_line(*whole.s, options.start_line, message);
+    if (cut == nullptr) return fail_with(cut_status(message), message);
+    SessionGuard guard{cut};
+    ImportOptions window;
+    window.first_lap = options.first_lap;
+    window.last_lap = options.last_lap;
+    if (int status = apply_options(cut, window); status != LX_OK) return status;
+    s = guard.release();
+    return LX_OK;
+}
+
 int store(Session* s) {
     SessionGuard guard{s};
     CoreLines core;
@@ -238,10 +268,13 @@ int open_file(const char* path, const lx_open_options* given) {
         return fail(LX_ERR_LIMIT, "%s: %d sessions are open already; close one first", path,
                     MAX_SESSIONS);
     FileFormat format = sniff_format(path);
+    ImportOptions reading = options;
+    if (options.cut_at_line) reading.first_lap = reading.last_lap = 0; // the window counts cut laps
     Session* s = nullptr;
     int status = format == FileFormat::unknown       ? refuse_unknown(path)
-                 : format == FileFormat::text_export ? open_text_export(path, options, s)
-                                                     : open_csv(path, format, options, s);
+                 : format == FileFormat::text_export ? open_text_export(path, reading, s)
+                                                     : open_csv(path, format, reading, s);
+    if (status == LX_OK && options.cut_at_line) status = cut_at_start_line(s, options);
     if (status != LX_OK) return status;
     return store(s);
 }

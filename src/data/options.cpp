@@ -7,6 +7,7 @@
 
 #include "data/call.h"
 #include "data/names.h"
+#include "import/gps_line.h"
 #include "session/record.h"
 
 namespace lx::data {
@@ -106,6 +107,13 @@ int read_options(const lx_open_options* given, ImportOptions& options) {
     options.channels = given->channels ? given->channels : "";
     options.first_lap = given->first_lap;
     options.last_lap = given->last_lap;
+    if (given->start_line == nullptr || given->start_line[0] == '\0') return LX_OK;
+    if (!parse_line_text(given->start_line, options.start_line))
+        return fail(LX_ERR_ARGUMENT,
+                    "lx_open: start line '%s' is not LAT,LON,LAT,LON in degrees (the ends of "
+                    "the line)",
+                    given->start_line);
+    options.cut_at_line = true;
     return LX_OK;
 }
 

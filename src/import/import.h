@@ -21,6 +21,8 @@ struct ImportOptions {
     std::string channels; // comma-separated titles or names to keep; empty: all
     int first_lap = 0;    // a window of the file's laps, from 1; 0, 0: all
     int last_lap = 0;
+    bool cut_at_line = false; // cut into laps at start_line, ends in degrees
+    double start_line[4] = {0, 0, 0, 0};
 };
 
 struct ImportResult {

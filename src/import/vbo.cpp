@@ -259,7 +259,9 @@ struct Timing {
     std::vector<GpsGate> split_gates;
 };
 
-Timing time_gates(const Scan& scan, const VboLayout& vbo, std::vector<std::string>& notes) {
+// A start line given to lx_open replaces a proposed one.
+Timing time_gates(const Scan& scan, const VboLayout& vbo, bool line_given,
+                  std::vector<std::string>& notes) {
     Timing timing;
     if (!scan.has_origin) {
         if (!vbo.gates.empty()) notes.push_back("gates left out: the file has no position");
@@ -284,7 +286,7 @@ Timing time_gates(const Scan& scan, const VboLayout& vbo, std::vector<std::strin
             timing.split_gates.push_back(to_degrees(read.line, plane, gate.name));
         }
     }
-    if (timing.has_start) return timing;
+    if (timing.has_start || line_given) return timing;
     ProposedLine proposed = propose_start_line(scan.track);
     if (!proposed.found) {
         notes.push_back("no start line: the track passes no place twice");
@@ -492,7 +494,7 @@ Session* import(const char* path, const ImportOptions& options) {
     Scan scan = scan_rows(lines, vbo);
     mark_gaps(scan);
     notes.insert(notes.end(), scan.notes.begin(), scan.notes.end());
-    Timing timing = time_gates(scan, vbo, notes);
+    Timing timing = time_gates(scan, vbo, options.cut_at_line, notes);
 
     SamplePlan plan;
     plan.has_origin = scan.has_origin;

@@ -117,7 +117,7 @@ TEST_F(DataApi, FindsByTitleThenNameRefusesAmbiguousAndNamesTheNearest) {
 
 TEST_F(DataApi, OpenOptionsKeepChannelsAndLaps) {
     std::string path = write_temp_file(titled_export());
-    lx_open_options options{0.0, "Idx, Water Temp, Engine_RPM", 2, 3};
+    lx_open_options options{0.0, "Idx, Water Temp, Engine_RPM", 2, 3, nullptr};
     int h = lx_open(path.c_str(), &options);
     ASSERT_GT(h, 0) << lx_last_error();
     lx_session_info info;
@@ -131,13 +131,17 @@ TEST_F(DataApi, OpenOptionsKeepChannelsAndLaps) {
     float rpm[6];
     lx_lap_samples(h, 0, 3, rpm, 6);
     EXPECT_EQ(rpm[0], 1000.0f + 5 / 3.0f);
-    for (lx_open_options bad :
-         {lx_open_options{-1.0, nullptr, 0, 0}, lx_open_options{NAN, nullptr, 0, 0},
-          lx_open_options{0.0, nullptr, 3, 2}})
+    for (lx_open_options bad : {lx_open_options{-1.0, nullptr, 0, 0, nullptr},
+                                lx_open_options{NAN, nullptr, 0, 0, nullptr},
+                                lx_open_options{0.0, nullptr, 3, 2, nullptr},
+                                lx_open_options{0.0, nullptr, 0, 0, "44.5,11.2,44.5"}})
         EXPECT_EQ(lx_open(path.c_str(), &bad), LX_ERR_ARGUMENT);
-    options = {0.0, "Oil", 0, 0};
+    options = {0.0, "Oil", 0, 0, nullptr};
     EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_CHANNEL);
-    options = {0.0, nullptr, 2, 4};
+    options = {0.0, nullptr, 0, 0, "44.5,11.2,44.6,11.3"}; // a file without positions
+    EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_CHANNEL);
+    EXPECT_NE(std::string(lx_last_error()).find("no East and North"), std::string::npos);
+    options = {0.0, nullptr, 2, 4, nullptr};
     EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_LAP);
     EXPECT_EQ(lx::library.open_sessions, 1);
 }
@@ -240,7 +244,7 @@ TEST_F(DataApi, OpenedFilesKeepTheLoggersTimesNumbersAndMarks) {
     ASSERT_EQ(lx_write_text_export(whole, text.c_str()), LX_OK);
     ASSERT_EQ(lx_write_lap_motec(whole, 2, motec.c_str()), 1);
     // A window starts and ends at lap marks, except at the recording's ends.
-    lx_open_options laps_1_3{0.0, nullptr, 1, 3}, laps_2_5{0.0, nullptr, 2, 5};
+    lx_open_options laps_1_3{0.0, nullptr, 1, 3, nullptr}, laps_2_5{0.0, nullptr, 2, 5, nullptr};
     int head = with_lengths(lx_open(aim.c_str(), &laps_1_3));
     int window = with_lengths(lx_open(aim.c_str(), &laps_2_5));
     int text_window = with_lengths(lx_open(text.c_str(), &laps_2_5));
@@ -317,6 +321,7 @@ TEST_F(DataApi, EveryFunctionRefusesBadArgumentsAndWritesOnlyWithinCapacity) {
         EXPECT_EQ(lx_channel_info_get(bad, 0, &ci), LX_ERR_HANDLE);
         EXPECT_EQ(lx_lap_info_get(bad, 0, &li), LX_ERR_HANDLE);
         EXPECT_EQ(lx_find_channel(bad, "Time"), LX_ERR_HANDLE);
+        EXPECT_EQ(lx_session_note(bad, 0, nullptr, 0), LX_ERR_HANDLE);
         EXPECT_EQ(lx_lap_samples(bad, 0, 0, nullptr, 0), LX_ERR_HANDLE);
         EXPECT_EQ(lx_lap_closure(bad, 0, 0, &d, &d), LX_ERR_HANDLE);
         EXPECT_EQ(lx_close(bad), LX_ERR_HANDLE);
@@ -340,6 +345,12 @@ TEST_F(DataApi, EveryFunctionRefusesBadArgumentsAndWritesOnlyWithinCapacity) {
     EXPECT_EQ(lx_lap_closure(h, 0, 0, nullptr, &d), LX_ERR_ARGUMENT);
     EXPECT_EQ(lx_lap_samples(h, 0, 1, nullptr, 1), LX_ERR_ARGUMENT);
     EXPECT_EQ(lx_take_output(nullptr, 1), LX_ERR_ARGUMENT);
+    char note[4] = "Z";
+    EXPECT_EQ(lx_session_note(h, 0, nullptr, 0), 0); // a session no reader made has none
+    for (auto [index, size] : {std::pair{-1, 0}, {0, -1}, {0, 4}})
+        EXPECT_EQ(lx_session_note(h, index, note, size), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_session_note(h, 0, nullptr, 1), LX_ERR_ARGUMENT);
+    EXPECT_STREQ(note, "Z");
     float poisoned[8];
     for (int capacity : {-1, 0, 4, 6}) {
         std::memset(poisoned, 0x5A, sizeof poisoned);

@@ -200,3 +200,38 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
     EXPECT_EQ(w.status, LX_ERR_CHANNEL);
     EXPECT_NE(w.message.find("a VBO file needs positions"), std::string::npos) << w.message;
 }
+
+// lx_open cuts a file without gates at a line it is given: the laps the
+// file's own gate gave, and the cut named in the session's notes.
+TEST(ImportVbo, StartLineCutsAFileWithoutGates) {
+    lxgen::Recording rec = recording();
+    std::string file = lxgen::write_vbo(rec, {false});
+    Owned gated{read(write_temp_file(file, ".vbo"))};
+    ASSERT_NE(gated.s, nullptr);
+    const lx::GpsGate& g = gated.s->record->start_gate;
+    char line[160];
+    std::snprintf(line, sizeof line, "%.10f,%.10f,%.10f,%.10f", g.latitude[0], g.longitude[0],
+                  g.latitude[1], g.longitude[1]);
+    std::size_t gates = file.find("[laptiming]");
+    file.erase(gates, file.find("[column names]") - gates);
+    std::string path = write_temp_file(file, ".vbo");
+    lx_open_options options{0.0, nullptr, 0, 0, line};
+    int h = lx_open(path.c_str(), &options);
+    ASSERT_GT(h, 0) << lx_last_error();
+    ASSERT_EQ(lx_num_laps(h), gated.s->nlaps);
+    for (int l = 0; l < gated.s->nlaps; ++l) {
+        lx_lap_info lap;
+        ASSERT_EQ(lx_lap_info_get(h, l, &lap), LX_OK);
+        EXPECT_EQ(lap.samples, gated.s->laps[l].npoints) << l;
+        if (long long ms = gated.s->record->logger_ms[std::size_t(l)]; ms >= 0) {
+            EXPECT_DOUBLE_EQ(lap.laptime, double(ms) / 1000) << l;
+        }
+    }
+    int count = lx_session_note(h, 0, nullptr, 0);
+    char last[12];
+    ASSERT_EQ(lx_session_note(h, count - 1, last, sizeof last), count);
+    EXPECT_STREQ(last, "cut at the ");
+    options.start_line = "0.5,0.5,0.6,0.6"; // far from the track
+    EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_LAP);
+    EXPECT_EQ(lx_close(h), LX_OK);
+}

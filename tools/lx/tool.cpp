@@ -25,6 +25,10 @@ void refuse(const std::string& message) {
 void usage_error(const std::string& message) {
     throw Failure{EXIT_USAGE, message};
 }
+void note(const std::string& message) {
+    std::fflush(out);
+    std::fprintf(stderr, "lx: note: %s\n", message.c_str());
+}
 void warn(const std::string& message) {
     std::fflush(out);
     std::fprintf(stderr, "lx: warning: %s\n", message.c_str());
@@ -107,7 +111,7 @@ void library_refused(const std::string& what) {
 namespace {
 
 lx_open_options open_options{};
-std::string channel_list;
+std::string channel_list, start_line;
 
 // FIRST-LAST, FIRST- or -LAST, counting from 1; a missing end is open.
 std::string read_lap_window(const std::string& text) {
@@ -146,6 +150,11 @@ void add_open_options(CLI::App* command) {
         ->check(
             CLI::Validator([](std::string& text) { return read_lap_window(text); }, "FIRST-LAST"))
         ->group("Opening");
+    command
+        ->add_option("--start-line", start_line,
+                     "cut a session with positions into laps where its track crosses the line "
+                     "LAT,LON,LAT,LON (its ends, in degrees)")
+        ->group("Opening");
 }
 
 namespace {
@@ -173,6 +182,7 @@ void check_readable(const std::string& path) {
 Session Session::open(const std::string& path) {
     check_readable(path);
     open_options.channels = channel_list.c_str();
+    open_options.start_line = start_line.c_str();
     int handle = lx_open(path.c_str(), &open_options);
     if (handle > 0) return adopt(handle, path);
     std::string why = library_message();
@@ -192,6 +202,21 @@ Session::~Session() {
     if (handle_ <= 0) return;
     session_names.erase(handle_);
     lx_close(handle_);
+}
+
+std::vector<std::string> Session::notes() const {
+    constexpr int LONGEST_NOTE = 1 << 16; // a list of every channel left out fits
+    std::vector<std::string> notes;
+    std::vector<char> text(LONGEST_NOTE);
+    int count = lx_session_note(handle_, 0, nullptr, 0);
+    for (int k = 0; k < count; ++k)
+        if (lx_session_note(handle_, k, text.data(), LONGEST_NOTE) >= 0)
+            notes.emplace_back(text.data());
+    return notes;
+}
+
+void print_notes(const Session& s) {
+    for (const std::string& text : s.notes()) note(text);
 }
 
 int Session::laps() const {

@@ -26,6 +26,8 @@ struct Failure {
 };
 [[noreturn]] void refuse(const std::string& message); // the input cannot be used
 [[noreturn]] void usage_error(const std::string& message);
+// "lx: note: ..." on standard error: what the reader chose or found odd.
+void note(const std::string& message);
 void warn(const std::string& message);
 
 // ---- the library's lines -----------------------------------------------------
@@ -64,6 +66,8 @@ class Session {
     int laps() const;
     int channels() const;
     lx_session_info info() const;
+    // What the reader chose or found odd, one note a line.
+    std::vector<std::string> notes() const;
     std::string source;
 
   private:
@@ -74,6 +78,9 @@ class Session {
 // The lap (from 0) that the user knows by this number: its place in the
 // file, which a lap window keeps; refuses naming the laps there are.
 int lap_index(const Session& s, int lap_number, const char* option);
+
+// Each of the session's notes on standard error, "lx: note: ...".
+void print_notes(const Session& s);
 
 lx_lap_info lap_info(const Session& s, int lap);
 // The lap's number, and the logger's own beside it where it differs: "7 (logger 5)".

@@ -96,12 +96,15 @@ void print_json(const Session& s, const lx_session_info& info) {
         j.begin_object().integer("lap", l.number).integer("logger_lap", l.logger_lap);
         j.number("time", l.laptime, 3).integer("samples", l.samples).end_object();
     }
+    j.end_array().begin_array("notes");
+    for (const std::string& text : s.notes()) j.text(nullptr, text);
     j.end_array().end_object();
     std::fputs(j.str().c_str(), out);
 }
 
 void run_info(const InfoOptions& o) {
     Session s = Session::open(o.file);
+    print_notes(s);
     if (o.json)
         print_json(s, s.info());
     else

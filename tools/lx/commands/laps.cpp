@@ -53,6 +53,7 @@ void print_json(const Session& s, const Analysed& a) {
 
 void run_laps(const LapsOptions& o) {
     Session s = Session::open(o.file);
+    print_notes(s);
     AnalysisRequest request;
     request.math = o.math;
     Analysed a = analyse(s, request);
