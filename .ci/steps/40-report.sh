@@ -9,7 +9,7 @@ lx_install chromium
 lx=${LX_TOOL:-build/tools/lx}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-"$lx" report examples/sample.txt -o "$dir" >/dev/null
+"$lx" report examples/sample.txt --match examples/sample.txt:7 -o "$dir" >/dev/null
 "$lx" compare examples/sample.txt examples/sample.txt -o "$dir" >/dev/null
 
 # The probe writes what the browser rendered and did into the page, for

@@ -122,6 +122,8 @@ void write_fixtures(const fs::path& dir) {
     // Titles that JSON must escape, one of them in a page's script as well.
     write_file(dir / "odd-titles.txt",
                circling({314, 314}, {{"Speed [km/h]", 72}, {"Lat \"</script>\" [g]", CIRCLE_G}}));
+    write_file(dir / "out-lap.txt",
+               circling({314}, {{"Speed [km/h]", 72}, {"Lateral Acc [g]", CIRCLE_G}}));
     write_file(dir / "no-laps.txt", "Idx\tTime [s]\tDistance [m]\t\nLap:\n");
     write_file(dir / "broken.txt", "Idx\tSpeed [km/h]\tTime [s]\t\nLap: 1/1\t0\t0\t0\nLap:\n");
     write_file(dir / "empty.txt", "");
@@ -180,6 +182,8 @@ const Case CASES[] = {
     {"chart-lap-range", "chart $SAMPLE --lap 7 --channel i_radius -o $OUT/radius.svg"},
     {"chart-range-given", "chart $SAMPLE --lap 7 --channel Speed --min 0 --max 250 -o $OUT/s.svg"},
     {"report", "report $SAMPLE -o $OUT/report"},
+    {"report-match", "report $SAMPLE --match $SAMPLE:7 -o $OUT/report"},
+    {"report-no-full-lap", "report $OUT/out-lap.txt -o $OUT/report"},
     {"convert", "convert $OUT/session.csv -o $OUT/session.txt"},
     {"map-gps", "map $OUT/session.csv --lap 2 -o $OUT/map.svg"},
     {"info-channels-picked", "info $OUT/session.csv --channels 'Speed,Lateral Acc'"},
@@ -224,6 +228,8 @@ const Case CASES[] = {
     {"delta-other-track", "delta $SAMPLE --ref-lap 2 --ref $OUT/mph.txt"},
     {"sectors-outside-the-lap", "sectors $SAMPLE --sectors 100,5000"},
     {"ref-lap-not-there", "corners $SAMPLE --ref-lap 12"},
+    {"match-lap-missing", "report $SAMPLE --match $SAMPLE:12 -o $OUT/report"},
+    {"match-no-full-lap", "report $SAMPLE --match $OUT/out-lap.txt -o $OUT/report"},
 };
 
 std::string transcript(const Case& c, const Result& r) {
@@ -318,7 +324,7 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
         int w = std::stoi(m[1]), h = std::stoi(m[2]);
         EXPECT_TRUE(w >= 400 && w <= 1200 && h >= 200 && h <= 900) << w << "x" << h;
     }
-    EXPECT_EQ(figures.size(), 5u); // map, speed, time difference, corner gains, lap starts
+    EXPECT_EQ(figures.size(), 4u); // map, speed, time difference, corner gains
     // The generator's twelve bends, numbered on the map and listed in the corner table.
     EXPECT_EQ(matches(html, std::regex("font-weight='bold'>\\d+</text>")).size(), 12u);
     EXPECT_NE(html.find("<td>12</td><td>left</td>"), std::string::npos);
@@ -328,8 +334,25 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
         EXPECT_NE(html.find(row), std::string::npos) << row;
     // The gaps stand at the ends of the time-difference curves too.
     EXPECT_NE(html.find("'>+0.900</text>"), std::string::npos);
-    EXPECT_NE(html.find("no beacon"), std::string::npos);
     EXPECT_NE(html.find("ends at the gap"), std::string::npos);
+    EXPECT_EQ(html.find("Lap starts"), std::string::npos) << "matched unasked";
+}
+
+TEST(Tool, ReportMatchesOnRequestAndStandsWithoutAFullLap) {
+    fs::path scratch = scratch_dir();
+    write_fixtures(scratch);
+    ASSERT_EQ(lx("report $SAMPLE --match $SAMPLE:7 -o $OUT").code, 0);
+    std::string html = read_file(scratch / "report.html");
+    EXPECT_EQ(nesting_error(html), "");
+    EXPECT_NE(html.find("no beacon"), std::string::npos);
+    // The sample's laps but its out- and in-lap, its double lap split in two.
+    EXPECT_EQ(matches(html, std::regex("<tr><td>\\d+</td><td>[\\d:.]+</td><td>\\d+ m</td>")).size(),
+              9u);
+    ASSERT_EQ(lx("report $OUT/out-lap.txt -o $OUT").code, 0);
+    html = read_file(scratch / "report.html");
+    EXPECT_EQ(nesting_error(html), "");
+    EXPECT_EQ(matches(html, std::regex("<svg ")).size(), 2u); // map and speed
+    EXPECT_EQ(matches(html, std::regex("has no full lap")).size(), 3u);
 }
 
 // ---- corners, sectors and compare on the sample, whose bends the generator laid

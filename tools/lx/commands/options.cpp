@@ -65,4 +65,28 @@ void add_sectors_option(CLI::App* command, std::vector<double>& cuts) {
         ->check(within(0, 1e7));
 }
 
+// A file name may hold ':' itself, so only digits after the last one name a lap.
+void add_match_option(CLI::App* command, MatchFlag& flag) {
+    command
+        ->add_option_function<std::string>(
+            "--match",
+            [&flag](const std::string& value) {
+                std::size_t colon = value.rfind(':');
+                bool lap_given =
+                    colon != std::string::npos && colon + 1 < value.size() &&
+                    value.find_first_not_of("0123456789", colon + 1) == std::string::npos;
+                flag.reference = lap_given ? value.substr(0, colon) : value;
+                flag.lap = -1;
+                if (!lap_given) return;
+                std::string digits = value.substr(colon + 1);
+                if (digits.size() > 9)
+                    throw CLI::ValidationError("--match", "lap " + digits + " is too large");
+                flag.lap = std::stoi(digits);
+            },
+            "find the lap starts by matching lap LAP (from 1, as lx laps lists them; default: "
+            "the fastest full lap) of session file REF (may be FILE), and show them with the "
+            "laps they cut")
+        ->type_name("REF[:LAP]");
+}
+
 } // namespace lxtool

@@ -39,4 +39,12 @@ void add_json_option(CLI::App* command, bool& json);
 // --sectors: cuts in metres from the start line.
 void add_sectors_option(CLI::App* command, std::vector<double>& cuts);
 
+// --match REF[:LAP]: lap matching against lap LAP (from 1) of the session file
+// REF; no lap: REF's fastest full lap.
+struct MatchFlag {
+    std::string reference; // empty: no lap matching
+    int lap = -1;          // -1: REF's fastest full lap
+};
+void add_match_option(CLI::App* command, MatchFlag& flag);
+
 } // namespace lxtool

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 #include "analysed.h"
 #include "figures.h"
@@ -31,7 +32,8 @@ struct LapInfo {
 // laps with a missed beacon) are drawn thin and grey.
 struct Report {
     std::string name;
-    int fastest = 0; // the reference lap: the fastest full one
+    int fastest = 0; // the reference lap: the fastest full one; -1: there is none
+    int shown = 0;   // the lap of the map and the distance scale: the fastest, else the longest
     std::string rate;
     std::vector<LapInfo> laps;
     std::vector<int> drawn;            // laps on the charts, the fastest last
@@ -45,6 +47,9 @@ std::string format(const char* pattern, double a, double b = 0, double c = 0) {
     return buf;
 }
 
+// Why the sections that set laps against a reference lap stay empty without one.
+constexpr const char* NO_FULL_LAP = "the session has no full lap to set the others against";
+
 // The fastest, then racing laps by time, then the others by time, up to MOST_DRAWN.
 std::vector<int> drawn_laps(const Report& r) {
     std::vector<int> order;
@@ -56,10 +61,15 @@ std::vector<int> drawn_laps(const Report& r) {
         if (la.racing != lb.racing) return la.racing;
         return la.info.laptime < lb.info.laptime;
     });
-    order.resize(std::min(order.size(), MOST_DRAWN - 1));
+    order.resize(std::min(order.size(), MOST_DRAWN - (r.fastest >= 0)));
     std::reverse(order.begin(), order.end()); // the slowest drawn first, underneath
-    order.push_back(r.fastest);
+    if (r.fastest >= 0) order.push_back(r.fastest);
     return order;
+}
+
+int longest_lap(const Report& r) {
+    auto shorter = [](const LapInfo& x, const LapInfo& y) { return x.info.length < y.info.length; };
+    return int(std::max_element(r.laps.begin(), r.laps.end(), shorter) - r.laps.begin());
 }
 
 Report gather(const Session& s, const Analysed& a, const std::vector<std::string>& channels) {
@@ -67,7 +77,7 @@ Report gather(const Session& s, const Analysed& a, const std::vector<std::string
     r.name = fs::path(s.source).filename().string();
     r.channels = channels;
     r.fastest = a.info.ref_lap;
-    if (r.fastest < 0) refuse(s.source + " has no full lap to compare the others with");
+    if (s.laps() == 0) refuse(s.source + " has no laps");
     r.rate = rate_text(s.info());
     for (int lap = 0; lap < s.laps(); ++lap) {
         LapInfo l;
@@ -80,7 +90,8 @@ Report gather(const Session& s, const Analysed& a, const std::vector<std::string
     }
     r.drawn = drawn_laps(r);
     for (int lap : r.drawn) r.laps[std::size_t(lap)].drawn = true;
-    r.chart_length = r.laps[std::size_t(r.fastest)].info.length;
+    r.shown = r.fastest >= 0 ? r.fastest : longest_lap(r);
+    r.chart_length = r.laps[std::size_t(r.shown)].info.length;
     return r;
 }
 
@@ -142,6 +153,10 @@ struct Analysis {
 Analysis corners_and_sectors(const Session& s, const Analysed& analysed, const Report& r) {
     Analysis a;
     a.own_cuts = !analysed.info.default_cuts;
+    if (r.fastest < 0) {
+        a.corner_failure = a.sector_failure = NO_FULL_LAP;
+        return a;
+    }
     try {
         a.corners = lap_corners(s, r.fastest, &a.corner_failure);
         a.summary = corner_summary(s);
@@ -163,7 +178,7 @@ constexpr double MAP_WIDTH = 440;
 
 // Where the map of the fastest lap lies in its figure.
 svg::Box map_area(const Session& s, const Report& r) {
-    double height = (MAP_WIDTH - 40) * std::clamp(map_aspect(s, r.fastest), 0.4, 1.2);
+    double height = (MAP_WIDTH - 40) * std::clamp(map_aspect(s, r.shown), 0.4, 1.2);
     return {20, 50, MAP_WIDTH - 40, height};
 }
 
@@ -171,14 +186,15 @@ std::string map_figure(const Session& s, const Report& r, const Analysis& a) {
     constexpr double w = MAP_WIDTH;
     svg::Box area = map_area(s, r);
     double h = area.h + 120;
-    std::vector<double> kmh = speed_kmh(s, r.fastest);
+    std::vector<double> kmh = speed_kmh(s, r.shown);
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
     std::string body = "<text x='10' y='20' class='heading'>Track map, lap " +
-                       lap_name(r.laps[std::size_t(r.fastest)].info) +
-                       " (fastest), corners numbered</text>\n";
-    body += track_map(s, r.fastest, area, kmh, 0.0f);
-    body += corner_markers(a.corners, map_points(s, r.fastest, area, 0.0f),
-                           lap_distances(s, r.fastest), area);
+                       lap_name(r.laps[std::size_t(r.shown)].info) +
+                       (r.fastest >= 0 ? " (fastest), corners numbered" : " (the longest)") +
+                       "</text>\n";
+    body += track_map(s, r.shown, area, kmh, 0.0f);
+    body += corner_markers(a.corners, map_points(s, r.shown, area, 0.0f), lap_distances(s, r.shown),
+                           area);
     body += map_cursor();
     body += speed_bar(w / 2 - 140, h - 36, 280, *lo, *hi);
     return with_attributes(svg::document(w, h, body, "Track map of the fastest lap"), "id='map'");
@@ -293,26 +309,75 @@ std::string delta_figure(const Session& s, const Report& r) {
 }
 
 struct CutLap {
-    double length;
+    double start, length; // metres into the session
     std::string time, note;
 };
 
 struct Starts {
-    std::string failure; // why there are none, when matching could not run
+    std::string reference; // the matched lap, named
+    std::string failure;   // why there are none, when matching could not run
     std::vector<Match> matches;
-    std::vector<CutLap> cut;
+    std::vector<CutLap> cut; // only those between two lap starts that matching found
 };
+
+// Where each sample lies, in metres from the session's start.
+std::vector<double> session_metres(const Session& s) {
+    int distance = derived_channel(s, LX_CHANNEL_DISTANCE);
+    std::vector<double> metres;
+    double lap_start = 0;
+    for (int lap = 0; lap < s.laps(); ++lap) {
+        for (float d : lap_samples(s, lap, distance)) metres.push_back(lap_start + double(d));
+        lap_start += lap_info(s, lap).length;
+    }
+    return metres;
+}
+
+bool near_a_match(double at, const std::vector<double>& found) {
+    for (double f : found)
+        if (std::fabs(at - f) <= BEACON_TOLERANCE) return true;
+    return false;
+}
+
+std::vector<double> match_metres(const Session& s, const std::vector<Match>& matches) {
+    std::vector<double> lap_start{0};
+    for (int lap = 0; lap < s.laps(); ++lap)
+        lap_start.push_back(lap_start.back() + lap_info(s, lap).length);
+    std::vector<double> at;
+    for (const Match& m : matches) at.push_back(lap_start[std::size_t(m.lap)] + m.distance);
+    return at;
+}
+
+// The cut keeps every sample in order, so a cut lap's first sample places it
+// in the session; it was found when it starts and ends at a match (or at a
+// beacon that one confirms).
+std::vector<CutLap> found_laps(const Session& s, const Session& cut,
+                               const std::vector<Match>& matches) {
+    std::vector<double> metres = session_metres(s), found = match_metres(s, matches);
+    std::vector<CutLap> laps;
+    std::size_t first = 0;
+    for (int lap = 0; lap < cut.laps(); ++lap) {
+        lx_lap_info l = lap_info(cut, lap);
+        std::size_t end = first + std::size_t(l.samples);
+        if (end < metres.size() && near_a_match(metres[first], found) &&
+            near_a_match(metres[end], found))
+            laps.push_back({metres[first], metres[end] - metres[first], laptime_text(l.laptime),
+                            origin_text(l)});
+        first = end;
+    }
+    return laps;
+}
 
 // The rest of the report stands without lap matching, so its failure only
 // replaces this section with the reason.
-Starts find_starts(const Session& s, const Report& r) try {
+Starts find_starts(const Session& s, const LapMatching& matching) try {
     Starts st;
-    Session cut = match_and_cut(s, r.fastest, s, LX_CUT_SNAP, BEACON_TOLERANCE);
+    st.reference = "lap " + lap_name(lap_info(*matching.reference, matching.lap));
+    if (matching.reference->source != s.source)
+        st.reference += " of " + fs::path(matching.reference->source).filename().string();
+    Session cut =
+        match_and_cut(*matching.reference, matching.lap, s, LX_CUT_SNAP, BEACON_TOLERANCE);
     st.matches = marked_matches(s);
-    for (int lap = 0; lap < cut.laps(); ++lap) {
-        lx_lap_info l = lap_info(cut, lap);
-        st.cut.push_back({l.length, laptime_text(l.laptime), origin_text(l)});
-    }
+    st.cut = found_laps(s, cut, st.matches);
     return st;
 } catch (const Failure& f) {
     Starts none;
@@ -328,17 +393,17 @@ struct Timeline {
 };
 
 // A row of blocks, one per lap, labelled with its number and time.
-std::string band(const Timeline& t, double y, const std::vector<double>& lengths,
-                 const std::vector<std::string>& labels, const char* title) {
+std::string band(const Timeline& t, double y, const std::vector<double>& starts,
+                 const std::vector<double>& lengths, const std::vector<std::string>& labels,
+                 const char* title) {
     char buf[512];
     std::snprintf(buf, sizeof buf,
                   "<text x='%.1f' y='%.1f' class='label' text-anchor='end'>%s"
                   "</text>\n",
                   t.area.x - 8, y + 24, title);
     std::string b = buf;
-    double at = 0;
     for (std::size_t i = 0; i < lengths.size(); ++i) {
-        double x0 = t.px(at), x1 = t.px(at + lengths[i]);
+        double x0 = t.px(starts[i]), x1 = t.px(starts[i] + lengths[i]);
         std::snprintf(buf, sizeof buf,
                       "<rect x='%.1f' y='%.1f' width='%.1f' height='36' fill='%s' "
                       "stroke='white'/>\n",
@@ -350,7 +415,6 @@ std::string band(const Timeline& t, double y, const std::vector<double>& lengths
                           (x0 + x1) / 2, y + 22, svg::escape(labels[i]).c_str());
             b += buf;
         }
-        at += lengths[i];
     }
     return b;
 }
@@ -409,10 +473,10 @@ std::string starts_legend(double x, double y) {
 }
 
 // Two bands over the whole session: the logger's laps between its beacons,
-// and the laps after cutting, with the lap starts that matching found.
+// and the laps after cutting that matching found, with the lap starts.
 std::string starts_figure(const Report& r, const Starts& st) {
     constexpr double w = 1100, h = 250;
-    std::vector<double> lap_start{0};
+    std::vector<double> lap_start{0}, starts;
     std::vector<std::string> labels;
     std::vector<double> lengths;
     for (std::size_t i = 0; i < r.laps.size(); ++i) {
@@ -422,16 +486,17 @@ std::string starts_figure(const Report& r, const Starts& st) {
     }
     Timeline t{{110, 40, w - 140, 150}, lap_start.back()};
     std::string b = "<text x='10' y='20' class='heading'>Lap starts: the logger's beacons and "
-                    "the starts that matching lap " +
-                    lap_name(r.laps[std::size_t(r.fastest)].info) + " found</text>\n";
-    b += band(t, t.area.y, lengths, labels, "logger laps");
+                    "the starts that matching " +
+                    svg::escape(st.reference) + " found</text>\n";
+    b += band(t, t.area.y, lap_start, lengths, labels, "logger laps");
     labels.clear();
     lengths.clear();
     for (std::size_t i = 0; i < st.cut.size(); ++i) {
         labels.push_back(std::to_string(i + 1) + ": " + st.cut[i].time);
+        starts.push_back(st.cut[i].start);
         lengths.push_back(st.cut[i].length);
     }
-    b += band(t, t.area.y + 84, lengths, labels, "after cutting");
+    b += band(t, t.area.y + 84, starts, lengths, labels, "after cutting");
     b += beacon_lines(t, lap_start) + match_marks(t, lap_start, st.matches);
     b += starts_legend(t.area.x, h - 22);
     return svg::document(w, h, b, "Lap starts");
@@ -458,9 +523,11 @@ double total_km(const Report& r) {
 // What the overlays show and what they leave out.
 std::string drawn_caption(const Report& r) {
     std::size_t left_out = r.laps.size() - r.drawn.size();
-    std::string text = "Lap " + lap_name(r.laps[std::size_t(r.fastest)].info) +
-                       " (fastest) in black, full laps within 7 % of its time in colour, other "
-                       "laps thin and grey";
+    std::string text = r.fastest < 0
+                           ? std::string("No full lap: every lap thin and grey")
+                           : "Lap " + lap_name(r.laps[std::size_t(r.fastest)].info) +
+                                 " (fastest) in black, full laps within 7 % of its time in "
+                                 "colour, other laps thin and grey";
     if (left_out == 0) return text + ".";
     return text + "; " + count_of(r.drawn.size(), "lap") + " drawn, the other " +
            count_of(left_out, "lap") +
@@ -492,9 +559,9 @@ std::string sentence(const std::string& text) {
 }
 
 std::string corner_section(const Session& s, const Report& r, const Analysis& a) {
-    std::string ref = "lap " + lap_name(r.laps[std::size_t(r.fastest)].info);
     std::string h = "<h2>Corners</h2>";
     if (!a.corner_failure.empty()) return h + sentence("No corners: " + a.corner_failure + ".");
+    std::string ref = "lap " + lap_name(r.laps[std::size_t(r.fastest)].info);
     if (a.corners.empty())
         return h + sentence("No corners found on " + ref +
                             ": its curvature never stays high "
@@ -534,8 +601,8 @@ std::string hover_section(const Session& s, const Report& r) {
     for (auto lap = r.drawn.rbegin(); lap != r.drawn.rend(); ++lap)
         if (r.laps[std::size_t(*lap)].info.lap_class == LX_LAP_FULL)
             traces.push_back(trace(s, r, *lap));
-    std::vector<Point> map = map_points(s, r.fastest, map_area(s, r), 0.0f);
-    return hover_data(traces, map, lap_distances(s, r.fastest), r.chart_length) + HOVER_SCRIPT;
+    std::vector<Point> map = map_points(s, r.shown, map_area(s, r), 0.0f);
+    return hover_data(traces, map, lap_distances(s, r.shown), r.chart_length) + HOVER_SCRIPT;
 }
 
 // Venue, vehicle, driver, date and logger as the file states them.
@@ -551,35 +618,50 @@ std::string facts_text(const lx_session_info& info) {
     return svg::escape(text) + ". ";
 }
 
-std::string html_page(const Session& s, const Report& r, const Starts& st, const Analysis& a) {
+std::string starts_section(const Report& r, const Starts& st) {
+    if (!st.failure.empty())
+        return "<h2>Lap starts</h2>" + sentence("No lap matching: " + st.failure + ".");
+    std::string h = "<h2>Lap starts</h2><figure>" + starts_figure(r, st) + "</figure>\n";
+    h += "<h2>Laps after cutting</h2>";
+    if (st.cut.empty())
+        return h + sentence("Matching " + st.reference + " found no lap between two starts.");
+    return h + sentence("The laps between two starts that matching " + st.reference + " found.") +
+           cut_table(st);
+}
+
+// A lap's time minus the reference lap's along the distance, when there is one.
+std::string delta_section(const Session& s, const Report& r) {
+    std::string h = "<h2>Time difference</h2>";
+    if (r.fastest < 0) return h + sentence(std::string("No time difference: ") + NO_FULL_LAP + ".");
+    return h + "<figure>" + delta_figure(s, r) +
+           "<figcaption>Each full lap's time minus the fastest lap's at the same share of their "
+           "lengths, so each curve ends at the gap written beside it; the scale follows the "
+           "racing laps, slow laps leave it. " +
+           drawn_caption(r) + "</figcaption></figure>\n";
+}
+
+std::string fastest_text(const Report& r) {
+    if (r.fastest < 0) return "No full lap.";
     const LapInfo& best = r.laps[std::size_t(r.fastest)];
+    return "Fastest: lap " + svg::escape(lap_name(best.info)) + " in " + best.time + " (" +
+           format("%.0f m", best.info.length) + "). Gap: a full lap's time minus the fastest's.";
+}
+
+std::string html_page(const Session& s, const Report& r, const std::optional<Starts>& st,
+                      const Analysis& a) {
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
                     svg::escape(r.name) + ": lap report</title>" + PAGE_STYLE + "</head><body>\n";
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
          count_of(r.laps.size(), "lap") + ", " + format("%.1f km, ", total_km(r)) + r.rate +
-         " samples per second. " + facts_text(s.info()) + "Fastest: lap " +
-         svg::escape(lap_name(best.info)) + " in " + best.time + " (" +
-         format("%.0f m", best.info.length) +
-         "). Gap: a full lap's time minus the fastest's.</div>\n";
+         " samples per second. " + facts_text(s.info()) + fastest_text(r) + "</div>\n";
     h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
     h += "<figure>" + map_figure(s, r, a) + gps_caption(s) + "</figure></div>\n";
-    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) +
-         "<figcaption>On the distance scale of "
-         "the fastest lap. " +
-         drawn_caption(r) + "</figcaption></figure>\n";
-    h += "<h2>Time difference</h2><figure>" + delta_figure(s, r) +
-         "<figcaption>Each full lap's time minus the fastest lap's at the same share of their "
-         "lengths, so each curve ends at the gap written beside it; the scale follows the "
-         "racing laps, slow laps leave it. " +
-         drawn_caption(r) + "</figcaption></figure>\n";
+    h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of " +
+         (r.fastest < 0 ? "the longest lap. " : "the fastest lap. ") + drawn_caption(r) +
+         "</figcaption></figure>\n";
+    h += delta_section(s, r);
     h += corner_section(s, r, a) + sector_section(s, r, a);
-    if (st.failure.empty()) {
-        h += "<h2>Lap starts</h2><figure>" + starts_figure(r, st) + "</figure>\n";
-        h += "<h2>Laps after cutting</h2>" + cut_table(st);
-    } else {
-        h += "<h2>Lap starts</h2><p class='summary'>No lap matching: " + svg::escape(st.failure) +
-             ".</p>\n";
-    }
+    if (st) h += starts_section(r, *st);
     h += channels_note(r);
     h += "<p class='summary'>Made by lx from " + svg::escape(s.source) +
          ". Hover over the speed chart to read every lap at one place; click a lap in the table to "
@@ -590,11 +672,12 @@ std::string html_page(const Session& s, const Report& r, const Starts& st, const
 } // namespace
 
 std::string report_page(const Session& s, const Analysed& analysed,
-                        const std::vector<std::string>& channels) {
+                        const std::vector<std::string>& channels, const LapMatching& matching) {
     Report r = gather(s, analysed, channels);
     Analysis a = corners_and_sectors(s, analysed, r);
-    std::string page = html_page(s, r, find_starts(s, r), a);
-    return page;
+    std::optional<Starts> st;
+    if (matching.reference) st = find_starts(s, matching);
+    return html_page(s, r, st, a);
 }
 
 } // namespace lxtool

@@ -1,6 +1,6 @@
 // lx report: one self-contained HTML page with the lap table, the fastest
 // lap's map with its corners, speed and time difference of every lap, the
-// corners and sectors, and the lap starts that matching found.
+// corners and sectors, and on request the lap starts that matching found.
 #pragma once
 
 #include <string>
@@ -11,9 +11,15 @@
 
 namespace lxtool {
 
+// The reference lap of lap matching; no session: the report matches nothing.
+struct LapMatching {
+    const Session* reference = nullptr;
+    int lap = 0; // from 0
+};
+
 // The page of an analysed session; channels: the lines saying which
 // channels the analysis used.
 std::string report_page(const Session& s, const Analysed& analysed,
-                        const std::vector<std::string>& channels);
+                        const std::vector<std::string>& channels, const LapMatching& matching);
 
 } // namespace lxtool
