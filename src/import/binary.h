@@ -131,23 +131,4 @@ class GridCursor {
     std::size_t lap_ = 0;
 };
 
-// Runs a reader, turning its refusal into the result. Never throws.
-template <class Read> ImportResult run_import(const char* path, Read read) {
-    ImportResult result;
-    try {
-        if (path == nullptr) refuse(LX_ERR_ARGUMENT, "(null): no file name");
-        result.session = read();
-    } catch (const Refusal& refusal) {
-        result.status = refusal.status;
-        result.message = refusal.message;
-    } catch (const std::bad_alloc&) {
-        result.status = LX_ERR_MEMORY;
-        result.message = std::string(path) + ": out of memory";
-    } catch (...) {
-        result.status = LX_ERR_FORMAT;
-        result.message = std::string(path) + ": cannot be read";
-    }
-    return result;
-}
-
 } // namespace lx

@@ -148,21 +148,7 @@ Session* import(const char* path, FileFormat format, const ImportOptions& option
 } // namespace
 
 ImportResult import_csv(const char* path, FileFormat format, const ImportOptions& options) {
-    ImportResult result;
-    try {
-        if (path == nullptr) refuse(LX_ERR_ARGUMENT, "(null): no file name");
-        result.session = import(path, format, options);
-    } catch (const Refusal& refusal) {
-        result.status = refusal.status;
-        result.message = refusal.message;
-    } catch (const std::bad_alloc&) {
-        result.status = LX_ERR_MEMORY;
-        result.message = std::string(path) + ": out of memory";
-    } catch (...) {
-        result.status = LX_ERR_FORMAT;
-        result.message = std::string(path) + ": cannot be read";
-    }
-    return result;
+    return run_import(path, [&] { return import(path, format, options); });
 }
 
 } // namespace lx

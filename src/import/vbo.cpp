@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <new>
 
+#include "import/build.h"
 #include "import/gps_line.h"
 #include "import/passes.h"
 #include "import/text.h"
@@ -526,21 +527,7 @@ Session* import(const char* path, const ImportOptions& options) {
 } // namespace
 
 ImportResult import_vbo(const char* path, const ImportOptions& options) {
-    ImportResult result;
-    try {
-        if (path == nullptr) refuse(LX_ERR_ARGUMENT, "(null): no file name");
-        result.session = import(path, options);
-    } catch (const Refusal& refusal) {
-        result.status = refusal.status;
-        result.message = refusal.message;
-    } catch (const std::bad_alloc&) {
-        result.status = LX_ERR_MEMORY;
-        result.message = std::string(path) + ": out of memory";
-    } catch (...) {
-        result.status = LX_ERR_FORMAT;
-        result.message = std::string(path) + ": cannot be read";
-    }
-    return result;
+    return run_import(path, [&] { return import(path, options); });
 }
 
 } // namespace lx
