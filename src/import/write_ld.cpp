@@ -272,7 +272,9 @@ std::vector<unsigned char> channel_blocks(const std::vector<OutChannel>& out, st
 }
 
 void write_block(std::FILE* f, long long at, const std::vector<unsigned char>& b) {
-    if (std::fseek(f, long(at), SEEK_SET) != 0 || std::fwrite(b.data(), 1, b.size(), f) != b.size())
+    if (std::fseek(f, long(at), SEEK_SET) != 0) throw Failure{LX_ERR_FILE, "writing failed"};
+    // An empty block only places the file; its data may be null, which fwrite must not get.
+    if (!b.empty() && std::fwrite(b.data(), 1, b.size(), f) != b.size())
         throw Failure{LX_ERR_FILE, "writing failed"};
 }
 
