@@ -194,9 +194,12 @@ void facts(Bytes& in) {
     checked(lx_lap_info_get(h, pick_lap(in), null_info ? nullptr : &lap));
     checked(lx_find_channel(h, pick_channel_name(in)));
     int size = pick_int(in, -2, 64);
-    std::vector<char> note(size > 0 ? static_cast<std::size_t>(size) + GUARD : GUARD, 'Z');
-    checked(lx_session_note(h, pick_int(in, -1, 4), null_info ? nullptr : note.data(), size));
-    for (std::size_t i = size > 0 && !null_info ? static_cast<std::size_t>(size) : 0;
+    // A size beyond any buffer worth making goes with a null text, which is refused.
+    bool null_text = null_info || size > MAX_ARRAY;
+    std::vector<char> note(size > 0 && !null_text ? static_cast<std::size_t>(size) + GUARD : GUARD,
+                           'Z');
+    checked(lx_session_note(h, pick_int(in, -1, 4), null_text ? nullptr : note.data(), size));
+    for (std::size_t i = size > 0 && !null_text ? static_cast<std::size_t>(size) : 0;
          i < note.size(); ++i)
         if (note[i] != 'Z') lxfuzz::fail("lx_session_note wrote past its size");
 }
