@@ -113,7 +113,9 @@ TEST(ImportVbo, GeneratedSessionRoundTrips) {
                       g.latitude[1], g.longitude[1]);
         ASSERT_TRUE(lx::parse_line_text(text, ends)) << text;
         EXPECT_FALSE(lx::parse_line_text(text + std::string(",1"), ends));
-        EXPECT_FALSE(lx::parse_line_text("91,0,45,9", ends));
+        for (const char* bad :
+             {"91,0,45,9", "45,181,45,9", "45,9,-91,9", "45,9,45,-181", "45,9,45,9"})
+            EXPECT_FALSE(lx::parse_line_text(bad, ends)) << bad;
         std::string why;
         Owned recut{lx::cut_at_line(*s, ends, why)};
         ASSERT_NE(recut.s, nullptr) << why;
