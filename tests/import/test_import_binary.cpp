@@ -84,7 +84,7 @@ TEST(ImportBinary, GeneratedFilesReadAsDriven) {
     EXPECT_EQ(a.at(water, 1), a.at(water, 0));
     EXPECT_EQ(a.s().record->sources[std::size_t(water)].rate, r.sample_rate / 2);
     EXPECT_NE(b.s().record->notes.at(0).find("CarIdxLap[4]"), std::string::npos);
-    EXPECT_EQ(b.s().record->date + " " + b.s().record->time, "2026-05-03 10:00:00");
+    EXPECT_EQ(b.s().record->date + " " + b.s().record->time, "2025-05-03 10:00:00");
     // Above the channel limit the default set is kept; a choice is honoured.
     r.widen(130);
     std::string wide = write_temp_file(lxgen::write_ibt(r), ".ibt");

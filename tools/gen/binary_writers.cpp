@@ -249,7 +249,7 @@ std::string write_ibt(const Recording& r) {
     b.put(32, std::int32_t(1));
     b.put(36, std::int32_t(row_bytes));
     b.put(52, std::int32_t(rows_at));
-    b.put(112, std::int64_t(1746266400)); // 2026-05-03 10:00:00 UTC
+    b.put(112, std::int64_t(1746266400)); // 2025-05-03 10:00:00 UTC
     b.put(136, std::int32_t(int(r.lap_starts.size())));
     b.put(140, std::int32_t(r.rows()));
     for (std::size_t k = 0; k < vars.size(); ++k) {
