@@ -12,10 +12,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench_memory.h"
 #include "gen.h"
 #include "import/import.h"
 
 namespace {
+
+using lxbench::resident_mb;
 
 constexpr int CHANNELS = 40;
 constexpr double RATE = 100.0;
@@ -44,14 +47,6 @@ void write_files_in_child() {
     }
     int status = 0;
     waitpid(child, &status, 0);
-}
-
-double resident_mb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0)
-            return std::stod(line.substr(std::string(field).size())) / 1024.0;
-    return 0.0;
 }
 
 // The peak so far starts again from what is resident now.

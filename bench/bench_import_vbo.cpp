@@ -15,58 +15,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench_memory.h"
 #include "gen.h"
 #include "import/vbo.h"
 
 namespace {
 
+using lxbench::array_bytes;
+using lxbench::minor_faults;
+using lxbench::resident_mb;
+
 constexpr int CHANNELS = 40;
 constexpr double RATE = 100.0;
 constexpr long TARGET_BYTES = 50'000'000;
 const char* const FILE_NAME = "lx-bench-vbo-50mb.vbo";
-
-void write_file_in_child() {
-    pid_t child = fork();
-    if (child == 0) {
-        lxgen::SessionPlan plan;
-        plan.sample_rate = RATE;
-        plan.gps = true;
-        plan.flying_laps = 1;
-        for (;;) { // more laps until the file is large enough
-            lxgen::Recording r = lxgen::drive_session(plan);
-            r.widen(CHANNELS);
-            std::string text = lxgen::write_vbo(r);
-            if (long(text.size()) >= TARGET_BYTES || plan.flying_laps >= 120) {
-                std::ofstream(FILE_NAME, std::ios::binary) << text;
-                std::_Exit(0);
-            }
-            plan.flying_laps =
-                int(plan.flying_laps * double(TARGET_BYTES) / double(text.size())) + 1;
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-}
-
-double resident_mb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind(field, 0) == 0)
-            return std::stod(line.substr(std::string(field).size())) / 1024.0;
-    return 0.0;
-}
-
-long long array_bytes(const lx::Session* s) {
-    long long bytes = 0;
-    for (int l = 0; l < s->nlaps; ++l) bytes += 4LL * s->laps[l].npoints * s->nchannels;
-    return bytes;
-}
-
-long minor_faults() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt;
-}
 
 void import_vbo(benchmark::State& state) {
     double baseline = resident_mb("VmRSS:");
@@ -96,7 +58,9 @@ BENCHMARK(import_vbo)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    write_file_in_child();
+    lxbench::write_generated_in_child(
+        FILE_NAME, TARGET_BYTES, CHANNELS, RATE, true,
+        [](const lxgen::Recording& r) { return lxgen::write_vbo(r); });
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::filesystem::remove(FILE_NAME);
