@@ -237,3 +237,22 @@ TEST(ImportVbo, StartLineCutsAFileWithoutGates) {
     EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_LAP);
     EXPECT_EQ(lx_close(h), LX_OK);
 }
+
+// Without a distance column the distance is the speed integrated, in the speed's unit.
+TEST(ImportVbo, DistanceIntegratesSpeedInItsUnit) {
+    for (const char* unit : {"kmh", "mph"}) {
+        std::string file = std::string("[header]\ntime\nlatitude\nlongitude\nvelocity ") + unit +
+                           "\n\n[column names]\ntime lat long velocity\n\n[data]\n";
+        for (int i = 0; i <= 10; ++i) {
+            char row[80];
+            std::snprintf(row, sizeof row, "1000%02d.%02d +02730.%06d -00555.000000 %05.1f\n",
+                          i / 10, i % 10 * 10, i * 100, 30.0 + 2 * i);
+            file += row;
+        }
+        Owned s{read(write_temp_file(file, ".vbo"))};
+        ASSERT_NE(s.s, nullptr);
+        const lx::Lap& lap = s.s->laps[0];
+        double metres = 40.0 / 3.6 * (unit[0] == 'm' ? 1.609344 : 1.0);
+        EXPECT_NEAR(lap.raw[2][lap.npoints - 1], metres, 1e-4) << unit;
+    }
+}
