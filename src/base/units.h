@@ -6,6 +6,7 @@ namespace lx {
 constexpr double G = 9.8081;           // m/s^2 in one g
 constexpr double MS_PER_MPH = 0.44704; // m/s in one mile per hour
 constexpr double KMH_PER_MS = 3.6;     // km/h in one m/s
+constexpr double KMH_PER_MPH = 1.609344;
 constexpr double FEET_PER_METRE = 3.2808399;
 constexpr double MS_PER_SECOND = 1000.0; // milliseconds: loggers state lap times in them
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/calendar.h"
 #include "base/utf8.h"
 #include "import/binary.h"
 #include "import/csv_lines.h"
@@ -31,7 +32,6 @@ constexpr int TYPE_SIZES[] = {1, 1, 4, 4, 4, 8}; // char, bool, int, bitfield, f
 constexpr int TYPES = 6;
 constexpr int MAX_TICK_RATE = 10000, MAX_BUFFERS = 4;
 constexpr std::size_t CHUNK_BYTES = 1 << 20;
-constexpr long SECONDS_PER_DAY = 86400;
 
 // The channels kept when a file has more than a session holds.
 constexpr const char* DEFAULT_CHANNELS[] = {"Speed",
@@ -249,18 +249,12 @@ SessionText read_session_text(std::string_view text) {
 
 // "2023-04-10" and "07:50:45" of a Unix time.
 void date_and_time(long long unix_time, std::string& date, std::string& time) {
-    long long days = unix_time / SECONDS_PER_DAY, seconds = unix_time % SECONDS_PER_DAY;
-    if (seconds < 0) seconds += SECONDS_PER_DAY, --days;
-    long long z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
-    long long doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
-    long long d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
-    long long y = yoe + era * 400 + (m <= 2);
+    CivilTime c = civil_time(unix_time);
     char text[64];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", y, m, d);
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", c.year, c.month, c.day);
     date = text;
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60,
-                  seconds % 60);
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", c.seconds_of_day / 3600,
+                  c.seconds_of_day / 60 % 60, c.seconds_of_day % 60);
     time = text;
 }
 

@@ -1,5 +1,6 @@
 #include "import/layout.h"
 
+#include "base/units.h"
 #include "import/text.h"
 #include "lx_data.h"
 
@@ -8,8 +9,6 @@ namespace lx {
 namespace {
 
 constexpr double STANDARD_GRAVITY = 9.80665;
-constexpr double KMH_PER_MPH = 1.609344;
-constexpr double KMH_PER_MS = 3.6;
 
 } // namespace
 

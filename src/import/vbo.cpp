@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/units.h"
 #include "import/build.h"
 #include "import/gps_line.h"
 #include "import/passes.h"
@@ -19,17 +20,13 @@ namespace lx {
 
 namespace {
 
-constexpr double SECONDS_PER_DAY = 86400.0;
 constexpr double HALF_DAY = SECONDS_PER_DAY / 2;
 constexpr double SAME_TIME = 1e-6;
-constexpr double MINUTES_PER_DEGREE = 60.0;
 constexpr long SATELLITE_COUNT_MASK = 0x3F; // the bits above are flags
 constexpr double GAP_STEPS = 5.0;           // a step this many usual ones long is a gap,
 constexpr double MIN_GAP_SECONDS = 1.0;     // and at least this long
 constexpr long MAX_STEP_MS = 10000;
 constexpr std::size_t GAPS_NAMED = 10;
-constexpr double KMH_PER_MS = 3.6;
-constexpr double KMH_PER_MPH = 1.609344;
 
 std::string seconds_text(double seconds, int decimals) {
     char text[64];
@@ -336,8 +333,7 @@ void complete_vbo_layout(VboLayout& vbo, const CsvLines& lines, const ImportOpti
     if (layout.speed == NONE && speed != NONE) layout.speed = speed;
     if (layout.speed != NONE)
         layout.speed_to_metres_per_second =
-            (match_key(layout.columns[layout.speed].unit) == "mph" ? KMH_PER_MPH : 1.0) /
-            KMH_PER_MS;
+            match_key(layout.columns[layout.speed].unit) == "mph" ? MS_PER_MPH : 1.0 / KMH_PER_MS;
 }
 
 // One row's values onto a sample.
@@ -502,7 +498,7 @@ Session* import(const char* path, const ImportOptions& options) {
     plan.origin_latitude = scan.origin_latitude;
     plan.origin_longitude = scan.origin_longitude;
     if (vbo.year != 0)
-        plan.start_time = double(days_since_1970(vbo.year, vbo.month, vbo.day)) * SECONDS_PER_DAY +
+        plan.start_time = double(unix_days(vbo.year, vbo.month, vbo.day) * SECONDS_PER_DAY) +
                           scan.first_day_seconds;
     vbo.layout.time_of_day = clock_text(scan.first_day_seconds);
     plan.rows = long(scan.track.size());

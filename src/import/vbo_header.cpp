@@ -192,14 +192,6 @@ bool read_vbo_number(std::string_view field, double& value) {
     return read_number(field, value) == NumberKind::number;
 }
 
-long days_since_1970(int y, int m, int d) {
-    y -= m <= 2;
-    long era = (y >= 0 ? y : y - 399) / 400;
-    long yoe = y - era * 400;
-    long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
-}
-
 VboLayout read_vbo_header(CsvLines& lines) {
     VboLayout vbo;
     Layout& layout = vbo.layout;

@@ -6,9 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/calendar.h"
 #include "import/layout.h"
 
 namespace lx {
+
+constexpr double MINUTES_PER_DEGREE = 60.0; // latitude and longitude are written in minutes
 
 struct VboGate {
     bool start = false; // Start, else Split
@@ -35,8 +38,5 @@ bool read_vbo_number(std::string_view field, double& value);
 
 // The lateral accelerations VBO writers give positive in left-hand turns.
 bool left_positive_lateral(std::string_view column_name, bool racechrono);
-
-// Unix days of a date, for the start time.
-long days_since_1970(int year, int month, int day);
 
 } // namespace lx

@@ -17,8 +17,6 @@ namespace lx {
 
 namespace {
 
-constexpr double SECONDS_PER_DAY = 86400.0;
-constexpr double MINUTES_PER_DEGREE = 60.0;
 constexpr const char* NO_UNIT = "-";       // [channel units] has a line for every channel
 constexpr double CENTISECOND_SLACK = 1e-4; // seconds: a time this near 0.01 s steps is written so
 
@@ -174,18 +172,12 @@ std::string header_text(const Session& s, const Plan& plan) {
     const SessionRecord& r = *s.record;
     std::string text;
     if (dated(r.start_time)) {
-        auto seconds = static_cast<long long>(std::floor(r.start_time));
-        long long days = seconds / 86400, civil = days + 719468, era = civil / 146097;
-        long long doe = civil - era * 146097;
-        long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
-        long long d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
-        long long y = yoe + era * 400 + (m <= 2);
-        long long day_seconds = seconds % 86400;
+        CivilTime c = civil_time(static_cast<long long>(std::floor(r.start_time)));
         char line[96];
         std::snprintf(line, sizeof line,
-                      "File created on %02lld/%02lld/%04lld at %02lld:%02lld:%02lld\n\n", d, m, y,
-                      day_seconds / 3600, day_seconds / 60 % 60, day_seconds % 60);
+                      "File created on %02u/%02u/%04d at %02lld:%02lld:%02lld\n\n", c.day, c.month,
+                      c.year, c.seconds_of_day / 3600, c.seconds_of_day / 60 % 60,
+                      c.seconds_of_day % 60);
         text += line;
     }
     text += "[header]\ntime\n";

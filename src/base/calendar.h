@@ -1,0 +1,32 @@
+// Dates of Unix times and back (UTC, the Gregorian calendar throughout), as
+// logger files write them.
+#pragma once
+
+#include <chrono>
+
+namespace lx {
+
+constexpr long long SECONDS_PER_DAY = 86400;
+
+struct CivilTime {
+    int year = 1970;
+    unsigned month = 1, day = 1;
+    long long seconds_of_day = 0;
+};
+
+// Days from 1 January 1970 to this date; a day past the month's end runs on.
+inline long long unix_days(int year, int month, int day) {
+    using namespace std::chrono;
+    sys_days first{std::chrono::year{year} / month / 1};
+    return (first + days{day - 1}).time_since_epoch().count();
+}
+
+inline CivilTime civil_time(long long unix_seconds) {
+    using namespace std::chrono;
+    sys_seconds t{seconds{unix_seconds}};
+    sys_days day = floor<days>(t);
+    year_month_day date{day};
+    return {int(date.year()), unsigned(date.month()), unsigned(date.day()), (t - day).count()};
+}
+
+} // namespace lx
