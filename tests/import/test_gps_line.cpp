@@ -51,12 +51,13 @@ TEST(GpsLine, GateReadAsWrittenOrAcrossTheTrack) {
     lx::GateReading ends = lx::read_gate(track, {90, 0}, {110, 0});
     EXPECT_FALSE(ends.across_first_point);
     EXPECT_EQ(ends.line.a.x, 90);
-    // A point on the track and one ahead along it: the line across there.
-    lx::GateReading along = lx::read_gate(track, {100, 0}, {100, 5});
+    // A point on the track at 45 degrees and one ahead along it: the line across there.
+    double c = RADIUS * std::cos(std::numbers::pi / 4);
+    lx::GateReading along = lx::read_gate(track, {c, c}, {c - 5, c + 5});
     EXPECT_TRUE(along.across_first_point);
-    EXPECT_NEAR(std::hypot(along.line.a.x - along.line.b.x, along.line.a.y - along.line.b.y), 20,
-                1e-9);
-    EXPECT_NEAR(along.line.a.y, 0, 1e-9);
+    EXPECT_NEAR(along.line.a.x + along.line.b.x, 2 * c, 1e-9);
+    EXPECT_NEAR(along.line.b.x - along.line.a.x, 20 * std::cos(std::numbers::pi / 4), 1e-9);
+    EXPECT_NEAR(along.line.b.y - along.line.a.y, 20 * std::cos(std::numbers::pi / 4), 1e-9);
     EXPECT_EQ(lx::gate_times(track, along.line).size(), 2u);
     // Too short to have a direction, or far from the track: as written.
     EXPECT_FALSE(lx::read_gate(track, {100, 0}, {100, 0.05}).across_first_point);

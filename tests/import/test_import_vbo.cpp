@@ -120,6 +120,9 @@ TEST(ImportVbo, GeneratedSessionRoundTrips) {
         Owned recut{lx::cut_at_line(*s, ends, why)};
         ASSERT_NE(recut.s, nullptr) << why;
         EXPECT_EQ(recut.s->record->logger_ms, s->record->logger_ms);
+        ASSERT_EQ(recut.s->nlaps, s->nlaps);
+        for (int l = 0; l < s->nlaps; ++l)
+            EXPECT_NEAR(recut.s->laps[l].raw_laptime, s->laps[l].raw_laptime, 1e-3) << l;
         Owned proposed{lx::cut_at_proposed_line(*s, why)};
         ASSERT_NE(proposed.s, nullptr) << why;
         EXPECT_EQ(why.rfind("start line proposed at ", 0), 0u) << why;
