@@ -132,3 +132,25 @@ TEST(Clock, PiecesAddUpToTheLapTimeAndGainsToTheGap) {
 }
 
 } // namespace
+
+TEST(Traces, SpeedAndTimeBetweenSamples) {
+    // Accelerating by 0.2 m/s a sample: positions 0, 1, 2.02, ...
+    Lap ramp = laid({{20, 0}});
+    for (int j = 0; j < 20; ++j) ramp.speed[std::size_t(j)] = 10.0f + 2.0f * float(j) / 10;
+    LapTrace& t = ramp.trace;
+    for (int j = 0; j < 20; ++j)
+        t.position[std::size_t(j) + 1] = t.position[j] + ramp.speed[j] / 10;
+    double middle = (t.position[5] + t.position[6]) / 2;
+    EXPECT_NEAR(t.speed_at(middle), (ramp.speed[5] + ramp.speed[6]) / 2, 1e-6);
+    EXPECT_NEAR(t.time_at(middle), 0.55, 1e-12);
+    // The last sample holds to the end; outside the lap, its ends.
+    EXPECT_EQ(t.speed_at(t.length() - 0.1), ramp.speed[19]);
+    EXPECT_EQ(t.speed_at(-3), ramp.speed[0]);
+    EXPECT_EQ(t.time_at(t.length() + 1), t.duration());
+    EXPECT_NEAR(t.min_speed(middle, t.length()), (ramp.speed[5] + ramp.speed[6]) / 2, 1e-6);
+    // On the lap's own clock: a lap logged at 2.1 s stretches every time.
+    t.keep_time(2.1);
+    EXPECT_NEAR(t.time_at(middle), 0.55 * 1.05, 1e-12);
+    t.keep_time(-1);
+    EXPECT_EQ(t.time_scale, 1.0);
+}
