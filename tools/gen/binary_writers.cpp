@@ -202,11 +202,15 @@ std::vector<IbtVar> ibt_vars(const Recording& r) {
     return vars;
 }
 
+// As the sim writes it, with keys that contain the ones read, a value's
+// trailing blanks and a line ending in CR.
 std::string session_yaml(const Recording& r) {
-    return "---\nWeekendInfo:\n TrackName: generated\n TrackDisplayName: " + r.info.venue +
-           "\nDriverInfo:\n DriverCarIdx: 1\n Drivers:\n - CarIdx: 0\n   UserName: Pace Car\n"
-           "   CarScreenName: Safety Car\n - CarIdx: 1\n   UserName: " +
-           r.info.driver + "\n   CarScreenName: " + r.info.vehicle + "\n...\n";
+    return "---\nWeekendInfo:\n TrackNameShort: gen\n TrackName: generated\n TrackDisplayName: " +
+           r.info.venue +
+           "  \r\nDriverInfo:\n DriverCarIdx: 1\n PaceCarIdx: 0\n Drivers:\n"
+           " - CarIdx: 0\n   UserName: Pace Car\n   CarScreenName: Safety Car\n - CarIdx: 1\n"
+           "   UserName: " +
+           r.info.driver + "\n   CarScreenName: " + r.info.vehicle + " \n...\n";
 }
 
 void put_value(Bytes& b, std::size_t at, int type, double v) {
