@@ -320,6 +320,12 @@ void expect_invariants(int h) {
     EXPECT_EQ(info.ref_time, fastest);
     EXPECT_LE(info.theoretical_best, info.optimal_lap);
     EXPECT_LE(info.optimal_lap, fastest);
+    lx_analysis_lap none;
+    int laps = lx_num_laps(h);
+    EXPECT_EQ(lx_analysis_lap_get(h, laps, &none), LX_ERR_LAP);
+    EXPECT_NE(std::string(lx_last_error()).find("laps are 0 to " + std::to_string(laps - 1)),
+              std::string::npos)
+        << lx_last_error();
 }
 
 // A lap of twice the reference's length, its second sample late and its

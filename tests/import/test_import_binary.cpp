@@ -91,6 +91,7 @@ TEST(ImportBinary, GeneratedFilesReadAsDriven) {
     Read d(wide);
     EXPECT_NE(d.s().record->notes.at(0).find("default set"), std::string::npos);
     EXPECT_LT(d.s().nchannels, 60);
+    EXPECT_GT(d.s().nchannels, 10);
     lx::ImportOptions pick;
     pick.channels = "Sensor 120,Speed";
     Read e(wide, pick);
@@ -136,6 +137,32 @@ TEST(ImportBinary, LdWrittenReadsBackTheSame) {
             EXPECT_EQ(s.record->sources[5].decimals, first->record->sources[5].decimals);
         }
         lx_close(handle);
+    }
+}
+
+// A window of laps: those laps as they were, the window checked against the file.
+TEST(ImportBinary, LapWindowTakesThoseLaps) {
+    lxgen::Recording r = generated();
+    for (const std::string& file : {lxgen::write_ld(r), lxgen::write_ibt(r)}) {
+        std::string path = write_temp_file(file, file[0] == 0x40 ? ".ld" : ".ibt");
+        Read all(path);
+        const int n = all.s().nlaps;
+        for (auto [first, last] : {std::pair{2, 3}, {0, 2}, {3, 0}}) {
+            lx::ImportOptions window;
+            window.first_lap = first, window.last_lap = last;
+            Read part(path, window);
+            int from = first ? first : 1, to = last ? last : n;
+            ASSERT_EQ(part.s().nlaps, to - from + 1) << first << "-" << last;
+            for (int l = 0; l < part.s().nlaps; ++l)
+                EXPECT_EQ(part.s().laps[l].npoints, all.s().laps[from - 1 + l].npoints);
+        }
+        for (auto [first, last] : {std::pair{3, 2}, {0, n + 1}, {-1, 2}}) {
+            lx::ImportOptions window;
+            window.first_lap = first, window.last_lap = last;
+            lx::ImportResult refused = import(path, window);
+            EXPECT_EQ(refused.session, nullptr);
+            EXPECT_EQ(refused.status, LX_ERR_ARGUMENT) << first << "-" << last;
+        }
     }
 }
 

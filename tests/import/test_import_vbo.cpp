@@ -171,6 +171,7 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
         {head + row + "100000.10 1 2 3 4\n", ":12: 5 fields where the header names 4"},
         {head + "100000.00 1 2\n" + next, ":11: 3 fields where the header names 4"},
         {head + row + "100061.00 1 2 3\n", ":12: time \"100061.00\" is not a time hhmmss.ss"},
+        {head + row + "240000.00 1 2 3\n", ":12: time \"240000.00\" is not a time hhmmss.ss"},
         {head + next + row, ":12: time 100000.00 runs backwards (the row before: 10:00:00.10)"},
         {head + row + "100000.10 1 2 fast\n", ":12: field 4 (velocity) \"fast\" is not a number"},
     };
