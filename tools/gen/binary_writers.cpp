@@ -133,7 +133,10 @@ std::string write_ld(const Recording& r) {
     b.text(VENUE, 64, i.venue);
     b.put(VENUE + 1098, std::uint16_t(VEHICLE));
     b.text(VEHICLE, 64, i.vehicle);
+    b.text(VEHICLE + 64, 64, "Generated GT");
+    b.put(VEHICLE + 192, std::uint32_t(1180));
     b.text(VEHICLE + 196, 32, "Car");
+    b.text(VEHICLE + 228, 32, "test car");
     for (std::size_t k = 0; k < channels.size(); ++k) {
         const LdChannel& c = channels[k];
         std::size_t at = CHANNELS + k * BLOCK, data = b.size();
