@@ -89,11 +89,14 @@ std::vector<LdChannel> ld_channels(const Recording& r) {
     LdChannel running{"Running Lap Time", "s", 3, 4, rate, 3, {}};
     LdChannel lap_time{"Lap Time", "s", 3, 4, rate, 3, {}};
     LdChannel number{"Lap Number", "", 3, 2, rate, 0, {}};
+    // The logger shows a lap's number and the last lap's time a few samples after the line.
+    constexpr std::size_t SHOWN_AFTER = 3;
     for (std::size_t row = 0; row < r.rows(); ++row) {
         std::size_t lap = lap_of(r, row);
         running.values.push_back(double(row - r.lap_starts[lap]) / r.sample_rate);
-        lap_time.values.push_back(lap == 0 ? 0.0 : lap_seconds(r, lap - 1));
-        number.values.push_back(double(lap));
+        std::size_t shown = lap > 0 && row < r.lap_starts[lap] + SHOWN_AFTER ? lap - 1 : lap;
+        lap_time.values.push_back(shown == 0 ? 0.0 : lap_seconds(r, shown - 1));
+        number.values.push_back(double(shown));
     }
     out.push_back(running);
     out.push_back(lap_time);
