@@ -54,6 +54,11 @@ void expect_recording(const Read& read, const lxgen::Recording& r, const char* l
         long n = long(r.lap_starts[l + 1] - r.lap_starts[l]);
         EXPECT_EQ(s.laps[l].npoints, n) << l;
         EXPECT_EQ(s.record->logger_ms[l], std::lround(double(n) * 1000 / r.sample_rate)) << l;
+        // Distance is the speed integrated: the lap's length as driven, within
+        // the speed sensor's error.
+        std::size_t last = r.lap_starts[l + 1] - 1, distance = r.find("Distance");
+        double driven = r.at(last, distance) - r.at(r.lap_starts[l], distance);
+        EXPECT_NEAR(s.laps[l].raw[2][n - 1], driven, 0.02 * driven) << l;
     }
     int speed = read.channel("Speed"), lat = read.channel(lateral);
     for (std::size_t row = 0; row < r.rows(); row += 97) {
