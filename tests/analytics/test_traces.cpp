@@ -153,4 +153,8 @@ TEST(Traces, SpeedAndTimeBetweenSamples) {
     EXPECT_NEAR(t.time_at(middle), 0.55 * 1.05, 1e-12);
     t.keep_time(-1);
     EXPECT_EQ(t.time_scale, 1.0);
+    // A sector table takes each lap's speed at the same share of its length.
+    Lap half = laid({{10, 0}});
+    SectorTable table = sector_table({t}, half.trace, {half.trace.length() / 4});
+    EXPECT_EQ(table.speed.at(0).at(0), t.speed_at(t.length() / 4));
 }
