@@ -1,4 +1,5 @@
 #include "data/names.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,10 +21,6 @@ const ChannelTitle* written(const Session* s, int channel) {
     return &s->record->titles[static_cast<std::size_t>(channel)];
 }
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Edits (insert, delete, replace) between two texts, ignoring ASCII case.
 std::size_t edit_distance(std::string_view a, std::string_view b) {
     std::vector<std::size_t> row(b.size() + 1);
@@ -33,7 +30,7 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
         row[0] = i;
         for (std::size_t j = 1; j <= b.size(); ++j) {
             std::size_t above = row[j];
-            std::size_t replace = diagonal + (lower(a[i - 1]) != lower(b[j - 1]));
+            std::size_t replace = diagonal + (ascii_lower(a[i - 1]) != ascii_lower(b[j - 1]));
             row[j] = std::min({above + 1, row[j - 1] + 1, replace});
             diagonal = above;
         }

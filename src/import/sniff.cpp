@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "import/binary.h"
 #include "import/import.h"
 
@@ -19,10 +20,7 @@ std::string_view first_line(const char* bytes, std::size_t n) {
 bool has_prefix_ignoring_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char a = text[i], b = prefix[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-        if (a != b) return false;
+        if (ascii_lower(text[i]) != ascii_lower(prefix[i])) return false;
     }
     return true;
 }

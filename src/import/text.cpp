@@ -1,4 +1,5 @@
 #include "import/text.h"
+#include "base/ascii.h"
 
 #include <cstring>
 
@@ -22,7 +23,7 @@ std::string match_key(std::string_view text) {
     std::string key;
     for (char c : text) {
         if (c == ' ' || c == '_' || c == '-') continue;
-        key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        key += ascii_lower(c);
     }
     return key;
 }

@@ -3,6 +3,7 @@
 // by position, never by name.
 #include <cstdio>
 
+#include "base/ascii.h"
 #include "import/text.h"
 #include "import/vbo_layout.h"
 
@@ -11,13 +12,6 @@ namespace lx {
 namespace {
 
 constexpr std::string_view GATE_NAME_MARK = "\xC2\xAC"; // '¬' before a gate's name
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return out;
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -29,7 +23,7 @@ std::string_view trimmed(std::string_view text) {
 bool is_unit_word(std::string_view word) {
     static const char* const units[] = {"kmh", "km/h", "kph", "mph", "g",   "m",  "ft",
                                         "s",   "deg",  "m/s", "%",   "rpm", "hz", "v"};
-    std::string w = lower(word);
+    std::string w = ascii_lower(word);
     for (const char* unit : units)
         if (w == unit) return true;
     return false;
@@ -61,7 +55,7 @@ VboGate read_gate_line(const CsvLines& lines, std::string_view line) {
         gate.name = to_utf8(trimmed(line.substr(mark + GATE_NAME_MARK.size())));
     std::vector<std::string_view> words;
     split_blanks(numbers, words);
-    gate.start = lower(words[0]) == "start";
+    gate.start = ascii_lower(words[0]) == "start";
     if (words.size() < 5)
         refuse_at(lines, gate.line,
                   "gate \"" + std::string(words[0]) + "\" has " + std::to_string(words.size() - 1) +
@@ -88,13 +82,14 @@ void read_section_line(const CsvLines& lines, const std::string& section, std::s
         split_blanks(line, words);
         for (std::string_view w : words) s.names.push_back(to_utf8(w));
     } else if (section == "comments") {
-        if (lower(line).find("racechrono") != std::string::npos) vbo.racechrono = true;
+        if (ascii_lower(line).find("racechrono") != std::string::npos) vbo.racechrono = true;
     } else if (section == "session data") {
-        if (lower(line).starts_with("name ")) vbo.layout.venue = to_utf8(trimmed(line.substr(5)));
+        if (ascii_lower(line).starts_with("name "))
+            vbo.layout.venue = to_utf8(trimmed(line.substr(5)));
     } else if (section == "laptiming") {
         std::vector<std::string_view> words;
         split_blanks(line, words);
-        std::string kind = lower(words[0]);
+        std::string kind = ascii_lower(words[0]);
         if (kind == "start" || kind == "split") vbo.gates.push_back(read_gate_line(lines, line));
     }
 }
@@ -107,7 +102,7 @@ Sections read_sections(CsvLines& lines, VboLayout& vbo) {
         line = trimmed(line);
         if (lines.line_number() == 1) read_created(line, vbo);
         if (line.starts_with("[") && line.ends_with("]")) {
-            section = lower(line.substr(1, line.size() - 2));
+            section = ascii_lower(line.substr(1, line.size() - 2));
             if (section == "channel units") s.has_units = true, s.units_line = lines.line_number();
             if (section == "column names") s.has_names = true, s.names_line = lines.line_number();
             if (section == "data") {
@@ -161,8 +156,9 @@ int column_named(const Sections& s, std::initializer_list<const char*> keys) {
     const std::vector<std::string>& names = s.has_names ? s.names : s.header;
     for (const char* key : keys)
         for (std::size_t i = 0; i < names.size(); ++i) {
-            std::string name = lower(names[i]);
-            if (name == key || (i < s.header.size() && lower(s.header[i]) == key)) return int(i);
+            std::string name = ascii_lower(names[i]);
+            if (name == key || (i < s.header.size() && ascii_lower(s.header[i]) == key))
+                return int(i);
         }
     return NONE;
 }
@@ -183,7 +179,7 @@ void split_blanks(std::string_view line, std::vector<std::string_view>& fields) 
 }
 
 bool left_positive_lateral(std::string_view column_name, bool racechrono) {
-    std::string name = lower(column_name);
+    std::string name = ascii_lower(column_name);
     return name == "latacc-calc" || (racechrono && name == "latacc");
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "base/ascii.h"
 #include "import/csv_lines.h"
 #include "import/gps_line.h"
 #include "import/vbo.h"
@@ -54,8 +55,7 @@ enum class Kind { value, latitude, longitude };
 
 // A latitude or longitude channel: written from East and North in its place.
 Kind kind_of(const std::string& title) {
-    std::string t;
-    for (char ch : title) t += char(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+    std::string t = ascii_lower(title);
     if (t.find("latitude") != std::string::npos) return Kind::latitude;
     if (t.find("longitude") != std::string::npos) return Kind::longitude;
     return Kind::value;
