@@ -260,3 +260,22 @@ TEST(ImportVbo, DistanceIntegratesSpeedInItsUnit) {
         EXPECT_NEAR(lap.raw[2][lap.npoints - 1], metres, 1e-4) << unit;
     }
 }
+
+// A CSV export (no gates) written as VBO: its start gate placed where its
+// first lap ends, so the laps read back as they were.
+TEST(ImportVbo, WrittenFromACsvExportKeepsItsLaps) {
+    std::string text = write_temp_file(lxgen::write_aim_csv(recording()), ".csv");
+    int h = lx_open(text.c_str(), nullptr);
+    ASSERT_GT(h, 0) << lx_last_error();
+    std::string path = lxtest::temp_path(".vbo");
+    ASSERT_EQ(lx_write_vbo(h, path.c_str()), LX_OK) << lx_last_error();
+    Owned back{read(path)};
+    ASSERT_NE(back.s, nullptr);
+    ASSERT_GE(back.s->nlaps, lx_num_laps(h));
+    for (int l = 1; l + 1 < lx_num_laps(h); ++l) {
+        lx_lap_info lap;
+        ASSERT_EQ(lx_lap_info_get(h, l, &lap), LX_OK);
+        EXPECT_NEAR(back.s->laps[l].npoints, lap.samples, 1) << l;
+    }
+    EXPECT_EQ(lx_close(h), LX_OK);
+}
