@@ -217,6 +217,13 @@ TEST(ImportBinary, DamagedHeadersAreRefusedWithPlaceAndCause) {
          "byte 148: variable OnPitRoad"},
         {"ibt truncated", ibt.substr(0, ibt.size() - 10), lx::import_ibt, "rows of"},
     };
+    // Data or event pointers past the end: not claimed as LD.
+    for (std::size_t pointer : {12, 36})
+        EXPECT_NE(lx::sniff_format(
+                      write_temp_file(patched(ld, pointer, std::uint32_t(ld.size() + 1)), ".bin")
+                          .c_str()),
+                  lx::FileFormat::ld)
+            << pointer;
     long live = lx::live_allocations();
     for (const Damaged& c : cases) {
         std::string path = write_temp_file(c.content, ".bin");
