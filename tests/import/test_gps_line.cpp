@@ -70,7 +70,7 @@ TEST(GpsLine, StartLineProposedOnlyOnAPlacePassedTwice) {
     EXPECT_NEAR(std::hypot(line.at.x, line.at.y), RADIUS, 1e-9);
     // Anticlockwise: the heading is the tangent's, 90 degrees past the bearing from the centre.
     double bearing = std::atan2(line.at.x, line.at.y) * 180 / std::numbers::pi;
-    EXPECT_NEAR(std::remainder(line.heading - (bearing - 90), 360), 0, 1.0);
+    EXPECT_NEAR(std::remainder(line.heading - (bearing - 90), 360), 0, 1e-6);
     EXPECT_EQ(lx::gate_times(circle(3), line.line).size(), 3u);
     // Less than two passes anywhere: none.
     lx::GpsTrack once;
@@ -81,6 +81,7 @@ TEST(GpsLine, StartLineProposedOnlyOnAPlacePassedTwice) {
 
 TEST(GpsLine, LineTextIsFourNumbersInRange) {
     double ends[4] = {};
+    EXPECT_TRUE(lx::parse_line_text("44.5,180,-44.5,-180", ends));
     EXPECT_TRUE(lx::parse_line_text("44.5,11.25,-44.5,-180", ends));
     EXPECT_EQ(ends[2], -44.5);
     EXPECT_EQ(ends[3], -180);

@@ -87,6 +87,7 @@ TEST(ImportBinary, GeneratedFilesReadAsDriven) {
     // Water Temp at half the rate, held on the grid.
     int water = a.channel("Water Temp");
     EXPECT_EQ(a.at(water, 1), a.at(water, 0));
+    EXPECT_NEAR(a.at(water, 2), r.at(2, r.find("Water Temp")), 0.05); // a half float
     EXPECT_EQ(a.s().record->sources[std::size_t(water)].rate, r.sample_rate / 2);
     EXPECT_NE(b.s().record->notes.at(0).find("CarIdxLap[4]"), std::string::npos);
     EXPECT_EQ(b.s().record->date + " " + b.s().record->time, "2025-05-03 10:00:00");
@@ -140,6 +141,8 @@ TEST(ImportBinary, LdWrittenReadsBackTheSame) {
             EXPECT_EQ(s.record->fields, first->record->fields);
             EXPECT_EQ(s.record->date, first->record->date);
             EXPECT_EQ(s.record->sources[5].decimals, first->record->sources[5].decimals);
+            for (std::size_t c = 3; c < s.record->sources.size(); ++c)
+                EXPECT_EQ(s.record->sources[c].short_name, first->record->sources[c].short_name);
         }
         lx_close(handle);
     }
@@ -211,6 +214,8 @@ TEST(ImportBinary, DamagedHeadersAreRefusedWithPlaceAndCause) {
          "byte 24: 16777216 variable headers"},
         {"ibt session text that lies", patched(ibt, 16, std::int32_t(1 << 30)), lx::import_ibt,
          "byte 16: session text of 1073741824 bytes"},
+        {"ibt without buffers", patched(ibt, 32, std::int32_t(0)), lx::import_ibt,
+         "byte 32: 0 buffers"},
         {"ibt rows that lie", patched(ibt, 140, std::int32_t(1 << 24)), lx::import_ibt,
          "byte 140: 16777216 rows"},
         {"ibt variable past its row", patched(ibt, 144 + 4, std::int32_t(1 << 20)), lx::import_ibt,

@@ -130,6 +130,10 @@ TEST(ImportVbo, GeneratedSessionRoundTrips) {
         std::string again = lxtest::temp_path(".vbo");
         lx::WriteResult w = lx::write_vbo(*s, again.c_str());
         ASSERT_EQ(w.status, 0) << w.message;
+        char created[64];
+        std::snprintf(created, sizeof created, "File created on %02d/%02d/%04d at 23:58:%02d",
+                      rec.info.day, rec.info.month, rec.info.year, rec.info.second);
+        EXPECT_EQ(lxtest::read_file(again).rfind(created, 0), 0u);
         Owned second{read(again)};
         ASSERT_NE(second.s, nullptr);
         const lx::Session* b = second.s;
@@ -199,12 +203,14 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
     ASSERT_NE(gap.s, nullptr);
     EXPECT_TRUE(has_note(gap.s, "time gap of 239.90 s after 10:00:00.10"));
     // A session without positions cannot be written.
-    Owned text{read(write_temp_file(head + row + next, ".vbo"))};
-    ASSERT_NE(text.s, nullptr);
-    text.s->channels[channel(text.s, "East")].name[0] = 'X';
-    lx::WriteResult w = lx::write_vbo(*text.s, lxtest::temp_path(".vbo").c_str());
-    EXPECT_EQ(w.status, LX_ERR_CHANNEL);
-    EXPECT_NE(w.message.find("a VBO file needs positions"), std::string::npos) << w.message;
+    for (const char* lost : {"East", "North"}) {
+        Owned text{read(write_temp_file(head + row + next, ".vbo"))};
+        ASSERT_NE(text.s, nullptr);
+        text.s->channels[channel(text.s, lost)].name[0] = 'X';
+        lx::WriteResult w = lx::write_vbo(*text.s, lxtest::temp_path(".vbo").c_str());
+        EXPECT_EQ(w.status, LX_ERR_CHANNEL);
+        EXPECT_NE(w.message.find("a VBO file needs positions"), std::string::npos) << w.message;
+    }
 }
 
 // lx_open cuts a file without gates at a line it is given: the laps the
@@ -259,6 +265,16 @@ TEST(ImportVbo, DistanceIntegratesSpeedInItsUnit) {
         double metres = 40.0 / 3.6 * (unit[0] == 'm' ? 1.609344 : 1.0);
         EXPECT_NEAR(lap.raw[2][lap.npoints - 1], metres, 1e-4) << unit;
     }
+    // A distance column counts from the first sample.
+    std::string file = "[header]\ntime\nlatitude\nlongitude\nvelocity kmh\ndistance m\n\n"
+                       "[column names]\ntime lat long velocity distance\n\n[data]\n"
+                       "100000.00 +02730.000000 -00555.000000 050.0 1200.5\n"
+                       "100000.10 +02730.000100 -00555.000000 050.0 1201.5\n"
+                       "100000.20 +02730.000200 -00555.000000 050.0 1203.0\n";
+    Owned s{read(write_temp_file(file, ".vbo"))};
+    ASSERT_NE(s.s, nullptr);
+    EXPECT_EQ(s.s->laps[0].raw[2][0], 0.0f);
+    EXPECT_EQ(s.s->laps[0].raw[2][2], 2.5f);
 }
 
 // A CSV export (no gates) written as VBO: its start gate placed where its

@@ -1,6 +1,7 @@
 // The two binary formats: MoTeC LD and iRacing telemetry, laid out as their
 // public descriptions give them, little-endian.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -58,10 +59,22 @@ std::int64_t rounded(double v) {
     return std::int64_t(v < 0 ? v - 0.5 : v + 0.5);
 }
 
+// An IEEE half float of a value in its normal range, rounded to nearest.
+std::uint16_t half_of(double v) {
+    auto sign = std::uint16_t(v < 0 ? 0x8000 : 0);
+    if (v == 0) return sign;
+    int e;
+    double m = std::frexp(std::fabs(v), &e); // |v| = m * 2^e, m in [0.5, 1)
+    long exponent = e - 1 + 15, fraction = std::lround((m * 2 - 1) * 1024);
+    if (fraction == 1024) fraction = 0, ++exponent;
+    return std::uint16_t(sign | exponent << 10 | fraction);
+}
+
 void put_sample(Bytes& b, std::size_t at, const LdChannel& c, double v) {
     double raw = v;
     for (int d = 0; d < c.decimals; ++d) raw *= 10;
     if (c.type == 7 && c.size == 8) return b.put(at, raw);
+    if (c.type == 7 && c.size == 2) return b.put(at, half_of(raw));
     if (c.type == 7) return b.put(at, float(raw));
     if (c.size == 2) return b.put(at, std::int16_t(rounded(raw)));
     b.put(at, std::int32_t(rounded(raw)));
@@ -73,14 +86,16 @@ std::vector<LdChannel> ld_channels(const Recording& r) {
     for (std::size_t c = DISTANCE + 1; c < r.channels.size(); ++c) {
         const Channel& ch = r.channels[c];
         bool gps = ch.unit == "deg", water = ch.name == "Water Temp" && rate % 2 == 0;
+        // Water Temp as a half float at half the rate.
+        bool floating = gps || water || ch.unit == "km/h";
         LdChannel o{ch.name,
                     ch.unit,
-                    gps || ch.unit == "km/h" ? 7 : 3,
+                    floating ? 7 : 3,
                     gps     ? 8
                     : water ? 2
                             : 4,
                     water ? rate / 2 : rate,
-                    gps || ch.unit == "km/h" ? 0 : ch.decimals,
+                    floating ? 0 : ch.decimals,
                     {}};
         for (std::size_t row = 0; row < r.rows(); row += std::size_t(rate / o.rate))
             o.values.push_back(r.at(row, c));
