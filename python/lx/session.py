@@ -107,6 +107,7 @@ class LapInfo:
     laptime: float  # seconds: the one lap time every view shows
     sample_time: float  # seconds counted from the samples
     length: float  # metres; 0 before the analysis
+    truncated: bool = False  # the last lap of a file that ends inside a row or record
 
 
 def _int(value: Any, what: str) -> int:
@@ -153,6 +154,7 @@ def _lap_info(c: n.LapInfoC) -> LapInfo:
         c.laptime,
         c.sample_time,
         c.length,
+        bool(c.truncated),
     )
 
 

@@ -2,7 +2,9 @@
 // channel blocks and each channel's samples at its own rate. Every channel
 // goes onto one grid at the highest rate, each sample held until the next.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <set>
 
@@ -26,7 +28,8 @@ constexpr int MAX_DECIMALS = 30;
 
 struct LdChannel {
     std::uint64_t block = 0, data = 0;
-    long count = 0;
+    long count = 0;   // samples in the file
+    long written = 0; // samples the block counts: more than count in a file cut short
     int type = 0, size = 0, rate = 0, shift = 0, mul = 1, scale = 1, decimals = 0;
     std::string name, short_name, unit;
     double factor = 1; // mul / scale / 10^decimals
@@ -89,11 +92,16 @@ LdChannel read_channel(const BinaryFile& file, std::uint64_t block) {
     if (std::abs(c.decimals) > MAX_DECIMALS)
         file.refuse_at(block + ch::DECIMALS,
                        quoted(c.name) + " has " + std::to_string(c.decimals) + " decimal places");
-    if (!file.holds(c.data, std::uint64_t(c.count) * std::uint64_t(c.size)))
+    // Samples past the end of a file cut short: the whole ones are read.
+    std::uint64_t bytes = std::uint64_t(c.count) * std::uint64_t(c.size);
+    if (!within_cut_file(c.data, bytes, file.size()))
         file.refuse_at(block + ch::DATA, quoted(c.name) + ": " + std::to_string(c.count) +
                                              " samples from byte " + std::to_string(c.data) +
-                                             " run past the end of the file (" +
+                                             " run far past the end of the file (" +
                                              std::to_string(file.size()) + " bytes)");
+    c.written = c.count;
+    if (!file.holds(c.data, bytes))
+        c.count = c.data >= file.size() ? 0 : long((file.size() - c.data) / std::uint64_t(c.size));
     c.factor = double(c.mul) / double(c.scale) * std::pow(10.0, -c.decimals);
     return c;
 }
@@ -250,13 +258,22 @@ Header read_header(const BinaryFile& file) {
     return h;
 }
 
+bool cut_short(const LdChannel& c) {
+    return c.count < c.written;
+}
+
+// The grid ends where the first channel the file ends inside of runs out.
 Grid plan_grid(const BinaryFile& file, const std::vector<LdChannel>& channels) {
     Grid grid;
     int rate = 0;
     for (const LdChannel& c : channels) rate = std::max(rate, c.rate);
-    long samples = 0;
-    for (const LdChannel& c : channels)
+    long samples = 0, cut_end = LONG_MAX;
+    for (const LdChannel& c : channels) {
         samples = std::max(samples, grid_sample(c.count, c.rate, rate));
+        if (cut_short(c) && c.count > 0)
+            cut_end = std::min(cut_end, grid_sample(c.count, c.rate, rate));
+    }
+    samples = std::min(samples, cut_end);
     std::uint64_t floats = std::uint64_t(samples) * channels.size();
     if (floats > GRID_FLOATS_PER_BYTE * file.size() + GRID_FLOATS_SLACK)
         refuse(LX_ERR_LIMIT, file.path() + ": " + std::to_string(samples) + " samples at " +
@@ -354,6 +371,30 @@ void fill_record(Session& s, const Header& h, const std::vector<LdChannel>& chan
     copy_utf8(s.driver, sizeof s.driver, h.driver);
 }
 
+// A file cut short: where it ends, the channel it ends inside of, and the
+// channels left with no sample, which are left out.
+std::string cut_note(const BinaryFile& file, const std::vector<LdChannel>& channels,
+                     const Grid& grid, Layout& layout) {
+    std::string inside, lost;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const LdChannel& c = channels[i];
+        if (!cut_short(c)) continue;
+        if (c.count == 0) {
+            lost += (lost.empty() ? "" : ", ") + c.name;
+            layout.columns[i].keep = false;
+        } else if (inside.empty()) {
+            inside = ", inside the samples of " + quoted(c.name) + " (" + std::to_string(c.count) +
+                     " of " + std::to_string(c.written) + ")";
+        }
+    }
+    if (lost.empty() && inside.empty()) return "";
+    char end[32];
+    std::snprintf(end, sizeof end, "%.3f", double(grid.samples) / grid.rate);
+    std::string note = "the file ends at byte " + std::to_string(file.size()) + inside +
+                       ": the session ends at " + end + " s, its last whole sample";
+    return lost.empty() ? note : note + "; left out, with no sample in the file: " + lost;
+}
+
 Session* import(const std::string& path, const ImportOptions& options) {
     BinaryFile file(path);
     Header header = read_header(file);
@@ -362,6 +403,7 @@ Session* import(const std::string& path, const ImportOptions& options) {
     std::string notes;
     choose_columns(layout, path, options, {}, notes);
     Grid grid = plan_grid(file, channels);
+    std::string cut = cut_note(file, channels, grid, layout);
     LapLines laps = lap_lines(file, channels);
     plan_laps(grid, laps.lines, laps.logger_ms, path, options);
     GridSession built = start_grid_session(path, layout, grid, "MoTeC LD");
@@ -377,6 +419,8 @@ Session* import(const std::string& path, const ImportOptions& options) {
                         channels[std::size_t(layout.longitude)], built, grid, *s.record);
     finish_grid_session(s, layout, grid);
     fill_record(s, header, channels, built.store, notes);
+    if (!cut.empty()) s.record->notes.push_back(cut);
+    s.record->truncated = !cut.empty();
     return built.session.release();
 }
 

@@ -160,11 +160,14 @@ void add_open_options(CLI::App* command) {
 namespace {
 
 // A first line with commas and no tab: a CSV export of some program.
+// A first line of text with commas and no tab.
 bool looks_like_csv(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
     std::getline(in, line);
-    return line.find(',') != std::string::npos && line.find('\t') == std::string::npos;
+    for (char c : line)
+        if ((static_cast<unsigned char>(c) < ' ' && c != '\r') || c == 0x7f) return false;
+    return line.find(',') != std::string::npos;
 }
 
 void check_readable(const std::string& path) {
