@@ -183,6 +183,7 @@ LapLines lap_lines(const BinaryFile& file, const std::vector<LdChannel>& channel
     const LdChannel* number = find(channels, "lapnumber");
     const LdChannel* marker = number ? number : lap_time;
     std::vector<double> times = all_samples(file, *lap_time);
+    if (times.empty()) return laps; // cut before its first sample
     std::vector<double> marks = number ? all_samples(file, *number) : times;
     std::size_t k = 1; // the lines come in order: one walk over the marks
     for (std::size_t l = 0; l < laps.lines.size(); ++l) {
