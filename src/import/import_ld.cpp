@@ -21,7 +21,7 @@ namespace lx {
 
 namespace {
 
-constexpr std::size_t CHUNK_SAMPLES = 1 << 18;
+constexpr std::size_t CHUNK_SAMPLES = 1 << 14;     // a piece's bytes and values stay in cache
 constexpr std::uint64_t GRID_FLOATS_PER_BYTE = 32; // a grid no larger than this per file byte
 constexpr std::uint64_t GRID_FLOATS_SLACK = 1 << 20;
 constexpr int MAX_DECIMALS = 30;
@@ -129,21 +129,70 @@ std::vector<LdChannel> read_channel_list(const BinaryFile& file, std::uint64_t f
     return channels;
 }
 
-// Every sample of a channel in order, read a piece at a time.
-template <class Visit> void each_sample(const BinaryFile& file, const LdChannel& c, Visit visit) {
+// n values from p times factor, the type chosen once for them all: as
+// value_of gives them, then scaled.
+template <class Raw, class Out>
+void decode_as(const LdChannel& c, const unsigned char* p, long n, double factor, Out* out) {
+    double shift = double(c.shift) * double(c.mul);
+    for (long i = 0; i < n; ++i)
+        out[i] = static_cast<Out>(
+            (double(load<Raw>(p + i * long(sizeof(Raw)))) * c.factor + shift) * factor);
+}
+
+template <class Out>
+void decode(const LdChannel& c, const unsigned char* p, long n, double factor, Out* out) {
+    if (c.type == ld::FLOAT_TYPE && c.size == 4) return decode_as<float>(c, p, n, factor, out);
+    if (c.type == ld::FLOAT_TYPE && c.size == 8) return decode_as<double>(c, p, n, factor, out);
+    if (c.type != ld::FLOAT_TYPE && c.size == 2)
+        return decode_as<std::int16_t>(c, p, n, factor, out);
+    if (c.type != ld::FLOAT_TYPE && c.size == 4)
+        return decode_as<std::int32_t>(c, p, n, factor, out);
+    for (long i = 0; i < n; ++i) // half floats
+        out[i] = static_cast<Out>(value_of(c, p + i * c.size) * factor);
+}
+
+// A piece of a channel's samples as read and as values; kept from one
+// channel to the next, so that its memory is cleared once.
+struct Chunk {
     std::vector<unsigned char> bytes;
+    std::vector<double> values;
+};
+
+// A channel's samples in order as written, a piece at a time: visit(first, bytes, n).
+template <class Visit>
+void each_raw_chunk(const BinaryFile& file, const LdChannel& c, Chunk& chunk, Visit visit) {
+    std::vector<unsigned char>& bytes = chunk.bytes;
     for (long k = 0; k < c.count; k += long(CHUNK_SAMPLES)) {
         long n = std::min(c.count - k, long(CHUNK_SAMPLES));
         bytes.resize(std::size_t(n) * std::size_t(c.size));
         file.read(c.data + std::uint64_t(k) * std::uint64_t(c.size), bytes.size(), bytes.data(),
                   "the samples of " + quoted(c.name));
-        for (long i = 0; i < n; ++i) visit(k + i, value_of(c, bytes.data() + i * c.size));
+        visit(k, bytes.data(), n);
     }
+}
+
+// A channel's samples in order, a piece at a time: visit(first, values, n).
+template <class Visit>
+void each_chunk(const BinaryFile& file, const LdChannel& c, Chunk& chunk, Visit visit) {
+    each_raw_chunk(file, c, chunk, [&](long k, const unsigned char* bytes, long n) {
+        chunk.values.resize(std::size_t(n));
+        decode(c, bytes, n, 1.0, chunk.values.data());
+        visit(k, chunk.values.data(), n);
+    });
+}
+
+// Every sample of a channel in order.
+template <class Visit>
+void each_sample(const BinaryFile& file, const LdChannel& c, Chunk& chunk, Visit visit) {
+    each_chunk(file, c, chunk, [&](long k, const double* values, long n) {
+        for (long i = 0; i < n; ++i) visit(k + i, values[i]);
+    });
 }
 
 std::vector<double> all_samples(const BinaryFile& file, const LdChannel& c) {
     std::vector<double> values(std::size_t(c.count));
-    each_sample(file, c, [&](long k, double v) { values[std::size_t(k)] = v; });
+    Chunk chunk;
+    each_sample(file, c, chunk, [&](long k, double v) { values[std::size_t(k)] = v; });
     return values;
 }
 
@@ -314,16 +363,39 @@ class Spreader {
             for (end = std::min(end, grid_.end()); next < end; ++next)
                 if (float* slot = cursor.at(next, store)) *slot = value;
         };
-        each_sample(file, c, [&](long k, double v) {
-            fill_to(grid_sample(k + 1, c.rate, rate), v);
-            last = v;
-        });
+        if (c.rate == rate) {
+            // Sample k is grid sample k: whole runs copied into each lap.
+            each_raw_chunk(file, c, chunk_, [&](long k, const unsigned char* bytes, long n) {
+                copy_run(cursor, c, store, factor, k, bytes, n);
+                last = value_of(c, bytes + (n - 1) * c.size);
+                next = std::min(k + n, grid_.end());
+            });
+        } else {
+            each_sample(file, c, chunk_, [&](long k, double v) {
+                fill_to(grid_sample(k + 1, c.rate, rate), v);
+                last = v;
+            });
+        }
         fill_to(grid_.end(), last);
     }
 
   private:
+    // Grid samples [k, k + n) from the samples written in bytes, lap by lap.
+    void copy_run(GridCursor& cursor, const LdChannel& c, int store, double factor, long k,
+                  const unsigned char* bytes, long n) {
+        long g = std::max(k, grid_.begin()), end = std::min(k + n, grid_.end());
+        while (g < end) {
+            float* slot = cursor.at(g, store);
+            const GridLap& lap = grid_.laps[std::size_t(cursor.lap())];
+            long stop = std::min(end, lap.first + lap.count);
+            decode(c, bytes + (g - k) * c.size, stop - g, factor, slot);
+            g = stop;
+        }
+    }
+
     Session& s_;
     const Grid& grid_;
+    Chunk chunk_;
 };
 
 // East and North from the position channels, from the first fix on.
