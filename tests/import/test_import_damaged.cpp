@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -136,6 +138,12 @@ TEST(DamagedFiles, BinaryFilesCutShortAndBytesLxDoesNotRead) {
     Handle cut_ibt(write_temp_file(ibt.substr(0, ibt.size() - 5), ".ibt"));
     expect_cut(whole_ibt, cut_ibt, "inside row " + std::to_string(r.rows()));
     EXPECT_EQ(cut_ibt.samples(), long(r.rows()) - 1);
+    std::int32_t row_bytes;
+    std::memcpy(&row_bytes, ibt.data() + 36, sizeof row_bytes);
+    Handle two_rows_short(
+        write_temp_file(ibt.substr(0, ibt.size() - 2 * std::size_t(row_bytes)), ".ibt"));
+    expect_cut(whole_ibt, two_rows_short, "after row " + std::to_string(r.rows() - 2));
+    EXPECT_EQ(two_rows_short.samples(), long(r.rows()) - 2);
 
     std::string noise;
     for (int i = 0; i < 3000; ++i) noise += char((i * 7919 + 13) % 256);
