@@ -427,15 +427,19 @@ void fill_record(Session& s, const Header& h, const SessionText& text, const Fir
     copy_utf8(s.driver, sizeof s.driver, text.driver);
 }
 
-// Where a file with fewer rows than its header counts ends.
+std::uint64_t end_of_rows(const Header& h, long rows) {
+    return std::uint64_t(h.row_offset) + std::uint64_t(rows) * std::uint64_t(h.row_bytes);
+}
+
+// Where a file with fewer rows than its header counts, or a part of one
+// more, ends.
 std::string cut_rows_note(const Header& h, long whole, std::uint64_t size) {
-    std::uint64_t end =
-        std::uint64_t(h.row_offset) + std::uint64_t(whole) * std::uint64_t(h.row_bytes);
-    std::string where = end == size ? "after row " + std::to_string(whole)
-                                    : "inside row " + std::to_string(whole + 1);
-    return "the file ends at byte " + std::to_string(size) + ", " + where + " of the " +
-           std::to_string(h.records) + " its header counts: the session ends at row " +
-           std::to_string(whole);
+    std::string where = end_of_rows(h, whole) == size ? "after row " + std::to_string(whole)
+                                                      : "inside row " + std::to_string(whole + 1);
+    std::string counted =
+        h.records > 0 ? " of the " + std::to_string(h.records) + " its header counts" : "";
+    return "the file ends at byte " + std::to_string(size) + ", " + where + counted +
+           ": the session ends at row " + std::to_string(whole);
 }
 
 Session* import(const std::string& path, const ImportOptions& options) {
@@ -456,7 +460,8 @@ Session* import(const std::string& path, const ImportOptions& options) {
     std::string notes;
     Rows rows{file, h, h.records};
     long whole = long((file.size() - std::uint64_t(h.row_offset)) / std::uint64_t(h.row_bytes));
-    bool truncated = h.records > whole;
+    // A header that counts no rows was never finished: a part row is a cut.
+    bool truncated = h.records > whole || (h.records == 0 && end_of_rows(h, whole) < file.size());
     if (h.records == 0) {
         rows.count = whole;
         notes += "the header counts no rows: read the " + std::to_string(rows.count) +

@@ -144,6 +144,10 @@ TEST(DamagedFiles, BinaryFilesCutShortAndBytesLxDoesNotRead) {
         write_temp_file(ibt.substr(0, ibt.size() - 2 * std::size_t(row_bytes)), ".ibt"));
     expect_cut(whole_ibt, two_rows_short, "after row " + std::to_string(r.rows() - 2));
     EXPECT_EQ(two_rows_short.samples(), long(r.rows()) - 2);
+    std::string uncounted = ibt.substr(0, ibt.size() - 5);
+    std::memset(uncounted.data() + 140, 0, 4); // a header never finished counts no rows
+    expect_cut(whole_ibt, Handle(write_temp_file(uncounted, ".ibt")),
+               "inside row " + std::to_string(r.rows()) + ": the session ends");
 
     std::string noise;
     for (int i = 0; i < 3000; ++i) noise += char((i * 7919 + 13) % 256);
