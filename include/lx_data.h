@@ -193,6 +193,8 @@ typedef struct lx_lap_info {
     int logger_time;      /* 1: laptime is the logger's own */
     int origin_lap;       /* a lap of a session cut by lap matching that is a logger's
                            * lap kept whole: that lap's logger number; 0 otherwise */
+    int truncated;        /* 1: the recording's last lap, where the file ends inside
+                           * a row or record (lx_session_note says where) */
     double origin_offset; /* metres between the cut and the nearest beacon:
                            * positive before it, negative after; 0 when none */
     double laptime;       /* seconds: the one lap time every view shows, the
@@ -245,6 +247,14 @@ LX_DATA_API int lx_write_vbo(int handle, const char* path);
  * session has none, so that lx_open reads the same laps back. LX_ERR_HANDLE,
  * LX_ERR_ARGUMENT (null path), LX_ERR_FILE, LX_ERR_STATE, LX_ERR_LIMIT. */
 LX_DATA_API int lx_write_ld(int handle, const char* path);
+
+/* Writes the whole session as a MoTeC CSV file in the layout of the analysis
+ * program's data export (not the one lap lx_write_lap_motec writes): Time and
+ * Distance along the session, the file's channels with their titles and units,
+ * a beacon marker at each lap start and the lap times as segment times, so
+ * that lx_open reads the same laps back. LX_ERR_HANDLE, LX_ERR_ARGUMENT (null
+ * path), LX_ERR_FILE, LX_ERR_STATE. */
+LX_DATA_API int lx_write_motec_csv(int handle, const char* path);
 
 /* ---- the analysis -------------------------------------------------------- */
 

@@ -4,8 +4,10 @@
 # to the millisecond; the two VBO files; the MoTeC LD and iRacing telemetry
 # sessions against their folders' facts, and the LD written again compared
 # field by field (45-binary.py); then, through the data API, each session's
-# lap classes and every full lap's time, the logger's exactly. Skipped where
-# the folder is absent.
+# lap classes and every full lap's time, the logger's exactly; the lateral
+# channels' sign against the GPS track's turning; files cut at 90 % opened with
+# a note and a truncated last lap; the whole-session MoTeC CSV giving the same
+# lap times. Skipped where the folder is absent.
 set -euo pipefail
 real=${LX_REAL_DATA:-../shared/data/real}
 if [ ! -d "$real" ]; then
@@ -160,6 +162,40 @@ for f in "$real"/racechrono-tianma/session_*.csv; do
     classes "$f" 15 lateral_acc "out full in" "$real/racechrono-tianma/laps.csv" 0
 done
 /usr/bin/python3 .ci/steps/45-binary.py "$real" "$lx" "$dir" || failed=1
+
+# Lateral g positive in right-hand turns, against the turning of the GPS track.
+sign=$dir/lateral-sign
+${CC:-cc} -std=c11 -Iinclude .ci/steps/45-lateral-sign.c -L"$lib" \
+    -Wl,-rpath,"$(cd "$lib" && pwd)" -llx -lm -o "$sign"
+for pair in "vbo-massa-finalese-racechrono/vbox-modena.vbo:latacc-calc" \
+    "iracing-ibt-redbull-ring/amg.ibt:LatAccel" "aim-yamaha-r6-imola/YamahaR6.csv:GPS_LatAcc"; do
+    f=$real/${pair%%:*}
+    [ -f "$f" ] || continue
+    "$sign" "$f" "${pair#*:}" || { echo "FAIL lateral sign of ${pair%%:*}"; failed=1; }
+done
+
+# Cut short at 90 %: opened to the last whole sample, with the note saying where.
+for f in "$real/motec-ld-calder-park/Sample1.ld" "$real/iracing-ibt-redbull-ring/amg.ibt" \
+    "$real/aim-yamaha-r6-imola/YamahaR6.csv"; do
+    [ -f "$f" ] || continue
+    cut=$dir/cut-$(basename "$f")
+    head -c $(($(wc -c <"$f") * 9 / 10)) "$f" >"$cut"
+    "$lx" laps "$cut" >"$dir/laps.txt" 2>"$dir/why.txt" && grep -q "lx: note: .*ends" "$dir/why.txt" &&
+        grep -q "truncated" "$dir/laps.txt" ||
+        { echo "FAIL $(basename "$f") cut short"; cat "$dir/why.txt"; failed=1; }
+    echo "$(basename "$f") cut at 90 %: $(grep "ends" "$dir/why.txt" | head -1)"
+done
+
+# The whole session as MoTeC CSV gives the same lap times.
+for f in "$real/motec-ld-calder-park/Sample1.ld" "$real/aim-yamaha-r6-imola/YamahaR6.csv" \
+    "$real/vbo-massa-finalese-racechrono/vbox-modena.vbo"; do
+    [ -f "$f" ] || continue
+    "$lx" convert "$f" --to motec-csv -o "$dir/whole.csv" >/dev/null &&
+        "$lx" laps "$f" 2>/dev/null >"$dir/a.txt" && "$lx" laps "$dir/whole.csv" 2>/dev/null >"$dir/b.txt" &&
+        [ "$(lap_times "$dir/a.txt")" = "$(lap_times "$dir/b.txt")" ] ||
+        { echo "FAIL $(basename "$f") as MoTeC CSV: other lap times"; failed=1; }
+    echo "$(basename "$f") as MoTeC CSV: $(lap_times "$dir/b.txt" | wc -l) lap times the same"
+done
 for f in "$real/motec-ld-calder-park/Sample1.ld" "$real/iracing-ibt-redbull-ring/amg.ibt"; do
     [ -f "$f" ] || continue
     # A report even without a full lap (the .ibt holds one out-lap).

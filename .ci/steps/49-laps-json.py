@@ -12,7 +12,13 @@ from pathlib import Path
 
 import lx
 
-FIELDS = {"lap": "lap", "logger_lap": "logger_lap", "class": "class", "slow": "slow"}
+FIELDS = {
+    "lap": "lap",
+    "logger_lap": "logger_lap",
+    "class": "class",
+    "slow": "slow",
+    "truncated": "truncated",
+}
 # JSON field: (Python column, half the step the tool rounds to, with room for binary fractions)
 NUMBERS = {
     "time": ("time_s", 0.0005001),

@@ -87,6 +87,7 @@ class LapInfoC(ctypes.Structure):
         ("slow", c_int),
         ("logger_time", c_int),
         ("origin_lap", c_int),
+        ("truncated", c_int),
         ("origin_offset", c_double),
         ("laptime", c_double),
         ("sample_time", c_double),

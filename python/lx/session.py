@@ -107,6 +107,7 @@ class LapInfo:
     laptime: float  # seconds: the one lap time every view shows
     sample_time: float  # seconds counted from the samples
     length: float  # metres; 0 before the analysis
+    truncated: bool = False  # the last lap of a file that ends inside a row or record
 
 
 def _int(value: Any, what: str) -> int:
@@ -153,6 +154,7 @@ def _lap_info(c: n.LapInfoC) -> LapInfo:
         c.laptime,
         c.sample_time,
         c.length,
+        bool(c.truncated),
     )
 
 
@@ -675,7 +677,8 @@ class Session:
         -------
         pandas.DataFrame
             ``lap`` (as ``lx laps`` numbers it), ``logger_lap``, ``class`` ("full",
-            "out", "in", "partial", "double"), ``slow``, ``time_s`` (the logger's own
+            "out", "in", "partial", "double"), ``slow``, ``truncated`` (the last lap
+            of a file cut short), ``time_s`` (the logger's own
             where the file gives one), ``gap_s`` to the reference lap (NaN unless
             full), ``length_m``, ``logger_time`` (the time is the logger's),
             ``origin_lap`` (the lap a cut lap came from, else <NA>).
@@ -697,6 +700,7 @@ class Session:
                 "logger_lap": [r.logger_lap for r, _ in rows],
                 "class": [r.lap_class.name.lower() for r, _ in rows],
                 "slow": [r.slow for r, _ in rows],
+                "truncated": [r.truncated for r, _ in rows],
                 "time_s": np.array([r.laptime for r, _ in rows], float),
                 "gap_s": np.array([gap for _, gap in rows], float),
                 "length_m": np.array([r.length for r, _ in rows], float),

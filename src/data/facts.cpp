@@ -97,6 +97,7 @@ int fill_lap_info(int handle, int lap, lx_lap_info* info) {
     info->slow = lap_slow(s, lap);
     info->logger_time = logger_timed(s, lap);
     info->origin_lap = l.original;
+    info->truncated = lap_truncated(s, lap);
     info->origin_offset = l.cut_offset;
     info->laptime = lap_time(s, lap);
     info->sample_time = sample_time(s, lap);

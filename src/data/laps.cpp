@@ -96,4 +96,9 @@ bool lap_slow(const Session* s, int lap) {
     return lap_time(s, lap) > SLOW_FACTOR * median(std::move(times));
 }
 
+bool lap_truncated(const Session* s, int lap) {
+    const SessionRecord* r = s->record;
+    return r != nullptr && r->truncated && !r->ends_at_mark && lap == s->nlaps - 1;
+}
+
 } // namespace lx::data

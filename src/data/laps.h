@@ -21,5 +21,7 @@ double sample_time(const Session* s, int lap);
 bool logger_timed(const Session* s, int lap);
 // A full lap slower than 107 % of the median full lap.
 bool lap_slow(const Session* s, int lap);
+// The recording's last lap of a file that ends inside a row or record.
+bool lap_truncated(const Session* s, int lap);
 
 } // namespace lx::data

@@ -57,6 +57,15 @@ int reader_status(std::string_view lines) {
     return LX_ERR_FORMAT;
 }
 
+// Text has no control characters but line ends and tabs.
+bool is_text(std::string_view bytes) {
+    for (char c : bytes) {
+        auto u = static_cast<unsigned char>(c);
+        if ((u < ' ' && c != '\t' && c != '\r' && c != '\n') || u == 0x7f) return false;
+    }
+    return true;
+}
+
 bool looks_like_csv(std::string_view first_line) {
     return first_line.find('\t') == std::string_view::npos &&
            first_line.find_first_of(",;") != std::string_view::npos;
@@ -77,6 +86,11 @@ int refuse_unknown(const char* path) {
     if (read_error) return fail(LX_ERR_FILE, "%s: cannot be read", path);
     if (n == 0) return fail(LX_ERR_FORMAT, "%s: the file is empty", path);
     std::string_view text(bytes, n);
+    if (!is_text(text))
+        return fail(LX_ERR_FORMAT,
+                    "%s: not a file lx reads: binary content, neither a MoTeC LD nor an iRacing "
+                    "telemetry file whose header fits its size",
+                    path);
     if (looks_like_csv(text.substr(0, text.find('\n'))))
         return fail(LX_ERR_FORMAT,
                     "%s: this looks like a CSV export of a kind lx does not read; export the "

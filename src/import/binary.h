@@ -59,6 +59,13 @@ std::string fixed_text(const unsigned char* bytes, std::size_t size);
 // A text from the file fit for a one-line message: control characters become '?'.
 std::string printable(const std::string& text);
 
+// Whether bytes from offset, past the end of the file, could be its own data
+// cut short: a file cut short keeps at least half of what its header
+// places; a place beyond that is a header that lies.
+inline bool within_cut_file(std::uint64_t offset, std::uint64_t bytes, std::uint64_t size) {
+    return size <= UINT64_MAX / 2 && offset <= 2 * size && bytes <= 2 * size - offset;
+}
+
 // The file's size in bytes, or 0 when it cannot be told.
 std::uint64_t file_size(std::FILE* file);
 

@@ -21,6 +21,13 @@ class CsvLines {
     ~CsvLines();
 
     bool open(const char* path); // false: the file cannot be opened
+    // For the CSV exports: the separator from the file's Format line (';'
+    // turns into ',' and a decimal comma into '.' as lines are read), and a
+    // last row the file ends inside of left unread. Call once, after open.
+    void read_as_csv();
+    // The line the file ends inside of, once the lines before it were read; 0
+    // when the file ends with a whole row.
+    long cut_line() const { return cut_line_; }
     // The next line without its CR LF or LF; false at the end of the file.
     // Throws Refusal for a line over MAX_LINE bytes or a read error.
     bool next(std::string_view& line);
@@ -33,6 +40,8 @@ class CsvLines {
 
   private:
     void refill();
+    std::string tail(std::size_t bytes);
+    void to_comma_separated(char* p, std::size_t n) const;
     std::FILE* file_ = nullptr;
     char* buffer_ = nullptr; // capacity_ bytes from map_pages
     std::size_t capacity_ = 0;
@@ -41,6 +50,9 @@ class CsvLines {
     std::size_t size_ = 0, read_ = 0; // the file's size and the bytes read from it
     long line_number_ = 0;
     std::string path_;
+    bool semicolons_ = false;
+    bool cut_ = false; // size_ stops before a cut last row
+    long cut_line_ = 0;
 };
 
 // Splits a line at commas; a field in double quotes may hold commas and ""

@@ -61,4 +61,9 @@ bool looks_like_ibt(const unsigned char* head, std::size_t n, std::uint64_t size
 // that give its laps back. 0, or a negative lx_status with message set.
 int write_ld(const Session& s, const char* path, std::string& message);
 
+// Writes a whole session as a MoTeC CSV file in the analysis program's data
+// export layout: a beacon at each lap start, the lap times as segment times.
+// 0, or a negative lx_status with message set.
+int write_motec_csv(const Session& s, const char* path, std::string& message);
+
 } // namespace lx

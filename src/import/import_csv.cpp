@@ -33,6 +33,11 @@ const char* format_name(FileFormat format) {
 
 } // namespace
 
+std::string cut_row_note(long line) {
+    return "line " + std::to_string(line) +
+           ": the file ends inside this row; the session ends at the row before";
+}
+
 Channels add_channels(Session& s, SessionRecord& record, const Layout& layout) {
     ChannelNamer namer;
     add_titled(s, record, namer, "Sample", "");
@@ -99,6 +104,7 @@ void fill_record(Session& s, SessionRecord& record, const Layout& layout, const 
     record.first_lap = plan.first_lap;
     record.starts_at_mark = plan.starts_at_mark;
     record.ends_at_mark = plan.ends_at_mark;
+    record.truncated = plan.truncated;
     for (const LapPlan& lap : plan.laps)
         record.logger_ms.push_back(
             lap.logger_time >= 0 ? std::llround(lap.logger_time * MS_PER_SECOND) : -1);
@@ -129,9 +135,11 @@ Layout read_header(CsvLines& lines, FileFormat format) {
 Session* import(const char* path, FileFormat format, const ImportOptions& options) {
     CsvLines lines;
     if (!lines.open(path)) refuse(LX_ERR_FILE, std::string(path) + ": cannot open the file");
+    lines.read_as_csv();
     Layout layout = read_header(lines, format);
     complete_layout(layout, lines, options);
     SamplePlan plan = plan_samples(lines, layout, options);
+    plan.truncated = lines.cut_line() != 0;
 
     SessionPointer s(new_session());
     if (!s) refuse(LX_ERR_MEMORY, std::string(path) + ": out of memory");
@@ -142,6 +150,7 @@ Session* import(const char* path, FileFormat format, const ImportOptions& option
     fill_samples(lines, layout, plan, *s, channels.store, channels.east, channels.north);
     set_lap_times(*s, plan);
     fill_record(*s, *s->record, layout, plan);
+    if (plan.truncated) s->record->notes.push_back(cut_row_note(lines.cut_line()));
     return s.release();
 }
 

@@ -138,11 +138,15 @@ std::string header_problem(const Header& h, std::uint64_t size, std::size_t& at)
         return problem(head::ROW_BYTES, "rows of " + std::to_string(h.row_bytes) +
                                             " bytes from byte " + std::to_string(h.row_offset) +
                                             " do not fit in the file");
-    if (h.records < 0 || !fits(h.row_offset, (long long)h.records * h.row_bytes, size))
-        return problem(head::RECORDS,
-                       std::to_string(h.records) + " rows of " + std::to_string(h.row_bytes) +
-                           " bytes from byte " + std::to_string(h.row_offset) +
-                           " run past the end of the file (" + std::to_string(size) + " bytes)");
+    // A few rows fewer than counted is a file cut short, read with a note.
+    if (h.records < 0 ||
+        !within_cut_file(std::uint64_t(h.row_offset),
+                         std::uint64_t(h.records) * std::uint64_t(h.row_bytes), size))
+        return problem(head::RECORDS, std::to_string(h.records) + " rows of " +
+                                          std::to_string(h.row_bytes) + " bytes from byte " +
+                                          std::to_string(h.row_offset) +
+                                          " run far past the end of the file (" +
+                                          std::to_string(size) + " bytes)");
     return "";
 }
 
@@ -417,6 +421,21 @@ void fill_record(Session& s, const Header& h, const SessionText& text, const Fir
     copy_utf8(s.driver, sizeof s.driver, text.driver);
 }
 
+std::uint64_t end_of_rows(const Header& h, long rows) {
+    return std::uint64_t(h.row_offset) + std::uint64_t(rows) * std::uint64_t(h.row_bytes);
+}
+
+// Where a file with fewer rows than its header counts, or a part of one
+// more, ends.
+std::string cut_rows_note(const Header& h, long whole, std::uint64_t size) {
+    std::string where = end_of_rows(h, whole) == size ? "after row " + std::to_string(whole)
+                                                      : "inside row " + std::to_string(whole + 1);
+    std::string counted =
+        h.records > 0 ? " of the " + std::to_string(h.records) + " its header counts" : "";
+    return "the file ends at byte " + std::to_string(size) + ", " + where + counted +
+           ": the session ends at row " + std::to_string(whole);
+}
+
 Session* import(const std::string& path, const ImportOptions& options) {
     BinaryFile file(path);
     if (file.size() < head::SIZE)
@@ -434,10 +453,15 @@ Session* import(const std::string& path, const ImportOptions& options) {
     SessionText text = read_session_text(info_text.substr(0, info_text.find('\0')));
     std::string notes;
     Rows rows{file, h, h.records};
+    long whole = long((file.size() - std::uint64_t(h.row_offset)) / std::uint64_t(h.row_bytes));
+    // A header that counts no rows was never finished: a part row is a cut.
+    bool truncated = h.records > whole || (h.records == 0 && end_of_rows(h, whole) < file.size());
     if (h.records == 0) {
-        rows.count = long((file.size() - std::uint64_t(h.row_offset)) / std::uint64_t(h.row_bytes));
+        rows.count = whole;
         notes += "the header counts no rows: read the " + std::to_string(rows.count) +
                  " the file holds. ";
+    } else if (truncated) {
+        rows.count = whole;
     }
     if (rows.count == 0) file.refuse_at(head::RECORDS, "the file has no rows");
     std::string arrays;
@@ -453,6 +477,8 @@ Session* import(const std::string& path, const ImportOptions& options) {
     Reader{rows, vars, layout, pass, grid, built}.fill();
     finish_grid_session(*built.session, layout, grid);
     fill_record(*built.session, h, text, pass, notes);
+    if (truncated) built.session->record->notes.push_back(cut_rows_note(h, whole, file.size()));
+    built.session->record->truncated = truncated;
     return built.session.release();
 }
 

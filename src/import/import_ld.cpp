@@ -2,7 +2,9 @@
 // channel blocks and each channel's samples at its own rate. Every channel
 // goes onto one grid at the highest rate, each sample held until the next.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <set>
 
@@ -19,14 +21,15 @@ namespace lx {
 
 namespace {
 
-constexpr std::size_t CHUNK_SAMPLES = 1 << 18;
+constexpr std::size_t CHUNK_SAMPLES = 1 << 14;     // a piece's bytes and values stay in cache
 constexpr std::uint64_t GRID_FLOATS_PER_BYTE = 32; // a grid no larger than this per file byte
 constexpr std::uint64_t GRID_FLOATS_SLACK = 1 << 20;
 constexpr int MAX_DECIMALS = 30;
 
 struct LdChannel {
     std::uint64_t block = 0, data = 0;
-    long count = 0;
+    long count = 0;   // samples in the file
+    long written = 0; // samples the block counts: more than count in a file cut short
     int type = 0, size = 0, rate = 0, shift = 0, mul = 1, scale = 1, decimals = 0;
     std::string name, short_name, unit;
     double factor = 1; // mul / scale / 10^decimals
@@ -89,11 +92,16 @@ LdChannel read_channel(const BinaryFile& file, std::uint64_t block) {
     if (std::abs(c.decimals) > MAX_DECIMALS)
         file.refuse_at(block + ch::DECIMALS,
                        quoted(c.name) + " has " + std::to_string(c.decimals) + " decimal places");
-    if (!file.holds(c.data, std::uint64_t(c.count) * std::uint64_t(c.size)))
+    // Samples past the end of a file cut short: the whole ones are read.
+    std::uint64_t bytes = std::uint64_t(c.count) * std::uint64_t(c.size);
+    if (!within_cut_file(c.data, bytes, file.size()))
         file.refuse_at(block + ch::DATA, quoted(c.name) + ": " + std::to_string(c.count) +
                                              " samples from byte " + std::to_string(c.data) +
-                                             " run past the end of the file (" +
+                                             " run far past the end of the file (" +
                                              std::to_string(file.size()) + " bytes)");
+    c.written = c.count;
+    if (!file.holds(c.data, bytes))
+        c.count = c.data >= file.size() ? 0 : long((file.size() - c.data) / std::uint64_t(c.size));
     c.factor = double(c.mul) / double(c.scale) * std::pow(10.0, -c.decimals);
     return c;
 }
@@ -121,21 +129,70 @@ std::vector<LdChannel> read_channel_list(const BinaryFile& file, std::uint64_t f
     return channels;
 }
 
-// Every sample of a channel in order, read a piece at a time.
-template <class Visit> void each_sample(const BinaryFile& file, const LdChannel& c, Visit visit) {
+// n values from p times factor, the type chosen once for them all: as
+// value_of gives them, then scaled.
+template <class Raw, class Out>
+void decode_as(const LdChannel& c, const unsigned char* p, long n, double factor, Out* out) {
+    double shift = double(c.shift) * double(c.mul);
+    for (long i = 0; i < n; ++i)
+        out[i] = static_cast<Out>(
+            (double(load<Raw>(p + i * long(sizeof(Raw)))) * c.factor + shift) * factor);
+}
+
+template <class Out>
+void decode(const LdChannel& c, const unsigned char* p, long n, double factor, Out* out) {
+    if (c.type == ld::FLOAT_TYPE && c.size == 4) return decode_as<float>(c, p, n, factor, out);
+    if (c.type == ld::FLOAT_TYPE && c.size == 8) return decode_as<double>(c, p, n, factor, out);
+    if (c.type != ld::FLOAT_TYPE && c.size == 2)
+        return decode_as<std::int16_t>(c, p, n, factor, out);
+    if (c.type != ld::FLOAT_TYPE && c.size == 4)
+        return decode_as<std::int32_t>(c, p, n, factor, out);
+    for (long i = 0; i < n; ++i) // half floats
+        out[i] = static_cast<Out>(value_of(c, p + i * c.size) * factor);
+}
+
+// A piece of a channel's samples as read and as values; kept from one
+// channel to the next, so that its memory is cleared once.
+struct Chunk {
     std::vector<unsigned char> bytes;
+    std::vector<double> values;
+};
+
+// A channel's samples in order as written, a piece at a time: visit(first, bytes, n).
+template <class Visit>
+void each_raw_chunk(const BinaryFile& file, const LdChannel& c, Chunk& chunk, Visit visit) {
+    std::vector<unsigned char>& bytes = chunk.bytes;
     for (long k = 0; k < c.count; k += long(CHUNK_SAMPLES)) {
         long n = std::min(c.count - k, long(CHUNK_SAMPLES));
         bytes.resize(std::size_t(n) * std::size_t(c.size));
         file.read(c.data + std::uint64_t(k) * std::uint64_t(c.size), bytes.size(), bytes.data(),
                   "the samples of " + quoted(c.name));
-        for (long i = 0; i < n; ++i) visit(k + i, value_of(c, bytes.data() + i * c.size));
+        visit(k, bytes.data(), n);
     }
+}
+
+// A channel's samples in order, a piece at a time: visit(first, values, n).
+template <class Visit>
+void each_chunk(const BinaryFile& file, const LdChannel& c, Chunk& chunk, Visit visit) {
+    each_raw_chunk(file, c, chunk, [&](long k, const unsigned char* bytes, long n) {
+        chunk.values.resize(std::size_t(n));
+        decode(c, bytes, n, 1.0, chunk.values.data());
+        visit(k, chunk.values.data(), n);
+    });
+}
+
+// Every sample of a channel in order.
+template <class Visit>
+void each_sample(const BinaryFile& file, const LdChannel& c, Chunk& chunk, Visit visit) {
+    each_chunk(file, c, chunk, [&](long k, const double* values, long n) {
+        for (long i = 0; i < n; ++i) visit(k + i, values[i]);
+    });
 }
 
 std::vector<double> all_samples(const BinaryFile& file, const LdChannel& c) {
     std::vector<double> values(std::size_t(c.count));
-    each_sample(file, c, [&](long k, double v) { values[std::size_t(k)] = v; });
+    Chunk chunk;
+    each_sample(file, c, chunk, [&](long k, double v) { values[std::size_t(k)] = v; });
     return values;
 }
 
@@ -175,6 +232,7 @@ LapLines lap_lines(const BinaryFile& file, const std::vector<LdChannel>& channel
     const LdChannel* number = find(channels, "lapnumber");
     const LdChannel* marker = number ? number : lap_time;
     std::vector<double> times = all_samples(file, *lap_time);
+    if (times.empty()) return laps; // cut before its first sample
     std::vector<double> marks = number ? all_samples(file, *number) : times;
     std::size_t k = 1; // the lines come in order: one walk over the marks
     for (std::size_t l = 0; l < laps.lines.size(); ++l) {
@@ -250,13 +308,22 @@ Header read_header(const BinaryFile& file) {
     return h;
 }
 
+bool cut_short(const LdChannel& c) {
+    return c.count < c.written;
+}
+
+// The grid ends where the first channel the file ends inside of runs out.
 Grid plan_grid(const BinaryFile& file, const std::vector<LdChannel>& channels) {
     Grid grid;
     int rate = 0;
     for (const LdChannel& c : channels) rate = std::max(rate, c.rate);
-    long samples = 0;
-    for (const LdChannel& c : channels)
+    long samples = 0, cut_end = LONG_MAX;
+    for (const LdChannel& c : channels) {
         samples = std::max(samples, grid_sample(c.count, c.rate, rate));
+        if (cut_short(c) && c.count > 0)
+            cut_end = std::min(cut_end, grid_sample(c.count, c.rate, rate));
+    }
+    samples = std::min(samples, cut_end);
     std::uint64_t floats = std::uint64_t(samples) * channels.size();
     if (floats > GRID_FLOATS_PER_BYTE * file.size() + GRID_FLOATS_SLACK)
         refuse(LX_ERR_LIMIT, file.path() + ": " + std::to_string(samples) + " samples at " +
@@ -296,16 +363,39 @@ class Spreader {
             for (end = std::min(end, grid_.end()); next < end; ++next)
                 if (float* slot = cursor.at(next, store)) *slot = value;
         };
-        each_sample(file, c, [&](long k, double v) {
-            fill_to(grid_sample(k + 1, c.rate, rate), v);
-            last = v;
-        });
+        if (c.rate == rate) {
+            // Sample k is grid sample k: whole runs copied into each lap.
+            each_raw_chunk(file, c, chunk_, [&](long k, const unsigned char* bytes, long n) {
+                copy_run(cursor, c, store, factor, k, bytes, n);
+                last = value_of(c, bytes + (n - 1) * c.size);
+                next = std::min(k + n, grid_.end());
+            });
+        } else {
+            each_sample(file, c, chunk_, [&](long k, double v) {
+                fill_to(grid_sample(k + 1, c.rate, rate), v);
+                last = v;
+            });
+        }
         fill_to(grid_.end(), last);
     }
 
   private:
+    // Grid samples [k, k + n) from the samples written in bytes, lap by lap.
+    void copy_run(GridCursor& cursor, const LdChannel& c, int store, double factor, long k,
+                  const unsigned char* bytes, long n) {
+        long g = std::max(k, grid_.begin()), end = std::min(k + n, grid_.end());
+        while (g < end) {
+            float* slot = cursor.at(g, store);
+            const GridLap& lap = grid_.laps[std::size_t(cursor.lap())];
+            long stop = std::min(end, lap.first + lap.count);
+            decode(c, bytes + (g - k) * c.size, stop - g, factor, slot);
+            g = stop;
+        }
+    }
+
     Session& s_;
     const Grid& grid_;
+    Chunk chunk_;
 };
 
 // East and North from the position channels, from the first fix on.
@@ -354,6 +444,30 @@ void fill_record(Session& s, const Header& h, const std::vector<LdChannel>& chan
     copy_utf8(s.driver, sizeof s.driver, h.driver);
 }
 
+// A file cut short: where it ends, the channel it ends inside of, and the
+// channels left with no sample, which are left out.
+std::string cut_note(const BinaryFile& file, const std::vector<LdChannel>& channels,
+                     const Grid& grid, Layout& layout) {
+    std::string inside, lost;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const LdChannel& c = channels[i];
+        if (!cut_short(c)) continue;
+        if (c.count == 0) {
+            lost += (lost.empty() ? "" : ", ") + c.name;
+            layout.columns[i].keep = false;
+        } else if (inside.empty()) {
+            inside = ", inside the samples of " + quoted(c.name) + " (" + std::to_string(c.count) +
+                     " of " + std::to_string(c.written) + ")";
+        }
+    }
+    if (lost.empty() && inside.empty()) return "";
+    char end[32];
+    std::snprintf(end, sizeof end, "%.3f", double(grid.samples) / grid.rate);
+    std::string note = "the file ends at byte " + std::to_string(file.size()) + inside +
+                       ": the session ends at " + end + " s, its last whole sample";
+    return lost.empty() ? note : note + "; left out, with no sample in the file: " + lost;
+}
+
 Session* import(const std::string& path, const ImportOptions& options) {
     BinaryFile file(path);
     Header header = read_header(file);
@@ -362,6 +476,7 @@ Session* import(const std::string& path, const ImportOptions& options) {
     std::string notes;
     choose_columns(layout, path, options, {}, notes);
     Grid grid = plan_grid(file, channels);
+    std::string cut = cut_note(file, channels, grid, layout);
     LapLines laps = lap_lines(file, channels);
     plan_laps(grid, laps.lines, laps.logger_ms, path, options);
     GridSession built = start_grid_session(path, layout, grid, "MoTeC LD");
@@ -377,6 +492,8 @@ Session* import(const std::string& path, const ImportOptions& options) {
                         channels[std::size_t(layout.longitude)], built, grid, *s.record);
     finish_grid_session(s, layout, grid);
     fill_record(s, header, channels, built.store, notes);
+    if (!cut.empty()) s.record->notes.push_back(cut);
+    s.record->truncated = !cut.empty();
     return built.session.release();
 }
 

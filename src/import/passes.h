@@ -31,6 +31,7 @@ struct SamplePlan {
     double stated_rate = 0; // the file's own, or its GPS's; 0 when it states none
     int first_lap = 1;      // the file's place of the first lap kept, from 1
     bool starts_at_mark = false, ends_at_mark = false; // cut at a lap mark there
+    bool truncated = false;                            // the file ends inside a row, left out
 };
 
 // Session time of each row: Unix times rebased to the first row, times that
@@ -92,6 +93,8 @@ Channels add_channels(Session& s, SessionRecord& record, const Layout& layout);
 void allocate_laps(Session& s, const SamplePlan& plan);
 // raw_laptime as the text-export reader counts it; laptime the logger's own.
 void set_lap_times(Session& s, const SamplePlan& plan);
+// The note for a file that ends inside the row on line.
+std::string cut_row_note(long line);
 // Format, metadata, start time and origin.
 void fill_record(Session& s, SessionRecord& record, const Layout& layout, const SamplePlan& plan);
 

@@ -25,9 +25,25 @@ bool has_prefix_ignoring_case(std::string_view text, std::string_view prefix) {
     return true;
 }
 
+// "Format","value" with or without quotes, separated by a comma or a semicolon.
+bool is_format_line(std::string_view line, std::string_view value) {
+    auto quote = [&] {
+        if (line.starts_with('"')) line.remove_prefix(1);
+    };
+    quote();
+    if (!has_prefix_ignoring_case(line, "Format")) return false;
+    line.remove_prefix(6);
+    quote();
+    if (line.empty() || (line[0] != ',' && line[0] != ';')) return false;
+    line.remove_prefix(1);
+    quote();
+    return has_prefix_ignoring_case(line, value);
+}
+
 // RaceChrono starts with a free-text line and says "Format,3" a few lines on.
 bool is_racechrono(std::string_view text) {
-    return text.find("\nFormat,3") != std::string_view::npos;
+    return text.find("\nFormat,3") != std::string_view::npos ||
+           text.find("\nFormat;3") != std::string_view::npos;
 }
 
 // VBO: "File created on ..." first, or a [header] section near the start.
@@ -53,10 +69,8 @@ FileFormat sniff_format(const char* path) {
     if (looks_like_ld(head, n, size)) return FileFormat::ld;
     if (looks_like_ibt(head, n, size)) return FileFormat::ibt;
     std::string_view line = first_line(bytes, n);
-    if (has_prefix_ignoring_case(line, "\"Format\",\"AiM CSV File\"")) return FileFormat::aim_csv;
-    if (has_prefix_ignoring_case(line, "\"Format\",\"MoTeC CSV File\"") ||
-        has_prefix_ignoring_case(line, "Format,MoTeC CSV File"))
-        return FileFormat::motec_csv;
+    if (is_format_line(line, "AiM CSV File")) return FileFormat::aim_csv;
+    if (is_format_line(line, "MoTeC CSV File")) return FileFormat::motec_csv;
     if (is_racechrono(std::string_view(bytes, n))) return FileFormat::racechrono_csv;
     if (line.find('\t') != std::string_view::npos) return FileFormat::text_export;
     if (is_vbo(std::string_view(bytes, n), line)) return FileFormat::vbo;

@@ -120,6 +120,7 @@ struct Scan {
     double origin_latitude = 0, origin_longitude = 0;
     LocalPlane plane;
     std::vector<std::string> notes;
+    bool cut = false; // the file ends inside its last row
 };
 
 std::string field_count_text(std::size_t fields, std::size_t columns) {
@@ -188,9 +189,8 @@ Scan scan_rows(CsvLines& lines, const VboLayout& vbo) {
         scan.last_line = scan.line_before;
     }
     if (scan.track.size() == 0) refuse_at(lines, lines.line_number(), "no samples after [data]");
-    if (cut.line != 0)
-        scan.notes.push_back("line " + std::to_string(cut.line) +
-                             ": the file ends inside this row; the session ends at the row before");
+    scan.cut = cut.line != 0;
+    if (scan.cut) scan.notes.push_back(cut_row_note(cut.line));
     scan.first_day_seconds = clock.first();
     return scan;
 }
@@ -495,6 +495,7 @@ Session* import(const char* path, const ImportOptions& options) {
 
     SamplePlan plan;
     plan.has_origin = scan.has_origin;
+    plan.truncated = scan.cut;
     plan.origin_latitude = scan.origin_latitude;
     plan.origin_longitude = scan.origin_longitude;
     if (vbo.year != 0)

@@ -85,6 +85,8 @@ struct SessionRecord {
     // How the file was read and what was odd in it, for people: gate
     // readings, time gaps, a cut last row.
     std::vector<std::string> notes;
+    // The file ends inside its last row or record: its last lap ends early.
+    bool truncated = false;
     std::vector<ChannelSource> sources; // index: channel number; empty unless a binary file
     std::vector<std::pair<std::string, std::string>> fields; // further header texts by name
 };

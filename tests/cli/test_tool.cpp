@@ -132,8 +132,12 @@ void write_fixtures(const fs::path& dir) {
     plan.flying_laps = 2;
     plan.missed_beacon_after = plan.traffic_lap = 0;
     plan.gps = true;
-    write_file(dir / "session.csv",
-               lxgen::write(lxgen::drive_session(plan), lxgen::Format::aim_csv));
+    std::string session = lxgen::write(lxgen::drive_session(plan), lxgen::Format::aim_csv);
+    write_file(dir / "session.csv", session);
+    write_file(dir / "cut-short.csv", session.substr(0, session.size() - 5)); // inside its last row
+    std::string noise;
+    for (int i = 0; i < 600; ++i) noise += char((i * 7919 + 13) % 256);
+    write_file(dir / "noise.csv", noise);
     write_file(dir / "mirrored.csv", lxgen::write(with_mirrored_lateral(lxgen::drive_session(plan)),
                                                   lxgen::Format::aim_csv));
 }
@@ -188,6 +192,8 @@ const Case CASES[] = {
     {"map-gps", "map $OUT/session.csv --lap 2 -o $OUT/map.svg"},
     {"info-channels-picked", "info $OUT/session.csv --channels 'Speed,Lateral Acc'"},
     {"laps-window", "laps $OUT/session.csv --laps 2-3 --rate 10"},
+    {"laps-cut-short", "laps $OUT/cut-short.csv"},
+    {"convert-motec-csv", "convert $OUT/session.csv --to motec-csv -o $OUT/whole.csv"},
     {"laps-window-to-the-last", "laps $OUT/session.csv --laps 3- --rate 10"},
     {"laps-json", "laps $SAMPLE --json"},
     {"info-json", "info $OUT/session.csv --json"},
@@ -205,6 +211,7 @@ const Case CASES[] = {
     {"folder", "laps $OUT"},
     {"empty-file", "info $OUT/empty.txt"},
     {"csv-of-another-kind", "info $OUT/other.csv"},
+    {"binary-noise", "info $OUT/noise.csv"},
     {"not-a-session", "report $OUT/broken.txt"},
     {"no-laps", "laps $OUT/no-laps.txt"},
     {"lap-missing", "map $SAMPLE --lap 11"},

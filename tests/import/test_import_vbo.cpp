@@ -195,6 +195,7 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
         ASSERT_NE(s.s, nullptr);
         EXPECT_EQ(s.s->laps[0].npoints, 2);
         EXPECT_TRUE(has_note(s.s, "line 13: the file ends inside this row"));
+        EXPECT_TRUE(s.s->record->truncated);
     }
     // A long step is a gap, named, and no stretch of track.
     Owned gap{read(write_temp_file(head + row + next + "100400.00 +02730.0002 -00555.0 050.0\n" +
@@ -202,6 +203,7 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
                                    ".vbo"))};
     ASSERT_NE(gap.s, nullptr);
     EXPECT_TRUE(has_note(gap.s, "time gap of 239.90 s after 10:00:00.10"));
+    EXPECT_FALSE(gap.s->record->truncated);
     // A session without positions cannot be written.
     for (const char* lost : {"East", "North"}) {
         Owned text{read(write_temp_file(head + row + next, ".vbo"))};

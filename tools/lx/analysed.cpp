@@ -139,6 +139,7 @@ void lap_json(Json& j, const lx_analysis_lap& l) {
         .integer("logger_lap", l.info.logger_lap)
         .text("class", class_key(l.info.lap_class))
         .boolean("slow", l.info.slow)
+        .boolean("truncated", l.info.truncated)
         .number("time", l.info.laptime, 3)
         .number("gap", l.gap, 3)
         .number("length", l.info.length, 1)

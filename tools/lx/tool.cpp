@@ -160,13 +160,6 @@ void add_open_options(CLI::App* command) {
 namespace {
 
 // A first line with commas and no tab: a CSV export of some program.
-bool looks_like_csv(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    return line.find(',') != std::string::npos && line.find('\t') == std::string::npos;
-}
-
 void check_readable(const std::string& path) {
     std::error_code error;
     fs::file_status status = fs::status(path, error);
@@ -185,11 +178,9 @@ Session Session::open(const std::string& path) {
     open_options.start_line = start_line.c_str();
     int handle = lx_open(path.c_str(), &open_options);
     if (handle > 0) return adopt(handle, path);
+    // The library names the kind of file: one it reads refused for its
+    // content is never called a CSV export of a kind it does not read.
     std::string why = library_message();
-    if (handle == LX_ERR_FORMAT && looks_like_csv(path) && why.find("CSV") == std::string::npos)
-        refuse(path + " looks like a CSV export of a kind lx does not read (" + why +
-               "); export the session as the logger's tab-separated text, AiM CSV, RaceChrono "
-               "CSV (format 3) or MoTeC CSV");
     refuse(why.empty() ? "cannot read " + path : why);
 }
 

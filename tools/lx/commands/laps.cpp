@@ -16,8 +16,8 @@ struct LapsOptions {
 };
 
 std::string class_text(const lx_lap_info& l) {
-    std::string text = class_name(l.lap_class);
-    return l.slow ? "slow" : text;
+    std::string text = l.slow ? "slow" : class_name(l.lap_class);
+    return l.truncated ? text + ", truncated" : text;
 }
 
 void print_table(const Session& s, const Analysed& a) {
