@@ -44,7 +44,8 @@ std::vector<SeasonFile> files_under(const SeasonOptions& o) {
         SeasonFile f;
         f.path = it->path().string();
         f.size = static_cast<long long>(it->file_size(error));
-        auto since = it->last_write_time(error).time_since_epoch();
+        // Unix time, as Python's st_mtime_ns: either writer's run may follow the other's.
+        auto since = std::chrono::file_clock::to_sys(it->last_write_time(error)).time_since_epoch();
         f.mtime_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
         files.push_back(f);
     }
