@@ -244,7 +244,7 @@ class Season:
 
     def update(self, folder: Any, executor: Optional[Executor] = None) -> None:
         """Analyses the files under folder that are new or changed."""
-        files = self._changed(_files_under(os.fspath(folder), self.db))
+        files, copies = _first_of_each(self._changed(_files_under(os.fspath(folder), self.db)))
         mapper = executor.map if executor is not None else map
         read = list(mapper(read_session, files))
         self.read = len(read)
@@ -252,6 +252,9 @@ class Season:
             if rows["status"] != ANALYSED:
                 self._write(rows, None, False)
         self._group([r for r in read if r["status"] == ANALYSED], mapper)
+        for f in copies:
+            self._record_file(f)
+        self.unchanged += len(copies)
 
     def _changed(self, files: List[Rows]) -> List[Rows]:
         out = []
@@ -351,6 +354,15 @@ class Season:
             c.execute("ROLLBACK")
             raise
         return track
+
+
+def _first_of_each(files: List[Rows]) -> Tuple[List[Rows], List[Rows]]:
+    """The first file of each content, and the copies, recorded once it is stored."""
+    seen, first, copies = set(), [], []
+    for f in files:
+        (copies if f["hash"] in seen else first).append(f)
+        seen.add(f["hash"])
+    return first, copies
 
 
 def _files_under(folder: str, db: str) -> List[Rows]:

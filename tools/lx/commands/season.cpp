@@ -56,8 +56,10 @@ std::vector<SeasonFile> files_under(const SeasonOptions& o) {
 
 // The files to analyse: new or changed content. Unchanged files and content
 // already stored are skipped; an unreadable file is a refused session.
-std::vector<SessionRows> first_reading(SeasonDb& db, std::vector<SeasonFile> files, int& skipped) {
+std::vector<SessionRows> first_reading(SeasonDb& db, std::vector<SeasonFile> files, int& skipped,
+                                       std::vector<SeasonFile>& copies) {
     std::vector<SessionRows> read;
+    std::set<std::string> seen;
     for (SeasonFile& f : files) {
         if (db.unchanged(f)) {
             ++skipped;
@@ -68,6 +70,10 @@ std::vector<SessionRows> first_reading(SeasonDb& db, std::vector<SeasonFile> fil
         if (db.stored(f.hash)) {
             if (hash) db.record_file(f);
             ++skipped;
+            continue;
+        }
+        if (!seen.insert(f.hash).second) {
+            copies.push_back(f); // recorded once the first of its content is stored
             continue;
         }
         if (!hash) {
@@ -133,7 +139,8 @@ void run_season(const SeasonOptions& o) {
     }
     SeasonDb db(o.db);
     int skipped = 0;
-    std::vector<SessionRows> read = first_reading(db, files, skipped);
+    std::vector<SeasonFile> copies;
+    std::vector<SessionRows> read = first_reading(db, files, skipped, copies);
     std::vector<SessionRows> analysed;
     for (const SessionRows& s : read) {
         if (s.analysed())
@@ -142,6 +149,8 @@ void run_season(const SeasonOptions& o) {
             db.write(s, 0, false);
     }
     group_by_track(db, analysed);
+    for (const SeasonFile& f : copies) db.record_file(f);
+    skipped += int(copies.size());
     print_season(db);
     std::fprintf(out, "%s: %zu read, %d unchanged\n", o.db.c_str(), read.size(), skipped);
     if (!o.output.empty())

@@ -1,0 +1,53 @@
+import os
+import sqlite3
+
+import lx
+from conftest import SAMPLE, write_circuit
+
+
+def rows(db, sql):
+    with sqlite3.connect(db) as con:
+        return con.execute(sql).fetchall()
+
+
+def test_season_of_bad_files_lists_each_and_keeps_the_rest(tmp_path):
+    folder = tmp_path / "season"
+    (folder / "sub").mkdir(parents=True)
+    text = SAMPLE.read_bytes()
+    (folder / "sample.txt").write_bytes(text)
+    (folder / "sub" / "same.txt").write_bytes(text)  # one session under two paths
+    (folder / "empty.csv").write_bytes(b"")
+    (folder / "binary.ld").write_bytes(bytes(range(256)) * 8)
+    (folder / "truncated.txt").write_bytes(text[: len(text) // 40])
+    (folder / "lapless.txt").write_bytes(text.split(b"\n", 1)[0] + b"\n")
+    write_circuit(folder / "circuit.txt")  # another track
+    db = tmp_path / "s.sqlite"
+    season = lx.Season(folder, db=db)
+    assert (season.read, season.unchanged) == (6, 1)
+    found = dict(rows(db, "SELECT path, status || ':' || IFNULL(track, '') || ':' || reason "
+                          "FROM sessions"))  # fmt: skip
+    name = {os.path.basename(p): v for p, v in found.items()}
+    assert name["circuit.txt"] == "analysed:1:"
+    assert name["sample.txt"] == "analysed:2:"
+    for bad in ("empty.csv", "binary.ld"):
+        assert name[bad].startswith("refused::") and len(name[bad]) > 12, name[bad]
+    assert name["lapless.txt"] == "no full lap::no laps"
+    assert name["truncated.txt"].split(":")[1] == "", name["truncated.txt"]
+    # Consistent: every row belongs to a session, every track to its reference.
+    assert rows(db, "PRAGMA integrity_check") == [("ok",)]
+    for table in ("laps", "corners", "sectors"):
+        assert not rows(db, f"SELECT 1 FROM {table} WHERE session NOT IN (SELECT id FROM sessions)")
+    assert rows(db, "SELECT COUNT(*) FROM files") == [(7,)]
+    assert rows(db, "SELECT t.id FROM tracks t JOIN sessions s ON s.id = t.reference "
+                    "AND s.track = t.id ORDER BY t.id") == [(1,), (2,)]  # fmt: skip
+    best = season.table("track_bests").set_index("track")
+    assert best.loc[1, "best_time"] == rows(db, "SELECT MIN(time) FROM laps JOIN sessions ON "
+                                                "session = id WHERE track = 1 AND class = 'full'"
+                                                )[0][0]  # fmt: skip
+    assert (season.table("track_corner_bests")["best_min_kmh"] > 0).all()
+    season.close()
+    # A re-run reads nothing; a changed file is read again, a copied one found by content.
+    (folder / "circuit.txt").write_bytes(b"not a session")
+    (folder / "copy.txt").write_bytes(text)
+    again = lx.Season(folder, db=db)
+    assert (again.read, again.unchanged) == (1, 8)
