@@ -1,4 +1,8 @@
 import os
+import subprocess
+from pathlib import Path
+
+import pytest
 import sqlite3
 
 import lx
@@ -50,4 +54,28 @@ def test_season_of_bad_files_lists_each_and_keeps_the_rest(tmp_path):
     (folder / "circuit.txt").write_bytes(b"not a session")
     (folder / "copy.txt").write_bytes(text)
     again = lx.Season(folder, db=db)
-    assert (again.read, again.unchanged) == (1, 8)
+    assert (again.read, again.unchanged) == (1, 7)
+
+
+def test_the_tool_writes_the_season_python_writes(tmp_path):
+    tool = Path(lx.library_path()).resolve().parent / "tools" / "lx"
+    if not tool.exists():
+        pytest.skip(f"no lx tool at {tool}")
+    folder = tmp_path / "season"
+    folder.mkdir()
+    (folder / "sample.txt").write_bytes(SAMPLE.read_bytes())
+    (folder / "empty.csv").write_bytes(b"")
+    write_circuit(folder / "circuit.txt")
+    lx.Season(folder, db=tmp_path / "py.sqlite").close()
+    run = subprocess.run([tool, "season", folder, "--db", tmp_path / "tool.sqlite", "-o",
+                          tmp_path / "page"], capture_output=True, text=True)  # fmt: skip
+    assert run.returncode == 0, run.stderr
+    assert "empty.csv: " in run.stdout and "track 2" in run.stdout
+    assert "Track 2: " in (tmp_path / "page" / "season.html").read_text()
+    for table in ("tracks", "laps", "corners", "sectors", "files"):
+        sql = f"SELECT * FROM {table}"
+        assert rows(tmp_path / "py.sqlite", sql) == rows(tmp_path / "tool.sqlite", sql), table
+    sql = "SELECT path, status, track, day, fastest_lap, fastest_time, optimal_lap FROM sessions"
+    assert rows(tmp_path / "py.sqlite", sql) == rows(tmp_path / "tool.sqlite", sql)
+    run = subprocess.run([tool, "season", folder / "empty.csv"], capture_output=True, text=True)
+    assert run.returncode == 1 and "not a folder" in run.stderr

@@ -2,6 +2,7 @@
 // the library, on its own or against its track's reference session.
 #pragma once
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,7 +48,8 @@ struct SessionRows {
     std::string status, reason;
     std::string format, venue, vehicle, driver, date_text, day;
     int laps = 0, full_laps = 0, fastest_lap = 0; // fastest_lap 0: none
-    double fastest_time = 0, theoretical_best = 0, optimal_lap = 0, ref_length = 0;
+    static constexpr double NONE = std::numeric_limits<double>::quiet_NaN();
+    double fastest_time = NONE, theoretical_best = NONE, optimal_lap = NONE, ref_length = 0;
     std::optional<GpsCentre> centre;
     std::vector<LapRow> lap_rows;
     std::vector<CornerRow> corners;
