@@ -31,7 +31,10 @@ def check_grouping(db: str) -> None:
     assert len(tianma) == 2 and tianma[0] is not None and tianma[0] == tianma[1], tianma
     assert len(set(apart + [rustavi[0], tianma[0]])) == 5, (apart, rustavi, tianma)
     unknown = {k for k, (t, s) in found.items() if t is None and s != "refused"}
-    assert {"iracing-ibt-redbull-ring/amg.ibt", "vbo-circuit-tools-example/racelogic.vbo"} <= unknown
+    assert {
+        "iracing-ibt-redbull-ring/amg.ibt",
+        "vbo-circuit-tools-example/racelogic.vbo",
+    } <= unknown
     print(f"season: {db}: Rustavi, Tianma on one track each; Imola, Massa Finalese, Calder apart; "
           f"on no known track: {', '.join(sorted(unknown))}")  # fmt: skip
 
@@ -57,8 +60,10 @@ def main() -> None:
         a, b = dump(one), dump(many)
         for t in TABLES:
             assert a[t] == b[t], f"table {t} differs between one machine and the Dask cluster"
-        print(f"season: the Dask LocalCluster (2 worker processes) wrote the one-machine "
-              f"database: {sum(len(v) for v in a.values())} rows alike")
+        print(
+            f"season: the Dask LocalCluster (2 worker processes) wrote the one-machine "
+            f"database: {sum(len(v) for v in a.values())} rows alike"
+        )
 
 
 if __name__ == "__main__":

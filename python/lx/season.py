@@ -161,7 +161,7 @@ def _reason(path: str, why: str) -> str:
     """The reason without the file's name, which the listing gives beside it."""
     for prefix in (path + ": ", path + " "):
         if why.startswith(prefix):
-            return why[len(prefix):]
+            return why[len(prefix) :]
     return why
 
 
