@@ -24,9 +24,11 @@ def check_grouping(db: str) -> None:
     track = {k: t for k, (t, _) in found.items()}
     rustavi = track["aim-kart-rustavi-mychron5/aim.csv"], track["aim-kart-rustavi-solo2dl/aim.csv"]
     tianma = [t for k, t in track.items() if k.startswith("racechrono-tianma/session_")]
-    apart = [track["aim-yamaha-r6-imola/YamahaR6.csv"],
-             track["vbo-massa-finalese-racechrono/vbox-modena.vbo"],
-             track["motec-ld-calder-park/Sample1.ld"]]  # fmt: skip
+    apart = [
+        track["aim-yamaha-r6-imola/YamahaR6.csv"],
+        track["vbo-massa-finalese-racechrono/vbox-modena.vbo"],
+        track["motec-ld-calder-park/Sample1.ld"],
+    ]
     assert rustavi[0] is not None and rustavi[0] == rustavi[1], rustavi
     assert len(tianma) == 2 and tianma[0] is not None and tianma[0] == tianma[1], tianma
     assert len(set(apart + [rustavi[0], tianma[0]])) == 5, (apart, rustavi, tianma)
@@ -35,8 +37,10 @@ def check_grouping(db: str) -> None:
         "iracing-ibt-redbull-ring/amg.ibt",
         "vbo-circuit-tools-example/racelogic.vbo",
     } <= unknown
-    print(f"season: {db}: Rustavi, Tianma on one track each; Imola, Massa Finalese, Calder apart; "
-          f"on no known track: {', '.join(sorted(unknown))}")  # fmt: skip
+    print(
+        f"season: {db}: Rustavi, Tianma on one track each; Imola, Massa Finalese, Calder apart; "
+        f"on no known track: {', '.join(sorted(unknown))}"
+    )
 
 
 def dump(db: str) -> dict:
@@ -53,8 +57,13 @@ def main() -> None:
         one, many = f"{tmp}/one.sqlite", f"{tmp}/dask.sqlite"
         lx.Season(real, db=one).close()
         check_grouping(one)
-        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                          host="127.0.0.1", dashboard_address=None) as cluster:  # fmt: skip
+        with LocalCluster(
+            n_workers=2,
+            threads_per_worker=1,
+            processes=True,
+            host="127.0.0.1",
+            dashboard_address=None,
+        ) as cluster:
             with Client(cluster) as client:
                 lx.Season(real, db=many, executor=client.get_executor()).close()
         a, b = dump(one), dump(many)

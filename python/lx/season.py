@@ -35,8 +35,13 @@ EARTH_RADIUS = 6371000.0  # m
 SAME_PLACE = 2000.0  # m between track centres
 KMH = 3.6
 ANALYSED, NO_FULL_LAP, NOT_ANALYSED, REFUSED = "analysed", "no full lap", "not analysed", "refused"
-CLASS_KEYS = {LapClass.FULL: "full", LapClass.OUT: "out", LapClass.IN: "in",
-              LapClass.PARTIAL: "partial", LapClass.DOUBLE: "double"}  # fmt: skip
+CLASS_KEYS = {
+    LapClass.FULL: "full",
+    LapClass.OUT: "out",
+    LapClass.IN: "in",
+    LapClass.PARTIAL: "partial",
+    LapClass.DOUBLE: "double",
+}
 
 Rows = Dict[str, Any]
 
@@ -97,8 +102,17 @@ def _analysis(handle: int, laps: int, rows: Rows) -> None:
         n.data_call("lx_analysis_lap_get", handle, lap, ctypes.byref(c))
         i = c.info
         full = i.lap_class == LapClass.FULL
-        rows["laps_rows"].append((i.number, i.logger_lap, CLASS_KEYS.get(i.lap_class, "unknown"),
-                                  i.slow, i.laptime, _finite(c.gap), i.length))  # fmt: skip
+        rows["laps_rows"].append(
+            (
+                i.number,
+                i.logger_lap,
+                CLASS_KEYS.get(i.lap_class, "unknown"),
+                i.slow,
+                i.laptime,
+                _finite(c.gap),
+                i.length,
+            )
+        )
         if full:
             k = n.data_call("lx_analysis_sector_times", handle, lap, times, len(times))
             rows["sectors"] += [(i.number, s + 1, times[s]) for s in range(k)]
@@ -109,8 +123,15 @@ def _analysis(handle: int, laps: int, rows: Rows) -> None:
     n.data_call("lx_analysis_corner_summary", handle, summary, count)
     for c in summary[:count]:
         hand = "right" if c.corner.direction > 0 else "left"
-        rows["corners"].append((c.corner.number, hand, c.corner.apex,
-                                c.best_min_speed * KMH, _number(handle, c.best_min_lap)))  # fmt: skip
+        rows["corners"].append(
+            (
+                c.corner.number,
+                hand,
+                c.corner.apex,
+                c.best_min_speed * KMH,
+                _number(handle, c.best_min_lap),
+            )
+        )
     rows["centre"] = _centre(handle, info.fastest_lap)
 
 
@@ -127,18 +148,43 @@ def _analyse(session: Session, reference: int = 0) -> None:
 
 def read_session(file: Rows) -> Rows:
     """Opens and analyses one file on its own: its rows, or why it has none."""
-    rows: Rows = dict(file=file, status=REFUSED, reason="", centre=None, format="", venue="",
-                      vehicle="", driver="", date_text="", day=None, laps=0, full_laps=0,
-                      fastest_lap=None, fastest_time=None, theoretical_best=None,
-                      optimal_lap=None, ref_length=0.0, laps_rows=[], corners=[], sectors=[])  # fmt: skip
+    rows: Rows = dict(
+        file=file,
+        status=REFUSED,
+        reason="",
+        centre=None,
+        format="",
+        venue="",
+        vehicle="",
+        driver="",
+        date_text="",
+        day=None,
+        laps=0,
+        full_laps=0,
+        fastest_lap=None,
+        fastest_time=None,
+        theoretical_best=None,
+        optimal_lap=None,
+        ref_length=0.0,
+        laps_rows=[],
+        corners=[],
+        sectors=[],
+    )
     try:
         with Session(file["path"]) as s:
             info = s.info
             day = ctypes.create_string_buffer(16)
             n.data_call("lx_session_day", s.handle, day, len(day))
-            rows.update(format=info.format, venue=info.venue, vehicle=info.vehicle,
-                        driver=info.driver, date_text=info.date, laps=info.laps,
-                        day=day.value.decode() or None, status=NO_FULL_LAP)  # fmt: skip
+            rows.update(
+                format=info.format,
+                venue=info.venue,
+                vehicle=info.vehicle,
+                driver=info.driver,
+                date_text=info.date,
+                laps=info.laps,
+                day=day.value.decode() or None,
+                status=NO_FULL_LAP,
+            )
             if info.laps == 0:
                 raise LapError("no laps")
             try:
@@ -218,8 +264,9 @@ class Season:
         None: in this process. The database is the same either way.
     """
 
-    def __init__(self, folder: Any = None, db: Any = "season.sqlite",
-                 executor: Optional[Executor] = None) -> None:  # fmt: skip
+    def __init__(
+        self, folder: Any = None, db: Any = "season.sqlite", executor: Optional[Executor] = None
+    ) -> None:
         self.db = os.fspath(db)
         self._con = sqlite3.connect(self.db, isolation_level=None, timeout=5)
         self._con.executescript(SCHEMA.read_text())
@@ -282,16 +329,26 @@ class Season:
         """The rounds of `lx season`: each session tests the first track near it
         not yet tried; one near no track and after no waiting session near it
         becomes a track."""
-        tracks = [(tid, path, None if lat is None else (lat, lon)) for tid, path, lat, lon in
-                  self._con.execute("SELECT t.id, s.path, t.latitude, t.longitude FROM tracks t "
-                                    "JOIN sessions s ON t.reference = s.id ORDER BY t.id")]  # fmt: skip
+        tracks = [
+            (tid, path, None if lat is None else (lat, lon))
+            for tid, path, lat, lon in self._con.execute(
+                "SELECT t.id, s.path, t.latitude, t.longitude FROM tracks t "
+                "JOIN sessions s ON t.reference = s.id ORDER BY t.id"
+            )
+        ]
         tried: Dict[str, set] = {}
         while waiting:
             tests, plan, earlier = [], [], []
             for s in waiting:
                 path = s["file"]["path"]
-                candidate = next((t for t in tracks if near(s["centre"], t[2])
-                                  and t[0] not in tried.get(path, set())), None)  # fmt: skip
+                candidate = next(
+                    (
+                        t
+                        for t in tracks
+                        if near(s["centre"], t[2]) and t[0] not in tried.get(path, set())
+                    ),
+                    None,
+                )
                 blocked = any(near(e["centre"], s["centre"]) for e in earlier)
                 earlier.append(s)
                 if candidate is not None:
@@ -315,8 +372,10 @@ class Season:
             waiting = following
 
     def _record_file(self, f: Rows) -> None:
-        self._con.execute("INSERT OR REPLACE INTO files VALUES (?, ?, ?, ?, ?)",
-                          (f["path"], f["size"], f["mtime_ns"], f["hash"], _version()))  # fmt: skip
+        self._con.execute(
+            "INSERT OR REPLACE INTO files VALUES (?, ?, ?, ?, ?)",
+            (f["path"], f["size"], f["mtime_ns"], f["hash"], _version()),
+        )
 
     def _write(self, r: Rows, track: Optional[int], new_track: bool) -> Optional[int]:
         """The session's rows, and its new track, in one transaction."""
@@ -329,17 +388,38 @@ class Season:
                 "vehicle, driver, date_text, day, laps, full_laps, fastest_lap, fastest_time, "
                 "theoretical_best, optimal_lap, latitude, longitude) VALUES "
                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                (f["hash"], _version(), f["path"], r["status"], r["reason"], r["format"],
-                 r["venue"], r["vehicle"], r["driver"], r["date_text"], r["day"], r["laps"],
-                 r["full_laps"], r["fastest_lap"], r["fastest_time"], r["theoretical_best"],
-                 r["optimal_lap"], *centre),
-            ).lastrowid  # fmt: skip
-            c.executemany("INSERT INTO laps VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-                          [(session, *x) for x in r["laps_rows"]])  # fmt: skip
-            c.executemany("INSERT INTO corners VALUES (?, ?, ?, ?, ?, ?)",
-                          [(session, *x) for x in r["corners"]])  # fmt: skip
-            c.executemany("INSERT INTO sectors VALUES (?, ?, ?, ?)",
-                          [(session, *x) for x in r["sectors"]])  # fmt: skip
+                (
+                    f["hash"],
+                    _version(),
+                    f["path"],
+                    r["status"],
+                    r["reason"],
+                    r["format"],
+                    r["venue"],
+                    r["vehicle"],
+                    r["driver"],
+                    r["date_text"],
+                    r["day"],
+                    r["laps"],
+                    r["full_laps"],
+                    r["fastest_lap"],
+                    r["fastest_time"],
+                    r["theoretical_best"],
+                    r["optimal_lap"],
+                    *centre,
+                ),
+            ).lastrowid
+            c.executemany(
+                "INSERT INTO laps VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+                [(session, *x) for x in r["laps_rows"]],
+            )
+            c.executemany(
+                "INSERT INTO corners VALUES (?, ?, ?, ?, ?, ?)",
+                [(session, *x) for x in r["corners"]],
+            )
+            c.executemany(
+                "INSERT INTO sectors VALUES (?, ?, ?, ?)", [(session, *x) for x in r["sectors"]]
+            )
             if new_track:
                 track = c.execute(
                     "INSERT INTO tracks (reference, name, latitude, longitude, length) "

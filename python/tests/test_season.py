@@ -28,8 +28,11 @@ def test_season_of_bad_files_lists_each_and_keeps_the_rest(tmp_path):
     db = tmp_path / "s.sqlite"
     season = lx.Season(folder, db=db)
     assert (season.read, season.unchanged) == (6, 1)
-    found = dict(rows(db, "SELECT path, status || ':' || IFNULL(track, '') || ':' || reason "
-                          "FROM sessions"))  # fmt: skip
+    found = dict(
+        rows(
+            db, "SELECT path, status || ':' || IFNULL(track, '') || ':' || reason " "FROM sessions"
+        )
+    )
     name = {os.path.basename(p): v for p, v in found.items()}
     assert name["circuit.txt"] == "analysed:1:"
     assert name["sample.txt"] == "analysed:2:"
@@ -42,12 +45,20 @@ def test_season_of_bad_files_lists_each_and_keeps_the_rest(tmp_path):
     for table in ("laps", "corners", "sectors"):
         assert not rows(db, f"SELECT 1 FROM {table} WHERE session NOT IN (SELECT id FROM sessions)")
     assert rows(db, "SELECT COUNT(*) FROM files") == [(7,)]
-    assert rows(db, "SELECT t.id FROM tracks t JOIN sessions s ON s.id = t.reference "
-                    "AND s.track = t.id ORDER BY t.id") == [(1,), (2,)]  # fmt: skip
+    assert rows(
+        db,
+        "SELECT t.id FROM tracks t JOIN sessions s ON s.id = t.reference "
+        "AND s.track = t.id ORDER BY t.id",
+    ) == [(1,), (2,)]
     best = season.table("track_bests").set_index("track")
-    assert best.loc[1, "best_time"] == rows(db, "SELECT MIN(time) FROM laps JOIN sessions ON "
-                                                "session = id WHERE track = 1 AND class = 'full'"
-                                                )[0][0]  # fmt: skip
+    assert (
+        best.loc[1, "best_time"]
+        == rows(
+            db,
+            "SELECT MIN(time) FROM laps JOIN sessions ON "
+            "session = id WHERE track = 1 AND class = 'full'",
+        )[0][0]
+    )
     assert (season.table("track_corner_bests")["best_min_kmh"] > 0).all()
     season.close()
     # A re-run reads nothing; a changed file is read again, a copied one found by content.
@@ -67,8 +78,11 @@ def test_the_tool_writes_the_season_python_writes(tmp_path):
     (folder / "empty.csv").write_bytes(b"")
     write_circuit(folder / "circuit.txt")
     lx.Season(folder, db=tmp_path / "py.sqlite").close()
-    run = subprocess.run([tool, "season", folder, "--db", tmp_path / "tool.sqlite", "-o",
-                          tmp_path / "page"], capture_output=True, text=True)  # fmt: skip
+    run = subprocess.run(
+        [tool, "season", folder, "--db", tmp_path / "tool.sqlite", "-o", tmp_path / "page"],
+        capture_output=True,
+        text=True,
+    )
     assert run.returncode == 0, run.stderr
     assert "empty.csv: " in run.stdout and "track 2" in run.stdout
     assert "Track 2: " in (tmp_path / "page" / "season.html").read_text()
