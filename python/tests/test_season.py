@@ -77,6 +77,8 @@ def test_the_tool_writes_the_season_python_writes(tmp_path):
     (folder / "sample.txt").write_bytes(SAMPLE.read_bytes())
     (folder / "empty.csv").write_bytes(b"")
     write_circuit(folder / "circuit.txt")
+    gen = [tool.parent / "lx-gen", "--format", "aim-csv", "--laps", "3", "-o", folder / "gps.csv"]
+    subprocess.run(gen, check=True, capture_output=True)
     lx.Season(folder, db=tmp_path / "py.sqlite").close()
     run = subprocess.run(
         [tool, "season", folder, "--db", tmp_path / "tool.sqlite", "-o", tmp_path / "page"],
@@ -85,11 +87,12 @@ def test_the_tool_writes_the_season_python_writes(tmp_path):
     )
     assert run.returncode == 0, run.stderr
     assert "empty.csv: " in run.stdout and "track 2" in run.stdout
-    assert "Track 2: " in (tmp_path / "page" / "season.html").read_text()
+    page = (tmp_path / "page" / "season.html").read_text()
+    assert "Track 3: " in page and "<circle" in page
     for table in ("tracks", "laps", "corners", "sectors", "files"):
         sql = f"SELECT * FROM {table}"
         assert rows(tmp_path / "py.sqlite", sql) == rows(tmp_path / "tool.sqlite", sql), table
-    sql = "SELECT path, status, track, day, fastest_lap, fastest_time, optimal_lap FROM sessions"
+    sql = "SELECT path, status, track, day, fastest_lap, optimal_lap, latitude, longitude FROM sessions"
     assert rows(tmp_path / "py.sqlite", sql) == rows(tmp_path / "tool.sqlite", sql)
     run = subprocess.run([tool, "season", folder / "empty.csv"], capture_output=True, text=True)
     assert run.returncode == 1 and "not a folder" in run.stderr

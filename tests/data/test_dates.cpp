@@ -27,6 +27,9 @@ TEST(SessionDay, ReadPerFormat) {
     EXPECT_EQ(day_of("MoTeC CSV", "1/1/1969"), "");             // before Unix time
     EXPECT_EQ(day_of("MoTeC CSV", "29/2/2023"), "");            // no such day
     EXPECT_EQ(day_of("MoTeC CSV", "29/2/2024"), "2024-02-29");
+    EXPECT_EQ(day_of("MoTeC CSV", "29/2/2100"), "");
+    EXPECT_EQ(day_of("MoTeC LD", "01/01/1970"), "1970-01-01");
+    EXPECT_EQ(day_of("VBO", "31/04/2024"), "");
     EXPECT_EQ(day_of("MoTeC CSV", "31/12/9999"), "9999-12-31");
     EXPECT_EQ(day_of("MoTeC CSV", "1/12/10000"), "");
     EXPECT_EQ(day_of("text export", "12/3"), "");
