@@ -211,11 +211,31 @@ def _reason(path: str, why: str) -> str:
     return why
 
 
+# Reference sessions this worker keeps open and analysed, a few at a time (the
+# library holds ten sessions).
+_references: Dict[str, Session] = {}
+KEPT_REFERENCES = 4
+
+
+def _reference(path: str) -> Session:
+    if path not in _references:
+        if len(_references) == KEPT_REFERENCES:
+            _references.pop(next(iter(_references))).close()
+        s = Session(path)
+        try:
+            _analyse(s)
+        except LxError:
+            s.close()
+            raise
+        _references[path] = s
+    return _references[path]
+
+
 def read_on_track(session: Rows, reference_path: str) -> Optional[Rows]:
     """The session analysed against the reference session; None for another track."""
     try:
-        with Session(reference_path) as ref, Session(session["file"]["path"]) as s:
-            _analyse(ref)
+        ref = _reference(reference_path)
+        with Session(session["file"]["path"]) as s:
             _analyse(s, ref.handle)
             rows = dict(session)
             _analysis(s.handle, s.info.laps, rows)
@@ -291,8 +311,9 @@ class Season:
 
     def update(self, folder: Any, executor: Optional[Executor] = None) -> None:
         """Analyses the files under folder that are new or changed."""
-        files, copies = _first_of_each(self._changed(_files_under(os.fspath(folder), self.db)))
         mapper = executor.map if executor is not None else map
+        files = self._changed(_files_under(os.fspath(folder), self.db), mapper)
+        files, copies = _first_of_each(files)
         read = list(mapper(read_session, files))
         self.read = len(read)
         for rows in read:
@@ -303,17 +324,12 @@ class Season:
             self._record_file(f)
         self.unchanged += len(copies)
 
-    def _changed(self, files: List[Rows]) -> List[Rows]:
+    def _changed(self, files: List[Rows], mapper: Any) -> List[Rows]:
+        """The files to read: not as recorded, and of content not stored."""
+        changed = [f for f in files if not self._unchanged(f)]
+        self.unchanged += len(files) - len(changed)
         out = []
-        for f in files:
-            if self._con.execute(
-                "SELECT 1 FROM files WHERE path = ? AND size = ? AND mtime_ns = ? AND "
-                "lx_version = ?",
-                (f["path"], f["size"], f["mtime_ns"], _version()),
-            ).fetchone():
-                self.unchanged += 1
-                continue
-            digest = _sha256(f["path"])
+        for f, digest in zip(changed, mapper(_sha256, [f["path"] for f in changed])):
             f["hash"] = digest or "unreadable:" + f["path"]
             if self._con.execute(
                 "SELECT 1 FROM sessions WHERE hash = ? AND lx_version = ?", (f["hash"], _version())
@@ -324,6 +340,15 @@ class Season:
                 continue
             out.append(f)
         return out
+
+    def _unchanged(self, f: Rows) -> bool:
+        return bool(
+            self._con.execute(
+                "SELECT 1 FROM files WHERE path = ? AND size = ? AND mtime_ns = ? AND "
+                "lx_version = ?",
+                (f["path"], f["size"], f["mtime_ns"], _version()),
+            ).fetchone()
+        )
 
     def _group(self, waiting: List[Rows], mapper: Any) -> None:
         """The rounds of `lx season`: each session tests the first track near it

@@ -143,13 +143,28 @@ SessionRows read_session(const SeasonFile& file) {
     return rows;
 }
 
-std::optional<SessionRows> read_on_track(const SessionRows& session,
-                                         const std::string& reference_path) {
+const Session* References::get(const std::string& path) {
+    constexpr std::size_t KEPT = 4;
+    for (const auto& [kept, session] : open_)
+        if (kept == path) return session.get();
     try {
-        Session ref = Session::open(reference_path);
+        auto session = std::make_unique<Session>(Session::open(path));
+        if (analyse_against(*session, 0) < 0) return nullptr;
+        if (open_.size() == KEPT) open_.erase(open_.begin());
+        open_.emplace_back(path, std::move(session));
+        return open_.back().second.get();
+    } catch (const Failure&) {
+        return nullptr;
+    }
+}
+
+std::optional<SessionRows> read_on_track(const SessionRows& session, References& references,
+                                         const std::string& reference_path) {
+    const Session* ref = references.get(reference_path);
+    if (ref == nullptr) return std::nullopt;
+    try {
         Session s = Session::open(session.file.path);
-        if (analyse_against(ref, 0) < 0 || analyse_against(s, ref.handle()) < 0)
-            return std::nullopt;
+        if (analyse_against(s, ref->handle()) < 0) return std::nullopt;
         SessionRows rows = session;
         rows.lap_rows.clear();
         rows.corners.clear();

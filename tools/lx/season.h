@@ -3,6 +3,7 @@
 #pragma once
 
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,9 +61,20 @@ struct SessionRows {
 // Opens and analyses the file on its own; a refusal or a session without a
 // full lap comes back as such with the reason.
 SessionRows read_session(const SeasonFile& file);
+// Reference sessions kept open and analysed while a track's sessions are
+// read against them; a few at a time, as the library holds ten sessions.
+class References {
+  public:
+    // The reference session, opened and analysed; null when it cannot be.
+    const Session* get(const std::string& path);
+
+  private:
+    std::vector<std::pair<std::string, std::unique_ptr<Session>>> open_;
+};
+
 // The session analysed against the reference session's fastest lap, its
 // corners and sectors; nullopt when the library says it is another track.
-std::optional<SessionRows> read_on_track(const SessionRows& session,
+std::optional<SessionRows> read_on_track(const SessionRows& session, References& references,
                                          const std::string& reference_path);
 
 // Within 2 km of each other, or both without positions.

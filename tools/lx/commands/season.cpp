@@ -96,6 +96,7 @@ std::vector<SessionRows> first_reading(SeasonDb& db, std::vector<SeasonFile> fil
 void group_by_track(SeasonDb& db, std::vector<SessionRows> waiting) {
     std::vector<Track> tracks = db.tracks();
     std::map<std::string, std::set<long long>> tried;
+    References references;
     while (!waiting.empty()) {
         std::vector<SessionRows> next;
         std::vector<const SessionRows*> earlier;
@@ -112,7 +113,8 @@ void group_by_track(SeasonDb& db, std::vector<SessionRows> waiting) {
             });
             earlier.push_back(&s);
             if (candidate) {
-                std::optional<SessionRows> on = read_on_track(s, candidate->reference_path);
+                std::optional<SessionRows> on =
+                    read_on_track(s, references, candidate->reference_path);
                 if (on) {
                     db.write(*on, candidate->id, false);
                     continue;
