@@ -198,7 +198,7 @@ def read_session(file: Rows) -> Rows:
             if rows["full_laps"] == 0:
                 raise LapError(f"no full lap in {info.laps} laps")
             rows["status"] = ANALYSED
-    except LxError as e:
+    except (LxError, OSError, ValueError) as e:  # a path that is no text, too
         rows["reason"] = _reason(file["path"], str(e))
     return rows
 

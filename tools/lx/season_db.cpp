@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "season_schema.h"
 
@@ -80,7 +81,7 @@ SeasonDb::SeasonDb(const std::string& path) {
     try {
         exec(SEASON_SCHEMA);
         Statement st(db_, "SELECT value FROM meta WHERE key = 'schema_version'");
-        int version = st.step() ? std::stoi(st.column_text(0)) : 0;
+        long version = st.step() ? std::strtol(st.column_text(0).c_str(), nullptr, 10) : 0;
         if (version != SCHEMA_VERSION)
             refuse(path + " holds a season of schema version " + std::to_string(version) +
                    ", this lx writes version " + std::to_string(SCHEMA_VERSION));

@@ -27,10 +27,11 @@ struct SeasonOptions {
 
 // Paths the run itself writes, which are no sessions.
 bool own_file(const fs::path& path, const SeasonOptions& o) {
-    std::string p = fs::weakly_canonical(path).string();
-    std::string db = fs::weakly_canonical(o.db).string();
-    if (p.rfind(db, 0) == 0) return true; // the database and its journal
-    return !o.output.empty() && p.rfind(fs::weakly_canonical(o.output).string() + "/", 0) == 0;
+    std::error_code error;
+    auto canonical = [&](const fs::path& p) { return fs::weakly_canonical(p, error).string(); };
+    std::string p = canonical(path);
+    if (p.rfind(canonical(o.db), 0) == 0) return true; // the database and its journal
+    return !o.output.empty() && p.rfind(canonical(o.output) + "/", 0) == 0;
 }
 
 std::vector<SeasonFile> files_under(const SeasonOptions& o) {
