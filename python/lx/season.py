@@ -246,9 +246,9 @@ def read_on_track(session: Rows, reference_path: str) -> Optional[Rows]:
 
 
 def near(a: Optional[Tuple[float, float]], b: Optional[Tuple[float, float]]) -> bool:
-    """Within 2 km of each other, or both without positions."""
+    """Within 2 km of each other; a session without positions is near any."""
     if a is None or b is None:
-        return a is None and b is None
+        return True  # only the same-track test can tell
     degree = math.pi / 180
     mean = (a[0] + b[0]) / 2 * degree
     north = (a[0] - b[0]) * degree * EARTH_RADIUS

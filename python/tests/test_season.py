@@ -88,7 +88,10 @@ def test_the_tool_writes_the_season_python_writes(tmp_path):
     assert run.returncode == 0, run.stderr
     assert "empty.csv: " in run.stdout and "track 2" in run.stdout
     page = (tmp_path / "page" / "season.html").read_text()
-    assert "Track 3: " in page and "<circle" in page
+    assert "Track 2: " in page and "Track 3" not in page and "<circle" in page
+    # The sample is the generator's circuit: without positions, placed by the same-track test.
+    sql = "SELECT track FROM sessions WHERE path LIKE '%gps.csv' OR path LIKE '%sample.txt'"
+    assert rows(tmp_path / "tool.sqlite", sql) == [(2,), (2,)]
     for table in ("tracks", "laps", "corners", "sectors", "files"):
         sql = f"SELECT * FROM {table}"
         assert rows(tmp_path / "py.sqlite", sql) == rows(tmp_path / "tool.sqlite", sql), table

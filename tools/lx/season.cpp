@@ -178,7 +178,7 @@ std::optional<SessionRows> read_on_track(const SessionRows& session, References&
 }
 
 bool near(const std::optional<GpsCentre>& a, const std::optional<GpsCentre>& b) {
-    if (!a || !b) return !a && !b;
+    if (!a || !b) return true; // only the same-track test can tell
     double mean = (a->latitude + b->latitude) / 2 * DEGREE;
     double north = (a->latitude - b->latitude) * DEGREE * EARTH_RADIUS;
     double east = (a->longitude - b->longitude) * DEGREE * EARTH_RADIUS * std::cos(mean);

@@ -77,7 +77,7 @@ class References {
 std::optional<SessionRows> read_on_track(const SessionRows& session, References& references,
                                          const std::string& reference_path);
 
-// Within 2 km of each other, or both without positions.
+// Within 2 km of each other; a session without positions is near any.
 bool near(const std::optional<GpsCentre>& a, const std::optional<GpsCentre>& b);
 
 } // namespace lxtool
