@@ -8,8 +8,9 @@
 Workers open and analyse sessions and return plain rows; this process alone
 writes the database, one transaction per session, so a run that is killed
 leaves every session it wrote whole. The schema is ``season.sql``, which the
-``lx season`` command uses too; a re-run skips files whose path, size and
-modification time are unchanged and content (SHA-256, lx version) stored.
+``lx season`` command uses too. A re-run skips files whose path, size and
+modification time are as recorded, and files whose content (SHA-256) a
+session of this lx version already holds.
 """
 
 from __future__ import annotations
@@ -281,7 +282,8 @@ class Season:
         The SQLite database, created when missing.
     executor : concurrent.futures.Executor, optional
         Where sessions are analysed (e.g. ``distributed.Client(...).get_executor()``);
-        None: in this process. The database is the same either way.
+        None: in this process. The database is the same either way. Its workers
+        must be processes of one thread each: the library's state is global.
     """
 
     def __init__(
