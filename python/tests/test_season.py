@@ -1,4 +1,5 @@
 import os
+import re
 import subprocess
 from pathlib import Path
 
@@ -77,8 +78,10 @@ def test_the_tool_writes_the_season_python_writes(tmp_path):
     (folder / "sample.txt").write_bytes(SAMPLE.read_bytes())
     (folder / "empty.csv").write_bytes(b"")
     write_circuit(folder / "circuit.txt")
-    gen = [tool.parent / "lx-gen", "--format", "aim-csv", "--laps", "3", "-o", folder / "gps.csv"]
-    subprocess.run(gen, check=True, capture_output=True)
+    for seed, day in ((1, "Sunday, May 3, 2026"), (2, "Sunday, May 10, 2026")):
+        gen = [tool.parent / "lx-gen", "--format", "aim-csv", "--laps", "3", "--seed", str(seed)]
+        text = subprocess.run(gen, check=True, capture_output=True, text=True).stdout
+        (folder / f"gps{seed}.csv").write_text(text.replace("Sunday, May 3, 2026", day))
     lx.Season(folder, db=tmp_path / "py.sqlite").close()
     run = subprocess.run(
         [tool, "season", folder, "--db", tmp_path / "tool.sqlite", "-o", tmp_path / "page"],
@@ -88,10 +91,15 @@ def test_the_tool_writes_the_season_python_writes(tmp_path):
     assert run.returncode == 0, run.stderr
     assert "empty.csv: " in run.stdout and "track 2" in run.stdout
     page = (tmp_path / "page" / "season.html").read_text()
-    assert "Track 2: " in page and "Track 3" not in page and "<circle" in page
+    assert "Track 2: " in page and "Track 3" not in page
+    # Best lap against date: the later day to the right, the faster lap lower.
+    circles = re.findall(r"<circle cx='([0-9.]+)' cy='([0-9.]+)'.*?<title>(\S+) (\S+)", page)
+    assert [c[2] for c in circles] == ["2026-05-03", "2026-05-10"], circles
+    (x1, y1, _, t1), (x2, y2, _, t2) = circles
+    assert float(x1) < float(x2) and (float(y1) < float(y2)) == (t1 > t2), circles
     # The sample is the generator's circuit: without positions, placed by the same-track test.
-    sql = "SELECT track FROM sessions WHERE path LIKE '%gps.csv' OR path LIKE '%sample.txt'"
-    assert rows(tmp_path / "tool.sqlite", sql) == [(2,), (2,)]
+    sql = "SELECT DISTINCT track FROM sessions WHERE path LIKE '%gps%' OR path LIKE '%sample.txt'"
+    assert rows(tmp_path / "tool.sqlite", sql) == [(2,)]
     for table in ("tracks", "laps", "corners", "sectors", "files"):
         sql = f"SELECT * FROM {table}"
         assert rows(tmp_path / "py.sqlite", sql) == rows(tmp_path / "tool.sqlite", sql), table
