@@ -42,7 +42,7 @@ extern "C" {
 
 /* major * 10000 + minor * 100 + patch. The major number changes when a
  * function's signature or meaning changes; programs check it at start. */
-#define LX_DATA_VERSION 20000
+#define LX_DATA_VERSION 20100
 LX_DATA_API int lx_data_version(void);
 
 /* ---- errors -------------------------------------------------------------- */
@@ -149,6 +149,20 @@ typedef struct lx_session_info {
 
 /* LX_OK, LX_ERR_HANDLE or LX_ERR_ARGUMENT (null info). */
 LX_DATA_API int lx_session_info_get(int handle, lx_session_info* info);
+
+/* The day the session was recorded as "YYYY-MM-DD", read from the date its
+ * file states the way that format writes it (AiM CSV "Saturday, November 8,
+ * 2025"; MoTeC LD and VBO day first; RaceChrono and iRacing from the Unix
+ * start time). "" when unknown: no date, a date that reads two ways
+ * (5/3/2026) or lacks its century (01/11/07). Copies into day as a field of
+ * size bytes (11 hold it). LX_OK, LX_ERR_HANDLE, or LX_ERR_ARGUMENT (null
+ * day or size < 1). */
+LX_DATA_API int lx_session_day(int handle, char* day, int size);
+
+/* Latitude and longitude in degrees of the point East and North are
+ * measured from. LX_OK, LX_ERR_HANDLE, LX_ERR_ARGUMENT (a null pointer), or
+ * LX_ERR_CHANNEL when the file gave no positions. */
+LX_DATA_API int lx_session_origin(int handle, double* latitude, double* longitude);
 
 /* Titles and units as the file wrote them exist for sessions that lx_open
  * opened; for sessions opened by lx_open_aim_xls the title is the stored name

@@ -41,6 +41,7 @@ from .errors import (
     ThreadError,
     TrackError,
 )
+from .season import Season
 from .session import ChannelInfo, Derived, LapClass, LapInfo, Session, SessionInfo
 
 
@@ -85,6 +86,7 @@ __all__ = [
     "open",
     "library_path",
     "Session",
+    "Season",
     "SessionInfo",
     "ChannelInfo",
     "LapInfo",

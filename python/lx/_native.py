@@ -13,7 +13,7 @@ from .errors import LibraryError, LxError, ThreadError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
 DATA_MAJOR = 2
-DATA_MINOR = 0
+DATA_MINOR = 1
 
 # The capture log keeps the newest 64 KiB; one more byte for the zero.
 LOG_BYTES = 64 * 1024 + 1
@@ -244,6 +244,8 @@ PROTOTYPES = {
     "lx_channel_info_get": (c_int, [c_int, c_int, _p(ChannelInfoC)]),
     "lx_lap_info_get": (c_int, [c_int, c_int, _p(LapInfoC)]),
     "lx_session_note": (c_int, [c_int, c_int, c_char_p, c_int]),
+    "lx_session_day": (c_int, [c_int, c_char_p, c_int]),
+    "lx_session_origin": (c_int, [c_int, double_p, double_p]),
     "lx_find_channel": (c_int, [c_int, c_char_p]),
     "lx_lap_samples": (c_int, [c_int, c_int, c_int, float_p, c_int]),
     "lx_lap_closure": (c_int, [c_int, c_int, c_int, double_p, double_p]),

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/call.h"
+#include "data/dates.h"
 #include "data/laps.h"
 #include "data/names.h"
 #include "session/record.h"
@@ -131,6 +132,28 @@ int copy_note(int handle, int index, char* text, int size) {
     return count;
 }
 
+int copy_day(int handle, char* day, int size) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (day == nullptr || size < 1)
+        return fail(LX_ERR_ARGUMENT, "lx_session_day: day is null or size %d below 1", size);
+    copy_field(day, static_cast<std::size_t>(size), s->record ? session_day(*s->record) : "");
+    return LX_OK;
+}
+
+int session_origin(int handle, double* latitude, double* longitude) {
+    const Session* s = find_session(handle);
+    if (s == nullptr) return LX_ERR_HANDLE;
+    if (latitude == nullptr || longitude == nullptr)
+        return fail(LX_ERR_ARGUMENT, "lx_session_origin: a null pointer");
+    const SessionRecord* r = s->record;
+    if (r == nullptr || (r->origin_latitude == 0.0 && r->origin_longitude == 0.0))
+        return fail(LX_ERR_CHANNEL, "session %d has no positions", handle);
+    *latitude = r->origin_latitude;
+    *longitude = r->origin_longitude;
+    return LX_OK;
+}
+
 } // namespace
 
 } // namespace lx::data
@@ -157,6 +180,14 @@ LX_DATA_API int lx_session_note(int handle, int index, char* text, int size) {
 
 LX_DATA_API int lx_find_channel(int handle, const char* name) {
     return api_call([&] { return find_channel(handle, name); });
+}
+
+LX_DATA_API int lx_session_day(int handle, char* day, int size) {
+    return api_call([&] { return copy_day(handle, day, size); });
+}
+
+LX_DATA_API int lx_session_origin(int handle, double* latitude, double* longitude) {
+    return api_call([&] { return session_origin(handle, latitude, longitude); });
 }
 
 } // extern "C"

@@ -29,7 +29,8 @@ CLI::Validator within(double lo, double hi) {
 namespace {
 
 const std::string COMMANDS =
-    "info, laps, delta, cut, motec, map, chart, report, convert, corners, sectors, compare";
+    "info, laps, delta, cut, motec, map, chart, report, convert, corners, sectors, compare, "
+    "season";
 
 // CLI11's messages as one line: "Could not convert: --lap = 9e99" says what
 // was wrong but not why.
@@ -58,10 +59,10 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", show_library,
                  "show the library's own messages on standard error (prefixed 'library:')");
     app.require_subcommand(1);
-    std::vector<Command> commands = {add_info(app),    add_laps(app),    add_delta(app),
-                                     add_motec(app),   add_map(app),     add_chart(app),
-                                     add_cut(app),     add_report(app),  add_convert(app),
-                                     add_corners(app), add_sectors(app), add_compare(app)};
+    std::vector<Command> commands = {
+        add_info(app),    add_laps(app),    add_delta(app),  add_motec(app),   add_map(app),
+        add_chart(app),   add_cut(app),     add_report(app), add_convert(app), add_corners(app),
+        add_sectors(app), add_compare(app), add_season(app)};
     for (const Command& c : commands) add_open_options(c.app);
     try {
         app.parse(argc, argv);

@@ -24,6 +24,7 @@ Command add_convert(CLI::App& app);
 Command add_corners(CLI::App& app); // analytics.cpp
 Command add_sectors(CLI::App& app);
 Command add_compare(CLI::App& app);
+Command add_season(CLI::App& app);
 
 // A number from lo to hi; refuses nan, which ranges let through.
 CLI::Validator within(double lo, double hi);
