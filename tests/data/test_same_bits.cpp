@@ -32,29 +32,24 @@ TEST_F(SameBits, HandlesApartEachRefusedByTheOtherSide) {
     std::string path = write_temp_file(lxgen::write_text(lxgen::drive_session({})));
     StdoutCapture out;
     int front = lx_open_aim_xls(path.c_str());
-    int first = lx_open(path.c_str(), nullptr), second = lx_open(path.c_str(), nullptr);
-    EXPECT_GE(first, LX_DATA_HANDLE_FIRST);
-    EXPECT_EQ(second, first + 1);
-    ASSERT_EQ(lx_close(first), LX_OK);
-    EXPECT_EQ(lx_open(path.c_str(), nullptr), second + 1) << "never given twice";
-    // The front-end's exports take a data handle for an unknown one.
-    EXPECT_EQ(lx_num_laps(second), 0);
-    EXPECT_EQ(lx_session_setup(second), 0);
-    lx_free_session(second);
-    EXPECT_EQ(out.text(), "Freeing session " + std::to_string(second) + "\n");
+    std::vector<int> data;
+    for (int i = 0; i < 12; ++i) data.push_back(lx_open(path.c_str(), nullptr));
+    EXPECT_GE(data[0], LX_DATA_HANDLE_FIRST);
+    ASSERT_EQ(lx_close(data[0]), LX_OK);
+    EXPECT_EQ(lx_open(path.c_str(), nullptr), data[11] + 1) << "never given twice";
+    // lx.h's exports take a data handle for an unknown one, and change nothing.
+    EXPECT_EQ(lx_num_laps(data[1]), 0);
+    EXPECT_EQ(lx_session_setup(data[1]), 0);
+    lx_free_session(data[1]);
+    EXPECT_EQ(out.text(), "Freeing session " + std::to_string(data[1]) + "\n");
+    EXPECT_EQ(lx::data::data_sessions_open(), 12);
     // The data API reads a front-end session and changes none.
     lx_session_info info;
     EXPECT_EQ(lx_session_info_get(front, &info), LX_OK);
-    EXPECT_EQ(lx_session_info_get(second, &info), LX_OK) << "lx_free_session left it alone";
     EXPECT_EQ(lx_analyse(front, nullptr), LX_ERR_HANDLE);
     EXPECT_NE(std::string(lx_last_error()).find("lx_open_aim_xls"), std::string::npos);
     EXPECT_EQ(lx_close(front), LX_ERR_HANDLE);
     EXPECT_EQ(lx_num_laps(front), info.laps);
-    // More sessions than the front-end's ten.
-    std::vector<int> many;
-    for (int i = 0; i < 12; ++i) many.push_back(lx_open(path.c_str(), nullptr));
-    EXPECT_EQ(many.back(), many.front() + 11);
-    EXPECT_EQ(lx::data::data_sessions_open(), 14);
 }
 
 TEST_F(SameBits, SessionMathTimeDiffMapChartAndMotecAsTheExports) {
