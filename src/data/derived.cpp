@@ -50,7 +50,7 @@ int session_math(int handle, const lx_math_options* o) {
     if (int status = check_math_options(s, handle, o); status != LX_OK) return status;
     CoreLines quiet;
     if (s->i_speed == 0 && !add_session_math_channels(s, SILENT))
-        return fail(s->nchannels + 6 > MAX_CHANNELS ? LX_ERR_LIMIT : LX_ERR_MEMORY,
+        return fail(append_status(s),
                     "lx_session_math: no room for the derived channels of session %d", handle);
     MathInputs in{o->speed,      o->lateral,      o->speed_units,
                   o->invert_lat, o->longitudinal, o->invert_long};
@@ -67,7 +67,7 @@ int time_diff(int ref_handle, int ref_lap, int handle, int scale_to_length) {
     if (work == nullptr) return lx_last_status();
     CoreLines quiet;
     if (work->i_tdiff == 0 && !add_time_diff_channels(work, SILENT))
-        return fail(work->nchannels + 2 > MAX_CHANNELS ? LX_ERR_LIMIT : LX_ERR_MEMORY,
+        return fail(append_status(work),
                     "lx_time_diff: no room for the time-difference channels of session %d", handle);
     if (!time_difference_channels(ref, ref_lap, work, scale_to_length, SILENT))
         return fail(LX_ERR_STATE, "lx_time_diff: %s", quiet.joined().c_str());

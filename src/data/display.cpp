@@ -20,8 +20,7 @@ Session* map_session(const char* call, int handle, int lap) {
     if (check_lap(s, handle, lap) != LX_OK) return nullptr;
     CoreLines quiet;
     if (s->i_map_x == 0 && !add_map_channels(s)) {
-        fail(s->nchannels + 2 > MAX_CHANNELS ? LX_ERR_LIMIT : LX_ERR_MEMORY,
-             "%s: no room for the map channels of session %d", call, handle);
+        fail(append_status(s), "%s: no room for the map channels of session %d", call, handle);
         return nullptr;
     }
     return s;

@@ -149,6 +149,8 @@ TEST_F(SameBits, RefusalsNameTheCauseAndChangeNothing) {
         {lx_write_motec(d, 0, nullptr), LX_ERR_ARGUMENT},
         {lx_write_motec(d, -1, "x.csv"), LX_ERR_LAP},
         {lx_write_motec(d, 0, "/no/such/folder/x.csv"), LX_ERR_FILE},
+        {lx_session_math(install_data(make_session({4}, 10.0f, lx::MAX_CHANNELS - 5)), &math),
+         LX_ERR_LIMIT},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(cases[i].got, cases[i].status) << "case " << i;
