@@ -32,9 +32,13 @@ int generated_session() {
     const std::string path = "bench-matching-121-laps.txt";
     std::ofstream(path, std::ios::binary) << lxgen::write_text(lxgen::drive_session(plan));
     int handle = lx_open(path.c_str(), nullptr);
-    if (handle < 0 || !lx_session_setup(handle) ||
-        !lx_compute_session_math(handle, lx_find_channel(handle, "Speed"),
-                                 lx_find_channel(handle, "Lateral Acc"), LX_SPEED_KMH, 0, 0, 0)) {
+    lx_math_options math{lx_find_channel(handle, "Speed"),
+                         lx_find_channel(handle, "Lateral Acc"),
+                         0,
+                         LX_SPEED_KMH,
+                         0,
+                         0};
+    if (handle < 0 || lx_session_math(handle, &math) != LX_OK) {
         std::fprintf(stderr, "the generated session cannot be set up: %s\n", lx_last_error());
         std::exit(1);
     }

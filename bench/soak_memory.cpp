@@ -1,16 +1,19 @@
-// Memory staying flat over long runs: 10,000 opens and frees, and ten large
-// sessions kept open through whole analyses. Prints resident memory along the
+// Memory staying flat over long runs: 10,000 opens and frees, 1,000 sessions
+// of the data API on four threads, and ten large sessions kept open through
+// whole analyses. Prints resident memory along the
 // way and exits 1 when it grows by 1 MB or more, or when a block is left.
 // Linux only: resident memory is read from /proc. Writes its files in the
 // working folder.
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/output.h"
 #include "frame/frame.h"
-#include "lx.h"
+#include "gen.h"
+#include "lx_data.h"
 #include "steady.h"
 
 #if defined(__linux__)
@@ -20,6 +23,8 @@
 namespace {
 
 constexpr long GROWTH_LIMIT_KB = 1024;
+constexpr long THREADED_GROWTH_LIMIT_KB = 2048; // each thread keeps heap arenas of its own
+constexpr int SOAK_THREADS = 4, THREADED_SESSIONS = 1000;
 int failures = 0;
 
 // Resident memory in kB, after handing freed heap back to the system.
@@ -83,6 +88,35 @@ void full_analysis(int ref, int work, const std::string& motec_path) {
     lx::clear_log();
 }
 
+// Sessions of the data API opened, analysed and closed on four threads at
+// once, a warm-up round first.
+void threaded_round(const std::string& path, int sessions) {
+    std::vector<std::thread> threads;
+    std::vector<int> refused(SOAK_THREADS, 0);
+    for (int t = 0; t < SOAK_THREADS; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = t; i < sessions; i += SOAK_THREADS) {
+                int h = lx_open(path.c_str(), nullptr);
+                refused[std::size_t(t)] += lx_analyse(h, nullptr) != LX_OK;
+                refused[std::size_t(t)] += lx_close(h) != LX_OK;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    for (int r : refused) expect(r == 0, "an open, analysis or close on a thread was refused");
+}
+
+void threaded_sessions(const std::string& path) {
+    const long blocks = lx::live_allocations();
+    threaded_round(path, 100);
+    long warm = resident_kb();
+    threaded_round(path, THREADED_SESSIONS);
+    long after = resident_kb();
+    report("4 threads: RSS after a warm-up of 100 sessions", warm);
+    report("4 threads: RSS after 1000 sessions more", after);
+    expect(lx::live_allocations() == blocks, "sessions on threads left blocks allocated");
+    expect(after - warm < THREADED_GROWTH_LIMIT_KB, "sessions on threads grew resident memory");
+}
+
 void ten_sessions(const std::string& path, const std::string& motec) {
     const long blocks = lx::live_allocations();
     long before = resident_kb();
@@ -115,6 +149,11 @@ int main() {
     small.laps = 5;
     small.points_per_lap = 200;
     open_and_free(write_export(small, "lx-soak-small.txt"));
+    lxgen::SessionPlan driven;
+    driven.flying_laps = 3;
+    std::ofstream("lx-soak-driven.txt", std::ios::binary)
+        << lxgen::write_text(lxgen::drive_session(driven));
+    threaded_sessions("lx-soak-driven.txt");
     lxgen::SteadyPlan large;
     large.laps = 40;
     large.points_per_lap = 1500;

@@ -101,6 +101,26 @@ const char* pick_output_path(Bytes& in) {
     }
 }
 
+// The handles of the data API's sessions this input opened, closed or not.
+std::vector<int> opened;
+
+// A front-end handle, a wrong one, or one of the data API's.
+int pick_session(Bytes& in) {
+    std::uint8_t b = in.byte();
+    if (b & 1 && !opened.empty()) return opened[(b >> 1) % opened.size()];
+    return pick_handle(in);
+}
+
+int remember(int handle) {
+    if (handle >= LX_DATA_HANDLE_FIRST) opened.push_back(handle);
+    return handle;
+}
+
+const lx::Session* session_of(int h) {
+    const lx::Session* s = lx::lookup_session(h);
+    return s ? s : lx::data::data_session(h);
+}
+
 // Caller's arrays: null, or exactly the size the count asks for. Counts too
 // large to allocate are passed with null arrays.
 struct Arrays {
@@ -158,13 +178,13 @@ void open_with_options(Bytes& in) {
     const char* path = in.byte() % 5 == 0 ? files.csv.c_str() : pick_open_path(in);
     lx_open_options options{pick_float(in), pick_channel_name(in), pick_int(in, -2, 6),
                             pick_int(in, -2, 6), pick_start_line(in)};
-    checked(lx_open(path, in.byte() & 1 ? &options : nullptr));
+    remember(checked(lx_open(path, in.byte() & 1 ? &options : nullptr)));
 }
 
 // A caller's float buffer of any capacity, poisoned beyond it: nothing may
 // land there, and a success copies exactly min(count, capacity) samples.
 void lap_samples(Bytes& in) {
-    int h = pick_handle(in), lap = pick_lap(in), channel = pick_channel(in);
+    int h = pick_session(in), lap = pick_lap(in), channel = pick_channel(in);
     int capacity = pick_int(in, -2, 300);
     bool null_dest = in.byte() % 4 == 0 || capacity > MAX_ARRAY;
     std::size_t room = capacity > 0 && !null_dest ? static_cast<std::size_t>(capacity) : 0;
@@ -176,7 +196,7 @@ void lap_samples(Bytes& in) {
     for (std::size_t i = room; i < buffer.size(); ++i)
         if (buffer[i] != POISON) lxfuzz::fail("lx_lap_samples wrote past its capacity");
     if (count > 0 && room > 0) {
-        const float* raw = lx::lookup_session(h)->laps[lap].raw[channel];
+        const float* raw = session_of(h)->laps[lap].raw[channel];
         std::size_t copied = std::min(room, static_cast<std::size_t>(count));
         if (std::memcmp(buffer.data(), raw, copied * sizeof(float)) != 0)
             lxfuzz::fail("lx_lap_samples copied other samples");
@@ -184,7 +204,7 @@ void lap_samples(Bytes& in) {
 }
 
 void facts(Bytes& in) {
-    int h = pick_handle(in);
+    int h = pick_session(in);
     bool null_info = in.byte() % 4 == 0;
     lx_session_info session;
     lx_channel_info channel;
@@ -205,7 +225,7 @@ void facts(Bytes& in) {
 }
 
 void closure(Bytes& in) {
-    int h = pick_handle(in), lap = pick_lap(in), latg = pick_channel(in);
+    int h = pick_session(in), lap = pick_lap(in), latg = pick_channel(in);
     double turn = 0.0, gap = 0.0;
     std::uint8_t nulls = in.byte();
     checked(lx_lap_closure(h, lap, latg, nulls & 1 ? nullptr : &turn, nulls & 2 ? nullptr : &gap));
@@ -255,18 +275,18 @@ void analyse(Bytes& in) {
     o.speed_units = pick_int(in, -2, 2);
     o.invert_lat = pick_int(in, -1, 2);
     o.invert_long = pick_int(in, 0, 1);
-    o.ref_handle = in.byte() & 1 ? 0 : pick_handle(in);
+    o.ref_handle = in.byte() & 1 ? 0 : pick_session(in);
     o.ref_lap = pick_lap(in);
     o.corners = {pick_float(in), pick_float(in), pick_float(in), pick_float(in), pick_float(in)};
     o.ncuts = pick_int(in, -1, 3);
     for (int k = 0; k < 3; ++k) o.cuts[k] = pick_float(in);
     o.tolerance = in.byte() & 1 ? LX_OPTIMAL_TOLERANCE : pick_float(in);
-    int h = pick_handle(in);
+    int h = pick_session(in);
     checked(lx_analyse(h, in.byte() % 4 ? &o : nullptr));
 }
 
 void analysis_lap(Bytes& in) {
-    int h = pick_handle(in), lap = pick_lap(in);
+    int h = pick_session(in), lap = pick_lap(in);
     bool nulls = in.byte() % 4 == 0;
     lx_analysis_info info;
     lx_analysis_lap one;
@@ -286,7 +306,7 @@ void analysis_lap(Bytes& in) {
 }
 
 void analysis_tables(Bytes& in) {
-    int h = pick_handle(in), lap = pick_lap(in);
+    int h = pick_session(in), lap = pick_lap(in);
     Guarded<lx_corner> corners(in);
     checked(lx_analysis_corners(h, lap, corners.data(), corners.capacity));
     corners.check("lx_analysis_corners wrote past its capacity");
@@ -308,9 +328,48 @@ void analysis_tables(Bytes& in) {
     lx_corner_options options{pick_float(in), pick_float(in), pick_float(in), pick_float(in),
                               pick_float(in)};
     lx_track_match match;
-    int other = pick_handle(in);
+    int other = pick_session(in);
     checked(lx_same_track(h, other, pick_float(in), in.byte() & 1 ? &options : nullptr,
                           in.byte() & 1 ? &match : nullptr));
+}
+
+// The front-end's steps as the data API repeats them, with arbitrary options.
+void repeated_steps(Bytes& in) {
+    int h = pick_session(in), lap = pick_lap(in), channel = pick_channel(in);
+    lx_math_options math{pick_channel(in),    pick_channel(in), pick_int(in, -1, 6),
+                         pick_int(in, -1, 2), in.byte() & 1,    in.byte() & 1};
+    checked(lx_session_math(h, in.byte() % 8 ? &math : nullptr));
+    checked(lx_time_diff(pick_session(in), pick_lap(in), h, in.byte() & 1));
+    checked(lx_derived_channel_number(h, pick_int(in, -1, 11)));
+    float min = 0, max = 0;
+    checked(lx_channel_range(h, channel, in.byte() & 1 ? nullptr : &min, &max));
+    Guarded<int> x(in), y(x.capacity);
+    checked(lx_map_pixels(h, x.data(), y.data(), x.capacity, lap, pick_int(in, -1, 800),
+                          pick_int(in, -1, 600), pick_int(in, -1, 50), pick_float(in),
+                          pick_float(in)));
+    x.check("lx_map_pixels wrote past its capacity");
+    y.check("lx_map_pixels wrote past its capacity");
+    Guarded<double> mx(in), my(mx.capacity);
+    checked(
+        lx_map_points(h, lap, pick_float(in), pick_float(in), mx.data(), my.data(), mx.capacity));
+    mx.check("lx_map_points wrote past its capacity");
+    my.check("lx_map_points wrote past its capacity");
+    Guarded<int> cx(in), cy(cx.capacity);
+    checked(lx_chart_pixels(h, lap, channel, pick_float(in), pick_float(in), cx.capacity,
+                            pick_int(in, -1, 800), pick_int(in, -1, 600), pick_int(in, -5, 5),
+                            pick_int(in, -1, 600), pick_float(in), cx.data(), cy.data()));
+    cx.check("lx_chart_pixels wrote past its capacity");
+    cy.check("lx_chart_pixels wrote past its capacity");
+    checked(lx_write_motec(h, lap, pick_output_path(in)));
+}
+
+// Lap matching and the cut, whose new session is the data API's.
+void matching(Bytes& in) {
+    int ref = pick_session(in), ref_lap = pick_lap(in), h = pick_session(in);
+    lx_match_options o{pick_int(in, -1, 3), pick_int(in, -1, 3), pick_float(in)};
+    const lx_match_options* given = in.byte() % 4 ? &o : nullptr;
+    checked(lx_match_laps(ref, ref_lap, h, given));
+    if (in.byte() & 1) remember(checked(lx_cut_session(ref, ref_lap, h, given)));
 }
 
 constexpr int MAX_STEPS = 4000;
@@ -323,7 +382,7 @@ void error_steps(int ref, int ref_lap, int work) {
 
 // The front-end's usual road on one session, so that deep states come quickly.
 void prepare_session(Bytes& in) {
-    int h = pick_handle(in);
+    int h = pick_session(in);
     lx_session_setup(h);
     lx_compute_session_math(h, 3, 4, LX_SPEED_KMH, 0, in.byte() & 1 ? 5 : 0, 0);
     if (in.byte() & 1) lx_analysis_setup(h);
@@ -332,7 +391,7 @@ void prepare_session(Bytes& in) {
 }
 
 void scaled_map(Bytes& in) {
-    int h = pick_handle(in), points = pick_int(in, -2, 300), lap = pick_lap(in);
+    int h = pick_session(in), points = pick_int(in, -2, 300), lap = pick_lap(in);
     int winx = pick_int(in, -2, 800), winy = pick_int(in, -2, 600), border = pick_int(in, -2, 50);
     float latg_scale = pick_float(in), heading = pick_float(in);
     Arrays a(in, points, MAX_ARRAY);
@@ -340,7 +399,7 @@ void scaled_map(Bytes& in) {
 }
 
 void scaled_chart(Bytes& in) {
-    int h = pick_handle(in), lap = pick_lap(in), channel = pick_channel(in);
+    int h = pick_session(in), lap = pick_lap(in), channel = pick_channel(in);
     float cmax = pick_float(in), cmin = pick_float(in);
     int maxpoints = pick_int(in, -2, 300), winx = pick_int(in, -2, 800);
     int winy = pick_int(in, -2, 600), xoffset = pick_int(in, -2, 50);
@@ -354,7 +413,7 @@ void scaled_chart(Bytes& in) {
 
 // The whole analysis road on two sessions, then any cut.
 void analysis_road(Bytes& in) {
-    int ref = pick_handle(in), work = pick_handle(in), ref_lap = pick_lap(in);
+    int ref = pick_session(in), work = pick_session(in), ref_lap = pick_lap(in);
     lx_calc_time_diff(ref, ref_lap, work, in.byte() & 1);
     error_steps(ref, ref_lap, work);
     lx_locate_laps(ref, ref_lap, work);
@@ -365,55 +424,55 @@ void analysis_road(Bytes& in) {
 using Call = void (*)(Bytes&);
 const Call CALLS[] = {
     [](Bytes& in) { lx_open_aim_xls(pick_open_path(in)); },
-    [](Bytes& in) { lx_free_session(pick_handle(in)); },
-    [](Bytes& in) { lx_num_channels(pick_handle(in)); },
-    [](Bytes& in) { lx_num_laps(pick_handle(in)); },
-    [](Bytes& in) { lx_channel_name(pick_handle(in), pick_channel(in)); },
-    [](Bytes& in) { lx_channel_number(pick_handle(in), pick_int(in, -2, 12)); },
-    [](Bytes& in) { lx_channel_max(pick_handle(in), pick_channel(in)); },
-    [](Bytes& in) { lx_channel_min(pick_handle(in), pick_channel(in)); },
-    [](Bytes& in) { lx_session_average(pick_handle(in), pick_int(in, -2, 12)); },
-    [](Bytes& in) { lx_lap_length(pick_handle(in), pick_lap(in)); },
+    [](Bytes& in) { lx_free_session(pick_session(in)); },
+    [](Bytes& in) { lx_num_channels(pick_session(in)); },
+    [](Bytes& in) { lx_num_laps(pick_session(in)); },
+    [](Bytes& in) { lx_channel_name(pick_session(in), pick_channel(in)); },
+    [](Bytes& in) { lx_channel_number(pick_session(in), pick_int(in, -2, 12)); },
+    [](Bytes& in) { lx_channel_max(pick_session(in), pick_channel(in)); },
+    [](Bytes& in) { lx_channel_min(pick_session(in), pick_channel(in)); },
+    [](Bytes& in) { lx_session_average(pick_session(in), pick_int(in, -2, 12)); },
+    [](Bytes& in) { lx_lap_length(pick_session(in), pick_lap(in)); },
     [](Bytes& in) {
-        int h = pick_handle(in), lap = pick_lap(in), which = pick_int(in, 0, 1);
+        int h = pick_session(in), lap = pick_lap(in), which = pick_int(in, 0, 1);
         lx_laptime_text(h, lap, which, pick_int(in, -1, 2));
     },
-    [](Bytes& in) { lx_session_setup(pick_handle(in)); },
-    [](Bytes& in) { lx_analysis_setup(pick_handle(in)); },
-    [](Bytes& in) { lx_beacon_setup(pick_handle(in)); },
-    [](Bytes& in) { lx_map_setup(pick_handle(in)); },
+    [](Bytes& in) { lx_session_setup(pick_session(in)); },
+    [](Bytes& in) { lx_analysis_setup(pick_session(in)); },
+    [](Bytes& in) { lx_beacon_setup(pick_session(in)); },
+    [](Bytes& in) { lx_map_setup(pick_session(in)); },
     [](Bytes& in) {
-        int h = pick_handle(in), speed = pick_channel(in), latg = pick_channel(in);
+        int h = pick_session(in), speed = pick_channel(in), latg = pick_channel(in);
         int units = pick_int(in, -1, 2), invert_lat = pick_int(in, 0, 1);
         int longg = pick_channel(in);
         lx_compute_session_math(h, speed, latg, units, invert_lat, longg, pick_int(in, 0, 1));
     },
     [](Bytes& in) {
-        int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
+        int ref = pick_session(in), ref_lap = pick_lap(in), work = pick_session(in);
         lx_calc_time_diff(ref, ref_lap, work, pick_int(in, 0, 1));
     },
     [](Bytes& in) {
-        int first = pick_int(in, 0, 1), ref = pick_handle(in), ref_lap = pick_lap(in);
-        lx_compute_error_channel_step(first, ref, ref_lap, pick_handle(in));
+        int first = pick_int(in, 0, 1), ref = pick_session(in), ref_lap = pick_lap(in);
+        lx_compute_error_channel_step(first, ref, ref_lap, pick_session(in));
     },
     [](Bytes& in) {
-        int ref = pick_handle(in), ref_lap = pick_lap(in);
-        error_steps(ref, ref_lap, pick_handle(in));
+        int ref = pick_session(in), ref_lap = pick_lap(in);
+        error_steps(ref, ref_lap, pick_session(in));
     },
     [](Bytes& in) {
-        int ref = pick_handle(in), ref_lap = pick_lap(in);
-        lx_locate_laps(ref, ref_lap, pick_handle(in));
+        int ref = pick_session(in), ref_lap = pick_lap(in);
+        lx_locate_laps(ref, ref_lap, pick_session(in));
     },
     [](Bytes& in) {
-        int ref = pick_handle(in), ref_lap = pick_lap(in), work = pick_handle(in);
+        int ref = pick_session(in), ref_lap = pick_lap(in), work = pick_session(in);
         int mode = pick_int(in, -1, 3);
         lx_new_session_from_beacons(ref, ref_lap, work, mode, pick_float(in));
     },
-    [](Bytes& in) { lx_get_beacon_shift(pick_handle(in)); },
+    [](Bytes& in) { lx_get_beacon_shift(pick_session(in)); },
     scaled_map,
     scaled_chart,
     [](Bytes& in) {
-        int h = pick_handle(in), lap = pick_lap(in);
+        int h = pick_session(in), lap = pick_lap(in);
         lx_write_lap_motec(h, lap, pick_output_path(in));
     },
     [](Bytes& in) { lx::fail_allocation_at(1 + in.byte() % 16); },
@@ -423,7 +482,7 @@ const Call CALLS[] = {
     },
     prepare_session,
     open_with_options,
-    [](Bytes& in) { checked(lx_close(pick_handle(in))); },
+    [](Bytes& in) { checked(lx_close(pick_session(in))); },
     facts,
     lap_samples,
     closure,
@@ -434,6 +493,8 @@ const Call CALLS[] = {
     analysis_tables,
     analysis_road,
     analysis_road,
+    repeated_steps,
+    matching,
 };
 
 void call_one(Bytes& in) {
@@ -443,6 +504,7 @@ void call_one(Bytes& in) {
 // Every input starts from the library as it was loaded.
 void reset_library() {
     lxfuzz::free_all_sessions();
+    opened.clear();
     lx::library.trace = {0, 1};
     lx::library.error_channel = 0;
     lx::library.beacon_channel = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "data/handles.h"
 #include "frame/frame.h"
 #include "lx.h"
 #include "session/session.h"
@@ -40,6 +41,7 @@ inline void silence_stdout() {
 inline void free_all_sessions() {
     for (int h = 1; h <= lx::MAX_SESSIONS; ++h)
         if (lx::lookup_session(h)) lx_free_session(h);
+    lx::data::close_data_sessions();
 }
 
 [[noreturn]] inline void fail(const char* what) {
@@ -52,6 +54,7 @@ inline void check_clean(long baseline_blocks) {
     for (int h = 1; h <= lx::MAX_SESSIONS; ++h)
         if (lx::lookup_session(h)) fail("a slot still holds a session");
     if (lx::library.open_sessions != 0) fail("open_sessions is not 0 with every slot empty");
+    if (lx::data::data_sessions_open() != 0) fail("a session of the data API is still open");
     if (lx::live_allocations() != baseline_blocks) fail("blocks leaked");
 }
 

@@ -1,12 +1,30 @@
 /*
  * lx data API: what programs need beyond the front-end's calls of lx.h.
  *
- * It works on the same sessions as lx.h: a handle opened here can be given to
- * every export of lx.h and the other way round. Nothing here changes what
- * those exports do, print or compute.
+ * Sessions: lx_open and lx_cut_session number their sessions from
+ * LX_DATA_HANDLE_FIRST (2^20) upwards, apart from the front-end's 1..10, and
+ * never give a number twice in a process; any number may be open, as memory
+ * allows. The exports of lx.h refuse these handles as unknown. The calls
+ * here that only read a session's facts and samples (lx_session_info_get,
+ * lx_channel_info_get, lx_lap_info_get, lx_session_note, lx_find_channel,
+ * lx_lap_samples, lx_lap_closure, lx_derived_channel_number,
+ * lx_channel_range) also read a session of lx_open_aim_xls; every other call
+ * refuses one with LX_ERR_HANDLE, saying so. Nothing here changes what the exports of lx.h do,
+ * print or compute.
  *
- * Contract
- * - One thread at a time, as for lx.h: the library's state is global.
+ * Threads: the library takes no lock on a session. Calls on different
+ * sessions may run at the same time on any threads, lx_open and lx_close
+ * included. On one session, calls that only read it (its facts, samples,
+ * lx_channel_range, lx_chart_pixels, the lx_analysis_* queries of a finished
+ * analysis, the writers) may run at the same time; calls that change it
+ * (lx_session_math, lx_time_diff, lx_analyse, lx_map_pixels, lx_map_points,
+ * lx_match_laps and lx_cut_session on their working session, lx_close) need
+ * it alone: nothing else may use it meanwhile, and the program sees to that.
+ * A session used as a reference (ref_handle) is only read. The outcome of
+ * the last call (lx_last_error, lx_last_status) and the capture of
+ * lx_capture_output are kept per thread. The exports of lx.h stay one thread
+ * at a time, on sessions of their own.
+ *
  * - Results: a function returning int gives LX_OK (0) or a count or handle
  *   (>= 0) on success and a negative lx_status on failure. After a failure,
  *   lx_last_error() holds one line naming the cause; after a success it is "".
@@ -45,6 +63,9 @@ extern "C" {
 #define LX_DATA_VERSION 20100
 LX_DATA_API int lx_data_version(void);
 
+/* The first handle of the data API's sessions. */
+#define LX_DATA_HANDLE_FIRST (1 << 20)
+
 /* ---- errors -------------------------------------------------------------- */
 
 typedef enum lx_status {
@@ -63,11 +84,13 @@ typedef enum lx_status {
     LX_ERR_TRACK = -11     /* a reference lap of another track */
 } lx_status;
 
-/* The message of the last failure of this API, one line without its newline;
- * "" after a success. Valid until the next call of this API. */
+/* The message of the last failure of this API on the calling thread, one
+ * line without its newline; "" after a success. Valid on that thread until
+ * its next call of this API. */
 LX_DATA_API const char* lx_last_error(void);
 
-/* The status of the last call of this API (LX_OK after a success). */
+/* The status of the calling thread's last call of this API (LX_OK after a
+ * success). */
 LX_DATA_API int lx_last_status(void);
 
 /* A short fixed text for a status, e.g. "no such lap"; "unknown status" for
@@ -77,12 +100,13 @@ LX_DATA_API const char* lx_status_text(int status);
 /* ---- the core's printed lines -------------------------------------------- */
 
 /* on != 0: the lines that the exports of lx.h print (failure lines, "Freeing
- * session N", traces) are kept in a log instead of going to standard output.
+ * session N", traces) on the calling thread are kept in that thread's log
+ * instead of going to standard output.
  * Off by default: then standard output gets every byte it always got. The log
  * holds the newest 64 KiB; switching capture off keeps what it holds. */
 LX_DATA_API void lx_capture_output(int on);
 
-/* Copies the log into text (at most size - 1 bytes and a zero; nothing when
+/* Copies the calling thread's log into text (at most size - 1 bytes and a zero; nothing when
  * size is 0) and empties it. Returns the log's full length in bytes, or
  * LX_ERR_ARGUMENT (negative size, or null text with a size). */
 LX_DATA_API int lx_take_output(char* text, int size);
@@ -108,15 +132,16 @@ typedef struct lx_open_options {
 /* Opens any file lx reads, chosen by its content: the tab-separated text
  * export (as lx_open_aim_xls reads it, into the same samples), AiM CSV,
  * RaceChrono CSV (format 3), MoTeC CSV, MoTeC LD and iRacing telemetry. options may be null.
- * Returns the handle (1..10), or LX_ERR_ARGUMENT (null path, an option out of range), LX_ERR_FILE
- * (missing, a folder, unreadable), LX_ERR_FORMAT (empty, a kind of file lx does not read, or the
- * file's content refused: the message names the file, the line and what is wrong), LX_ERR_CHANNEL
- * or LX_ERR_LAP (an option names what the file lacks), LX_ERR_AMBIGUOUS, LX_ERR_LIMIT (ten sessions
- * open, or more channels or laps than a session holds: for CSV files the message says which option
- * picks some), LX_ERR_MEMORY. */
+ * Returns the handle (LX_DATA_HANDLE_FIRST or above), or LX_ERR_ARGUMENT (null path, an option out
+ * of range), LX_ERR_FILE (missing, a folder, unreadable), LX_ERR_FORMAT (empty, a kind of file lx
+ * does not read, or the file's content refused: the message names the file, the line and what is
+ * wrong), LX_ERR_CHANNEL or LX_ERR_LAP (an option names what the file lacks), LX_ERR_AMBIGUOUS,
+ * LX_ERR_LIMIT (more channels or laps than a session holds: for CSV files the message says which
+ * option picks some; or every handle number of the process used), LX_ERR_MEMORY. */
 LX_DATA_API int lx_open(const char* path, const lx_open_options* options);
 
-/* Frees a session without printing. LX_ERR_HANDLE for an unknown handle. */
+/* Frees a session without printing. LX_ERR_HANDLE for an unknown handle
+ * (a front-end session is freed by lx_free_session). */
 LX_DATA_API int lx_close(int handle);
 
 /* ---- session facts ------------------------------------------------------- */
@@ -142,9 +167,12 @@ typedef struct lx_session_info {
     char logger[LX_TEXT_FIELD]; /* the logger or program that wrote the file, as it says */
     double stated_rate;         /* the sample rate the file states (RaceChrono: its GPS's);
                                  * 0 when it states none */
-    int error_channel;          /* i_error and i_beacon of lx_beacon_setup, which keeps one
-                                 * pair for the library: 0 unless they are this session's */
+    int error_channel;          /* the newest i_error and i_beacon of lx_match_laps (a
+                                 * front-end session: of lx_beacon_setup, which keeps one
+                                 * pair for the library); 0 when it has none */
     int beacon_channel;
+    double beacon_shift; /* metres, as lx_get_beacon_shift: set by a cut in
+                          * LX_CUT_BEACON_SHIFT, on the working and the cut session */
 } lx_session_info;
 
 /* LX_OK, LX_ERR_HANDLE or LX_ERR_ARGUMENT (null info). */
@@ -236,6 +264,16 @@ LX_DATA_API int lx_session_note(int handle, int index, char* text, int size);
  * LX_ERR_AMBIGUOUS (the message lists the matches). */
 LX_DATA_API int lx_find_channel(int handle, const char* name);
 
+/* The channel number of derived channel id (the LX_CHANNEL_ values of lx.h),
+ * 0 when the session has not added it, as lx_channel_number gives it.
+ * LX_ERR_HANDLE, LX_ERR_ARGUMENT (id outside 0..9). */
+LX_DATA_API int lx_derived_channel_number(int handle, int id);
+
+/* A channel's smallest and largest sample over all laps, the bits of
+ * lx_channel_min and lx_channel_max (+inf and -inf without laps).
+ * LX_ERR_HANDLE, LX_ERR_CHANNEL, LX_ERR_ARGUMENT (null min or max). */
+LX_DATA_API int lx_channel_range(int handle, int channel, float* min, float* max);
+
 /* ---- samples ------------------------------------------------------------- */
 
 /* Copies a lap's samples of one channel into dest, at most capacity of them.
@@ -269,6 +307,61 @@ LX_DATA_API int lx_write_ld(int handle, const char* path);
  * that lx_open reads the same laps back. LX_ERR_HANDLE, LX_ERR_ARGUMENT (null
  * path), LX_ERR_FILE, LX_ERR_STATE. */
 LX_DATA_API int lx_write_motec_csv(int handle, const char* path);
+
+/* A lap as MoTeC CSV, the bytes lx_write_lap_motec writes. LX_ERR_HANDLE,
+ * LX_ERR_LAP, LX_ERR_ARGUMENT (null path), LX_ERR_FILE. */
+LX_DATA_API int lx_write_motec(int handle, int lap, const char* path);
+
+/* ---- session math, time difference, map and chart ------------------------- */
+
+/* The front-end's steps with their arguments explicit: each gives the bits of
+ * the export of lx.h it names, on the same samples. They change the
+ * session, so an analysis made before is stale (LX_ERR_STATE) until
+ * lx_analyse runs again. */
+
+typedef struct lx_math_options {
+    int speed;        /* channel numbers */
+    int lateral;      /* in g, positive in right-hand turns after invert_lat */
+    int longitudinal; /* 0: derived from speed */
+    int speed_units;  /* LX_SPEED_MPH or LX_SPEED_KMH */
+    int invert_lat;
+    int invert_long;
+} lx_math_options;
+
+/* lx_session_setup where the channels are missing, then
+ * lx_compute_session_math. LX_OK; LX_ERR_HANDLE, LX_ERR_CHANNEL, LX_ERR_ARGUMENT
+ * (null options, speed_units), LX_ERR_LIMIT (no room for the channels),
+ * LX_ERR_MEMORY. */
+LX_DATA_API int lx_session_math(int handle, const lx_math_options* options);
+
+/* lx_analysis_setup where missing, then lx_calc_time_diff: the time
+ * difference channels of handle's session against lap ref_lap of
+ * ref_handle's (which may be the same). LX_OK; LX_ERR_HANDLE, LX_ERR_LAP,
+ * LX_ERR_STATE (a session without session math), LX_ERR_LIMIT,
+ * LX_ERR_MEMORY. */
+LX_DATA_API int lx_time_diff(int ref_handle, int ref_lap, int handle, int scale_to_length);
+
+/* lx_map_setup where missing, then lx_scaled_map: the lap dead-reckoned and
+ * scaled into pixels. Returns points; LX_ERR_HANDLE, LX_ERR_LAP, LX_ERR_STATE
+ * (no session math), LX_ERR_ARGUMENT (negative points, null x or y with
+ * points), LX_ERR_LIMIT. */
+LX_DATA_API int lx_map_pixels(int handle, int* x, int* y, int points, int lap, int winx, int winy,
+                              int border, float latg_scale, float start_heading);
+
+/* The lap's dead-reckoned map in metres (its "map x" and "map y" channels,
+ * as lx_scaled_map computes them before scaling): copies at most capacity
+ * points and returns the lap's sample count. Fails as lx_map_pixels. */
+LX_DATA_API int lx_map_points(int handle, int lap, float latg_scale, float start_heading, double* x,
+                              double* y, int capacity);
+
+/* lx_scaled_chart_lap_dist: one channel of a lap against distance as pixels;
+ * returns the points written (0 where that export gives 0 for a window or
+ * lap it cannot draw). LX_ERR_HANDLE, LX_ERR_LAP, LX_ERR_CHANNEL,
+ * LX_ERR_STATE (no session math), LX_ERR_ARGUMENT (cmin not below cmax, a
+ * negative window or maxpoints, null x or y with maxpoints). */
+LX_DATA_API int lx_chart_pixels(int handle, int lap, int channel, float cmax, float cmin,
+                                int maxpoints, int winx, int winy, int xoffset, int ybottom,
+                                float dist_range, int* x, int* y);
 
 /* ---- the analysis -------------------------------------------------------- */
 
@@ -544,10 +637,9 @@ LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y,
  * run to its end, lx_locate_laps and lx_new_session_from_beacons give on the
  * same sessions, without printing.
  *
- * Threads: the library takes no lock. Calls on different sessions may run at
- * the same time; a working session needs exclusive use during these calls
- * (no other call may read or change it meanwhile), a reference session other
- * than the working one is only read. */
+ * Threads: as for every call here, the working session needs exclusive use
+ * during these calls; a reference session other than the working one is only
+ * read. */
 
 #define LX_MAX_THREADS 64
 
@@ -571,8 +663,8 @@ LX_DATA_API int lx_match_laps(int ref_handle, int ref_lap, int handle,
 /* lx_match_laps, then a new session cut at the lap starts, stops and beacons
  * as options->cut_mode says; handle's session keeps its marks and gets its
  * beacon shift (lx_get_beacon_shift). Returns the new session's handle, or
- * the failures of lx_match_laps, LX_ERR_LIMIT (no handle free, or more laps
- * than a session holds) and LX_ERR_MEMORY. */
+ * the failures of lx_match_laps, LX_ERR_LIMIT (more laps than a session
+ * holds) and LX_ERR_MEMORY. */
 LX_DATA_API int lx_cut_session(int ref_handle, int ref_lap, int handle,
                                const lx_match_options* options);
 

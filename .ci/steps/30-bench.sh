@@ -7,7 +7,7 @@
 # beyond the arrays (aims: 300 MB/s, 16 MB).
 set -euo pipefail
 source tools/deps.sh
-lx_install cmake g++ make libbenchmark-dev python3 python3-pandas
+lx_install cmake g++ make libbenchmark-dev python3 python3-pandas python3-numpy
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_WERROR=ON -DLX_BUILD_BENCH=ON \
     -DLX_BUILD_TESTS=OFF -DLX_BUILD_TOOLS=OFF
 cmake --build build-bench -j"$(nproc)"
@@ -21,3 +21,5 @@ fi
 # Lap matching on 1 and 2 threads: the bits must agree, the speed-up is shown.
 (cd build-bench/bench && ./bench_matching)
 (cd build-bench && bench/bench_import_vbo)
+# Python's ThreadPoolExecutor over 100 sessions with 1 and 2 threads: shown.
+LX_LIBRARY=build-bench/liblx.so /usr/bin/python3 bench/bench_python_threads.py

@@ -37,8 +37,8 @@ int main(int argc, char** argv) {
     int speed = channel(h, argv[2]);
     int lateral = channel(h, argv[3]);
     if (speed < 0 || lateral < 0) return refused("channel");
-    if (!lx_session_setup(h) || !lx_compute_session_math(h, speed, lateral, LX_SPEED_KMH, 0, 0, 0))
-        return refused("session math");
+    lx_math_options math{speed, lateral, 0, LX_SPEED_KMH, 0, 0};
+    if (lx_session_math(h, &math) != LX_OK) return refused("session math");
     lx_session_info session;
     lx_session_info_get(h, &session);
     int bad = 0;

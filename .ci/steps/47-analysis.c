@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
     double* buffer = malloc(MAX_ITEMS * sizeof(double));
     lx_stretch* stretches = malloc(MAX_ITEMS * sizeof(lx_stretch));
     if (buffer == NULL || stretches == NULL) return 2;
-    for (int lap = 0; lap < lx_num_laps(h); lap++) check_lap(h, lap, buffer, stretches);
+    lx_session_info facts;
+    lx_session_info_get(h, &facts);
+    for (int lap = 0; lap < facts.laps; lap++) check_lap(h, lap, buffer, stretches);
     lx_analysis_info info;
     lx_analysis_info_get(h, &info);
     double best = atof(argv[2]);

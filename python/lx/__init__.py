@@ -12,9 +12,10 @@ The analysis (channels, lap classes, reference lap, corners, sectors) is the
 library's, run once per session; `Session.analyse` chooses other options.
 
 The library is found through LX_LIBRARY, then the copy installed with this
-module, then its SONAME, then a build folder of the source tree. Its state is
-global to the process: use it from one thread, and processes for parallel
-work. At most 10 sessions are open at once.
+module, then its SONAME, then a build folder of the source tree. Any number of
+sessions may be open; threads may work on different sessions at once (a
+session that one thread analyses, matches or closes is that thread's alone
+meanwhile).
 """
 
 from __future__ import annotations
@@ -38,7 +39,6 @@ from .errors import (
     OutOfMemory,
     StateError,
     Status,
-    ThreadError,
     TrackError,
 )
 from .season import Season
@@ -99,7 +99,6 @@ __all__ = [
     "Status",
     "LxError",
     "LibraryError",
-    "ThreadError",
     "HandleError",
     "ArgumentError",
     "ChannelError",

@@ -1,4 +1,4 @@
-"""Finding and calling liblx: the records of lx_data.h, prototypes, the one-thread rule, errors."""
+"""Finding and calling liblx: the records of lx_data.h, prototypes, errors."""
 
 from __future__ import annotations
 
@@ -9,14 +9,13 @@ import threading
 from pathlib import Path
 from typing import Callable, Dict, List, Optional
 
-from .errors import LibraryError, LxError, ThreadError, error_for
+from .errors import LibraryError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
 DATA_MAJOR = 2
 DATA_MINOR = 1
 
 # The capture log keeps the newest 64 KiB; one more byte for the zero.
-LOG_BYTES = 64 * 1024 + 1
 TEXT_FIELD = 256
 MAX_CUTS = 32
 MAX_CANDIDATES = 8
@@ -66,7 +65,12 @@ class SessionInfoC(ctypes.Structure):
         ("stated_rate", c_double),
         ("error_channel", c_int),
         ("beacon_channel", c_int),
+        ("beacon_shift", c_double),
     ]
+
+
+class MatchOptionsC(ctypes.Structure):
+    _fields_ = [("threads", c_int), ("cut_mode", c_int), ("tolerance", c_double)]
 
 
 class ChannelInfoC(ctypes.Structure):
@@ -262,20 +266,15 @@ PROTOTYPES = {
     "lx_analysis_best": (c_int, [c_int, c_int, double_p, _p(PieceC), c_int]),
     "lx_analysis_gps_track": (c_int, [c_int, c_int, double_p, double_p, c_int, double_p]),
     "lx_same_track": (c_int, [c_int, c_int, c_double, _p(CornerOptionsC), _p(TrackMatchC)]),
-    # The exports of lx.h that the data API does not repeat.
-    "lx_channel_number": (c_int, [c_int, c_int]),
-    "lx_beacon_setup": (c_int, [c_int]),
-    "lx_compute_error_channel_step": (c_int, [c_int] * 4),
-    "lx_locate_laps": (c_int, [c_int] * 3),
-    "lx_new_session_from_beacons": (c_int, [c_int, c_int, c_int, c_int, c_float]),
-    "lx_get_beacon_shift": (c_float, [c_int]),
-    "lx_map_setup": (c_int, [c_int]),
-    "lx_scaled_map": (c_int, [c_int, int_p, int_p] + [c_int] * 5 + [c_float, c_float]),
-    "lx_scaled_chart_lap_dist": (
+    "lx_derived_channel_number": (c_int, [c_int, c_int]),
+    "lx_match_laps": (c_int, [c_int, c_int, c_int, _p(MatchOptionsC)]),
+    "lx_cut_session": (c_int, [c_int, c_int, c_int, _p(MatchOptionsC)]),
+    "lx_map_pixels": (c_int, [c_int, int_p, int_p] + [c_int] * 5 + [c_float, c_float]),
+    "lx_chart_pixels": (
         c_int,
         [c_int, c_int, c_int, c_float, c_float] + [c_int] * 5 + [c_float, int_p, int_p],
     ),
-    "lx_write_lap_motec": (c_int, [c_int, c_int, c_char_p]),
+    "lx_write_motec": (c_int, [c_int, c_int, c_char_p]),
 }
 
 
@@ -325,9 +324,6 @@ class Library:
                 f"(bash tools/run-sample.sh, then pip install ./python), or set LX_LIBRARY "
                 f"to a liblx.so of data API {DATA_MAJOR}"
             )
-        self.log = ctypes.create_string_buffer(LOG_BYTES)
-        # The core's lines become exception messages instead of standard output.
-        self.function("lx_capture_output")(1)
 
     def function(self, name: str) -> Callable:
         if name not in self.functions:
@@ -340,10 +336,6 @@ class Library:
             f.restype, f.argtypes = PROTOTYPES[name]
             self.functions[name] = f
         return self.functions[name]
-
-    def take_output(self) -> str:
-        self.function("lx_take_output")(self.log, LOG_BYTES)
-        return self.log.value.decode("utf-8", "replace").strip()
 
 
 def load() -> Library:
@@ -360,21 +352,13 @@ def load() -> Library:
 
 _lock = threading.Lock()
 _library: Optional[Library] = None
-_owner = None  # (process, thread) that uses the library
 
 
 def library() -> Library:
-    """The library, for the thread that first used it in this process only."""
-    global _library, _owner
-    me = (os.getpid(), threading.get_ident())
+    """The library, loaded once per process; any thread may call it (ctypes lets the
+    interpreter run other threads during a call, and the last error is the thread's)."""
+    global _library
     with _lock:
-        if _owner is None or _owner[0] != me[0]:
-            _owner = me  # first use, or a child process that starts afresh
-        elif _owner != me:
-            raise ThreadError(
-                "lx is used from another thread: the library's state is global to the "
-                "process, so call it from one thread (use processes for parallel work)"
-            )
         if _library is None:
             _library = load()
         return _library
@@ -389,22 +373,3 @@ def data_call(name: str, *args) -> int:
         raise error_for(result, message.decode("utf-8", "replace") or f"{name} failed")
     return result
 
-
-def core_call(
-    name: str,
-    *args,
-    failed: Callable[[int], bool] = lambda result: result == 0,
-    error: type = LxError,
-    what: Optional[str] = None,
-    why: Optional[Dict[int, str]] = None,
-):
-    """An export of lx.h: failure raises `error` with the lines the core printed (or
-    why[result] when it printed none), after what was being done."""
-    lib = library()
-    lib.take_output()  # drop anything older
-    result = lib.function(name)(*args)
-    lines = lib.take_output()
-    if failed(result):
-        reason = lines or (why or {}).get(result, "refused")
-        raise error(f"{what or name}: {reason}")
-    return result

@@ -39,10 +39,6 @@ class LibraryError(LxError, ImportError):
     """liblx cannot be found or loaded, or its data API version does not fit."""
 
 
-class ThreadError(LxError, RuntimeError):
-    """A call from a second thread: the library's state belongs to one thread."""
-
-
 class HandleError(LxError):
     """No open session under that handle (e.g. the session was closed)."""
 

@@ -17,10 +17,8 @@ from . import analysis as a
 from .errors import (
     ArgumentError,
     ChannelError,
-    FileError,
     HandleError,
     LapError,
-    LimitError,
     StateError,
 )
 
@@ -33,10 +31,6 @@ PathLike = Union[str, bytes, "os.PathLike[str]"]
 # A reference lap: a lap number of this session, another session (its
 # fastest full lap) or a (session, lap number) pair; None: the fastest full lap.
 Reference = Union[None, int, "Session", Tuple["Session", Optional[int]]]
-
-# The handle whose matching channels the library holds: it keeps one pair,
-# that of the last lap-matching setup.
-_matching = [0]
 
 
 class Derived(enum.IntEnum):
@@ -202,7 +196,7 @@ class Session:
     ChannelError, AmbiguousChannelError, LapError
         An option names what the file lacks.
     LimitError
-        Ten sessions are open, or the file holds more channels or laps than a session.
+        The file holds more channels or laps than a session.
     LibraryError
         liblx cannot be loaded (the message says what to do).
     """
@@ -217,6 +211,7 @@ class Session:
         speed_unit: str = "km/h",
     ) -> None:
         self._handle = 0
+        self._matched: Optional[Tuple[int, int]] = None  # (reference handle, lap) matched
         self._speeds = a.Speeds(speed_unit)
         options = n.OpenOptions(_float(rate, "rate"), None, 0, 0)
         if channels is not None:
@@ -236,6 +231,7 @@ class Session:
     def _adopt(cls, handle: int, path: str, speed_unit: str) -> "Session":
         s = cls.__new__(cls)
         s._handle, s.path, s._speeds, s._options = handle, path, a.Speeds(speed_unit), {}
+        s._matched = None
         s._numbers = s._lap_numbers()
         return s
 
@@ -249,8 +245,6 @@ class Session:
         """Frees the session; closing twice does nothing."""
         if self._handle:
             handle, self._handle = self._handle, 0
-            if _matching[0] == handle:
-                _matching[0] = 0
             n.data_call("lx_close", handle)
 
     def __enter__(self) -> "Session":
@@ -384,10 +378,7 @@ class Session:
 
     def derived(self, which: Derived) -> Optional[int]:
         """Channel number of a derived channel, or None before it is added."""
-        number = n.core_call(
-            "lx_channel_number", self.handle, _int(which, "id"), failed=lambda r: False
-        )
-        return number or None
+        return n.data_call("lx_derived_channel_number", self.handle, _int(which, "id")) or None
 
     def _index(self, lap: int) -> int:
         lap = _int(lap, "lap")
@@ -1028,15 +1019,9 @@ class Session:
         ref, index = _session(reference), reference._index(ref_lap)
         ref._analysed()
         self._analysed()
-        if _matching[0] != self.handle:
-            n.core_call("lx_beacon_setup", self.handle, error=StateError, what="lap matching")
-            _matching[0] = self.handle
-        args = (ref.handle, index, self.handle)
-        step = dict(failed=lambda r: r < 0, error=StateError, what="lap matching")
-        remaining = n.core_call("lx_compute_error_channel_step", 1, *args, **step)
-        while remaining > 0:
-            remaining = n.core_call("lx_compute_error_channel_step", 0, *args, **step)
-        return n.core_call("lx_locate_laps", *args, **step)
+        found = n.data_call("lx_match_laps", ref.handle, index, self.handle, None)
+        self._matched = (ref.handle, index)
+        return found
 
     def cut(
         self, reference: "Session", ref_lap: int, *, mode: int = 0, tolerance: float = 0.0
@@ -1063,27 +1048,20 @@ class Session:
         StateError
             Lap matching has not run.
         LimitError
-            No session could be built, or ten are open.
+            The cut gives more laps than a session holds.
         """
         ref = _session(reference)
-        args = (ref.handle, ref._index(ref_lap), self.handle, _int(mode, "mode"))
-        if _matching[0] != self.handle:
+        index = ref._index(ref_lap)
+        options = n.MatchOptionsC(1, _int(mode, "mode"), _float(tolerance, "tolerance"))
+        if self._matched != (ref.handle, index):
             raise StateError(f"cutting {self.path}: lap matching has not run (match_laps)", -10)
-        handle = n.core_call(
-            "lx_new_session_from_beacons",
-            *args,
-            _float(tolerance, "tolerance"),
-            failed=lambda r: r <= 0,
-            error=LimitError,
-            what=f"cutting {self.path}",
-            why={0: "no session could be built from the cuts, or 10 sessions are open"},
-        )
+        handle = n.data_call("lx_cut_session", ref.handle, index, self.handle, options)
         return Session._adopt(handle, f"{self.path} (cut)", self._speeds.unit)
 
     @property
     def beacon_shift(self) -> float:
         """Average metres between matches and beacons of the last cut in mode 2."""
-        return float(n.core_call("lx_get_beacon_shift", self.handle, failed=lambda r: False))
+        return float(self.info.beacon_shift)
 
     # ---- display ------------------------------------------------------------
 
@@ -1125,11 +1103,9 @@ class Session:
         index = self._index(lap)
         points = _count(self.lap(lap).samples if points is None else points, "points")
         self._analysed()
-        if self.derived(Derived.MAP_X) is None:
-            n.core_call("lx_map_setup", self.handle, error=StateError, what="map setup")
         x, y = np.zeros(points, np.int32), np.zeros(points, np.int32)
-        n.core_call(
-            "lx_scaled_map",
+        n.data_call(
+            "lx_map_pixels",
             self.handle,
             x.ctypes.data_as(n.int_p),
             y.ctypes.data_as(n.int_p),
@@ -1140,8 +1116,6 @@ class Session:
             _int(border, "border"),
             _float(latg_scale, "latg_scale"),
             _float(start_heading, "start_heading"),
-            error=ArgumentError,
-            what=f"map of lap {lap}",
         )
         return x, y
 
@@ -1189,8 +1163,8 @@ class Session:
         width, height = _count(width, "width"), _count(height, "height")
         room = _count(width if max_points is None else max_points, "max_points")
         x, y = np.zeros(room, np.int32), np.zeros(room, np.int32)
-        count = n.core_call(
-            "lx_scaled_chart_lap_dist",
+        count = n.data_call(
+            "lx_chart_pixels",
             self.handle,
             index,
             channel,
@@ -1204,9 +1178,6 @@ class Session:
             _float(dist_range, "dist_range"),
             x.ctypes.data_as(n.int_p),
             y.ctypes.data_as(n.int_p),
-            error=ArgumentError,
-            what=f"chart of channel {channel} on lap {lap}",
-            why={0: "the lap has no length or samples"},
         )
         return x[:count], y[:count]
 
@@ -1226,14 +1197,7 @@ class Session:
             The file cannot be written (the core's message says why).
         """
         index, raw = self._index(lap), _text(path, "path")
-        n.core_call(
-            "lx_write_lap_motec",
-            self.handle,
-            index,
-            raw,
-            error=FileError,
-            what=f"lap {lap} to {a.decode(raw)}",
-        )
+        n.data_call("lx_write_motec", self.handle, index, raw)
 
     def write_text_export(self, path: PathLike) -> None:
         """The file's channels as the tab-separated text export.

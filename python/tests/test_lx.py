@@ -1,6 +1,6 @@
 import subprocess
 import sys
-import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -45,7 +45,7 @@ def test_refusals_raise(sample, tmp_path):
         sample.samples(1, "Sped")
     with pytest.raises(lx.LapError, match="1-10"):
         sample.lap(11)
-    with pytest.raises(lx.FileError, match="x.csv: Failed to open"):  # a core export's own line
+    with pytest.raises(lx.FileError, match="x.csv cannot be written"):
         sample.write_motec(1, tmp_path / "no" / "x.csv")
     bad_calls = [
         (IndexError, lambda: sample.samples(0, 0)),
@@ -66,26 +66,15 @@ def test_refusals_raise(sample, tmp_path):
         sample.samples(1, 0)
 
 
-def test_ten_sessions_then_a_clear_refusal():
-    sessions = [lx.open(SAMPLE) for _ in range(10)]
+def test_many_sessions_worked_on_by_threads():
+    sessions = [lx.open(SAMPLE) for _ in range(12)]
     try:
-        with pytest.raises(lx.LimitError, match="10|ten"):
-            lx.open(SAMPLE)
-        sessions.pop().close()
-        sessions.append(lx.open(SAMPLE))
+        with ThreadPoolExecutor(4) as pool:
+            fastest = list(pool.map(lambda s: s.analysis.fastest_time, sessions))
+        assert len(set(fastest)) == 1 and len({s.handle for s in sessions}) == 12
     finally:
         for s in sessions:
             s.close()
-
-
-def test_second_thread_is_refused(sample):
-    caught = []
-    thread = threading.Thread(
-        target=lambda: caught.append(pytest.raises(lx.ThreadError, lambda: sample.info))
-    )
-    thread.start()
-    thread.join()
-    assert caught and sample.info.laps == 10
 
 
 def test_a_missing_or_older_library_says_what_to_do(child_env, tmp_path):

@@ -5,13 +5,17 @@
 #include <cstring>
 #include <string>
 
+#include "base/parallel.h"
+
 namespace lx {
 
 namespace {
 
-bool capture_on = false;
+// Each thread captures its own lines: a program's threads, and the data API's
+// calls on them, keep apart what each one's core printed.
+LX_PER_THREAD bool capture_on = false;
 std::string& log_text() {
-    static std::string text;
+    static LX_PER_THREAD std::string text;
     return text;
 }
 

@@ -15,8 +15,8 @@ namespace lx {
 // Every line the library prints goes through here.
 void emit(const char* format, ...) LX_PRINTF_LIKE(1, 2);
 
-// While capturing, emitted text is appended to the log instead of printed.
-// The log keeps its newest bytes when it would grow past LOG_CAPACITY.
+// While capturing (a switch of the calling thread), emitted text is appended to the log instead of
+// printed. The log keeps its newest bytes when it would grow past LOG_CAPACITY.
 constexpr std::size_t LOG_CAPACITY = 64 * 1024;
 void set_capture(bool on);
 bool capturing();

@@ -4,6 +4,14 @@
 
 #include "lx_data.h"
 
+// What each thread keeps for itself (the last error, captured lines); one
+// copy in a build without threads.
+#if LX_THREADS
+#define LX_PER_THREAD thread_local
+#else
+#define LX_PER_THREAD
+#endif
+
 namespace lx {
 
 // The workers a requested thread count stands for: 0 is the machine's cores

@@ -8,6 +8,7 @@
 #include "data/analysis.h"
 #include "data/call.h"
 #include "data/choice.h"
+#include "data/handles.h"
 #include "data/laps.h"
 
 namespace lx::data {
@@ -57,7 +58,7 @@ int check_full(const Analysis* a, int handle, int lap) {
         return fail(LX_ERR_LAP, "session %d has no full lap to compare with", handle);
     if (a->laps[static_cast<std::size_t>(lap)].curve.empty())
         return fail(LX_ERR_LAP, "lap %d of session %d is %s, not a full lap", lap + 1, handle,
-                    class_text(lap_class(lookup_session(handle), lap)));
+                    class_text(lap_class(data_session(handle), lap)));
     return LX_OK;
 }
 
@@ -73,7 +74,7 @@ int lap_get(int handle, int lap, lx_analysis_lap* out) {
     const char* call = "lx_analysis_lap_get";
     const Analysis* a = analysis_of(handle);
     if (a == nullptr) return lx_last_status();
-    if (int st = check_lap(lookup_session(handle), handle, lap); st != LX_OK) return st;
+    if (int st = check_lap(data_session(handle), handle, lap); st != LX_OK) return st;
     if (out == nullptr) return fail(LX_ERR_ARGUMENT, "%s: lap_out is null", call);
     if (int st = lx_lap_info_get(handle, lap, &out->info); st != LX_OK) return st;
     out->gap = a->laps[static_cast<std::size_t>(lap)].gap;
@@ -158,7 +159,7 @@ int fastest_trace(int handle, analytics::LapTrace& t) {
     const Analysis* a = analysis_of(handle);
     if (a == nullptr) return lx_last_status();
     if (a->info.fastest_lap < 0) return fail(LX_ERR_LAP, "session %d has no full lap", handle);
-    analytics::Failure f = analytics::trace_lap(lookup_session(handle), a->info.fastest_lap, t);
+    analytics::Failure f = analytics::trace_lap(data_session(handle), a->info.fastest_lap, t);
     return f ? fail_with(f.status, f.message) : LX_OK;
 }
 

@@ -1,6 +1,9 @@
 // The outcome of the last call, the error texts, and the switch that keeps the
 // core's printed lines for the program instead of standard output.
 #include "data/call.h"
+#include "base/parallel.h"
+#include "data/handles.h"
+#include "data/laps.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -12,8 +15,8 @@ namespace lx::data {
 namespace {
 
 constexpr std::size_t MESSAGE_SIZE = 1024;
-char message[MESSAGE_SIZE] = "";
-int last_status = LX_OK;
+LX_PER_THREAD char message[MESSAGE_SIZE] = "";
+LX_PER_THREAD int last_status = LX_OK;
 
 struct StatusText {
     int status;
@@ -58,9 +61,33 @@ int fail_with(int status, std::string_view text) {
 }
 
 Session* find_session(int handle) {
-    Session* s = lookup_session(handle);
-    if (s == nullptr) fail(LX_ERR_HANDLE, "no open session under handle %d", handle);
-    return s;
+    Session* s = data_session(handle);
+    if (s != nullptr) return s;
+    if (lookup_session(handle) != nullptr)
+        fail(LX_ERR_HANDLE,
+             "handle %d is a session of lx_open_aim_xls: the data API only reads its facts "
+             "and samples; open the file with lx_open for this call",
+             handle);
+    else
+        fail(LX_ERR_HANDLE, "no open session under handle %d", handle);
+    return nullptr;
+}
+
+const Session* find_readable_session(int handle) {
+    if (const Session* s = lookup_session(handle)) return s;
+    return find_session(handle);
+}
+
+Session* math_session(const char* call, int handle) {
+    Session* s = find_session(handle);
+    if (s == nullptr) return nullptr;
+    bool channels = true;
+    for (int channel : {s->i_distance, s->i_speed, s->i_seglen, s->i_radius})
+        channels = channels && channel != 0 && valid_channel(s, channel);
+    if (channels && session_math_ran(s)) return s;
+    fail(LX_ERR_STATE, "%s: session %d has no session math yet (lx_analyse or lx_session_math)",
+         call, handle);
+    return nullptr;
 }
 
 int check_lap(const Session* s, int handle, int lap) {

@@ -35,8 +35,18 @@ template <typename Body> int api_call(Body body) noexcept {
     }
 }
 
-// The session under handle, or null after failing with LX_ERR_HANDLE.
+// The data API's session under handle, or null after failing with
+// LX_ERR_HANDLE (a front-end session is refused by name).
 Session* find_session(int handle);
+// For the calls that only read facts and samples: a front-end session too.
+const Session* find_readable_session(int handle);
+// The data API's session under handle with its session math done, or null
+// after failing (call names the function in the message).
+Session* math_session(const char* call, int handle);
+// The status of a refused channel append: the table was full, else memory ran out.
+inline int append_status(const Session* s) {
+    return s->nchannels >= MAX_CHANNELS ? LX_ERR_LIMIT : LX_ERR_MEMORY;
+}
 // LX_OK, or a failure naming the lap or channel that the session lacks.
 int check_lap(const Session* s, int handle, int lap);
 int check_channel(const Session* s, int handle, int channel);

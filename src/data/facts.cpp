@@ -15,9 +15,10 @@ namespace lx::data {
 
 namespace {
 
-// The library-wide matching pair belongs to the session lx_beacon_setup set up
-// last, and to any session whose derived channels lie at the same numbers;
-// otherwise the newest pair the data API's matching appended.
+// In a front-end session the library-wide matching pair belongs to the session
+// lx_beacon_setup set up last, and to any whose derived channels lie at the
+// same numbers; otherwise, and always in the data API's, the newest pair
+// lx_match_laps appended.
 int matching_channel(const Session* s, int channel, const char* name) {
     bool ours = channel >= s->nfile_channels && channel < s->nchannels &&
                 std::strcmp(s->channels[channel].name, name) == 0;
@@ -42,7 +43,7 @@ std::string_view derived_unit(const Session* s, int channel) {
 }
 
 int fill_session_info(int handle, lx_session_info* info) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_session_info_get: info is null");
     *info = lx_session_info{};
@@ -66,13 +67,15 @@ int fill_session_info(int handle, lx_session_info* info) {
         copy_field(info->logger, r->logger);
         info->stated_rate = r->stated_rate;
     }
-    info->error_channel = matching_channel(s, library.error_channel, "i_error");
-    info->beacon_channel = matching_channel(s, library.beacon_channel, "i_beacon");
+    bool front_end = lookup_session(handle) != nullptr;
+    info->error_channel = matching_channel(s, front_end ? library.error_channel : 0, "i_error");
+    info->beacon_channel = matching_channel(s, front_end ? library.beacon_channel : 0, "i_beacon");
+    info->beacon_shift = s->beacon_shift;
     return LX_OK;
 }
 
 int fill_channel_info(int handle, int channel, lx_channel_info* info) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (int status = check_channel(s, handle, channel); status != LX_OK) return status;
     if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_channel_info_get: info is null");
@@ -85,7 +88,7 @@ int fill_channel_info(int handle, int channel, lx_channel_info* info) {
 }
 
 int fill_lap_info(int handle, int lap, lx_lap_info* info) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (int status = check_lap(s, handle, lap); status != LX_OK) return status;
     if (info == nullptr) return fail(LX_ERR_ARGUMENT, "lx_lap_info_get: info is null");
@@ -107,7 +110,7 @@ int fill_lap_info(int handle, int lap, lx_lap_info* info) {
 }
 
 int find_channel(int handle, const char* name) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (name == nullptr) return fail(LX_ERR_ARGUMENT, "lx_find_channel: name is null");
     return match_channel(s, name, s->nchannels, "session " + std::to_string(handle));
@@ -115,7 +118,7 @@ int find_channel(int handle, const char* name) {
 
 // Copies note `index` when there is room; the count either way.
 int copy_note(int handle, int index, char* text, int size) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (index < 0 || size < 0)
         return fail(LX_ERR_ARGUMENT, "lx_session_note: index %d or size %d is negative", index,

@@ -2,13 +2,13 @@
 // threads, and the cut session, each with the bits of the lx.h exports.
 #include <cfloat>
 #include <cstring>
-#include <string>
 
 #include "analysis/analysis.h"
 #include "base/parallel.h"
 #include "beacons/beacons.h"
 #include "channels/channels.h"
 #include "data/call.h"
+#include "data/handles.h"
 #include "data/laps.h"
 #include "data/names.h"
 
@@ -17,27 +17,6 @@ namespace lx::data {
 namespace {
 
 constexpr TraceOptions SILENT{0, 1};
-
-// Keeps the lines the core prints on a failure off standard output and out of
-// the program's own log.
-class QuietCore {
-  public:
-    QuietCore() : was_capturing_(capturing()), saved_(captured_log(), captured_length()) {
-        clear_log();
-        set_capture(true);
-    }
-    ~QuietCore() {
-        clear_log();
-        if (!saved_.empty()) emit("%s", saved_.c_str());
-        set_capture(was_capturing_);
-    }
-    QuietCore(const QuietCore&) = delete;
-    QuietCore& operator=(const QuietCore&) = delete;
-
-  private:
-    bool was_capturing_;
-    std::string saved_;
-};
 
 struct MatchJob {
     Session* ref;
@@ -72,21 +51,6 @@ int read_options(const char* call, const lx_match_options* in, MatchJob& job) {
     return LX_OK;
 }
 
-// The session under handle with its session math done, or null after failing.
-Session* math_session(const char* call, int handle) {
-    Session* s = find_session(handle);
-    if (s == nullptr) return nullptr;
-    bool channels = true;
-    for (int channel : {s->i_distance, s->i_speed, s->i_seglen, s->i_radius})
-        channels = channels && channel != 0 && valid_channel(s, channel);
-    if (channels && session_math_ran(s)) return s;
-    fail(LX_ERR_STATE,
-         "%s: session %d has no session math yet (lx_analyse, or lx_session_setup and "
-         "lx_compute_session_math)",
-         call, handle);
-    return nullptr;
-}
-
 int find_matching_channels(const char* call, int handle, MatchJob& job) {
     Session* s = job.work;
     job.error_channel = newest_derived(s, "i_error");
@@ -95,7 +59,7 @@ int find_matching_channels(const char* call, int handle, MatchJob& job) {
     if (s->nchannels + 2 > MAX_CHANNELS)
         return fail(LX_ERR_LIMIT, "%s: session %d has no room for the error and beacon channels",
                     call, handle);
-    QuietCore quiet;
+    CoreLines quiet;
     if (add_matching_channels(s, &job.error_channel, &job.beacon_channel)) return LX_OK;
     return fail(LX_ERR_MEMORY, "%s: no memory for the error and beacon channels of session %d",
                 call, handle);
@@ -134,23 +98,20 @@ int cut_failed(CutFailure why) {
 }
 
 int cut(const MatchJob& job) {
-    if (library.open_sessions >= MAX_SESSIONS)
-        return fail(LX_ERR_LIMIT, "lx_cut_session: %d sessions are open already; close one first",
-                    MAX_SESSIONS);
     match(job);
     CutFailure why = CutFailure::none;
     Session* s = nullptr;
     int handle = 0;
     {
-        QuietCore quiet;
+        CoreLines quiet;
         s = cut_working_session(job.work, job.cut_mode, job.tolerance, job.beacon_channel, SILENT,
                                 &why);
-        if (s != nullptr) handle = store_session(s);
+        if (s != nullptr) handle = add_data_session(s);
     }
     if (s == nullptr) return cut_failed(why);
     if (handle != 0) return handle;
     free_session(s);
-    return fail(LX_ERR_LIMIT, "lx_cut_session: no session handle is free");
+    return fail(LX_ERR_LIMIT, "lx_cut_session: no session handle is left in this process");
 }
 
 } // namespace

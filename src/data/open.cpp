@@ -14,6 +14,7 @@
 #include "aim/line_reader.h"
 #include "base/units.h"
 #include "data/call.h"
+#include "data/handles.h"
 #include "data/options.h"
 #include "data/titles.h"
 #include "import/gps_line.h"
@@ -24,6 +25,8 @@
 namespace lx::data {
 
 namespace {
+
+constexpr TraceOptions SILENT{0, 1};
 
 // The end row is "Lap:" and at most one character more; a lap row is longer.
 constexpr std::size_t TEXT_EXPORT_END_ROW = 6;
@@ -191,7 +194,7 @@ int record_titles(const char* path, Session* s) {
 
 int read_text_export(const char* path, Session*& opened) {
     CoreLines core;
-    opened = read_aim_export(path, library.trace);
+    opened = read_aim_export(path, SILENT);
     if (opened != nullptr) return LX_OK;
     std::string lines = core.joined();
     return fail(reader_status(lines), "%s: %s", path, lines.c_str());
@@ -265,11 +268,11 @@ int cut_at_start_line(Session*& s, const ImportOptions& options) {
     return LX_OK;
 }
 
-int store(Session* s) {
+int store(const char* path, Session* s) {
     SessionGuard guard{s};
-    CoreLines core;
-    int handle = store_session(s);
-    if (handle == 0) return fail(LX_ERR_LIMIT, "%s", core.joined().c_str());
+    int handle = add_data_session(s);
+    if (handle == 0)
+        return fail(LX_ERR_LIMIT, "%s: no session handle is left in this process", path);
     guard.release();
     return handle;
 }
@@ -278,9 +281,6 @@ int open_file(const char* path, const lx_open_options* given) {
     if (path == nullptr) return fail(LX_ERR_ARGUMENT, "lx_open: the path is null");
     ImportOptions options;
     if (int status = read_options(given, options); status != LX_OK) return status;
-    if (library.open_sessions >= MAX_SESSIONS)
-        return fail(LX_ERR_LIMIT, "%s: %d sessions are open already; close one first", path,
-                    MAX_SESSIONS);
     FileFormat format = sniff_format(path);
     ImportOptions reading = options;
     if (options.cut_at_line) reading.first_lap = reading.last_lap = 0; // the window counts cut laps
@@ -290,7 +290,7 @@ int open_file(const char* path, const lx_open_options* given) {
                                                      : open_csv(path, format, reading, s);
     if (status == LX_OK && options.cut_at_line) status = cut_at_start_line(s, options);
     if (status != LX_OK) return status;
-    return store(s);
+    return store(path, s);
 }
 
 } // namespace
@@ -308,11 +308,8 @@ LX_DATA_API int lx_open(const char* path, const lx_open_options* options) {
 
 LX_DATA_API int lx_close(int handle) {
     return api_call([&] {
-        Session* s = find_session(handle);
-        if (s == nullptr) return static_cast<int>(LX_ERR_HANDLE);
-        free_session(s);
-        library.session_table[handle - 1] = nullptr;
-        library.open_sessions -= 1;
+        if (find_session(handle) == nullptr) return static_cast<int>(LX_ERR_HANDLE);
+        free_session(remove_data_session(handle));
         return static_cast<int>(LX_OK);
     });
 }

@@ -16,7 +16,7 @@ namespace {
 constexpr float LATG_IN_G = 1.0f; // candidate channels hold g, as the map's scale 1 expects
 
 int copy_samples(int handle, int lap, int channel, float* dest, int capacity) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (int status = check_lap(s, handle, lap); status != LX_OK) return status;
     if (int status = check_channel(s, handle, channel); status != LX_OK) return status;
@@ -32,7 +32,7 @@ int copy_samples(int handle, int lap, int channel, float* dest, int capacity) {
 }
 
 int closure(int handle, int lap, int latg, double* heading_change, double* end_gap) {
-    const Session* s = find_session(handle);
+    const Session* s = find_readable_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (int status = check_lap(s, handle, lap); status != LX_OK) return status;
     if (int status = check_channel(s, handle, latg); status != LX_OK) return status;

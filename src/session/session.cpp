@@ -1,6 +1,7 @@
 #include "session/session.h"
 #include "session/record.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,12 +14,17 @@
 namespace lx {
 
 namespace {
-long allocations_until_failure = 0; // 0: never fail
-long live_blocks = 0;
+// Atomic: sessions are built and freed on several threads at once.
+std::atomic<long> allocations_until_failure{0}; // 0: never fail
+std::atomic<long> live_blocks{0};
 
-// Counts an allocation towards the one set to fail.
+// Counts an allocation towards the one set to fail: exactly one allocation
+// sees the count reach 0, whatever the threads.
 bool failure_due() {
-    return allocations_until_failure > 0 && --allocations_until_failure == 0;
+    long left = allocations_until_failure.load();
+    while (left > 0)
+        if (allocations_until_failure.compare_exchange_weak(left, left - 1)) return left == 1;
+    return false;
 }
 } // namespace
 

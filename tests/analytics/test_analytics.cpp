@@ -56,7 +56,7 @@ std::string sample_path() {
 std::vector<int> full_laps(int h) {
     std::vector<int> laps;
     lx_lap_info info;
-    for (int l = 0; l < lx_num_laps(h); ++l)
+    for (int l = 0; l < lap_count(h); ++l)
         if (lx_lap_info_get(h, l, &info) == LX_OK && info.lap_class == LX_LAP_FULL)
             laps.push_back(l);
     return laps;
@@ -96,7 +96,7 @@ TEST_F(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
     double track = lxgen::make_track().length;
     std::vector<double> first_entry;
     for (int lap : full_laps(h)) {
-        if (lap == 0 || lap == lx_num_laps(h) - 1) continue; // the pit lane
+        if (lap == 0 || lap == lap_count(h) - 1) continue; // the pit lane
         std::vector<lx_corner> found = corners_of(h, lap);
         ASSERT_EQ(found.size(), bends.size()) << "lap " << lap;
         lx_lap_info info;
@@ -125,9 +125,8 @@ TEST_F(Corners, EveryLapOfTheGeneratedSessionFindsTheGeneratorsBends) {
 TEST_F(Corners, EdgesInterpolatedBetweenSamples) {
     lx::Session* s = make_session({30}, 2.0f, 2);
     std::fill_n(s->laps[0].raw[3], 30, 36.0f);
-    int h = install(s);
-    lx_session_setup(h);
-    lx_compute_session_math(h, 3, 4, 1, 0, 0, 0);
+    int h = install_data(s);
+    session_math(h, 3, 4, 1, 0, 0, 0);
     const float curvature[30] = {10, 10, 10, 0, 0, 0, 0, 2,  10, 10, 10, 10,
                                  2,  0,  0,  0, 0, 0, 0, 10, 2,  10, 0};
     std::copy_n(curvature, 30, s->laps[0].raw[s->i_radius]);
@@ -197,7 +196,7 @@ int made_up_session(const std::vector<Bends>& laps, double bendiness = 1.0) {
             s->laps[l].raw[3][j] = float(driven[l][j].speed * KMH);
             s->laps[l].raw[4][j] = float(driven[l][j].latg);
         }
-    return analysed(install(s), options_for("c3", "c4"));
+    return analysed(install_data(s), options_for("c3", "c4"));
 }
 
 struct Best {
@@ -348,7 +347,7 @@ TEST_F(Invariants, EveryFullLapOfGeneratedSessionsUntilTheMathRunsAgain) {
         close_all_sessions();
         int h = analysed_file(generated(seed));
         expect_invariants(h);
-        lx_compute_session_math(h, 4, 5, LX_SPEED_KMH, 0, 0, 0);
+        session_math(h, 4, 5, LX_SPEED_KMH, 0, 0, 0);
         lx_analysis_info info;
         EXPECT_EQ(lx_analysis_info_get(h, &info), LX_ERR_STATE);
         EXPECT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
@@ -383,7 +382,7 @@ TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     EXPECT_NE(std::string(lx_last_error()).find("lengths differ"), std::string::npos);
 }
 
-void expect_failure(int result, int status, const char* words) {
+void expect_failure(int result, int status, const std::string& words) {
     EXPECT_EQ(result, status);
     EXPECT_NE(std::string(lx_last_error()).find(words), std::string::npos) << lx_last_error();
 }
@@ -404,7 +403,8 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "exit");
     o = options_for("c3", "c4");
     o.ref_lap = 0;
-    expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "reference lap 1 of session 1 is the out-lap");
+    expect_failure(lx_analyse(h, &o), LX_ERR_LAP,
+                   "reference lap 1 of session " + std::to_string(h) + " is the out-lap");
     o.ref_lap = 9;
     expect_failure(lx_analyse(h, &o), LX_ERR_LAP, "lap 10 does not exist");
     o.ref_lap = -2;
@@ -414,7 +414,7 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     expect_failure(lx_analyse(h, &o), LX_ERR_HANDLE, "handle 7");
     int other = made_up_session({base, base, base});
     o.ref_handle = other;
-    lx_compute_session_math(other, 3, 4, LX_SPEED_KMH, 0, 0, 0);
+    session_math(other, 3, 4, LX_SPEED_KMH, 0, 0, 0);
     expect_failure(lx_analyse(h, &o), LX_ERR_STATE, "older than its session math");
 
     // Copies what fits, counts everything; a lap that is not full has no curve.
@@ -434,7 +434,7 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     lx_analysis_info info;
     ASSERT_EQ(lx_analysis_info_get(flat, &info), LX_OK);
     EXPECT_EQ(info.ncuts, 2);
-    lx::lookup_session(flat)->laps[2].raw[3][7] = NAN;
+    session_of(flat)->laps[2].raw[3][7] = NAN;
     analysed(flat, options_for("c3", "c4"));
     expect_failure(lx_analysis_corners(flat, 2, corners, 4), LX_ERR_LAP,
                    "not a number at sample 7");

@@ -13,6 +13,8 @@
 namespace {
 
 using namespace lx::analytics;
+using lxtest::session_math;
+using lxtest::session_of;
 
 struct Traced {
     std::vector<LapTrace> full; // on the logger's clock
@@ -29,9 +31,8 @@ Traced traced(const std::string& file, const std::vector<std::string>& channels)
     for (int i = 0; i < 3; ++i)
         ch[i] = channels[i][0] == '#' ? std::atoi(channels[i].c_str() + 1)
                                       : lx_find_channel(h, channels[i].c_str());
-    lx_session_setup(h);
-    lx_compute_session_math(h, ch[0], ch[1], 1, 0, ch[2], 0);
-    const lx::Session* s = lx::lookup_session(h);
+    session_math(h, ch[0], ch[1], 1, 0, ch[2], 0);
+    const lx::Session* s = session_of(h);
     Traced t;
     for (int lap = 1; s && lap + 1 < s->nlaps; ++lap) {
         LapTrace trace;

@@ -114,7 +114,7 @@ TEST(ImportBinary, LdWrittenReadsBackTheSame) {
         ASSERT_GT(handle, 0) << lx_last_error();
         std::string again = write_temp_file("", ".ld");
         ASSERT_EQ(lx_write_ld(handle, again.c_str()), LX_OK) << lx_last_error();
-        first = lx::lookup_session(handle);
+        first = lxtest::session_of(handle);
         Read back(again);
         const lx::Session& s = back.s();
         ASSERT_EQ(s.nlaps, first->nlaps) << path;

@@ -141,10 +141,10 @@ TEST(WriteTextExport, ReadsBackBitForBit) {
         ASSERT_EQ(lx_write_text_export(direct, txt.c_str()), LX_OK) << lx_last_error();
         int back = lx_open_aim_xls(txt.c_str());
         ASSERT_GT(back, 0);
-        ASSERT_EQ(lx_num_laps(back), lx_num_laps(direct));
-        ASSERT_EQ(lx_num_channels(back), lx_num_channels(direct));
-        for (int l = 0; l < lx_num_laps(direct); ++l)
-            for (int c = 0; c < lx_num_channels(direct); ++c) {
+        ASSERT_EQ(lxtest::lap_count(back), lxtest::lap_count(direct));
+        ASSERT_EQ(lxtest::channel_count(back), lxtest::channel_count(direct));
+        for (int l = 0; l < lxtest::lap_count(direct); ++l)
+            for (int c = 0; c < lxtest::channel_count(direct); ++c) {
                 std::vector<float> a(4096), b(4096);
                 int n = lx_lap_samples(direct, l, c, a.data(), 4096);
                 ASSERT_EQ(lx_lap_samples(back, l, c, b.data(), 4096), n);

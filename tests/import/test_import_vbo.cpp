@@ -232,7 +232,7 @@ TEST(ImportVbo, StartLineCutsAFileWithoutGates) {
     lx_open_options options{0.0, nullptr, 0, 0, line};
     int h = lx_open(path.c_str(), &options);
     ASSERT_GT(h, 0) << lx_last_error();
-    ASSERT_EQ(lx_num_laps(h), gated.s->nlaps);
+    ASSERT_EQ(lxtest::lap_count(h), gated.s->nlaps);
     for (int l = 0; l < gated.s->nlaps; ++l) {
         lx_lap_info lap;
         ASSERT_EQ(lx_lap_info_get(h, l, &lap), LX_OK);

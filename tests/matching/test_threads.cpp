@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/handles.h"
 #include "gen.h"
 #include "lx_data.h"
 #include "support.h"
@@ -27,6 +28,14 @@ int set_up(const std::string& path) {
     EXPECT_GT(h, 0);
     lx_session_setup(h);
     lx_compute_session_math(h, SPEED, LATERAL, LX_SPEED_KMH, 0, LONGITUDINAL, 0);
+    return h;
+}
+
+// The same session under a handle of the data API.
+int data_set_up(const std::string& path) {
+    int h = lx_open(path.c_str(), nullptr);
+    lx_math_options math{SPEED, LATERAL, LONGITUDINAL, LX_SPEED_KMH, 0, 0};
+    EXPECT_EQ(lx_session_math(h, &math), LX_OK) << lx_last_error();
     return h;
 }
 
@@ -54,7 +63,7 @@ TEST_F(Threads, SameBitsAsTheExportsWhateverTheThreadCount) {
     lxgen::SessionPlan plan; // an out-lap, a missed beacon, a traffic lap, an in-lap
     plan.flying_laps = 6;
     std::string path = write_temp_file(lxgen::write_text(lxgen::drive_session(plan)));
-    int ref = set_up(path);
+    int ref = set_up(path), data_ref = data_set_up(path);
     int exported = set_up(path);
     lx_beacon_setup(exported);
     int remaining = lx_compute_error_channel_step(1, ref, REF_LAP, exported);
@@ -70,15 +79,15 @@ TEST_F(Threads, SameBitsAsTheExportsWhateverTheThreadCount) {
     for (int threads = 1; threads <= 3; ++threads) {
         SCOPED_TRACE("threads " + std::to_string(threads));
         int mode = modes[threads - 1];
-        int work = set_up(path);
-        lx::Session* w = lx::lookup_session(work);
+        int work = data_set_up(path);
+        lx::Session* w = lx::data::data_session(work);
         // File channels of those names are the file's, never matching's.
         std::strcpy(w->channels[3].name, "i_error");
         std::strcpy(w->channels[7].name, "i_beacon");
         lx_match_options options{threads, mode, 30.0};
         StdoutCapture out;
-        EXPECT_EQ(lx_match_laps(ref, REF_LAP, work, &options), count) << lx_last_error();
-        int cut = lx_cut_session(ref, REF_LAP, work, &options);
+        EXPECT_EQ(lx_match_laps(data_ref, REF_LAP, work, &options), count) << lx_last_error();
+        int cut = lx_cut_session(data_ref, REF_LAP, work, &options);
         EXPECT_EQ(out.text(), "");
         ASSERT_GT(cut, 0) << lx_last_error();
         EXPECT_EQ(bits(samples(w, w->nchannels - 2)), bits(errors));
@@ -86,10 +95,14 @@ TEST_F(Threads, SameBitsAsTheExportsWhateverTheThreadCount) {
 
         int expected = lx_new_session_from_beacons(ref, REF_LAP, exported, mode, 30.0f);
         ASSERT_GT(expected, 0);
-        expect_same_session(lx::lookup_session(cut), lx::lookup_session(expected));
-        EXPECT_EQ(lx_get_beacon_shift(work), lx_get_beacon_shift(exported));
+        EXPECT_GE(cut, LX_DATA_HANDLE_FIRST);
+        expect_same_session(lx::data::data_session(cut), lx::lookup_session(expected));
+        lx_session_info info;
+        lx_session_info_get(work, &info);
+        EXPECT_EQ(info.beacon_shift, lx_get_beacon_shift(exported));
         StdoutCapture freeing;
-        for (int h : {work, cut, expected}) lx_free_session(h);
+        lx_free_session(expected);
+        for (int h : {work, cut}) lx_close(h);
     }
 }
 
@@ -98,32 +111,40 @@ TEST_F(Threads, StandingAcrossBlocksBlocksPastTheEndAndNoEnd) {
     // keep the fit made before them; the reference's half is longer than a
     // block, so blocks after the end run before it is known. A one-sample
     // reference never runs past the end.
-    constexpr int N = 2400;
+    static constexpr int N = 2400;
     auto standing = [](int i) { return (i % 1024 < 6 || i % 1024 > 1018) && i > 8; };
-    int track = install(matching_session(
-        {N}, 20, [](int k) { return track_radius(k, N); },
-        [](int k) { return track_seglen(k, N); }));
-    int one_sample = install(matching_session({1}, 20, unit));
-    lx::Session* work = matching_session(
-        {N + 500, 300, 0, N}, 20, [](int i) { return track_radius(i + 400, N); },
-        [&](int i) { return standing(i) ? 0.0f : track_seglen(i + 400, N); });
-    int w = install(work);
-    for (int ref : {track, one_sample}) {
+    // Each session twice: under the front-end's handles and the data API's.
+    auto track = [] {
+        return matching_session(
+            {N}, 20, [](int k) { return track_radius(k, N); },
+            [](int k) { return track_seglen(k, N); });
+    };
+    auto working = [&] {
+        return matching_session(
+            {N + 500, 300, 0, N}, 20, [](int i) { return track_radius(i + 400, N); },
+            [&](int i) { return standing(i) ? 0.0f : track_seglen(i + 400, N); });
+    };
+    lx::Session *work = working(), *data_work = working();
+    int w = install(work), data_w = install_data(data_work);
+    const std::pair<int, int> refs[] = {
+        {install(track()), install_data(track())},
+        {install(matching_session({1}, 20, unit)), install_data(matching_session({1}, 20, unit))}};
+    for (auto [ref, data_ref] : refs) {
         int remaining = lx_compute_error_channel_step(1, ref, 0, w);
         while (remaining > 0) remaining = lx_compute_error_channel_step(0, ref, 0, w);
         std::vector<float> errors = samples(work, lx::library.error_channel);
         for (int threads : {2, 3}) {
             lx_match_options options{threads, LX_CUT_MATCHES, 0.0};
-            EXPECT_GT(lx_match_laps(ref, 0, w, &options), 0) << lx_last_error();
-            EXPECT_EQ(bits(samples(work, lx::library.error_channel)), bits(errors));
+            EXPECT_GT(lx_match_laps(data_ref, 0, data_w, &options), 0) << lx_last_error();
+            EXPECT_EQ(bits(samples(data_work, lx::library.error_channel)), bits(errors));
         }
     }
 }
 
 TEST_F(Threads, RefusalsNameTheCauseAndChangeNothing) {
     lx::Session* work = matching_session({40, 40}, 10, [](int k) { return track_radius(k, 40); });
-    int w = install(work);
-    int bare = install(make_session({10}, 10));
+    int w = install_data(work);
+    int bare = install_data(make_session({10}, 10));
     const int channels = work->nchannels;
     lx_match_options options{1, LX_CUT_MATCHES, 0.0};
     auto refused = [&](int ref, int lap, int h, const lx_match_options* o, int status) {
@@ -139,7 +160,8 @@ TEST_F(Threads, RefusalsNameTheCauseAndChangeNothing) {
     refused(w, 0, bare, &options, LX_ERR_STATE);
     lx::Session* unmeasured = matching_session({10}, 10, unit);
     unmeasured->laps[0].lap_length = 0.0f; // set up, but the session math has not run
-    refused(w, 0, install(unmeasured), &options, LX_ERR_STATE);
+    refused(w, 0, install_data(unmeasured), &options, LX_ERR_STATE);
+    refused(install(make_session({10}, 10)), 0, w, &options, LX_ERR_HANDLE); // the front-end's
     for (lx_match_options bad : {lx_match_options{-1, 0, 0.0},
                                  {LX_MAX_THREADS + 1, 0, 0.0},
                                  {0, 3, 0.0},
@@ -151,13 +173,11 @@ TEST_F(Threads, RefusalsNameTheCauseAndChangeNothing) {
     // One channel free, and no error channel of the library's.
     lx::Session* full = matching_session({5}, 10, unit, unit, lx::MAX_CHANNELS - 10);
     std::strcpy(full->channels[full->nchannels - 2].name, "x");
-    refused(w, 0, install(full), nullptr, LX_ERR_LIMIT);
-    while (lx::library.open_sessions < lx::MAX_SESSIONS) install(make_session({1}, 10));
-    EXPECT_EQ(lx_cut_session(w, 0, w, nullptr), LX_ERR_LIMIT);
+    refused(w, 0, install_data(full), nullptr, LX_ERR_LIMIT);
     EXPECT_EQ(out.text(), "");
     EXPECT_EQ(work->nchannels, channels);
     lx_match_options widest{LX_MAX_THREADS, LX_CUT_SNAP, FLT_MAX};
-    EXPECT_EQ(lx_match_laps(w, 0, w, &widest), 1) << "the full table leaves matching alone";
+    EXPECT_EQ(lx_match_laps(w, 0, w, &widest), 1);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include "data/handles.h"
 #include "lx.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +69,9 @@ StdoutCapture::StdoutCapture() : active_(true) {
     testing::internal::CaptureStdout();
 }
 
-StdoutCapture::~StdoutCapture() { text(); }
+StdoutCapture::~StdoutCapture() {
+    text();
+}
 
 std::string StdoutCapture::text() {
     if (active_) {
@@ -97,7 +100,9 @@ TraceSwitches::TraceSwitches(int verbose, int quiet) : saved_(lx::library.trace)
     lx::library.trace = {verbose, quiet};
 }
 
-TraceSwitches::~TraceSwitches() { lx::library.trace = saved_; }
+TraceSwitches::~TraceSwitches() {
+    lx::library.trace = saved_;
+}
 
 lx::Session* make_session(const std::vector<int>& lap_points, float sample_rate,
                           int extra_channels) {
@@ -123,12 +128,39 @@ lx::Session* make_session(const std::vector<int>& lap_points, float sample_rate,
     return s;
 }
 
-int install(lx::Session* s) { return lx::store_session(s); }
+int install(lx::Session* s) {
+    return lx::store_session(s);
+}
+int install_data(lx::Session* s) {
+    return lx::data::add_data_session(s);
+}
+
+lx::Session* session_of(int handle) {
+    lx::Session* s = lx::lookup_session(handle);
+    return s ? s : lx::data::data_session(handle);
+}
+
+int session_math(int h, int speed, int latg, int units, int invert_lat, int longg,
+                 int invert_long) {
+    lx_math_options math{speed, latg, longg, units, invert_lat, invert_long};
+    return lx_session_math(h, &math) == LX_OK;
+}
+
+int lap_count(int h) {
+    lx_session_info info{};
+    return lx_session_info_get(h, &info) == LX_OK ? info.laps : 0;
+}
+
+int channel_count(int h) {
+    lx_session_info info{};
+    return lx_session_info_get(h, &info) == LX_OK ? info.channels : 0;
+}
 
 void close_all_sessions() {
     StdoutCapture quiet;
     for (int h = 1; h <= lx::MAX_SESSIONS; ++h)
         if (lx::lookup_session(h)) lx_free_session(h);
+    lx::data::close_data_sessions();
 }
 
 void poison(std::vector<int>& cells) {

@@ -50,6 +50,16 @@ lx::Session* make_session(const std::vector<int>& lap_points, float sample_rate,
                           int extra_channels = 0);
 // Stores s under a handle like an opened file; returns the handle.
 int install(lx::Session* s);
+// The same under a handle of the data API.
+int install_data(lx::Session* s);
+// The session under a handle of either side, or null.
+lx::Session* session_of(int handle);
+// The data API's session math with lx_compute_session_math's arguments: 1 on
+// success, 0 on a refusal, as that export answers.
+int session_math(int h, int speed, int latg, int units, int invert_lat, int longg, int invert_long);
+// Laps and channels of a session of either side; 0 for an unknown handle.
+int lap_count(int h);
+int channel_count(int h);
 // Frees every open session (quietly) so that each test starts from an empty table.
 void close_all_sessions();
 

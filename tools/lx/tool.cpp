@@ -211,10 +211,10 @@ void print_notes(const Session& s) {
 }
 
 int Session::laps() const {
-    return lx_num_laps(handle_);
+    return info().laps;
 }
 int Session::channels() const {
-    return lx_num_channels(handle_);
+    return info().channels;
 }
 
 lx_session_info Session::info() const {
@@ -324,7 +324,7 @@ int try_find_channel(const Session& s, const std::string& name) {
 }
 
 int derived_channel(const Session& s, lx_derived_channel id) {
-    return lx_channel_number(s.handle(), id);
+    return std::max(lx_derived_channel_number(s.handle(), id), 0);
 }
 
 std::vector<float> lap_samples(const Session& s, int lap, int channel) {

@@ -44,7 +44,7 @@ void print_shift(const Session& cut, const std::vector<Match>& matches) {
     std::fprintf(out,
                  "Beacon shift: %.1f m, the average distance from a match to the beacon "
                  "beside it\n",
-                 double(lx_get_beacon_shift(cut.handle())));
+                 cut.info().beacon_shift);
     std::size_t far = 0;
     std::string example;
     for (const Match& m : matches) {
@@ -84,8 +84,7 @@ void print_json(const Session& ref, int ref_lap, const std::vector<Match>& match
         j.number("from_beacon", std::isinf(m.from_beacon) ? NAN : m.from_beacon, 1).end_object();
     }
     j.end_array();
-    if (o.mode == LX_CUT_BEACON_SHIFT)
-        j.number("beacon_shift", double(lx_get_beacon_shift(cut.handle())), 1);
+    if (o.mode == LX_CUT_BEACON_SHIFT) j.number("beacon_shift", cut.info().beacon_shift, 1);
     j.begin_array("laps");
     for (int lap = 0; lap < cut.laps(); ++lap) {
         lx_lap_info l = lap_info(cut, lap);

@@ -62,7 +62,8 @@ void run_motec(const LapOptions& o) {
     std::string path = o.output.empty() ? default_output(o.file, o.lap, ".csv") : o.output;
     check_writable(path);
     if (!o.raw) compute_math(s, o.math);
-    if (!lx_write_lap_motec(s.handle(), lap, path.c_str())) library_refused("cannot write " + path);
+    if (lx_write_motec(s.handle(), lap, path.c_str()) != LX_OK)
+        library_refused("cannot write " + path);
     std::fprintf(out, "Wrote lap %d (%s) to %s\n", o.lap,
                  laptime_text(lap_info(s, lap).laptime).c_str(), path.c_str());
 }

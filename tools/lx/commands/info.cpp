@@ -51,9 +51,10 @@ void print_channels(const Session& s) {
                 stored.c_str());
             continue;
         }
-        row("  %3d  %-24s %-8s %14s %14s  %s", c, info.title, info.unit,
-            shortest(lx_channel_min(s.handle(), c)).c_str(),
-            shortest(lx_channel_max(s.handle(), c)).c_str(), stored.c_str());
+        float min = 0.0f, max = 0.0f;
+        lx_channel_range(s.handle(), c, &min, &max);
+        row("  %3d  %-24s %-8s %14s %14s  %s", c, info.title, info.unit, shortest(min).c_str(),
+            shortest(max).c_str(), stored.c_str());
     }
 }
 
@@ -85,9 +86,9 @@ void print_json(const Session& s, const lx_session_info& info) {
         lx_channel_info ci = channel_info(s, c);
         j.begin_object().integer("channel", c).text("title", ci.title).text("unit", ci.unit);
         j.text("name", ci.name).boolean("derived", ci.derived);
-        if (s.laps() > 0)
-            j.raw("min", json_float(lx_channel_min(s.handle(), c)))
-                .raw("max", json_float(lx_channel_max(s.handle(), c)));
+        float min = 0.0f, max = 0.0f;
+        if (s.laps() > 0 && lx_channel_range(s.handle(), c, &min, &max) == LX_OK)
+            j.raw("min", json_float(min)).raw("max", json_float(max));
         j.end_object();
     }
     j.end_array().begin_array("laps");

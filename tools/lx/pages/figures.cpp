@@ -33,11 +33,6 @@ std::string speed_segments(const std::vector<int>& x, const std::vector<int>& y,
     return s;
 }
 
-void add_map_channels(const Session& s) {
-    if (derived_channel(s, LX_CHANNEL_MAP_X) == 0 && !lx_map_setup(s.handle()))
-        library_refused("cannot add the map channels");
-}
-
 int sample_count(const Session& s, int lap) {
     return lap_info(s, lap).samples;
 }
@@ -95,9 +90,8 @@ bool map_pixels(const Session& s, int lap, int winx, int winy, float heading, st
         fit_into(gps, winx, winy, heading, x, y);
         return true;
     }
-    add_map_channels(s);
-    return lx_scaled_map(s.handle(), x.data(), y.data(), int(x.size()), lap, winx, winy, 0, 1.0f,
-                         heading) != 0;
+    return lx_map_pixels(s.handle(), x.data(), y.data(), int(x.size()), lap, winx, winy, 0, 1.0f,
+                         heading) > 0;
 }
 
 } // namespace
@@ -201,8 +195,8 @@ std::string speed_bar(double x, double y, double width, double lo, double hi) {
 ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
     int winx = int(spec.area.w) * FINE, winy = int(spec.area.h) * FINE;
     std::vector<int> x(static_cast<std::size_t>(winx)), y(x.size());
-    int m = lx_scaled_chart_lap_dist(s.handle(), lap, spec.channel, spec.cmax, spec.cmin, winx,
-                                     winx, winy, 0, winy, spec.dist_range, x.data(), y.data());
+    int m = lx_chart_pixels(s.handle(), lap, spec.channel, spec.cmax, spec.cmin, winx, winx, winy,
+                            0, winy, spec.dist_range, x.data(), y.data());
     if (m <= 0) return {}; // a lap without length or samples has no line
     return {svg::polyline(x, y, m, spec.area, FINE, false, pen),
             spec.area.y + y[std::size_t(m - 1)] / double(FINE)};
