@@ -320,7 +320,9 @@ void expect_invariants(int h) {
     EXPECT_LE(info.theoretical_best, info.optimal_lap);
     EXPECT_LE(info.optimal_lap, fastest);
     lx_analysis_lap none;
-    int laps = lx_num_laps(h);
+    lx_session_info session;
+    ASSERT_EQ(lx_session_info_get(h, &session), LX_OK);
+    int laps = session.laps;
     EXPECT_EQ(lx_analysis_lap_get(h, laps, &none), LX_ERR_LAP);
     EXPECT_NE(std::string(lx_last_error()).find("laps are 0 to " + std::to_string(laps - 1)),
               std::string::npos)

@@ -28,7 +28,7 @@ struct Handle {
         EXPECT_GT(h, 0) << path << ": " << lx_last_error();
     }
     ~Handle() { lx_close(h); }
-    const lx::Session& s() const { return *lx::lookup_session(h); }
+    const lx::Session& s() const { return *lxtest::session_of(h); }
     long samples() const {
         long n = 0;
         for (int l = 0; l < s().nlaps; ++l) n += s().laps[l].npoints;
