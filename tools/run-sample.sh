@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
-lx_install cmake g++ make libcli11-dev libsqlite3-dev
+lx_install cmake g++ make libcli11-dev libsqlite3-dev libssl-dev
 out=${1:-out/report}
 cmake -S . -B build-sample -DCMAKE_BUILD_TYPE=Release -DLX_BUILD_TESTS=OFF >/dev/null
 cmake --build build-sample --target lx_tool -j2 >/dev/null

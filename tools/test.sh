@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/deps.sh
-lx_install cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libsqlite3-dev \
+lx_install cmake g++ make libgtest-dev libbenchmark-dev libcli11-dev libsqlite3-dev libssl-dev \
     python3 python3-numpy python3-pytest python3-pandas python3-matplotlib
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLX_WERROR=ON
 cmake --build build -j"$(nproc)"

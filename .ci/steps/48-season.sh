@@ -7,7 +7,7 @@
 # a season of generated sessions: printed, not enforced.
 set -euo pipefail
 source tools/deps.sh
-lx_install libsqlite3-dev python3-distributed bc util-linux
+lx_install libsqlite3-dev libssl-dev python3-distributed bc util-linux
 real=${LX_REAL_DATA:-../shared/data/real}
 tool=${LX_TOOL:-build/tools/lx}
 if [ -d "$real" ]; then

@@ -6,7 +6,7 @@
 # empty environment, and its examples run. Each step's time is logged.
 set -euo pipefail
 source tools/deps.sh
-lx_install cmake g++ gcc make pkgconf dpkg-dev file libcli11-dev libsqlite3-dev git \
+lx_install cmake g++ gcc make pkgconf dpkg-dev file libcli11-dev libsqlite3-dev libssl-dev git \
     python3 python3-venv python3-pip python3-setuptools python3-numpy python3-pandas \
     python3-matplotlib
 

@@ -1,4 +1,4 @@
-// SHA-256 of a file's bytes, as Python's hashlib gives it, so both writers of
+// SHA-256 of a file's bytes (OpenSSL's), as Python's hashlib gives it, so both writers of
 // a season database key sessions alike.
 #pragma once
 
