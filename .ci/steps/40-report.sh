@@ -2,10 +2,12 @@
 # out at a sensible size with lines drawn inside it, and the page's script
 # working: hovering the speed chart moves the marker on the map and lists the
 # laps, a click on a lap in the table hides it in every chart and shows it
-# again, and nothing raises an error.
+# again, and nothing raises an error. Then the same for a session whose file
+# name, folder and channel title are written to break the markup.
 set -euo pipefail
 source tools/deps.sh
-lx_install chromium
+lx_install chromium nodejs libxml2-utils
+node --check tools/lx/pages/page.js
 lx=${LX_TOOL:-build/tools/lx}
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -52,6 +54,10 @@ try {
     .filter(g => g.getBoundingClientRect().width > 0).length;
   const before = shown(); row.click(); const hidden = shown(); row.click();
   lines.push('toggle ' + key + ' ' + before + ' ' + hidden + ' ' + shown());
+  const body = document.body.cloneNode(true);
+  body.querySelectorAll('script').forEach(s => s.remove());
+  const missing = (window.probeExpected || []).filter(t => !body.textContent.includes(t));
+  lines.push('text ' + (missing.length ? 'missing ' + JSON.stringify(missing) : 'shown'));
 } catch (e) {
   window.probeErrors.push('probe: ' + e);
 }
@@ -62,23 +68,79 @@ document.body.appendChild(pre);
 </script>
 PROBE
 
-# check PAGE FIGURES SHAPES: the rendered page's lines, then the verdict.
+# check PAGE FIGURES SHAPES [EXPECTED]: the rendered page's lines, then the
+# verdict; EXPECTED, a script setting window.probeExpected, lists text the
+# page must show as written.
 check() {
-    local page=$1 figures=$2 shapes=$3
-    sed "s|<head>|<head>$(tr -d '\n' < "$dir/catch.js" | sed 's/[&|]/\\&/g')|" "$dir/$page" |
+    local page=$1 figures=$2 shapes=$3 expected=${4:-}
+    cat "$dir/catch.js" $expected | tr -d '\n' | sed 's/[&|\\]/\\&/g' > "$dir/head.js"
+    sed "s|<head>|<head>$(cat "$dir/head.js")|" "$dir/$page" |
         cat - "$dir/probe.js" > "$dir/probe.html"
     chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
         --disable-component-update --disable-sync --no-first-run --user-data-dir="$dir/profile" \
         --dump-dom "file://$dir/probe.html" 2>/dev/null > "$dir/dom.html"
-    grep -E '^(figure|hover|toggle|errors) ' "$dir/dom.html" | sed "s|^|$page: |"
-    grep -E '^(figure|hover|toggle|errors) ' "$dir/dom.html" | awk -v want="$figures" -v shapes="$shapes" -v page="$page" '
+    grep -E '^(figure|hover|toggle|text|errors) ' "$dir/dom.html" | sed "s|^|$page: |"
+    grep -E '^(figure|hover|toggle|text|errors) ' "$dir/dom.html" | awk -v want="$figures" -v shapes="$shapes" -v page="$page" '
         $1 == "figure" { n++; if ($2 < 400 || $3 < 200 || $4 < shapes) { print "figure " n " is empty or too small"; bad = 1 } }
         $1 == "hover" { hover = 1; if ($2 != "moved" || $NF < 1) { print "the map marker did not follow the mouse"; bad = 1 } }
         $1 == "toggle" { toggle = 1; if ($3 < 1 || $4 != 0 || $5 != $3) { print "a click on lap " $2 " did not hide and show it"; bad = 1 } }
         $1 == "errors" { if ($2 != 0) { print "the page raised errors"; bad = 1 } }
+        $1 == "text" { if ($2 != "shown") { print "text not shown as written"; bad = 1 } }
         END { if (n != want) { print "expected " want " figures, found " n; bad = 1 }
               if (!hover || !toggle) { print "the interaction was not checked"; bad = 1 }
               if (bad) exit 1; print page ": " n " figures rendered with lines drawn; hover and clicks work" }'
 }
 check report.html 5 5  # map, speed, time difference, corner gains, lap starts
 check compare.html 4 3 # map, speed, time difference, corner gains; two laps each
+
+# A file name (250 bytes), its folder and a channel title (about 245 bytes)
+# holding an end tag, both quotes, &, a tab and non-ASCII: every SVG stays
+# well-formed, the page's data parses, and the text reads back as written.
+"${LX_GEN:-build/tools/lx-gen}" --format aim-csv -o "$dir/generated.csv"
+python3 - "$dir" <<'HOSTILE'
+import json, os, sys
+folder = sys.argv[1]
+hostile = 'script> "double" \'single\' & tab\there Ærø Kärnten 東京 '
+name = hostile + 'x' * (250 - len((hostile + '.csv').encode())) + '.csv'
+title = 'Water </script> "t" \'t\' &\tÜmlaut ' + 'w' * 200
+os.makedirs(folder + '/hostile<', exist_ok=True)
+path = folder + '/hostile</' + name
+text = open(folder + '/generated.csv', encoding='utf-8').read()
+text = text.replace('"Water Temp"', '"' + title.replace('"', '""') + '"', 1)
+open(path, 'w', encoding='utf-8').write(text)
+for key, value in (('path', path), ('name', name), ('title', title)):
+    open(folder + '/hostile-' + key, 'w', encoding='utf-8').write(value)
+for page, expected in (('report', [name, path]), ('compare', [name])):
+    open(folder + '/expected-' + page + '.js', 'w').write('<script>window.probeExpected = ' +
+        json.dumps(expected).replace('<', '\\u003c') + ';</script>')
+HOSTILE
+hostile=$(cat "$dir/hostile-path")
+mkdir -p "$dir/hostile"
+"$lx" report "$hostile" -o "$dir/hostile" >/dev/null
+"$lx" compare "$hostile" examples/sample.txt -o "$dir/hostile" >/dev/null
+"$lx" chart "$hostile" --lap 2 --channel "$(cat "$dir/hostile-title")" -o "$dir/hostile/chart.svg" \
+    >/dev/null
+python3 - "$dir" <<'WELLFORMED'
+import json, re, subprocess, sys
+import xml.etree.ElementTree as ET
+folder = sys.argv[1]
+title = open(folder + '/hostile-title', encoding='utf-8').read()
+n = 0
+for page in ('report.html', 'compare.html'):
+    html = open(folder + '/hostile/' + page, encoding='utf-8').read()
+    for svg in re.findall(r'<svg .*?</svg>', html, re.S):
+        n += 1
+        open(folder + '/figure.svg', 'w', encoding='utf-8').write(svg)
+        subprocess.run(['xmllint', '--noout', folder + '/figure.svg'], check=True)
+    data = re.search(r"<script id='lx-data' type='application/json'>(.*?)</script>", html, re.S)
+    json.loads(data.group(1))
+subprocess.run(['xmllint', '--noout', folder + '/hostile/chart.svg'], check=True)
+texts = [t.text for t in ET.parse(folder + '/hostile/chart.svg').iter('{http://www.w3.org/2000/svg}text')]
+if title + ' (°C)' not in texts:
+    sys.exit('the chart lost its channel title: ' + repr(texts))
+print('hostile names: %d figures and the chart well-formed, the pages\' data parses' % (n + 1))
+WELLFORMED
+cp "$dir/hostile/report.html" "$dir/hostile-report.html"
+cp "$dir/hostile/compare.html" "$dir/hostile-compare.html"
+check hostile-report.html 4 5 "$dir/expected-report.js"
+check hostile-compare.html 4 3 "$dir/expected-compare.js"

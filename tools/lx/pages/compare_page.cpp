@@ -175,7 +175,7 @@ std::string summary(const Compared& c) {
 std::string page(const Page& c) {
     std::string title = c.names.first + " against " + c.names.second;
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
-                    svg::escape(title) + "</title>" + PAGE_STYLE + "</head><body>\n<h1>" +
+                    svg::escape(title) + "</title>" + page_style() + "</head><body>\n<h1>" +
                     svg::escape(title) + "</h1>\n" + summary(c.c);
     h += "<div class='top'><div><h2>Best laps</h2>" + laps_table(c) + "<h2>Corners</h2>" +
          corners_table(c) + "</div><figure>" + map_figure(c) + "</figure></div>\n";
@@ -194,7 +194,7 @@ std::string page(const Page& c) {
     return h +
            hover_data(c.traces, map_points(*c.c.a, c.c.lap_a, map_area(c), 0.0f),
                       lap_distances(*c.c.a, c.c.lap_a), c.length) +
-           HOVER_SCRIPT + "</body></html>\n";
+           page_script() + "</body></html>\n";
 }
 
 } // namespace

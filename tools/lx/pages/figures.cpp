@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
+
+#include "markup.h"
 
 namespace lxtool {
 
@@ -111,10 +112,9 @@ std::vector<std::string> reckoning_lines(const Session& s) {
             lx_analysis_gps_track(s.handle(), lap, nullptr, nullptr, 0, &error) < 0 ||
             !std::isfinite(error))
             continue;
-        char text[128];
-        std::snprintf(text, sizeof text, "lap %s: %.2f %% of %.0f m (%.1f m RMS)",
-                      lap_name(l).c_str(), error, l.length, error / 100 * l.length);
-        lines.push_back(text);
+        lines.push_back("lap " + lap_name(l) + ": " + svg::fixed(error, 2) + " % of " +
+                        svg::fixed(l.length, 0) + " m (" + svg::fixed(error / 100 * l.length, 1) +
+                        " m RMS)");
     }
     return lines;
 }
@@ -159,15 +159,20 @@ std::string track_map(const Session& s, int lap, const svg::Box& area,
     int ahead = std::min(n - 1, std::max(3, n / 60));
     double dx = px(ahead) - px(0), dy = py(ahead) - py(0);
     double angle = std::atan2(dy, dx) * 180 / 3.141592653589793;
-    char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "<circle cx='%.1f' cy='%.1f' r='6' fill='white' stroke='#111' "
-                  "stroke-width='2.5'/>"
-                  "<path d='M -7 -6 L 7 0 L -7 6 z' fill='#111' "
-                  "transform='translate(%.1f %.1f) rotate(%.1f)'/>"
-                  "<text x='%.1f' y='%.1f' class='label' font-weight='bold'>start</text>\n",
-                  px(0), py(0), px(ahead), py(ahead), angle, px(0) + 10, py(0) - 10);
-    return body + buf;
+    using markup::attr;
+    std::string arrow_at = "translate(" + svg::fixed(px(ahead), 1) + " " +
+                           svg::fixed(py(ahead), 1) + ") rotate(" + svg::fixed(angle, 1) + ")";
+    return body +
+           markup::empty("circle", {attr("cx", px(0), 1), attr("cy", py(0), 1), attr("r", "6"),
+                                    attr("fill", "white"), attr("stroke", "#111"),
+                                    attr("stroke-width", "2.5")}) +
+           markup::empty("path", {attr("d", "M -7 -6 L 7 0 L -7 6 z"), attr("fill", "#111"),
+                                  attr("transform", arrow_at)}) +
+           markup::text("text",
+                        {attr("x", px(0) + 10, 1), attr("y", py(0) - 10, 1), attr("class", "label"),
+                         attr("font-weight", "bold")},
+                        "start") +
+           "\n";
 }
 
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading) {
@@ -187,15 +192,22 @@ std::string speed_bar(double x, double y, double width, double lo, double hi) {
         s += "<stop offset='" + svg::fixed(i / 8.0, 3) + "' stop-color='" +
              svg::ramp_colour(i / 8.0) + "'/>";
     s += "</linearGradient></defs>";
-    char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "<rect x='%.1f' y='%.1f' width='%.1f' height='10' fill='url(#speedramp)'/>"
-                  "<text x='%.1f' y='%.1f' class='tick'>%s</text>"
-                  "<text x='%.1f' y='%.1f' class='tick' text-anchor='end'>%s</text>"
-                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>speed km/h</text>\n",
-                  x, y, width, x, y + 24, svg::fixed(lo, 0).c_str(), x + width, y + 24,
-                  svg::fixed(hi, 0).c_str(), x + width / 2, y + 24);
-    return s + buf;
+    using markup::attr;
+    auto tick = [&](double at, const char* anchor, const std::string& text) {
+        return markup::text("text",
+                            {attr("x", at, 1), attr("y", y + 24, 1), attr("class", "tick"),
+                             attr("text-anchor", anchor)},
+                            text);
+    };
+    return s +
+           markup::empty("rect", {attr("x", x, 1), attr("y", y, 1), attr("width", width, 1),
+                                  attr("height", "10"), attr("fill", "url(#speedramp)")}) +
+           tick(x, "start", svg::fixed(lo, 0)) + tick(x + width, "end", svg::fixed(hi, 0)) +
+           markup::text("text",
+                        {attr("x", x + width / 2, 1), attr("y", y + 24, 1), attr("class", "label"),
+                         attr("text-anchor", "middle")},
+                        "speed km/h") +
+           "\n";
 }
 
 ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
@@ -239,12 +251,12 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
 }
 
 std::string clip_to(const svg::Box& area, const std::string& id) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf,
-                  "<clipPath id='%s'><rect x='%.1f' y='%.1f' width='%.1f' height='%.1f'/>"
-                  "</clipPath><g clip-path='url(#%s)'>\n",
-                  id.c_str(), area.x, area.y, area.w, area.h, id.c_str());
-    return buf;
+    using markup::attr;
+    return markup::element(
+               "clipPath", {attr("id", id)},
+               markup::empty("rect", {attr("x", area.x, 1), attr("y", area.y, 1),
+                                      attr("width", area.w, 1), attr("height", area.h, 1)})) +
+           markup::start("g", {attr("clip-path", "url(#" + id + ")")}) + "\n";
 }
 
 } // namespace lxtool

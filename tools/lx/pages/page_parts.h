@@ -21,7 +21,7 @@ struct Trace {
 };
 
 // The pages' style sheet, one <style> element.
-extern const char* const PAGE_STYLE;
+std::string page_style();
 
 // Content wrapped so that the script finds it by its lap.
 std::string lap_group(const std::string& key, const std::string& content);
@@ -53,7 +53,7 @@ constexpr double HOVER_STEP = 5.0;
 std::string hover_data(const std::vector<Trace>& traces, const std::vector<Point>& map,
                        const std::vector<double>& map_distances, double length);
 // The page's script: the figures are whole without it.
-extern const char* const HOVER_SCRIPT;
+std::string page_script();
 // The marker the script moves on the map; hidden until then.
 std::string map_cursor();
 
