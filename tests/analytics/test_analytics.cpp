@@ -517,4 +517,30 @@ TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
     expect_failure(lx_analyse(h, &o), LX_ERR_FORMAT, "cannot tell the unit of speed channel");
 }
 
+// Roles by title: the better words win over the lower channel number, the
+// lower number between equals; temperatures, volts and a channel reading 0
+// play none; camel case splits into words.
+TEST_F(ChannelChoice, RolesFollowTheTitleRule) {
+    int h = lx_open(with_laterals(false, {{"PPS", 1},
+                                          {"TPS", 1},
+                                          {"Brake Temp FL", 1},
+                                          {"Brake Pres Front", 1},
+                                          {"Brake Pres Rear", 1},
+                                          {"SteeringWheelAngle", 1},
+                                          {"Gear Pos Volts", 1},
+                                          {"Gear", 0}})
+                        .c_str(),
+                    nullptr);
+    std::array<int, LX_ROLES> roles{};
+    EXPECT_EQ(lx_analysis_roles(h, roles.data()), LX_ERR_STATE);
+    ASSERT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
+    EXPECT_EQ(lx_analysis_roles(h, nullptr), LX_ERR_ARGUMENT);
+    ASSERT_EQ(lx_analysis_roles(h, roles.data()), LX_OK) << lx_last_error();
+    EXPECT_EQ(title(h, roles[LX_ROLE_THROTTLE]), "TPS");
+    EXPECT_EQ(title(h, roles[LX_ROLE_BRAKE]), "Brake Pres Front");
+    EXPECT_EQ(title(h, roles[LX_ROLE_RPM]), "Engine RPM");
+    EXPECT_EQ(title(h, roles[LX_ROLE_STEERING]), "SteeringWheelAngle");
+    EXPECT_EQ(roles[LX_ROLE_GEAR], -1);
+}
+
 } // namespace
