@@ -90,7 +90,7 @@ check() {
               if (!hover || !toggle) { print "the interaction was not checked"; bad = 1 }
               if (bad) exit 1; print page ": " n " figures rendered with lines drawn; hover and clicks work" }'
 }
-check report.html 5 5  # map, speed, time difference, corner gains, lap starts
+check report.html 7 5  # map, speed, RPM, time difference, g-g, corner gains, lap starts
 check compare.html 4 3 # map, speed, time difference, corner gains; two laps each
 
 # A file name (250 bytes), its folder and a channel title (about 245 bytes)
@@ -110,13 +110,13 @@ text = text.replace('"Water Temp"', '"' + title.replace('"', '""') + '"', 1)
 open(path, 'w', encoding='utf-8').write(text)
 for key, value in (('path', path), ('name', name), ('title', title)):
     open(folder + '/hostile-' + key, 'w', encoding='utf-8').write(value)
-for page, expected in (('report', [name, path]), ('compare', [name])):
+for page, expected in (('report', [name, path, title]), ('compare', [name])):
     open(folder + '/expected-' + page + '.js', 'w').write('<script>window.probeExpected = ' +
         json.dumps(expected).replace('<', '\\u003c') + ';</script>')
 HOSTILE
 hostile=$(cat "$dir/hostile-path")
 mkdir -p "$dir/hostile"
-"$lx" report "$hostile" -o "$dir/hostile" >/dev/null
+"$lx" report "$hostile" --traces "$(cat "$dir/hostile-title")" -o "$dir/hostile" >/dev/null
 "$lx" compare "$hostile" examples/sample.txt -o "$dir/hostile" >/dev/null
 "$lx" chart "$hostile" --lap 2 --channel "$(cat "$dir/hostile-title")" -o "$dir/hostile/chart.svg" \
     >/dev/null
@@ -142,5 +142,5 @@ print('hostile names: %d figures and the chart well-formed, the pages\' data par
 WELLFORMED
 cp "$dir/hostile/report.html" "$dir/hostile-report.html"
 cp "$dir/hostile/compare.html" "$dir/hostile-compare.html"
-check hostile-report.html 4 5 "$dir/expected-report.js"
+check hostile-report.html 6 5 "$dir/expected-report.js"
 check hostile-compare.html 4 3 "$dir/expected-compare.js"

@@ -324,7 +324,9 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
         int w = std::stoi(m[1]), h = std::stoi(m[2]);
         EXPECT_TRUE(w >= 400 && w <= 1200 && h >= 200 && h <= 900) << w << "x" << h;
     }
-    EXPECT_EQ(figures.size(), 4u); // map, speed, time difference, corner gains
+    // map, speed, the engine's RPM (the one channel with a role), time difference, g-g, corner
+    // gains
+    EXPECT_EQ(figures.size(), 6u);
     // The generator's twelve bends, numbered on the map and listed in the corner table.
     EXPECT_EQ(matches(html, std::regex("font-weight='bold'>\\d+</text>")).size(), 12u);
     EXPECT_NE(html.find("<td>12</td><td>left</td>"), std::string::npos);
@@ -351,8 +353,23 @@ TEST(Tool, ReportMatchesOnRequestAndStandsWithoutAFullLap) {
     ASSERT_EQ(lx("report $OUT/out-lap.txt -o $OUT").code, 0);
     html = read_file(scratch / "report.html");
     EXPECT_EQ(nesting_error(html), "");
-    EXPECT_EQ(matches(html, std::regex("<svg ")).size(), 2u); // map and speed
+    EXPECT_EQ(matches(html, std::regex("<svg ")).size(), 3u); // map, speed, g-g
     EXPECT_EQ(matches(html, std::regex("has no full lap")).size(), 3u);
+}
+
+TEST(Tool, ReportDrawsTheLapsAndTracesAsked) {
+    fs::path scratch = scratch_dir();
+    ASSERT_EQ(lx("report $SAMPLE --show-laps 2,4-5 --traces 'Water Temp,Engine RPM' -o $OUT").code,
+              0);
+    std::string html = read_file(scratch / "report.html");
+    std::string speed = html.substr(html.find("id='speed-chart'"));
+    speed = speed.substr(0, speed.find("</svg>"));
+    std::string keys;
+    for (const std::smatch& m : matches(speed, std::regex("data-lap='(\\d+)'"))) keys += m[1];
+    EXPECT_EQ(keys, "245");
+    EXPECT_LT(html.find(">Water Temp (C)</text>"), html.find(">Engine RPM (rpm)</text>"));
+    EXPECT_EQ(lx("report $SAMPLE --show-laps 5-3 -o $OUT").code, 1);
+    EXPECT_EQ(lx("report $SAMPLE --traces Boost -o $OUT").code, 1);
 }
 
 // ---- corners, sectors and compare on the sample, whose bends the generator laid

@@ -55,20 +55,27 @@ std::string corner_table_html(const Session& s, const std::vector<lx_corner_summ
     auto number_of = [&](int lap) {
         return lap < 0 ? std::string() : std::to_string(lap_info(s, lap).number);
     };
+    auto kmh = [](double speed) { return cell(svg::fixed(speed * KMH, 1)); };
+    // the best of each speed and the lap that drove it
+    auto best = [&](double speed, int lap) { return kmh(speed) + cell(number_of(lap)); };
+    std::string ref = number_of(ref_lap);
     std::string h = "<table class='laps corners numeric'><thead><tr><th>corner</th><th>hand</th>"
-                    "<th>apex</th><th>min on lap " +
-                    number_of(ref_lap) +
-                    "</th><th>best min</th><th>on lap</th><th>most lost</th><th>on lap</th>"
+                    "<th>apex</th><th>entry, lap " +
+                    ref + "</th><th>min, lap " + ref + "</th><th>exit, lap " + ref +
+                    "</th><th>best entry</th><th>lap</th><th>best min</th><th>lap</th>"
+                    "<th>best exit</th><th>lap</th><th>most lost</th><th>on lap</th>"
                     "</tr></thead><tbody>\n";
     for (const lx_corner_summary& c : corners) {
         std::string lost = c.lost_lap < 0 ? "" : signed_seconds(c.most_lost) + " s";
-        h += "<tr>" + cell(std::to_string(c.corner.number)) + cell(hand(c.corner.direction)) +
-             cell(svg::fixed(c.corner.apex, 0) + " m") +
-             cell(svg::fixed(c.corner.min_speed * KMH, 1) + " km/h") +
-             cell(svg::fixed(c.best_min_speed * KMH, 1) + " km/h") +
-             cell(number_of(c.best_min_lap)) + cell(lost) + cell(number_of(c.lost_lap)) + "</tr>\n";
+        h += "<tr data-from='" + svg::fixed(c.corner.entry, 0) + "' data-to='" +
+             svg::fixed(c.corner.exit, 0) + "'>" + cell(std::to_string(c.corner.number)) +
+             cell(hand(c.corner.direction)) + cell(svg::fixed(c.corner.apex, 0) + " m") +
+             kmh(c.corner.entry_speed) + kmh(c.corner.min_speed) + kmh(c.corner.exit_speed) +
+             best(c.best_entry_speed, c.best_entry_lap) + best(c.best_min_speed, c.best_min_lap) +
+             best(c.best_exit_speed, c.best_exit_lap) + cell(lost) + cell(number_of(c.lost_lap)) +
+             "</tr>\n";
     }
-    return h + "</tbody></table>\n";
+    return h + "</tbody></table>\n<p class='summary'>Speeds in km/h.</p>\n";
 }
 
 namespace {

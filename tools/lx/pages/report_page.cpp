@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "analysed.h"
+#include "driver_views.h"
 #include "figures.h"
 #include "markup.h"
 #include "matching.h"
@@ -72,7 +73,15 @@ int longest_lap(const Report& r) {
     return int(std::max_element(r.laps.begin(), r.laps.end(), shorter) - r.laps.begin());
 }
 
-Report gather(const Session& s, const Analysed& a, const std::vector<std::string>& channels) {
+// The laps asked for, the fastest last when it is one of them.
+std::vector<int> chosen_laps(const Report& r, std::vector<int> laps) {
+    auto fastest = std::find(laps.begin(), laps.end(), r.fastest);
+    if (fastest != laps.end()) std::rotate(fastest, fastest + 1, laps.end());
+    return laps;
+}
+
+Report gather(const Session& s, const Analysed& a, const std::vector<std::string>& channels,
+              const std::vector<int>& show_laps) {
     Report r;
     r.name = fs::path(s.source).filename().string();
     r.channels = channels;
@@ -88,7 +97,7 @@ Report gather(const Session& s, const Analysed& a, const std::vector<std::string
         l.racing = l.info.lap_class == LX_LAP_FULL && !l.info.slow;
         r.laps.push_back(l);
     }
-    r.drawn = drawn_laps(r);
+    r.drawn = show_laps.empty() ? drawn_laps(r) : chosen_laps(r, show_laps);
     for (int lap : r.drawn) r.laps[std::size_t(lap)].drawn = true;
     r.shown = r.fastest >= 0 ? r.fastest : longest_lap(r);
     r.chart_length = r.laps[std::size_t(r.shown)].info.length;
@@ -648,6 +657,36 @@ std::string delta_section(const Session& s, const Report& r) {
            drawn_caption(r) + "</figcaption></figure>\n";
 }
 
+std::vector<Trace> drawn_traces(const Session& s, const Report& r) {
+    std::vector<Trace> traces;
+    for (int lap : r.drawn) traces.push_back(trace(s, r, lap));
+    return traces;
+}
+
+std::string driver_section(const Session& s, const Report& r, const std::vector<int>& channels) {
+    std::string h = "<h2>Driver and engine</h2>";
+    if (channels.empty())
+        return h + sentence("No channel plays the throttle, brake, RPM, gear or steering; name "
+                            "some with --traces.");
+    std::string names;
+    for (int c : channels) names += (names.empty() ? "" : ", ") + channel_title(s, c);
+    return h + "<figure>" + traces_figure(channels, drawn_traces(s, r), r.chart_length) +
+           markup::text("figcaption", {},
+                        "Channels by the role their titles give them (--traces names others): " +
+                            names + ". On the speed chart's distance scale.") +
+           "</figure>\n";
+}
+
+std::string gg_section(const Session& s, const Report& r) {
+    std::string h = "<h2>g-g diagram</h2><figure>" +
+                    gg_figure(drawn_traces(s, r), trace(s, r, r.shown)) +
+                    "<figcaption>Lateral against longitudinal acceleration of every drawn lap, one "
+                    "dot a sample; the dashed line joins lap " +
+                    svg::escape(lap_name(r.laps[std::size_t(r.shown)].info)) +
+                    "'s highest combined g in each 10 degree direction.</figcaption></figure>\n";
+    return h;
+}
+
 std::string fastest_text(const Report& r) {
     if (r.fastest < 0) return "No full lap.";
     const LapInfo& best = r.laps[std::size_t(r.fastest)];
@@ -656,7 +695,7 @@ std::string fastest_text(const Report& r) {
 }
 
 std::string html_page(const Session& s, const Report& r, const std::optional<Starts>& st,
-                      const Analysis& a) {
+                      const Analysis& a, const ReportViews& views) {
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
                     svg::escape(r.name) + ": lap report</title>" + page_style() + "</head><body>\n";
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
@@ -667,7 +706,9 @@ std::string html_page(const Session& s, const Report& r, const std::optional<Sta
     h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of " +
          (r.fastest < 0 ? "the longest lap. " : "the fastest lap. ") + drawn_caption(r) +
          "</figcaption></figure>\n";
+    h += driver_section(s, r, views.traces);
     h += delta_section(s, r);
+    h += gg_section(s, r);
     h += corner_section(s, r, a) + sector_section(s, r, a);
     if (st) h += starts_section(r, *st);
     h += channels_note(r);
@@ -680,12 +721,13 @@ std::string html_page(const Session& s, const Report& r, const std::optional<Sta
 } // namespace
 
 std::string report_page(const Session& s, const Analysed& analysed,
-                        const std::vector<std::string>& channels, const LapMatching& matching) {
-    Report r = gather(s, analysed, channels);
+                        const std::vector<std::string>& channels, const LapMatching& matching,
+                        const ReportViews& views) {
+    Report r = gather(s, analysed, channels, views.show_laps);
     Analysis a = corners_and_sectors(s, analysed, r);
     std::optional<Starts> st;
     if (matching.reference) st = find_starts(s, matching);
-    return html_page(s, r, st, a);
+    return html_page(s, r, st, a, views);
 }
 
 } // namespace lxtool
