@@ -408,6 +408,13 @@ TEST(AnalyticsCommands, SectorsKeepTheBestLapsInOrderAndRefuseBadCuts) {
     ASSERT_EQ(same.code, 0) << same.err;
     std::string page = read_file(scratch_dir() + "/compare.html");
     EXPECT_EQ(matches(page, std::regex("<td>\\+0\\.000 s</td><td>\\+0\\.000 s</td>")).size(), 12u);
+    // Laps chosen: full ones only.
+    Result chosen = lx("compare $SAMPLE $SAMPLE --lap-a 3 --lap-b 5");
+    EXPECT_NE(chosen.out.find("lap 3 of"), std::string::npos) << chosen.out;
+    EXPECT_NE(chosen.out.find("1:07.650 (B-A +0.500 s)"), std::string::npos) << chosen.out;
+    Result double_lap = lx("compare $SAMPLE $SAMPLE --lap-b 6");
+    EXPECT_EQ(double_lap.code, 1);
+    EXPECT_NE(double_lap.err.find("not a full lap"), std::string::npos) << double_lap.err;
 }
 
 } // namespace

@@ -18,12 +18,24 @@ constexpr double START_LINE_SLACK = 50.0; // m: start lines further apart are wo
 struct CompareOptions {
     std::string a, b, output;
     double threshold = LX_SAME_TRACK_THRESHOLD;
+    int lap_a = 0, lap_b = 0; // lap numbers; 0: the fastest full lap
     bool json = false;
     CornerFlags flags;
     MathOptions math;
 };
 
-// A and B analysed, B against A's fastest full lap.
+// B's lap of --lap-b, which must be full; else its fastest full lap.
+int lap_of_b(const Session& b, const lx_analysis_info& info, int number) {
+    if (number == 0) return info.fastest_lap;
+    int lap = lap_index(b, number, "--lap-b");
+    int lap_class = lap_info(b, lap).lap_class;
+    if (lap_class != LX_LAP_FULL)
+        refuse("--lap-b: lap " + std::to_string(number) + " of " + b.source + " is " +
+               class_name(lap_class) + ", not a full lap");
+    return lap;
+}
+
+// A and B analysed, B's lap against A's (by default both fastest full laps).
 Compared compare(const Session& a, const Session& b, const CompareOptions& o) {
     AnalysisRequest own;
     own.math = o.math;
@@ -31,16 +43,19 @@ Compared compare(const Session& a, const Session& b, const CompareOptions& o) {
     Compared c;
     c.a = &a;
     c.b = &b;
-    c.a_info = analyse(a, own).info;
+    if (o.lap_a) lap_index(a, o.lap_a, "--lap-a");
+    AnalysisRequest own_a = own;
+    own_a.ref_lap = o.lap_a;
+    c.a_info = analyse(a, own_a).info;
     analyse(b, own);
     if (lx_same_track(a.handle(), b.handle(), o.threshold, &own.corners, &c.match) < 0)
         refuse(library_message());
     if (!c.match.same) refuse("the tracks differ: " + std::string(c.match.why));
-    AnalysisRequest against_a = own;
+    AnalysisRequest against_a = own_a;
     against_a.reference = &a;
     c.b_info = analyse(b, against_a).info;
     c.lap_a = c.a_info.ref_lap;
-    c.lap_b = c.b_info.fastest_lap;
+    c.lap_b = lap_of_b(b, c.b_info, o.lap_b);
     c.a_stretches = lap_stretches(a, c.lap_a);
     c.b_stretches = lap_stretches(b, c.lap_b);
     c.a_sectors = sector_times(a, c.lap_a);
@@ -141,9 +156,10 @@ void run_compare(const CompareOptions& o) {
 Command add_compare(CLI::App& app) {
     static CompareOptions o;
     CLI::App* c = app.add_subcommand(
-        "compare", "Compare the best laps of two sessions of the same track (another day, "
-                   "driver or logger) corner by corner and sector by sector; refuses two "
-                   "different tracks, saying why");
+        "compare",
+        "Compare two laps (by default the best) of two sessions of the same track (another day, "
+        "driver or logger) corner by corner and sector by sector; refuses two "
+        "different tracks, saying why");
     c->add_option("A", o.a, "session file (the reference)")->required();
     c->add_option("B", o.b, "session file")->required();
     c->add_option("--threshold", o.threshold, "curvature error below which the tracks are the same")
@@ -152,6 +168,10 @@ Command add_compare(CLI::App& app) {
     c->add_option("-o,--output", o.output,
                   "also write compare.html into this folder: the two laps overlaid on the map, "
                   "speed, time difference and corner charts");
+    c->add_option("--lap-a", o.lap_a,
+                  "A's lap, a full one (from 1, as lx laps lists them; default: the fastest)");
+    c->add_option("--lap-b", o.lap_b,
+                  "B's lap, a full one (from 1, as lx laps lists them; default: the fastest)");
     add_json_option(c, o.json);
     add_corner_options(c, o.flags);
     add_math_options(c, o.math);
