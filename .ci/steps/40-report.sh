@@ -54,6 +54,26 @@ try {
     .filter(g => g.getBoundingClientRect().width > 0).length;
   const before = shown(); row.click(); const hidden = shown(); row.click();
   lines.push('toggle ' + key + ' ' + before + ' ' + hidden + ' ' + shown());
+  // Zoom: a drag across the speed chart zooms every distance chart, a double
+  // click restores them, a click on a corner's row zooms to that corner and
+  // marks it on the map.
+  const charts = [...document.querySelectorAll('svg[data-area]')];
+  const zoomed = () => charts.filter(svg => (svg.querySelector('g[clip-path] > g') || svg).getAttribute('transform')).length;
+  const a = speed.getAttribute('data-area').split(' ').map(Number);
+  const box = speed.getBoundingClientRect(), scale = box.width / speed.viewBox.baseVal.width;
+  const mouse = (type, fraction) => new MouseEvent(type, {bubbles: true,
+    clientX: box.left + (a[0] + a[2] * fraction) * scale, clientY: box.top + (a[1] + a[3] / 2) * scale});
+  speed.dispatchEvent(mouse('mousedown', 0.3)); speed.dispatchEvent(mouse('mousemove', 0.4));
+  document.dispatchEvent(mouse('mouseup', 0.5));
+  const dragged = zoomed(), range = document.body.getAttribute('data-zoom');
+  speed.dispatchEvent(mouse('dblclick', 0.5));
+  const restored = zoomed();
+  const corner = document.querySelector('tr[data-from]');
+  corner.click();
+  const mark = [...document.querySelectorAll('#map polyline')].pop();
+  lines.push('zoom ' + charts.length + ' ' + dragged + ' ' + restored + ' ' + range + ' ' +
+    document.body.getAttribute('data-zoom') + ' ' + corner.getAttribute('data-from') + ' ' +
+    corner.getAttribute('data-to') + ' ' + mark.getAttribute('visibility'));
   const body = document.body.cloneNode(true);
   body.querySelectorAll('script').forEach(s => s.remove());
   const missing = (window.probeExpected || []).filter(t => !body.textContent.includes(t));
@@ -79,16 +99,19 @@ check() {
     chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
         --disable-component-update --disable-sync --no-first-run --user-data-dir="$dir/profile" \
         --dump-dom "file://$dir/probe.html" 2>/dev/null > "$dir/dom.html"
-    grep -E '^(figure|hover|toggle|text|errors) ' "$dir/dom.html" | sed "s|^|$page: |"
-    grep -E '^(figure|hover|toggle|text|errors) ' "$dir/dom.html" | awk -v want="$figures" -v shapes="$shapes" -v page="$page" '
+    grep -E '^(figure|hover|toggle|zoom|text|errors) ' "$dir/dom.html" | sed "s|^|$page: |"
+    grep -E '^(figure|hover|toggle|zoom|text|errors) ' "$dir/dom.html" | awk -v want="$figures" -v shapes="$shapes" -v page="$page" '
         $1 == "figure" { n++; if ($2 < 400 || $3 < 200 || $4 < shapes) { print "figure " n " is empty or too small"; bad = 1 } }
         $1 == "hover" { hover = 1; if ($2 != "moved" || $NF < 1) { print "the map marker did not follow the mouse"; bad = 1 } }
         $1 == "toggle" { toggle = 1; if ($3 < 1 || $4 != 0 || $5 != $3) { print "a click on lap " $2 " did not hide and show it"; bad = 1 } }
         $1 == "errors" { if ($2 != 0) { print "the page raised errors"; bad = 1 } }
+        $1 == "zoom" { zoom = 1; split($5, d, "-"); split($6, c, "-")
+            if ($2 < 2 || $3 != $2 || $4 != 0 || d[2] - d[1] < 1 || c[1] > $7 || c[2] < $8 || $9 != "visible") {
+                print "zoom failed: " $0; bad = 1 } }
         $1 == "text" { if ($2 != "shown") { print "text not shown as written"; bad = 1 } }
         END { if (n != want) { print "expected " want " figures, found " n; bad = 1 }
-              if (!hover || !toggle) { print "the interaction was not checked"; bad = 1 }
-              if (bad) exit 1; print page ": " n " figures rendered with lines drawn; hover and clicks work" }'
+              if (!hover || !toggle || !zoom) { print "the interaction was not checked"; bad = 1 }
+              if (bad) exit 1; print page ": " n " figures rendered with lines drawn; hover, clicks and zoom work" }'
 }
 check report.html 7 5  # map, speed, RPM, time difference, g-g, corner gains, lap starts
 check compare.html 4 3 # map, speed, time difference, corner gains; two laps each

@@ -133,8 +133,10 @@ std::string corners_table(const Page& p) {
         int corner = c.b_stretches[i].corner;
         if (!corner) continue; // the straights count in the total only
         double apex = p.corners[std::size_t(corner - 1)].apex;
-        h += "<tr><td>" + std::to_string(corner) + "</td><td>" + svg::fixed(apex, 0) +
-             " m</td><td>" + svg::fixed(c.a_stretches[i].min_speed * KMH, 1) + "</td><td>" +
+        const lx_corner& at = p.corners[std::size_t(corner - 1)];
+        h += markup::start("tr", {corner_from(at), corner_to(at)}) + "<td>" +
+             std::to_string(corner) + "</td><td>" + svg::fixed(apex, 0) + " m</td><td>" +
+             svg::fixed(c.a_stretches[i].min_speed * KMH, 1) + "</td><td>" +
              svg::fixed(c.b_stretches[i].min_speed * KMH, 1) + "</td><td>" +
              seconds_cell(c.b_stretches[i].gain) + "</td><td>" + seconds_cell(total) +
              "</td></tr>\n";

@@ -246,7 +246,8 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
     put(at, lo);
     if (hi != lo) put(at, hi);
     put(area.x + (metres[n - 1] - x.lo) / (x.hi - x.lo) * area.w, last_y);
-    return {"<polyline points='" + points + "' fill='none' " + svg::pen_attributes(pen) + "/>\n",
+    return {"<polyline points='" + points + "' fill='none' vector-effect='non-scaling-stroke' " +
+                svg::pen_attributes(pen) + "/>\n",
             last_y};
 }
 

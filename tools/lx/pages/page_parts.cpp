@@ -26,6 +26,14 @@ std::size_t sample_at(const std::vector<double>& distances, double metres) {
 
 } // namespace
 
+markup::Attribute corner_from(const lx_corner& c) {
+    return markup::attr("data-from", c.entry, 0);
+}
+
+markup::Attribute corner_to(const lx_corner& c) {
+    return markup::attr("data-to", c.exit, 0);
+}
+
 std::string page_style() {
     return std::string("<style>\n") + assets::PAGE_CSS + "</style>";
 }
@@ -67,10 +75,10 @@ std::string corner_table_html(const Session& s, const std::vector<lx_corner_summ
                     "</tr></thead><tbody>\n";
     for (const lx_corner_summary& c : corners) {
         std::string lost = c.lost_lap < 0 ? "" : signed_seconds(c.most_lost) + " s";
-        h += "<tr data-from='" + svg::fixed(c.corner.entry, 0) + "' data-to='" +
-             svg::fixed(c.corner.exit, 0) + "'>" + cell(std::to_string(c.corner.number)) +
-             cell(hand(c.corner.direction)) + cell(svg::fixed(c.corner.apex, 0) + " m") +
-             kmh(c.corner.entry_speed) + kmh(c.corner.min_speed) + kmh(c.corner.exit_speed) +
+        h += markup::start("tr", {corner_from(c.corner), corner_to(c.corner)}) +
+             cell(std::to_string(c.corner.number)) + cell(hand(c.corner.direction)) +
+             cell(svg::fixed(c.corner.apex, 0) + " m") + kmh(c.corner.entry_speed) +
+             kmh(c.corner.min_speed) + kmh(c.corner.exit_speed) +
              best(c.best_entry_speed, c.best_entry_lap) + best(c.best_min_speed, c.best_min_lap) +
              best(c.best_exit_speed, c.best_exit_lap) + cell(lost) + cell(number_of(c.lost_lap)) +
              "</tr>\n";
@@ -200,7 +208,8 @@ std::string corner_markers(const std::vector<lx_corner>& corners, const std::vec
         const Point& apex = map[sample_at(distances, c.apex)];
         Point at = marker_place(apex, inside_of(map, distances, c.apex), room);
         room.placed.push_back(at);
-        b += corner_marker(apex, at, c.number);
+        b +=
+            markup::element("g", {corner_from(c), corner_to(c)}, corner_marker(apex, at, c.number));
     }
     return b + "</g>\n";
 }
@@ -276,6 +285,13 @@ std::string corner_bars_figure(const std::vector<lx_corner>& corners,
         swatch.width = 8;
         entries.push_back({swatch, laps[k].trace.label});
     }
+    // a click on a corner's column zooms the distance charts to it
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        body += markup::empty(
+            "rect", {markup::attr("x", area.x + group * double(i), 1), markup::attr("y", area.y, 1),
+                     markup::attr("width", group, 1), markup::attr("height", area.h, 1),
+                     markup::attr("fill", "#000"), markup::attr("fill-opacity", "0"),
+                     corner_from(corners[i]), corner_to(corners[i])});
     double legend_height = 0;
     body +=
         svg::legend(entries, area.x, area.y + area.h + 58, w - area.x - 20, 190, &legend_height);

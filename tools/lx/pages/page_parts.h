@@ -8,6 +8,7 @@
 
 #include "analysed.h"
 #include "figures.h"
+#include "markup.h"
 
 namespace lxtool {
 
@@ -19,6 +20,10 @@ struct Trace {
     std::string key, label;
     svg::Pen pen;
 };
+
+// Where a corner starts and ends, metres into its lap, for the script's zoom.
+markup::Attribute corner_from(const lx_corner& c);
+markup::Attribute corner_to(const lx_corner& c);
 
 // The pages' style sheet, one <style> element.
 std::string page_style();

@@ -94,12 +94,13 @@ std::string grid_line(double x1, double y1, double x2, double y2, const char* cl
                                   attr("y2", y2, 1), attr("class", cls)});
 }
 
-std::string tick_label(double x, double y, const char* anchor, const std::string& text) {
+std::string tick_label(double x, double y, const char* anchor, const std::string& text,
+                       const char* cls = "tick") {
     using markup::attr;
-    return markup::text("text",
-                        {attr("x", x, 1), attr("y", y, 1), attr("class", "tick"),
-                         attr("text-anchor", anchor)},
-                        text) +
+    return markup::text(
+               "text",
+               {attr("x", x, 1), attr("y", y, 1), attr("class", cls), attr("text-anchor", anchor)},
+               text) +
            "\n";
 }
 
@@ -112,8 +113,9 @@ std::string axes(const Box& area, const Axis& x, const Axis& y) {
     int yd = yt.size() > 1 ? decimals_for(yt[1] - yt[0]) : 0;
     for (double t : xt) {
         double px = area.x + (t - x.lo) / (x.hi - x.lo) * area.w;
-        s += grid_line(px, area.y, px, area.y + area.h, "grid") +
-             tick_label(px, area.y + area.h + 16, "middle", fixed(t, xd));
+        // class x: what a page's script replaces when it zooms along the x axis
+        s += grid_line(px, area.y, px, area.y + area.h, "grid x") +
+             tick_label(px, area.y + area.h + 16, "middle", fixed(t, xd), "tick x");
     }
     for (double t : yt) {
         double py = y_pixel(area, y, t);
