@@ -140,7 +140,7 @@ HOSTILE
 hostile=$(cat "$dir/hostile-path")
 mkdir -p "$dir/hostile"
 "$lx" report "$hostile" --traces "$(cat "$dir/hostile-title")" -o "$dir/hostile" >/dev/null
-"$lx" compare "$hostile" examples/sample.txt -o "$dir/hostile" >/dev/null
+"$lx" compare "$hostile" "$dir/generated.csv" -o "$dir/hostile" >/dev/null
 "$lx" chart "$hostile" --lap 2 --channel "$(cat "$dir/hostile-title")" -o "$dir/hostile/chart.svg" \
     >/dev/null
 python3 - "$dir" <<'WELLFORMED'
@@ -157,6 +157,8 @@ for page in ('report.html', 'compare.html'):
         subprocess.run(['xmllint', '--noout', folder + '/figure.svg'], check=True)
     data = re.search(r"<script id='lx-data' type='application/json'>(.*?)</script>", html, re.S)
     json.loads(data.group(1))
+    if page == 'compare.html' and not re.search(r"id='map'((?!</svg>).)*data-lap='B'><polyline", html, re.S):
+        sys.exit('the compare map lacks B\'s line, though both sessions have positions')
 subprocess.run(['xmllint', '--noout', folder + '/hostile/chart.svg'], check=True)
 texts = [t.text for t in ET.parse(folder + '/hostile/chart.svg').iter('{http://www.w3.org/2000/svg}text')]
 if title + ' (°C)' not in texts:

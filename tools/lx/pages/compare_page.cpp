@@ -99,9 +99,18 @@ std::string map_figure(const Page& c) {
     const Session& a = *c.c.a;
     std::vector<double> kmh = speed_kmh(a, lap);
     auto [lo, hi] = std::minmax_element(kmh.begin(), kmh.end());
+    std::vector<Point> b_line = laid_on(a, lap, *c.c.b, c.c.lap_b, area);
+    std::string lines;
+    if (!b_line.empty()) {
+        svg::Pen pen_a = c.traces[0].pen, pen_b = c.traces[1].pen;
+        pen_a.width = pen_b.width = 1.2;
+        lines = lap_group("A", line_through(map_points(a, lap, area, 0.0f), pen_a)) +
+                lap_group("B", line_through(b_line, pen_b));
+    }
     std::string body =
         "<text x='10' y='20' class='heading'>A's lap " + lap_name(lap_info(a, lap)) +
-        ", corners numbered</text>\n" + track_map(a, lap, area, kmh, 0.0f) +
+        (b_line.empty() ? "" : " and B's") + ", corners numbered</text>\n" +
+        track_map(a, lap, area, kmh, 0.0f) + lines +
         corner_markers(c.corners, map_points(a, lap, area, 0.0f), lap_distances(a, lap), area) +
         map_cursor() + speed_bar(MAP_WIDTH / 2 - 140, area.y + area.h + 30, 280, *lo, *hi);
     return with_attributes(svg::document(MAP_WIDTH, area.y + area.h + 80, body, "Track map"),

@@ -69,8 +69,14 @@ Points gps_track(const Session& s, int lap) {
 
 // Rotated by heading (radians, anticlockwise) and scaled into a winx by winy
 // window, centred, as lx_scaled_map fills its arrays.
-void fit_into(const Points& p, int winx, int winy, double heading, std::vector<int>& x,
-              std::vector<int>& y) {
+struct Fit {
+    double c, s, x0, y0, scale, ox, oy;
+    // window pixels of a point in metres
+    double px(double x, double y) const { return ox + (c * x - s * y - x0) * scale; }
+    double py(double x, double y) const { return oy + (s * x + c * y - y0) * scale; }
+};
+
+Fit fit_of(const Points& p, int winx, int winy, double heading) {
     double c = std::cos(heading), s = std::sin(heading);
     std::vector<double> rx, ry;
     for (std::size_t i = 0; i < p.x.size(); ++i) {
@@ -81,11 +87,35 @@ void fit_into(const Points& p, int winx, int winy, double heading, std::vector<i
     auto [y0, y1] = std::minmax_element(ry.begin(), ry.end());
     double scale =
         std::min((winx - 1) / std::max(*x1 - *x0, 1e-9), (winy - 1) / std::max(*y1 - *y0, 1e-9));
-    double ox = (winx - 1 - (*x1 - *x0) * scale) / 2, oy = (winy - 1 - (*y1 - *y0) * scale) / 2;
-    for (std::size_t i = 0; i < rx.size(); ++i) {
-        x[i] = int(std::lround(ox + (rx[i] - *x0) * scale));
-        y[i] = int(std::lround(oy + (ry[i] - *y0) * scale));
+    return {c,
+            s,
+            *x0,
+            *y0,
+            scale,
+            (winx - 1 - (*x1 - *x0) * scale) / 2,
+            (winy - 1 - (*y1 - *y0) * scale) / 2};
+}
+
+void fit_into(const Points& p, int winx, int winy, double heading, std::vector<int>& x,
+              std::vector<int>& y) {
+    Fit f = fit_of(p, winx, winy, heading);
+    for (std::size_t i = 0; i < p.x.size(); ++i) {
+        x[i] = int(std::lround(f.px(p.x[i], p.y[i])));
+        y[i] = int(std::lround(f.py(p.x[i], p.y[i])));
     }
+}
+
+// The centre of a closed lap, each point weighed by the track it stands for:
+// the same wherever the lap starts.
+std::pair<double, double> centre(const Points& p) {
+    double sx = 0, sy = 0, total = 0;
+    for (std::size_t i = 0; i + 1 < p.x.size(); ++i) {
+        double step = std::hypot(p.x[i + 1] - p.x[i], p.y[i + 1] - p.y[i]);
+        sx += (p.x[i] + p.x[i + 1]) / 2 * step;
+        sy += (p.y[i] + p.y[i + 1]) / 2 * step;
+        total += step;
+    }
+    return total > 0 ? std::pair{sx / total, sy / total} : std::pair{0.0, 0.0};
 }
 
 // The lap's map in window pixels: from GPS where the session has it.
@@ -173,6 +203,37 @@ std::string track_map(const Session& s, int lap, const svg::Box& area,
                          attr("font-weight", "bold")},
                         "start") +
            "\n";
+}
+
+std::vector<Point> laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
+                           const svg::Box& area) {
+    Points on = gps_track(a, lap_a), laid = gps_track(b, lap_b);
+    if (on.x.size() < 2 || laid.x.size() < 2 || int(on.x.size()) != sample_count(a, lap_a))
+        return {};
+    Fit f = fit_of(on, int(area.w) * FINE, int(area.h) * FINE, 0.0);
+    auto [ax, ay] = centre(on);
+    auto [bx, by] = centre(laid);
+    std::vector<Point> points;
+    for (std::size_t i = 0; i < laid.x.size(); ++i) {
+        double x = laid.x[i] + ax - bx, y = laid.y[i] + ay - by;
+        points.push_back({area.x + f.px(x, y) / FINE, area.y + area.h - f.py(x, y) / FINE});
+    }
+    return points;
+}
+
+std::string line_through(const std::vector<Point>& points, const svg::Pen& pen) {
+    std::string coordinates;
+    const Point* last = nullptr;
+    for (const Point& p : points) {
+        // a point within half a pixel of the last adds nothing to see
+        if (last && std::hypot(p.x - last->x, p.y - last->y) < 0.5 && &p != &points.back())
+            continue;
+        coordinates +=
+            (coordinates.empty() ? "" : " ") + svg::fixed(p.x, 1) + "," + svg::fixed(p.y, 1);
+        last = &p;
+    }
+    return "<polyline fill='none' stroke-linejoin='round' points='" + coordinates + "' " +
+           svg::pen_attributes(pen) + "/>\n";
 }
 
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading) {
