@@ -183,12 +183,15 @@ Analysis corners_and_sectors(const Session& s, const Analysed& analysed, const R
     return a;
 }
 
-constexpr double MAP_WIDTH = 440;
+// As wide as the charts; a tall track is drawn narrower, centred.
+constexpr double MAP_WIDTH = 1100, MAP_HEIGHT_MOST = 620;
 
 // Where the map of the fastest lap lies in its figure.
 svg::Box map_area(const Session& s, const Report& r) {
-    double height = (MAP_WIDTH - 40) * std::clamp(map_aspect(s, r.shown), 0.4, 1.2);
-    return {20, 50, MAP_WIDTH - 40, height};
+    double aspect = std::clamp(map_aspect(s, r.shown), 0.3, 1.2);
+    double height = std::min((MAP_WIDTH - 40) * aspect, MAP_HEIGHT_MOST);
+    double width = height / aspect;
+    return {(MAP_WIDTH - width) / 2, 50, width, height};
 }
 
 std::string map_figure(const Session& s, const Report& r, const Analysis& a) {
@@ -246,11 +249,16 @@ std::string with_legend(const Report& r, std::string body, const svg::Box& area,
 std::string speed_figure(const Session& s, const Report& r) {
     constexpr double w = 1100;
     svg::Box area{70, 34, w - 100, 330};
-    double top = 0;
-    for (int lap : r.drawn) top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
+    double top = 0, bottom = INFINITY;
+    for (int lap : r.drawn) {
+        top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
+        for (double v : speed_kmh(s, lap)) bottom = std::min(bottom, v);
+    }
+    // fitted to the drawn laps, on round numbers
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
-    svg::Axis y{0, svg::round_up(top * 1.05), "speed (km/h)"};
-    ChartSpec spec{derived_channel(s, LX_CHANNEL_SPEED), 0.0f, float(y.hi / 3.6),
+    svg::Axis y{svg::round_down(std::max(0.0, bottom * 0.95)), svg::round_up(top * 1.05),
+                "speed (km/h)"};
+    ChartSpec spec{derived_channel(s, LX_CHANNEL_SPEED), float(y.lo / KMH), float(y.hi / KMH),
                    float(r.chart_length), area};
     std::string body = "<text x='10' y='20' class='heading'>Speed against distance</text>\n" +
                        svg::axes(area, x, y) + overlay(s, r, spec);
@@ -701,8 +709,8 @@ std::string html_page(const Session& s, const Report& r, const std::optional<Sta
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
          count_of(r.laps.size(), "lap") + ", " + measure(total_km(r), 1, "km, ") + r.rate +
          " samples per second. " + facts_text(s.info()) + fastest_text(r) + "</div>\n";
-    h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
-    h += "<figure>" + map_figure(s, r, a) + gps_caption(s) + "</figure></div>\n";
+    h += "<h2>Laps</h2>" + lap_table(r);
+    h += "<h2>Track</h2><figure>" + map_figure(s, r, a) + gps_caption(s) + "</figure>\n";
     h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of " +
          (r.fastest < 0 ? "the longest lap. " : "the fastest lap. ") + drawn_caption(r) +
          "</figcaption></figure>\n";
