@@ -417,4 +417,20 @@ TEST(AnalyticsCommands, SectorsKeepTheBestLapsInOrderAndRefuseBadCuts) {
     EXPECT_NE(double_lap.err.find("not a full lap"), std::string::npos) << double_lap.err;
 }
 
+// Up to four sessions: one of another track or without a full lap is left
+// out in a line, and fewer than two left is a refusal.
+TEST(AnalyticsCommands, CompareOverlaysUpToFourSessions) {
+    fs::path scratch = scratch_dir();
+    write_fixtures(scratch);
+    Result three = lx("compare $SAMPLE $SAMPLE $OUT/odd-titles.txt $SAMPLE -o $OUT");
+    ASSERT_EQ(three.code, 0) << three.err;
+    EXPECT_NE(three.err.find("left out"), std::string::npos) << three.err;
+    std::string page = read_file(scratch / "compare.html");
+    EXPECT_NE(page.find("<th>C-A sum</th></tr>"), std::string::npos);
+    EXPECT_EQ(page.find("<th>D min</th>"), std::string::npos);
+    Result none = lx("compare $SAMPLE $OUT/odd-titles.txt $OUT/out-lap.txt");
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("fewer than two sessions remain"), std::string::npos) << none.err;
+}
+
 } // namespace

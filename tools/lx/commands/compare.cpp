@@ -15,8 +15,12 @@ namespace {
 
 constexpr double START_LINE_SLACK = 50.0; // m: start lines further apart are worth a word
 
+// Sessions overlaid on one page at most: A and three against it.
+constexpr std::size_t MOST_SESSIONS = 4;
+
 struct CompareOptions {
-    std::string a, b, output;
+    std::vector<std::string> files; // A, B and up to two more
+    std::string output;
     double threshold = LX_SAME_TRACK_THRESHOLD;
     int lap_a = 0, lap_b = 0; // lap numbers; 0: the fastest full lap
     bool json = false;
@@ -134,19 +138,40 @@ void print_json(const Compared& c) {
     std::fputs(j.str().c_str(), out);
 }
 
+// Each session after A against A; with more than two, one of another track
+// or without a full lap is left out in one line, and at least one must stay.
+std::vector<Compared> compare_all(const std::vector<Session>& sessions, const CompareOptions& o) {
+    std::vector<Compared> pairs;
+    for (std::size_t k = 1; k < sessions.size(); ++k) {
+        if (sessions.size() == 2) return {compare(sessions[0], sessions[1], o)};
+        try {
+            pairs.push_back(compare(sessions[0], sessions[k], o));
+        } catch (const Failure& f) {
+            warn("left out " + sessions[k].source + ": " + f.message);
+        }
+    }
+    if (pairs.empty()) refuse("fewer than two sessions remain to compare");
+    return pairs;
+}
+
 void run_compare(const CompareOptions& o) {
-    Session a = Session::open(o.a), b = Session::open(o.b);
-    Compared c = compare(a, b, o);
-    double shift = std::min(c.match.offset, c.match.length_b - c.match.offset);
-    if (shift > START_LINE_SLACK)
-        warn("the start lines lie " + std::to_string(std::lround(shift)) +
-             " m apart: corners and sectors are carried from each session's own line");
-    if (o.json)
-        print_json(c);
-    else
-        print_table(c);
+    std::vector<Session> sessions;
+    sessions.reserve(o.files.size()); // the pairs point into it
+    for (const std::string& file : o.files) sessions.push_back(Session::open(file));
+    std::vector<Compared> pairs = compare_all(sessions, o);
+    for (const Compared& c : pairs) {
+        double shift = std::min(c.match.offset, c.match.length_b - c.match.offset);
+        if (shift > START_LINE_SLACK)
+            warn("the start lines lie " + std::to_string(std::lround(shift)) +
+                 " m apart: corners and sectors are carried from each session's own line");
+        if (&c != &pairs.front() && !o.json) std::fprintf(out, "\n%s as B:\n", c.b->source.c_str());
+        if (o.json)
+            print_json(c);
+        else
+            print_table(c);
+    }
     if (!o.output.empty()) {
-        std::string path = write_compare_page(c, o.output);
+        std::string path = write_compare_page(pairs, o.output);
         if (!o.json) std::fprintf(out, "%s\n", path.c_str());
     }
 }
@@ -160,8 +185,12 @@ Command add_compare(CLI::App& app) {
         "Compare two laps (by default the best) of two sessions of the same track (another day, "
         "driver or logger) corner by corner and sector by sector; refuses two "
         "different tracks, saying why");
-    c->add_option("A", o.a, "session file (the reference)")->required();
-    c->add_option("B", o.b, "session file")->required();
+    c->add_option("A B [C [D]]", o.files,
+                  "session files: A the reference, B and up to two more set against it; with "
+                  "more than two, one of another track or without a full lap is left out "
+                  "(--json: one document per line)")
+        ->required()
+        ->expected(2, int(MOST_SESSIONS));
     c->add_option("--threshold", o.threshold, "curvature error below which the tracks are the same")
         ->check(within(0, 100))
         ->capture_default_str();
