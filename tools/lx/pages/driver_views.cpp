@@ -124,14 +124,19 @@ struct GScale {
     double py(double g) const { return area.y + area.h / 2 - g / range * area.h / 2; }
 };
 
-// Each point as a dot, one per pixel: the page stays light on long laps.
+// Each point as a dot, one per cell of DOT_CELL pixels: the page stays light
+// on long laps.
+constexpr double DOT_CELL = 2;
+
 std::string dots(const std::vector<GPoint>& points, const GScale& scale, const svg::Pen& pen) {
     std::set<std::pair<long, long>> seen;
     std::string d;
     for (const GPoint& p : points) {
-        double x = scale.px(p.lat), y = scale.py(p.lon);
-        if (!seen.insert({std::lround(x), std::lround(y)}).second) continue;
-        d += "M" + svg::fixed(x, 1) + " " + svg::fixed(y, 1) + "h0";
+        long x = std::lround(scale.px(p.lat) / DOT_CELL),
+             y = std::lround(scale.py(p.lon) / DOT_CELL);
+        if (!seen.insert({x, y}).second) continue;
+        d += "M" + std::to_string(long(double(x) * DOT_CELL)) + " " +
+             std::to_string(long(double(y) * DOT_CELL)) + "h0";
     }
     using markup::attr;
     return markup::empty("path", {attr("d", d), attr("stroke", pen.colour),

@@ -286,8 +286,8 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
                      const svg::Pen& pen) {
     std::size_t n = std::min(metres.size(), values.size());
     if (n == 0 || !(x.hi > x.lo) || !(y.hi > y.lo)) return {};
-    // Per column of half a pixel its lowest and highest point: the page stays
-    // light on long laps and keeps every peak.
+    // Per column of a pixel its lowest and highest point: at most about 2,000
+    // points a lap, and every peak kept.
     std::string points;
     auto put = [&](double px, double py) {
         points += (points.empty() ? "" : " ") + svg::fixed(px, 1) + "," + svg::fixed(py, 1);
@@ -297,7 +297,7 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
     for (std::size_t i = 0; i < n; ++i) {
         double px = area.x + (metres[i] - x.lo) / (x.hi - x.lo) * area.w;
         double py = svg::y_pixel(area, y, values[i]);
-        long c = std::lround(px * 2);
+        long c = std::lround(px);
         if (c != column) {
             if (column != LONG_MIN) put(at, lo), hi != lo ? put(at, hi) : void();
             column = c, lo = hi = py, at = px;
