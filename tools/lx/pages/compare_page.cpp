@@ -15,7 +15,8 @@ namespace lxtool {
 namespace {
 
 constexpr double CHART_WIDTH = 1100;
-constexpr double MAP_WIDTH = 520;
+// As wide as the charts; a tall track is drawn narrower, centred.
+constexpr double MAP_WIDTH = CHART_WIDTH, MAP_HEIGHT_MOST = 620;
 
 // What the page draws: A's lap and each pair's other lap as traces, A's corners.
 struct Page {
@@ -100,8 +101,10 @@ svg::Axis diff_axis(const Page& c) {
 }
 
 svg::Box map_area(const Page& c) {
-    double height = (MAP_WIDTH - 40) * std::clamp(map_aspect(*c.c.a, c.c.lap_a), 0.4, 1.2);
-    return {20, 40, MAP_WIDTH - 40, height};
+    double aspect = std::clamp(map_aspect(*c.c.a, c.c.lap_a), 0.3, 1.2);
+    double height = std::min((MAP_WIDTH - 40) * aspect, MAP_HEIGHT_MOST);
+    double width = height / aspect;
+    return {(MAP_WIDTH - width) / 2, 40, width, height};
 }
 
 std::string map_figure(const Page& c) {
@@ -217,8 +220,8 @@ std::string page(const Page& c) {
                     svg::escape(title) + "</title>" + page_style() + "</head><body>\n<h1>" +
                     svg::escape(title) + "</h1>\n";
     for (std::size_t k = 0; k < c.pairs.size(); ++k) h += summary(c.pairs[k], KEYS[k + 1]);
-    h += "<div class='top'><div><h2>Best laps</h2>" + laps_table(c) + "<h2>Corners</h2>" +
-         corners_table(c) + "</div><figure>" + map_figure(c) + "</figure></div>\n";
+    h += "<h2>Laps</h2>" + laps_table(c) + "<h2>Track</h2><figure>" + map_figure(c) +
+         "</figure>\n<h2>Corners</h2>" + corners_table(c);
     h += "<h2>Speed</h2><figure>" +
          chart(c, LX_CHANNEL_SPEED, speed_axis(c), "Speed against distance", "id='speed-chart'") +
          "</figure>\n";
