@@ -283,6 +283,8 @@ void analysis_lap(Bytes& in) {
                                   in.byte() & 1 ? nullptr : &error));
     x.check("lx_analysis_gps_track wrote past its capacity");
     y.check("lx_analysis_gps_track wrote past its capacity");
+    int roles[LX_ROLES];
+    checked(lx_analysis_roles(h, nulls ? nullptr : roles));
 }
 
 void analysis_tables(Bytes& in) {
