@@ -74,6 +74,23 @@ try {
   lines.push('zoom ' + charts.length + ' ' + dragged + ' ' + restored + ' ' + range + ' ' +
     document.body.getAttribute('data-zoom') + ' ' + corner.getAttribute('data-from') + ' ' +
     corner.getAttribute('data-to') + ' ' + mark.getAttribute('visibility'));
+  // Corner labels: off the track's ribbon (8 px wide) and clear of one another
+  // and of the start mark.
+  const data = JSON.parse(document.getElementById('lx-data').textContent);
+  const labels = [...document.querySelectorAll('#map g.corners circle')].map(c => c.getBBox());
+  const path = [];
+  for (let i = 0; i + 1 < data.map.length; i += 2) path.push([data.map[i], data.map[i + 1]]);
+  const toSegment = (x, y, [ax, ay], [bx, by]) => {
+    const dx = bx - ax, dy = by - ay, t = Math.max(0, Math.min(1, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy || 1)));
+    return Math.hypot(x - ax - t * dx, y - ay - t * dy);
+  };
+  const centre = b => [b.x + b.width / 2, b.y + b.height / 2];
+  const onTrack = labels.filter(b => path.some((p, i) => i + 1 < path.length &&
+    toSegment(...centre(b), p, path[i + 1]) < b.width / 2 + 4 - 0.5)).length;
+  const start = [...document.querySelectorAll('#map text')].find(t => t.textContent === 'start').getBBox();
+  const meets = (a, b) => a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+  const overlaps = labels.filter((b, i) => meets(b, start) || labels.some((o, j) => j !== i && meets(b, o))).length;
+  lines.push('labels ' + labels.length + ' ' + onTrack + ' ' + overlaps);
   const body = document.body.cloneNode(true);
   body.querySelectorAll('script').forEach(s => s.remove());
   const missing = (window.probeExpected || []).filter(t => !body.textContent.includes(t));
@@ -99,8 +116,8 @@ check() {
     chromium --headless --no-sandbox --disable-gpu --disable-background-networking \
         --disable-component-update --disable-sync --no-first-run --user-data-dir="$dir/profile" \
         --dump-dom "file://$dir/probe.html" 2>/dev/null > "$dir/dom.html"
-    grep -E '^(figure|hover|toggle|zoom|text|errors) ' "$dir/dom.html" | sed "s|^|$page: |"
-    grep -E '^(figure|hover|toggle|zoom|text|errors) ' "$dir/dom.html" | awk -v want="$figures" -v shapes="$shapes" -v page="$page" '
+    grep -E '^(figure|hover|toggle|zoom|labels|text|errors) ' "$dir/dom.html" | sed "s|^|$page: |"
+    grep -E '^(figure|hover|toggle|zoom|labels|text|errors) ' "$dir/dom.html" | awk -v want="$figures" -v shapes="$shapes" -v page="$page" '
         $1 == "figure" { n++; if ($2 < 400 || $3 < 200 || $4 < shapes) { print "figure " n " is empty or too small"; bad = 1 } }
         $1 == "hover" { hover = 1; if ($2 != "moved" || $NF < 1) { print "the map marker did not follow the mouse"; bad = 1 } }
         $1 == "toggle" { toggle = 1; if ($3 < 1 || $4 != 0 || $5 != $3) { print "a click on lap " $2 " did not hide and show it"; bad = 1 } }
@@ -108,6 +125,7 @@ check() {
         $1 == "zoom" { zoom = 1; split($5, d, "-"); split($6, c, "-")
             if ($2 < 2 || $3 != $2 || $4 != 0 || d[2] - d[1] < 1 || c[1] > $7 || c[2] < $8 || $9 != "visible") {
                 print "zoom failed: " $0; bad = 1 } }
+        $1 == "labels" { if ($2 < 1 || $3 != 0 || $4 != 0) { print "corner labels on the track or overlapping: " $0; bad = 1 } }
         $1 == "text" { if ($2 != "shown") { print "text not shown as written"; bad = 1 } }
         END { if (n != want) { print "expected " want " figures, found " n; bad = 1 }
               if (!hover || !toggle || !zoom) { print "the interaction was not checked"; bad = 1 }
@@ -169,3 +187,17 @@ cp "$dir/hostile/report.html" "$dir/hostile-report.html"
 cp "$dir/hostile/compare.html" "$dir/hostile-compare.html"
 check hostile-report.html 6 5 "$dir/expected-report.js"
 check hostile-compare.html 4 3 "$dir/expected-compare.js"
+
+# The real sessions, when they are there: Imola's corners beside its start,
+# the kart track's tight loops.
+real=${LX_REAL_DATA:-../shared/data/real}
+if [ -d "$real" ]; then
+    # session and figures: map, speed, one per trace, time difference, g-g, corner gains
+    for pair in aim-yamaha-r6-imola/YamahaR6.csv:9 aim-kart-rustavi-mychron5/aim.csv:6; do
+        session=${pair%:*} name=$(dirname "${pair%:*}")
+        mkdir -p "$dir/$name"
+        "$lx" report "$real/$session" -o "$dir/$name" >/dev/null
+        cp "$dir/$name/report.html" "$dir/$name.html"
+        check "$name.html" "${pair##*:}" 3
+    done
+fi
