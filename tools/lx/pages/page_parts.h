@@ -52,9 +52,10 @@ struct CornerGains {
 std::string corner_bars_figure(const std::vector<lx_corner>& corners,
                                const std::vector<CornerGains>& laps, const std::string& reference);
 
-// The hover data, every HOVER_STEP metres of the reference lap: its map
-// position and each trace's speed and time difference, as one JSON block.
-constexpr double HOVER_STEP = 5.0;
+// The hover data, every HOVER_STEP metres of the reference lap (fine enough
+// to read inside a zoomed corner): its map position and each trace's speed
+// and time difference, as one JSON block.
+constexpr double HOVER_STEP = 2.0;
 std::string hover_data(const std::vector<Trace>& traces, const std::vector<Point>& map,
                        const std::vector<double>& map_distances, double length);
 // The page's script: the figures are whole without it.
