@@ -359,8 +359,8 @@ TEST(Tool, ReportMatchesOnRequestAndStandsWithoutAFullLap) {
 
 TEST(Tool, ReportDrawsTheLapsAndTracesAsked) {
     fs::path scratch = scratch_dir();
-    ASSERT_EQ(lx("report $SAMPLE --show-laps 2,4-5 --traces 'Water Temp,Engine RPM' -o $OUT").code,
-              0);
+    ASSERT_EQ(
+        lx("report $SAMPLE --show-laps 2,4-5,4 --traces 'Water Temp,Engine RPM' -o $OUT").code, 0);
     std::string html = read_file(scratch / "report.html");
     std::string speed = html.substr(html.find("id='speed-chart'"));
     speed = speed.substr(0, speed.find("</svg>"));

@@ -73,8 +73,11 @@ int longest_lap(const Report& r) {
     return int(std::max_element(r.laps.begin(), r.laps.end(), shorter) - r.laps.begin());
 }
 
-// The laps asked for, the fastest last when it is one of them.
-std::vector<int> chosen_laps(const Report& r, std::vector<int> laps) {
+// The laps asked for, each once, the fastest last when it is one of them.
+std::vector<int> chosen_laps(const Report& r, const std::vector<int>& asked) {
+    std::vector<int> laps;
+    for (int lap : asked)
+        if (std::find(laps.begin(), laps.end(), lap) == laps.end()) laps.push_back(lap);
     auto fastest = std::find(laps.begin(), laps.end(), r.fastest);
     if (fastest != laps.end()) std::rotate(fastest, fastest + 1, laps.end());
     return laps;
