@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace lxtool {
 
@@ -167,11 +168,16 @@ bool clear_at(const Point& p, const Room& room) {
     return !near(room.placed, 2 * MARKER_RADIUS + 1) && !near(room.map, MARKER_RADIUS + 8);
 }
 
-// The first clear place at growing distances inside the bend, then outside.
+// The first clear place at growing distances inside the bend, then outside,
+// then turned ever further from the bend's axis; a leader line joins it to the apex.
 Point marker_place(const Point& apex, const Point& in, const Room& room) {
-    for (double offset = MARKER_OFFSET; offset <= 4 * MARKER_OFFSET; offset += MARKER_RADIUS)
-        for (double side : {1.0, -1.0}) {
-            Point at{apex.x + in.x * offset * side, apex.y + in.y * offset * side};
+    for (double offset = MARKER_OFFSET; offset <= 6 * MARKER_OFFSET; offset += MARKER_RADIUS)
+        for (double degrees :
+             {0.0, 180.0, 30.0, -30.0, 150.0, -150.0, 60.0, -60.0, 120.0, -120.0, 90.0, -90.0}) {
+            double turn = degrees * std::numbers::pi / 180;
+            double dx = in.x * std::cos(turn) - in.y * std::sin(turn);
+            double dy = in.x * std::sin(turn) + in.y * std::cos(turn);
+            Point at{apex.x + dx * offset, apex.y + dy * offset};
             if (clear_at(at, room)) return at;
         }
     return {apex.x + in.x * MARKER_OFFSET, apex.y + in.y * MARKER_OFFSET};
