@@ -504,6 +504,18 @@ LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* he
 LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y, int capacity,
                                       double* error);
 
+/* A lap's map dead-reckoned from speed and lateral g (metres, as the map
+ * export draws it at heading 0), laid on the reference: ref_handle's ref_lap
+ * reckoned the same way. Each sample is paired with the reference's point at
+ * the same share of each map's length, and the lap's map turned and shifted
+ * by the least-squares fit of those pairs; so laps of two sessions without
+ * positions can be drawn on one map (the reference against itself gives its
+ * own map). x, y: capacity each; the count returned. LX_ERR_HANDLE, LX_ERR_LAP
+ * (no such lap, or a lap too short for a map), LX_ERR_ARGUMENT, LX_ERR_STATE
+ * (either session not analysed). */
+LX_DATA_API int lx_analysis_map_laid(int handle, int lap, int ref_handle, int ref_lap, double* x,
+                                     double* y, int capacity);
+
 /* Channels that show what the driver and the engine did. */
 typedef enum lx_channel_role {
     LX_ROLE_THROTTLE = 0,

@@ -543,4 +543,35 @@ TEST_F(ChannelChoice, RolesFollowTheTitleRule) {
     EXPECT_EQ(roles[LX_ROLE_GEAR], -1);
 }
 
+// A lap's dead-reckoned map laid on another's: a session's on its twin is
+// its own map, another lap of the circuit falls onto the reference's line.
+TEST_F(Corners, MapsLaidOnTheReferenceByShareOfLength) {
+    int a = analysed_file(sample_path()), twin = analysed_file(sample_path());
+    auto laid = [](int h, int lap, int ref, int ref_lap) {
+        std::vector<double> x(4000), y(4000);
+        int n = lx_analysis_map_laid(h, lap, ref, ref_lap, x.data(), y.data(), 4000);
+        EXPECT_GT(n, 1) << lx_last_error();
+        x.resize(std::size_t(std::max(n, 0))), y.resize(x.size());
+        return std::pair{x, y};
+    };
+    auto own = laid(a, 6, a, 6), on_twin = laid(twin, 6, a, 6), other = laid(a, 2, a, 6);
+    ASSERT_EQ(own.first.size(), on_twin.first.size());
+    double most = 0;
+    for (std::size_t i = 0; i < own.first.size(); ++i)
+        most = std::max(
+            most, std::hypot(own.first[i] - on_twin.first[i], own.second[i] - on_twin.second[i]));
+    EXPECT_LT(most, 1e-6);
+    // lap 3 ends where it started, on lap 7's start, and crosses its far side
+    EXPECT_LT(std::hypot(other.first.front() - own.first.front(),
+                         other.second.front() - own.second.front()),
+              15.0);
+    std::size_t half = other.first.size() / 2, ref_half = own.first.size() / 2;
+    EXPECT_LT(std::hypot(other.first[half] - own.first[ref_half],
+                         other.second[half] - own.second[ref_half]),
+              15.0);
+    EXPECT_EQ(lx_analysis_map_laid(a, 99, a, 6, nullptr, nullptr, 0), LX_ERR_LAP);
+    EXPECT_EQ(lx_analysis_map_laid(a, 2, a, 6, nullptr, nullptr, -1), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_analysis_map_laid(a, 2, a, 6, nullptr, nullptr, 0), int(other.first.size()));
+}
+
 } // namespace

@@ -205,9 +205,37 @@ std::string track_map(const Session& s, int lap, const svg::Box& area,
            "\n";
 }
 
+namespace {
+
+// Lap b's dead-reckoned map laid on lap a's by the library, in metres.
+Points reckoned_on(const Session& a, int lap_a, const Session& b, int lap_b) {
+    int n = lx_analysis_map_laid(b.handle(), lap_b, a.handle(), lap_a, nullptr, nullptr, 0);
+    if (n < 2) return {};
+    Points p{std::vector<double>(std::size_t(n)), std::vector<double>(std::size_t(n))};
+    lx_analysis_map_laid(b.handle(), lap_b, a.handle(), lap_a, p.x.data(), p.y.data(), n);
+    return p;
+}
+
+// Without positions in both, both maps dead-reckoned, b's laid on a's, placed
+// as the map export places a's.
+std::vector<Point> reckoned_laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
+                                    const svg::Box& area) {
+    Points on = reckoned_on(a, lap_a, a, lap_a), laid = reckoned_on(a, lap_a, b, lap_b);
+    if (on.x.size() < 2 || laid.x.size() < 2) return {};
+    Fit f = fit_of(on, int(area.w) * FINE, int(area.h) * FINE, 0.0);
+    std::vector<Point> points;
+    for (std::size_t i = 0; i < laid.x.size(); ++i)
+        points.push_back({area.x + f.px(laid.x[i], laid.y[i]) / FINE,
+                          area.y + area.h - f.py(laid.x[i], laid.y[i]) / FINE});
+    return points;
+}
+
+} // namespace
+
 std::vector<Point> laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
                            const svg::Box& area) {
     Points on = gps_track(a, lap_a), laid = gps_track(b, lap_b);
+    if (on.x.size() < 2 && laid.x.size() < 2) return reckoned_laid_on(a, lap_a, b, lap_b, area);
     if (on.x.size() < 2 || laid.x.size() < 2 || int(on.x.size()) != sample_count(a, lap_a))
         return {};
     Fit f = fit_of(on, int(area.w) * FINE, int(area.h) * FINE, 0.0);
