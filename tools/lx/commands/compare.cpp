@@ -195,9 +195,8 @@ Command add_compare(CLI::App& app) {
         ->check(within(0, 100))
         ->capture_default_str();
     c->add_option("-o,--output", o.output,
-                  "also write compare.html into this folder: the laps overlaid on the speed, "
-                  "time difference and corner charts, and on A's map where the sessions have "
-                  "positions");
+                  "also write compare.html into this folder: the laps overlaid on A's map "
+                  "and the speed, time difference and corner charts");
     c->add_option("--lap-a", o.lap_a,
                   "A's lap, a full one (from 1, as lx laps lists them; default: the fastest)");
     c->add_option("--lap-b", o.lap_b,

@@ -235,9 +235,10 @@ std::vector<Point> reckoned_laid_on(const Session& a, int lap_a, const Session& 
 std::vector<Point> laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
                            const svg::Box& area) {
     Points on = gps_track(a, lap_a), laid = gps_track(b, lap_b);
-    if (on.x.size() < 2 && laid.x.size() < 2) return reckoned_laid_on(a, lap_a, b, lap_b, area);
-    if (on.x.size() < 2 || laid.x.size() < 2 || int(on.x.size()) != sample_count(a, lap_a))
-        return {};
+    // a's map is drawn from GPS exactly when this holds, as map_pixels decides
+    bool a_from_gps = on.x.size() >= 2 && int(on.x.size()) == sample_count(a, lap_a);
+    if (!a_from_gps) return reckoned_laid_on(a, lap_a, b, lap_b, area);
+    if (laid.x.size() < 2) return {};
     Fit f = fit_of(on, int(area.w) * FINE, int(area.h) * FINE, 0.0);
     auto [ax, ay] = centre(on);
     auto [bx, by] = centre(laid);

@@ -29,10 +29,11 @@ struct Point {
 // empty when the lap has no map.
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading);
 
-// Lap b of session b on the map of lap a (heading 0) in area, from both
-// sessions' GPS tracks: east and north keep their directions, so b's track
-// moves by the shift that lays its centre on a's. Empty unless both laps have
-// positions and a's map is drawn from them.
+// Lap b of session b on the map of lap a (heading 0) in area. Where a's map
+// is drawn from GPS, from b's GPS track: east and north keep their
+// directions, so b's track moves by the shift that lays its centre on a's
+// (empty when b has none). Else b's dead-reckoned map as the library lays it
+// on a's.
 std::vector<Point> laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
                            const svg::Box& area);
 // A line through points, thinned to what can be seen.
