@@ -177,6 +177,10 @@ for page in ('report.html', 'compare.html'):
     json.loads(data.group(1))
     if page == 'compare.html' and not re.search(r"id='map'((?!</svg>).)*data-lap='B'><polyline", html, re.S):
         sys.exit('the compare map lacks B\'s line, though both sessions have positions')
+# without positions, B's dead-reckoned lap laid on A's map
+sample_compare = open(folder + '/compare.html', encoding='utf-8').read()
+if not re.search(r"id='map'((?!</svg>).)*data-lap='B'><polyline", sample_compare, re.S):
+    sys.exit('the compare map of the sample lacks B\'s dead-reckoned line')
 subprocess.run(['xmllint', '--noout', folder + '/hostile/chart.svg'], check=True)
 texts = [t.text for t in ET.parse(folder + '/hostile/chart.svg').iter('{http://www.w3.org/2000/svg}text')]
 if title + ' (°C)' not in texts:
