@@ -303,6 +303,13 @@ void analysis_lap(Bytes& in) {
                                   in.byte() & 1 ? nullptr : &error));
     x.check("lx_analysis_gps_track wrote past its capacity");
     y.check("lx_analysis_gps_track wrote past its capacity");
+    int roles[LX_ROLES];
+    checked(lx_analysis_roles(h, nulls ? nullptr : roles));
+    Guarded<double> mx(in), my(mx.capacity);
+    checked(lx_analysis_map_laid(h, lap, pick_handle(in), pick_lap(in), mx.data(), my.data(),
+                                 mx.capacity));
+    mx.check("lx_analysis_map_laid wrote past its capacity");
+    my.check("lx_analysis_map_laid wrote past its capacity");
 }
 
 void analysis_tables(Bytes& in) {

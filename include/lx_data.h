@@ -621,6 +621,45 @@ LX_DATA_API int lx_lap_closure(int handle, int lap, int latg_channel, double* he
 LX_DATA_API int lx_analysis_gps_track(int handle, int lap, double* x, double* y, int capacity,
                                       double* error);
 
+/* A lap's map dead-reckoned from speed and lateral g (metres, as the map
+ * export draws it at heading 0), laid on the reference: ref_handle's ref_lap
+ * reckoned the same way. Each sample is paired with the reference's point at
+ * the same share of each map's length, and the lap's map turned and shifted
+ * by the least-squares fit of those pairs; so laps of two sessions without
+ * positions can be drawn on one map (the reference against itself gives its
+ * own map). x, y: capacity each; the count returned. LX_ERR_HANDLE, LX_ERR_LAP
+ * (no such lap, or a lap too short for a map), LX_ERR_ARGUMENT, LX_ERR_STATE
+ * (either session not analysed). */
+LX_DATA_API int lx_analysis_map_laid(int handle, int lap, int ref_handle, int ref_lap, double* x,
+                                     double* y, int capacity);
+
+/* Channels that show what the driver and the engine did. */
+typedef enum lx_channel_role {
+    LX_ROLE_THROTTLE = 0,
+    LX_ROLE_BRAKE = 1,
+    LX_ROLE_RPM = 2,
+    LX_ROLE_GEAR = 3,
+    LX_ROLE_STEERING = 4
+} lx_channel_role;
+#define LX_ROLES 5
+
+/* The file's channel playing each role, by its title as written (else its
+ * stored name) split into words at anything but letters and digits and where
+ * a small letter meets a capital, case ignored. Each role's words, the
+ * earlier the better:
+ *   throttle  TPS; throttle; PPS; accelerator (the throttle plate over the pedal)
+ *   brake     brake pressure; brake press; brake pres; BPS; brake
+ *   RPM       RPM; engine speed
+ *   gear      gear
+ *   steering  steering; steered; steer
+ * A title with temp, temperature, bias, volts, voltage, setting, torque,
+ * target or limit plays none, nor a channel that reads 0 throughout; of two
+ * with the same words the lower channel number plays (Brake Pres Front over
+ * Brake Pres Rear). channels[role]: the channel, -1 when none plays it.
+ * LX_OK; LX_ERR_HANDLE, LX_ERR_ARGUMENT (null channels), LX_ERR_STATE (no
+ * analysis). */
+LX_DATA_API int lx_analysis_roles(int handle, int channels[LX_ROLES]);
+
 /* ---- lap matching -------------------------------------------------------- */
 
 /* Lap matching lays a reference lap's curvature (the session math's i_radius

@@ -366,6 +366,14 @@ void centre(Points& p) {
 
 } // namespace
 
+bool reckoned_map(Session* s, int lap, std::vector<double>& x, std::vector<double>& y) {
+    Points p;
+    if (!reckoned_track(s, lap, p)) return false;
+    x = std::move(p.x);
+    y = std::move(p.y);
+    return true;
+}
+
 double reckoning_error(Session* s, int lap) {
     Points gps, map;
     if (!gps_track(s, lap, gps.x, gps.y) || gps.x.size() < 2) return NAN;

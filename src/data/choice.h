@@ -36,6 +36,9 @@ int choose_channels(Session* s, int handle, const ChannelRequest& request, Chann
 
 // The laps' GPS track in metres east and north; false without one.
 bool gps_track(const Session* s, int lap, std::vector<double>& x, std::vector<double>& y);
+// The lap's map dead-reckoned from speed and lateral g, in metres, as the
+// map export draws it at heading 0; false without one.
+bool reckoned_map(Session* s, int lap, std::vector<double>& x, std::vector<double>& y);
 // How far the lap's dead-reckoned map lies from its GPS track: RMS metres
 // after the best rotation and shift; NaN without a track or a map.
 double reckoning_error(Session* s, int lap);

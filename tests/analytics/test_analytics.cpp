@@ -525,4 +525,61 @@ TEST_F(ChannelChoice, ClosingLapsThenTheGpsTrackDecide) {
     expect_failure(lx_analyse(h, &o), LX_ERR_FORMAT, "cannot tell the unit of speed channel");
 }
 
+// Roles by title: the better words win over the lower channel number, the
+// lower number between equals; temperatures, volts and a channel reading 0
+// play none; camel case splits into words.
+TEST_F(ChannelChoice, RolesFollowTheTitleRule) {
+    int h = lx_open(with_laterals(false, {{"PPS", 1},
+                                          {"TPS", 1},
+                                          {"Brake Temp FL", 1},
+                                          {"Brake Pres Front", 1},
+                                          {"Brake Pres Rear", 1},
+                                          {"SteeringWheelAngle", 1},
+                                          {"Gear Pos Volts", 1},
+                                          {"Gear", 0}})
+                        .c_str(),
+                    nullptr);
+    std::array<int, LX_ROLES> roles{};
+    EXPECT_EQ(lx_analysis_roles(h, roles.data()), LX_ERR_STATE);
+    ASSERT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
+    EXPECT_EQ(lx_analysis_roles(h, nullptr), LX_ERR_ARGUMENT);
+    ASSERT_EQ(lx_analysis_roles(h, roles.data()), LX_OK) << lx_last_error();
+    EXPECT_EQ(title(h, roles[LX_ROLE_THROTTLE]), "TPS");
+    EXPECT_EQ(title(h, roles[LX_ROLE_BRAKE]), "Brake Pres Front");
+    EXPECT_EQ(title(h, roles[LX_ROLE_RPM]), "Engine RPM");
+    EXPECT_EQ(title(h, roles[LX_ROLE_STEERING]), "SteeringWheelAngle");
+    EXPECT_EQ(roles[LX_ROLE_GEAR], -1);
+}
+
+// A lap's dead-reckoned map laid on another's: a session's on its twin is
+// its own map, another lap of the circuit falls onto the reference's line.
+TEST_F(Corners, MapsLaidOnTheReferenceByShareOfLength) {
+    int a = analysed_file(sample_path()), twin = analysed_file(sample_path());
+    auto laid = [](int h, int lap, int ref, int ref_lap) {
+        std::vector<double> x(4000), y(4000);
+        int n = lx_analysis_map_laid(h, lap, ref, ref_lap, x.data(), y.data(), 4000);
+        EXPECT_GT(n, 1) << lx_last_error();
+        x.resize(std::size_t(std::max(n, 0))), y.resize(x.size());
+        return std::pair{x, y};
+    };
+    auto own = laid(a, 6, a, 6), on_twin = laid(twin, 6, a, 6), other = laid(a, 2, a, 6);
+    ASSERT_EQ(own.first.size(), on_twin.first.size());
+    double most = 0;
+    for (std::size_t i = 0; i < own.first.size(); ++i)
+        most = std::max(
+            most, std::hypot(own.first[i] - on_twin.first[i], own.second[i] - on_twin.second[i]));
+    EXPECT_LT(most, 1e-6);
+    // lap 3 ends where it started, on lap 7's start, and crosses its far side
+    EXPECT_LT(std::hypot(other.first.front() - own.first.front(),
+                         other.second.front() - own.second.front()),
+              15.0);
+    std::size_t half = other.first.size() / 2, ref_half = own.first.size() / 2;
+    EXPECT_LT(std::hypot(other.first[half] - own.first[ref_half],
+                         other.second[half] - own.second[ref_half]),
+              15.0);
+    EXPECT_EQ(lx_analysis_map_laid(a, 99, a, 6, nullptr, nullptr, 0), LX_ERR_LAP);
+    EXPECT_EQ(lx_analysis_map_laid(a, 2, a, 6, nullptr, nullptr, -1), LX_ERR_ARGUMENT);
+    EXPECT_EQ(lx_analysis_map_laid(a, 2, a, 6, nullptr, nullptr, 0), int(other.first.size()));
+}
+
 } // namespace

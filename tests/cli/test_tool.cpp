@@ -331,7 +331,9 @@ TEST(Tool, ReportIsOneWellFormedPageWithAFigureEach) {
         int w = std::stoi(m[1]), h = std::stoi(m[2]);
         EXPECT_TRUE(w >= 400 && w <= 1200 && h >= 200 && h <= 900) << w << "x" << h;
     }
-    EXPECT_EQ(figures.size(), 4u); // map, speed, time difference, corner gains
+    // map, speed, the engine's RPM (the one channel with a role), time difference, g-g, corner
+    // gains
+    EXPECT_EQ(figures.size(), 6u);
     // The generator's twelve bends, numbered on the map and listed in the corner table.
     EXPECT_EQ(matches(html, std::regex("font-weight='bold'>\\d+</text>")).size(), 12u);
     EXPECT_NE(html.find("<td>12</td><td>left</td>"), std::string::npos);
@@ -358,8 +360,23 @@ TEST(Tool, ReportMatchesOnRequestAndStandsWithoutAFullLap) {
     ASSERT_EQ(lx("report $OUT/out-lap.txt -o $OUT").code, 0);
     html = read_file(scratch / "report.html");
     EXPECT_EQ(nesting_error(html), "");
-    EXPECT_EQ(matches(html, std::regex("<svg ")).size(), 2u); // map and speed
+    EXPECT_EQ(matches(html, std::regex("<svg ")).size(), 3u); // map, speed, g-g
     EXPECT_EQ(matches(html, std::regex("has no full lap")).size(), 3u);
+}
+
+TEST(Tool, ReportDrawsTheLapsAndTracesAsked) {
+    fs::path scratch = scratch_dir();
+    ASSERT_EQ(
+        lx("report $SAMPLE --show-laps 2,4-5,4 --traces 'Water Temp,Engine RPM' -o $OUT").code, 0);
+    std::string html = read_file(scratch / "report.html");
+    std::string speed = html.substr(html.find("id='speed-chart'"));
+    speed = speed.substr(0, speed.find("</svg>"));
+    std::string keys;
+    for (const std::smatch& m : matches(speed, std::regex("data-lap='(\\d+)'"))) keys += m[1];
+    EXPECT_EQ(keys, "245");
+    EXPECT_LT(html.find(">Water Temp (C)</text>"), html.find(">Engine RPM (rpm)</text>"));
+    EXPECT_EQ(lx("report $SAMPLE --show-laps 5-3 -o $OUT").code, 1);
+    EXPECT_EQ(lx("report $SAMPLE --traces Boost -o $OUT").code, 1);
 }
 
 // ---- corners, sectors and compare on the sample, whose bends the generator laid
@@ -398,6 +415,29 @@ TEST(AnalyticsCommands, SectorsKeepTheBestLapsInOrderAndRefuseBadCuts) {
     ASSERT_EQ(same.code, 0) << same.err;
     std::string page = read_file(scratch_dir() + "/compare.html");
     EXPECT_EQ(matches(page, std::regex("<td>\\+0\\.000 s</td><td>\\+0\\.000 s</td>")).size(), 12u);
+    // Laps chosen: full ones only.
+    Result chosen = lx("compare $SAMPLE $SAMPLE --lap-a 3 --lap-b 5");
+    EXPECT_NE(chosen.out.find("lap 3 of"), std::string::npos) << chosen.out;
+    EXPECT_NE(chosen.out.find("1:07.650 (B-A +0.500 s)"), std::string::npos) << chosen.out;
+    Result double_lap = lx("compare $SAMPLE $SAMPLE --lap-b 6");
+    EXPECT_EQ(double_lap.code, 1);
+    EXPECT_NE(double_lap.err.find("not a full lap"), std::string::npos) << double_lap.err;
+}
+
+// Up to four sessions: one of another track or without a full lap is left
+// out in a line, and fewer than two left is a refusal.
+TEST(AnalyticsCommands, CompareOverlaysUpToFourSessions) {
+    fs::path scratch = scratch_dir();
+    write_fixtures(scratch);
+    Result three = lx("compare $SAMPLE $SAMPLE $OUT/odd-titles.txt $SAMPLE -o $OUT");
+    ASSERT_EQ(three.code, 0) << three.err;
+    EXPECT_NE(three.err.find("left out"), std::string::npos) << three.err;
+    std::string page = read_file(scratch / "compare.html");
+    EXPECT_NE(page.find("<th>C-A sum</th></tr>"), std::string::npos);
+    EXPECT_EQ(page.find("<th>D min</th>"), std::string::npos);
+    Result none = lx("compare $SAMPLE $OUT/odd-titles.txt $OUT/out-lap.txt");
+    EXPECT_EQ(none.code, 1);
+    EXPECT_NE(none.err.find("fewer than two sessions remain"), std::string::npos) << none.err;
 }
 
 } // namespace

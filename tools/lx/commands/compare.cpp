@@ -15,15 +15,31 @@ namespace {
 
 constexpr double START_LINE_SLACK = 50.0; // m: start lines further apart are worth a word
 
+// Sessions overlaid on one page at most: A and three against it.
+constexpr std::size_t MOST_SESSIONS = 4;
+
 struct CompareOptions {
-    std::string a, b, output;
+    std::vector<std::string> files; // A, B and up to two more
+    std::string output;
     double threshold = LX_SAME_TRACK_THRESHOLD;
+    int lap_a = 0, lap_b = 0; // lap numbers; 0: the fastest full lap
     bool json = false;
     CornerFlags flags;
     MathOptions math;
 };
 
-// A and B analysed, B against A's fastest full lap.
+// B's lap of --lap-b, which must be full; else its fastest full lap.
+int lap_of_b(const Session& b, const lx_analysis_info& info, int number) {
+    if (number == 0) return info.fastest_lap;
+    int lap = lap_index(b, number, "--lap-b");
+    int lap_class = lap_info(b, lap).lap_class;
+    if (lap_class != LX_LAP_FULL)
+        refuse("--lap-b: lap " + std::to_string(number) + " of " + b.source + " is " +
+               class_name(lap_class) + ", not a full lap");
+    return lap;
+}
+
+// A and B analysed, B's lap against A's (by default both fastest full laps).
 Compared compare(const Session& a, const Session& b, const CompareOptions& o) {
     AnalysisRequest own;
     own.math = o.math;
@@ -31,16 +47,19 @@ Compared compare(const Session& a, const Session& b, const CompareOptions& o) {
     Compared c;
     c.a = &a;
     c.b = &b;
-    c.a_info = analyse(a, own).info;
+    if (o.lap_a) lap_index(a, o.lap_a, "--lap-a");
+    AnalysisRequest own_a = own;
+    own_a.ref_lap = o.lap_a;
+    c.a_info = analyse(a, own_a).info;
     analyse(b, own);
     if (lx_same_track(a.handle(), b.handle(), o.threshold, &own.corners, &c.match) < 0)
         refuse(library_message());
     if (!c.match.same) refuse("the tracks differ: " + std::string(c.match.why));
-    AnalysisRequest against_a = own;
+    AnalysisRequest against_a = own_a;
     against_a.reference = &a;
     c.b_info = analyse(b, against_a).info;
     c.lap_a = c.a_info.ref_lap;
-    c.lap_b = c.b_info.fastest_lap;
+    c.lap_b = lap_of_b(b, c.b_info, o.lap_b);
     c.a_stretches = lap_stretches(a, c.lap_a);
     c.b_stretches = lap_stretches(b, c.lap_b);
     c.a_sectors = sector_times(a, c.lap_a);
@@ -119,19 +138,40 @@ void print_json(const Compared& c) {
     std::fputs(j.str().c_str(), out);
 }
 
+// Each session after A against A; with more than two, one of another track
+// or without a full lap is left out in one line, and at least one must stay.
+std::vector<Compared> compare_all(const std::vector<Session>& sessions, const CompareOptions& o) {
+    std::vector<Compared> pairs;
+    for (std::size_t k = 1; k < sessions.size(); ++k) {
+        if (sessions.size() == 2) return {compare(sessions[0], sessions[1], o)};
+        try {
+            pairs.push_back(compare(sessions[0], sessions[k], o));
+        } catch (const Failure& f) {
+            warn("left out " + sessions[k].source + ": " + f.message);
+        }
+    }
+    if (pairs.empty()) refuse("fewer than two sessions remain to compare");
+    return pairs;
+}
+
 void run_compare(const CompareOptions& o) {
-    Session a = Session::open(o.a), b = Session::open(o.b);
-    Compared c = compare(a, b, o);
-    double shift = std::min(c.match.offset, c.match.length_b - c.match.offset);
-    if (shift > START_LINE_SLACK)
-        warn("the start lines lie " + std::to_string(std::lround(shift)) +
-             " m apart: corners and sectors are carried from each session's own line");
-    if (o.json)
-        print_json(c);
-    else
-        print_table(c);
+    std::vector<Session> sessions;
+    sessions.reserve(o.files.size()); // the pairs point into it
+    for (const std::string& file : o.files) sessions.push_back(Session::open(file));
+    std::vector<Compared> pairs = compare_all(sessions, o);
+    for (const Compared& c : pairs) {
+        double shift = std::min(c.match.offset, c.match.length_b - c.match.offset);
+        if (shift > START_LINE_SLACK)
+            warn("the start lines lie " + std::to_string(std::lround(shift)) +
+                 " m apart: corners and sectors are carried from each session's own line");
+        if (&c != &pairs.front() && !o.json) std::fprintf(out, "\n%s as B:\n", c.b->source.c_str());
+        if (o.json)
+            print_json(c);
+        else
+            print_table(c);
+    }
     if (!o.output.empty()) {
-        std::string path = write_compare_page(c, o.output);
+        std::string path = write_compare_page(pairs, o.output);
         if (!o.json) std::fprintf(out, "%s\n", path.c_str());
     }
 }
@@ -141,17 +181,26 @@ void run_compare(const CompareOptions& o) {
 Command add_compare(CLI::App& app) {
     static CompareOptions o;
     CLI::App* c = app.add_subcommand(
-        "compare", "Compare the best laps of two sessions of the same track (another day, "
-                   "driver or logger) corner by corner and sector by sector; refuses two "
-                   "different tracks, saying why");
-    c->add_option("A", o.a, "session file (the reference)")->required();
-    c->add_option("B", o.b, "session file")->required();
+        "compare",
+        "Compare two laps (by default the best) of two sessions of the same track (another day, "
+        "driver or logger) corner by corner and sector by sector; refuses two "
+        "different tracks, saying why");
+    c->add_option("A B [C [D]]", o.files,
+                  "session files: A the reference, B and up to two more set against it; with "
+                  "more than two, one of another track or without a full lap is left out "
+                  "(--json: one document per line)")
+        ->required()
+        ->expected(2, int(MOST_SESSIONS));
     c->add_option("--threshold", o.threshold, "curvature error below which the tracks are the same")
         ->check(within(0, 100))
         ->capture_default_str();
     c->add_option("-o,--output", o.output,
-                  "also write compare.html into this folder: the two laps overlaid on the map, "
-                  "speed, time difference and corner charts");
+                  "also write compare.html into this folder: the laps overlaid on A's map "
+                  "and the speed, time difference and corner charts");
+    c->add_option("--lap-a", o.lap_a,
+                  "A's lap, a full one (from 1, as lx laps lists them; default: the fastest)");
+    c->add_option("--lap-b", o.lap_b,
+                  "B's lap, a full one (from 1, as lx laps lists them; default: the fastest)");
     add_json_option(c, o.json);
     add_corner_options(c, o.flags);
     add_math_options(c, o.math);

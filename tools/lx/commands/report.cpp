@@ -6,6 +6,7 @@
 
 #include "analysed.h"
 #include "commands.h"
+#include "driver_views.h"
 #include "options.h"
 #include "report_page.h"
 
@@ -20,7 +21,30 @@ struct ReportOptions {
     std::vector<double> cuts; // sector cuts in metres; none: the library's
     MathOptions math;
     MatchFlag match;
+    std::string traces, show_laps;
 };
+
+// "3,5-7": laps 3, 5, 6 and 7 as indices from 0, each checked.
+std::vector<int> lap_list(const Session& s, const std::string& text) {
+    std::vector<int> laps;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t comma = std::min(text.find(',', from), text.size());
+        std::string item = text.substr(from, comma - from);
+        std::size_t dash = item.find('-');
+        int first = 0, last = 0;
+        try {
+            first = std::stoi(item.substr(0, dash));
+            last = dash == std::string::npos ? first : std::stoi(item.substr(dash + 1));
+        } catch (const std::exception&) {
+            refuse("--show-laps: '" + item + "' is not a lap or a range FIRST-LAST");
+        }
+        if (last < first) refuse("--show-laps: " + item + " runs backwards");
+        for (int lap = first; lap <= last; ++lap) laps.push_back(lap_index(s, lap, "--show-laps"));
+        from = comma + 1;
+    }
+    return laps;
+}
 
 // The lap of --match, in a session analysed as FILE is.
 int match_lap(const Session& ref, const ReportOptions& o) {
@@ -49,7 +73,9 @@ void run_report(const ReportOptions& o) {
     request.math = o.math;
     request.cuts = o.cuts;
     Analysed a = analyse(s, request);
-    write_file(path, report_page(s, a, channel_reasons(a.info), matching));
+    ReportViews views{o.traces.empty() ? role_channels(s) : named_channels(s, o.traces),
+                      lap_list(s, o.show_laps)};
+    write_file(path, report_page(s, a, channel_reasons(a.info), matching, views));
     std::fprintf(out, "%s\n", path.c_str());
 }
 
@@ -66,6 +92,11 @@ Command add_report(CLI::App& app) {
     c->add_option("-o,--output", o.output, "folder for report.html")->capture_default_str();
     add_sectors_option(c, o.cuts);
     add_match_option(c, o.match);
+    c->add_option("--traces", o.traces,
+                  "channels traced against distance, by title, comma-separated (default: "
+                  "those the library gives the throttle, brake, RPM, gear and steering)");
+    c->add_option("--show-laps", o.show_laps,
+                  "laps on the charts, e.g. 3,5-7 (default: the fastest and up to 11 others)");
     add_math_options(c, o.math);
     return {c, [] { run_report(o); }};
 }

@@ -1,4 +1,4 @@
-// lx compare -o: the two sessions' best laps on one page.
+// lx compare -o: the laps of two to four sessions on one page.
 #pragma once
 
 #include <string>
@@ -19,7 +19,8 @@ struct Compared {
     std::vector<double> a_sectors, b_sectors;         // at A's cuts
 };
 
-// Writes compare.html into folder and returns its path.
-std::string write_compare_page(const Compared& c, const std::string& folder);
+// Writes compare.html into folder and returns its path: every pair's B
+// against their one A.
+std::string write_compare_page(const std::vector<Compared>& pairs, const std::string& folder);
 
 } // namespace lxtool

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
+
+#include "markup.h"
 
 namespace lxtool {
 
@@ -63,8 +64,14 @@ Points gps_track(const Session& s, int lap) {
 
 // Rotated by heading (radians, anticlockwise) and scaled into a winx by winy
 // window, centred, as lx_scaled_map fills its arrays.
-void fit_into(const Points& p, int winx, int winy, double heading, std::vector<int>& x,
-              std::vector<int>& y) {
+struct Fit {
+    double c, s, x0, y0, scale, ox, oy;
+    // window pixels of a point in metres
+    double px(double x, double y) const { return ox + (c * x - s * y - x0) * scale; }
+    double py(double x, double y) const { return oy + (s * x + c * y - y0) * scale; }
+};
+
+Fit fit_of(const Points& p, int winx, int winy, double heading) {
     double c = std::cos(heading), s = std::sin(heading);
     std::vector<double> rx, ry;
     for (std::size_t i = 0; i < p.x.size(); ++i) {
@@ -75,11 +82,35 @@ void fit_into(const Points& p, int winx, int winy, double heading, std::vector<i
     auto [y0, y1] = std::minmax_element(ry.begin(), ry.end());
     double scale =
         std::min((winx - 1) / std::max(*x1 - *x0, 1e-9), (winy - 1) / std::max(*y1 - *y0, 1e-9));
-    double ox = (winx - 1 - (*x1 - *x0) * scale) / 2, oy = (winy - 1 - (*y1 - *y0) * scale) / 2;
-    for (std::size_t i = 0; i < rx.size(); ++i) {
-        x[i] = int(std::lround(ox + (rx[i] - *x0) * scale));
-        y[i] = int(std::lround(oy + (ry[i] - *y0) * scale));
+    return {c,
+            s,
+            *x0,
+            *y0,
+            scale,
+            (winx - 1 - (*x1 - *x0) * scale) / 2,
+            (winy - 1 - (*y1 - *y0) * scale) / 2};
+}
+
+void fit_into(const Points& p, int winx, int winy, double heading, std::vector<int>& x,
+              std::vector<int>& y) {
+    Fit f = fit_of(p, winx, winy, heading);
+    for (std::size_t i = 0; i < p.x.size(); ++i) {
+        x[i] = int(std::lround(f.px(p.x[i], p.y[i])));
+        y[i] = int(std::lround(f.py(p.x[i], p.y[i])));
     }
+}
+
+// The centre of a closed lap, each point weighed by the track it stands for:
+// the same wherever the lap starts.
+std::pair<double, double> centre(const Points& p) {
+    double sx = 0, sy = 0, total = 0;
+    for (std::size_t i = 0; i + 1 < p.x.size(); ++i) {
+        double step = std::hypot(p.x[i + 1] - p.x[i], p.y[i + 1] - p.y[i]);
+        sx += (p.x[i] + p.x[i + 1]) / 2 * step;
+        sy += (p.y[i] + p.y[i + 1]) / 2 * step;
+        total += step;
+    }
+    return total > 0 ? std::pair{sx / total, sy / total} : std::pair{0.0, 0.0};
 }
 
 // The lap's map in window pixels: from GPS where the session has it.
@@ -105,10 +136,9 @@ std::vector<std::string> reckoning_lines(const Session& s) {
             lx_analysis_gps_track(s.handle(), lap, nullptr, nullptr, 0, &error) < 0 ||
             !std::isfinite(error))
             continue;
-        char text[128];
-        std::snprintf(text, sizeof text, "lap %s: %.2f %% of %.0f m (%.1f m RMS)",
-                      lap_name(l).c_str(), error, l.length, error / 100 * l.length);
-        lines.push_back(text);
+        lines.push_back("lap " + lap_name(l) + ": " + svg::fixed(error, 2) + " % of " +
+                        svg::fixed(l.length, 0) + " m (" + svg::fixed(error / 100 * l.length, 1) +
+                        " m RMS)");
     }
     return lines;
 }
@@ -153,15 +183,80 @@ std::string track_map(const Session& s, int lap, const svg::Box& area,
     int ahead = std::min(n - 1, std::max(3, n / 60));
     double dx = px(ahead) - px(0), dy = py(ahead) - py(0);
     double angle = std::atan2(dy, dx) * 180 / 3.141592653589793;
-    char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "<circle cx='%.1f' cy='%.1f' r='6' fill='white' stroke='#111' "
-                  "stroke-width='2.5'/>"
-                  "<path d='M -7 -6 L 7 0 L -7 6 z' fill='#111' "
-                  "transform='translate(%.1f %.1f) rotate(%.1f)'/>"
-                  "<text x='%.1f' y='%.1f' class='label' font-weight='bold'>start</text>\n",
-                  px(0), py(0), px(ahead), py(ahead), angle, px(0) + 10, py(0) - 10);
-    return body + buf;
+    using markup::attr;
+    std::string arrow_at = "translate(" + svg::fixed(px(ahead), 1) + " " +
+                           svg::fixed(py(ahead), 1) + ") rotate(" + svg::fixed(angle, 1) + ")";
+    return body +
+           markup::empty("circle", {attr("cx", px(0), 1), attr("cy", py(0), 1), attr("r", "6"),
+                                    attr("fill", "white"), attr("stroke", "#111"),
+                                    attr("stroke-width", "2.5")}) +
+           markup::empty("path", {attr("d", "M -7 -6 L 7 0 L -7 6 z"), attr("fill", "#111"),
+                                  attr("transform", arrow_at)}) +
+           markup::text("text",
+                        {attr("x", px(0) + 10, 1), attr("y", py(0) - 10, 1), attr("class", "label"),
+                         attr("font-weight", "bold")},
+                        "start") +
+           "\n";
+}
+
+namespace {
+
+// Lap b's dead-reckoned map laid on lap a's by the library, in metres.
+Points reckoned_on(const Session& a, int lap_a, const Session& b, int lap_b) {
+    int n = lx_analysis_map_laid(b.handle(), lap_b, a.handle(), lap_a, nullptr, nullptr, 0);
+    if (n < 2) return {};
+    Points p{std::vector<double>(std::size_t(n)), std::vector<double>(std::size_t(n))};
+    lx_analysis_map_laid(b.handle(), lap_b, a.handle(), lap_a, p.x.data(), p.y.data(), n);
+    return p;
+}
+
+// Without positions in both, both maps dead-reckoned, b's laid on a's, placed
+// as the map export places a's.
+std::vector<Point> reckoned_laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
+                                    const svg::Box& area) {
+    Points on = reckoned_on(a, lap_a, a, lap_a), laid = reckoned_on(a, lap_a, b, lap_b);
+    if (on.x.size() < 2 || laid.x.size() < 2) return {};
+    Fit f = fit_of(on, int(area.w) * FINE, int(area.h) * FINE, 0.0);
+    std::vector<Point> points;
+    for (std::size_t i = 0; i < laid.x.size(); ++i)
+        points.push_back({area.x + f.px(laid.x[i], laid.y[i]) / FINE,
+                          area.y + area.h - f.py(laid.x[i], laid.y[i]) / FINE});
+    return points;
+}
+
+} // namespace
+
+std::vector<Point> laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
+                           const svg::Box& area) {
+    Points on = gps_track(a, lap_a), laid = gps_track(b, lap_b);
+    // a's map is drawn from GPS exactly when this holds, as map_pixels decides
+    bool a_from_gps = on.x.size() >= 2 && int(on.x.size()) == sample_count(a, lap_a);
+    if (!a_from_gps) return reckoned_laid_on(a, lap_a, b, lap_b, area);
+    if (laid.x.size() < 2) return {};
+    Fit f = fit_of(on, int(area.w) * FINE, int(area.h) * FINE, 0.0);
+    auto [ax, ay] = centre(on);
+    auto [bx, by] = centre(laid);
+    std::vector<Point> points;
+    for (std::size_t i = 0; i < laid.x.size(); ++i) {
+        double x = laid.x[i] + ax - bx, y = laid.y[i] + ay - by;
+        points.push_back({area.x + f.px(x, y) / FINE, area.y + area.h - f.py(x, y) / FINE});
+    }
+    return points;
+}
+
+std::string line_through(const std::vector<Point>& points, const svg::Pen& pen) {
+    std::string coordinates;
+    const Point* last = nullptr;
+    for (const Point& p : points) {
+        // a point within half a pixel of the last adds nothing to see
+        if (last && std::hypot(p.x - last->x, p.y - last->y) < 0.5 && &p != &points.back())
+            continue;
+        coordinates +=
+            (coordinates.empty() ? "" : " ") + svg::fixed(p.x, 1) + "," + svg::fixed(p.y, 1);
+        last = &p;
+    }
+    return "<polyline fill='none' stroke-linejoin='round' points='" + coordinates + "' " +
+           svg::pen_attributes(pen) + "/>\n";
 }
 
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading) {
@@ -181,15 +276,22 @@ std::string speed_bar(double x, double y, double width, double lo, double hi) {
         s += "<stop offset='" + svg::fixed(i / 8.0, 3) + "' stop-color='" +
              svg::ramp_colour(i / 8.0) + "'/>";
     s += "</linearGradient></defs>";
-    char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "<rect x='%.1f' y='%.1f' width='%.1f' height='10' fill='url(#speedramp)'/>"
-                  "<text x='%.1f' y='%.1f' class='tick'>%s</text>"
-                  "<text x='%.1f' y='%.1f' class='tick' text-anchor='end'>%s</text>"
-                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>speed km/h</text>\n",
-                  x, y, width, x, y + 24, svg::fixed(lo, 0).c_str(), x + width, y + 24,
-                  svg::fixed(hi, 0).c_str(), x + width / 2, y + 24);
-    return s + buf;
+    using markup::attr;
+    auto tick = [&](double at, const char* anchor, const std::string& text) {
+        return markup::text("text",
+                            {attr("x", at, 1), attr("y", y + 24, 1), attr("class", "tick"),
+                             attr("text-anchor", anchor)},
+                            text);
+    };
+    return s +
+           markup::empty("rect", {attr("x", x, 1), attr("y", y, 1), attr("width", width, 1),
+                                  attr("height", "10"), attr("fill", "url(#speedramp)")}) +
+           tick(x, "start", svg::fixed(lo, 0)) + tick(x + width, "end", svg::fixed(hi, 0)) +
+           markup::text("text",
+                        {attr("x", x + width / 2, 1), attr("y", y + 24, 1), attr("class", "label"),
+                         attr("text-anchor", "middle")},
+                        "speed km/h") +
+           "\n";
 }
 
 ChartLine chart_line(const Session& s, int lap, const ChartSpec& spec, const svg::Pen& pen) {
@@ -207,8 +309,8 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
                      const svg::Pen& pen) {
     std::size_t n = std::min(metres.size(), values.size());
     if (n == 0 || !(x.hi > x.lo) || !(y.hi > y.lo)) return {};
-    // Per column of half a pixel its lowest and highest point: the page stays
-    // light on long laps and keeps every peak.
+    // Per column of a pixel its lowest and highest point: at most about 2,000
+    // points a lap, and every peak kept.
     std::string points;
     auto put = [&](double px, double py) {
         points += (points.empty() ? "" : " ") + svg::fixed(px, 1) + "," + svg::fixed(py, 1);
@@ -218,7 +320,7 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
     for (std::size_t i = 0; i < n; ++i) {
         double px = area.x + (metres[i] - x.lo) / (x.hi - x.lo) * area.w;
         double py = svg::y_pixel(area, y, values[i]);
-        long c = std::lround(px * 2);
+        long c = std::lround(px);
         if (c != column) {
             if (column != LONG_MIN) put(at, lo), hi != lo ? put(at, hi) : void();
             column = c, lo = hi = py, at = px;
@@ -228,17 +330,18 @@ ChartLine curve_line(const std::vector<double>& metres, const std::vector<double
     put(at, lo);
     if (hi != lo) put(at, hi);
     put(area.x + (metres[n - 1] - x.lo) / (x.hi - x.lo) * area.w, last_y);
-    return {"<polyline points='" + points + "' fill='none' " + svg::pen_attributes(pen) + "/>\n",
+    return {"<polyline points='" + points + "' fill='none' vector-effect='non-scaling-stroke' " +
+                svg::pen_attributes(pen) + "/>\n",
             last_y};
 }
 
 std::string clip_to(const svg::Box& area, const std::string& id) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf,
-                  "<clipPath id='%s'><rect x='%.1f' y='%.1f' width='%.1f' height='%.1f'/>"
-                  "</clipPath><g clip-path='url(#%s)'>\n",
-                  id.c_str(), area.x, area.y, area.w, area.h, id.c_str());
-    return buf;
+    using markup::attr;
+    return markup::element(
+               "clipPath", {attr("id", id)},
+               markup::empty("rect", {attr("x", area.x, 1), attr("y", area.y, 1),
+                                      attr("width", area.w, 1), attr("height", area.h, 1)})) +
+           markup::start("g", {attr("clip-path", "url(#" + id + ")")}) + "\n";
 }
 
 } // namespace lxtool

@@ -29,6 +29,16 @@ struct Point {
 // empty when the lap has no map.
 std::vector<Point> map_points(const Session& s, int lap, const svg::Box& area, float heading);
 
+// Lap b of session b on the map of lap a (heading 0) in area. Where a's map
+// is drawn from GPS, from b's GPS track: east and north keep their
+// directions, so b's track moves by the shift that lays its centre on a's
+// (empty when b has none). Else b's dead-reckoned map as the library lays it
+// on a's.
+std::vector<Point> laid_on(const Session& a, int lap_a, const Session& b, int lap_b,
+                           const svg::Box& area);
+// A line through points, thinned to what can be seen.
+std::string line_through(const std::vector<Point>& points, const svg::Pen& pen);
+
 // One line per full lap with how far its dead-reckoned map lies from its
 // GPS track, in % of the lap's length; none without a GPS track.
 std::vector<std::string> reckoning_lines(const Session& s);

@@ -1,22 +1,20 @@
 #include "page_parts.h"
 
+#include "assets.h"
+#include "markup.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <numbers>
 
 namespace lxtool {
 
 namespace {
 
-std::string number(const char* pattern, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
+// A table cell of text.
 std::string cell(const std::string& text, const char* cls = nullptr) {
-    return std::string("<td") + (cls ? std::string(" class='") + cls + "'" : "") + ">" + text +
-           "</td>";
+    if (!cls) return markup::text("td", {}, text);
+    return markup::text("td", {markup::attr("class", cls)}, text);
 }
 
 // The sample of a lap nearest a distance from its start line.
@@ -29,25 +27,21 @@ std::size_t sample_at(const std::vector<double>& distances, double metres) {
 
 } // namespace
 
-const char* const PAGE_STYLE = R"(<style>
-body{font-family:Helvetica,Arial,sans-serif;color:#222;margin:24px auto;max-width:1120px}
-h1{font-size:22px;margin:0 0 4px}h2{font-size:17px;margin:28px 0 8px}
-.summary{color:#555;margin-bottom:16px}
-.top{display:flex;gap:24px;align-items:flex-start;flex-wrap:wrap}
-table.laps{border-collapse:collapse;font-size:13px}
-table.laps th{text-align:right;border-bottom:2px solid #888;padding:4px 10px}
-table.laps td{text-align:right;border-bottom:1px solid #e4e4e4;padding:3px 10px;
-font-variant-numeric:tabular-nums}
-table.laps td.note,table.laps th:last-child{text-align:left;color:#555}
-table.laps td{white-space:nowrap}table.numeric th:last-child{text-align:right;color:#222}
-tr.best td{font-weight:bold;background:#f3f3f3}
-.swatch{display:inline-block;width:14px;height:4px;margin-right:6px;vertical-align:middle}
-figure{margin:0}figcaption{font-size:12px;color:#555;max-width:1100px}
-td.best-sector{font-weight:bold;background:#e6f2e6}
-.interactive tr[data-lap]{cursor:pointer}tr.off td{opacity:.35}
-.readout{position:absolute;display:none;background:#fff;border:1px solid #999;padding:4px 8px;
-font-size:12px;pointer-events:none;font-variant-numeric:tabular-nums}
-</style>)";
+markup::Attribute corner_from(const lx_corner& c) {
+    return markup::attr("data-from", c.entry, 0);
+}
+
+markup::Attribute corner_to(const lx_corner& c) {
+    return markup::attr("data-to", c.exit, 0);
+}
+
+std::string page_style() {
+    return std::string("<style>\n") + assets::PAGE_CSS + "</style>";
+}
+
+std::string page_script() {
+    return std::string("<script>\n") + assets::PAGE_JS + "</script>\n";
+}
 
 std::string lap_group(const std::string& key, const std::string& content) {
     return "<g class='lap' data-lap='" + key + "'>" + content + "</g>\n";
@@ -70,20 +64,27 @@ std::string corner_table_html(const Session& s, const std::vector<lx_corner_summ
     auto number_of = [&](int lap) {
         return lap < 0 ? std::string() : std::to_string(lap_info(s, lap).number);
     };
+    auto kmh = [](double speed) { return cell(svg::fixed(speed * KMH, 1)); };
+    // the best of each speed and the lap that drove it
+    auto best = [&](double speed, int lap) { return kmh(speed) + cell(number_of(lap)); };
+    std::string ref = number_of(ref_lap);
     std::string h = "<table class='laps corners numeric'><thead><tr><th>corner</th><th>hand</th>"
-                    "<th>apex</th><th>min on lap " +
-                    number_of(ref_lap) +
-                    "</th><th>best min</th><th>on lap</th><th>most lost</th><th>on lap</th>"
+                    "<th>apex</th><th>entry, lap " +
+                    ref + "</th><th>min, lap " + ref + "</th><th>exit, lap " + ref +
+                    "</th><th>best entry</th><th>lap</th><th>best min</th><th>lap</th>"
+                    "<th>best exit</th><th>lap</th><th>most lost</th><th>on lap</th>"
                     "</tr></thead><tbody>\n";
     for (const lx_corner_summary& c : corners) {
         std::string lost = c.lost_lap < 0 ? "" : signed_seconds(c.most_lost) + " s";
-        h += "<tr>" + cell(std::to_string(c.corner.number)) + cell(hand(c.corner.direction)) +
-             cell(number("%.0f m", c.corner.apex)) +
-             cell(number("%.1f km/h", c.corner.min_speed * KMH)) +
-             cell(number("%.1f km/h", c.best_min_speed * KMH)) + cell(number_of(c.best_min_lap)) +
-             cell(lost) + cell(number_of(c.lost_lap)) + "</tr>\n";
+        h += markup::start("tr", {corner_from(c.corner), corner_to(c.corner)}) +
+             cell(std::to_string(c.corner.number)) + cell(hand(c.corner.direction)) +
+             cell(svg::fixed(c.corner.apex, 0) + " m") + kmh(c.corner.entry_speed) +
+             kmh(c.corner.min_speed) + kmh(c.corner.exit_speed) +
+             best(c.best_entry_speed, c.best_entry_lap) + best(c.best_min_speed, c.best_min_lap) +
+             best(c.best_exit_speed, c.best_exit_lap) + cell(lost) + cell(number_of(c.lost_lap)) +
+             "</tr>\n";
     }
-    return h + "</tbody></table>\n";
+    return h + "</tbody></table>\n<p class='summary'>Speeds in km/h.</p>\n";
 }
 
 namespace {
@@ -98,12 +99,12 @@ std::string sector_head(const SectorTable& t) {
 std::string best_row(const Session& s, const char* name, const Best& best, std::size_t sectors) {
     std::string h = std::string("<tr class='best'>") + cell(name);
     if (best.pieces.size() == sectors) {
-        for (const lx_piece& p : best.pieces) h += cell(number("%.3f", p.time));
+        for (const lx_piece& p : best.pieces) h += cell(svg::fixed(p.time, 3));
     } else {
         h += "<td colspan='" + std::to_string(sectors) + "'></td>";
     }
-    return h + cell(laptime_text(best.time)) +
-           cell(svg::escape(pieces_text(s, best.pieces)), "note") + "</tr>\n";
+    return h + cell(laptime_text(best.time)) + cell(pieces_text(s, best.pieces), "note") +
+           "</tr>\n";
 }
 
 } // namespace
@@ -113,10 +114,10 @@ std::string sector_table_html(const Session& s, const SectorTable& t) {
     std::size_t sectors = t.cuts.size() + 1;
     for (const SectorRow& row : t.rows) {
         lx_lap_info l = lap_info(s, row.lap);
-        h += "<tr>" + cell(svg::escape(lap_name(l)));
+        h += "<tr>" + cell(lap_name(l));
         for (std::size_t k = 0; k < sectors && k < row.times.size(); ++k) {
             bool best = k < t.theoretical.pieces.size() && t.theoretical.pieces[k].lap == row.lap;
-            h += cell(number("%.3f", row.times[k]) + (best ? " *" : ""),
+            h += cell(svg::fixed(row.times[k], 3) + (best ? " *" : ""),
                       best ? "best-sector" : nullptr);
         }
         h += cell(laptime_text(l.laptime)) + cell("") + "</tr>\n";
@@ -167,14 +168,35 @@ bool clear_at(const Point& p, const Room& room) {
     return !near(room.placed, 2 * MARKER_RADIUS + 1) && !near(room.map, MARKER_RADIUS + 8);
 }
 
-// The first clear place at growing distances inside the bend, then outside.
+// The first clear place at growing distances inside the bend, then outside,
+// then turned ever further from the bend's axis; a leader line joins it to the apex.
 Point marker_place(const Point& apex, const Point& in, const Room& room) {
-    for (double offset = MARKER_OFFSET; offset <= 4 * MARKER_OFFSET; offset += MARKER_RADIUS)
-        for (double side : {1.0, -1.0}) {
-            Point at{apex.x + in.x * offset * side, apex.y + in.y * offset * side};
+    for (double offset = MARKER_OFFSET; offset <= 6 * MARKER_OFFSET; offset += MARKER_RADIUS)
+        for (double degrees :
+             {0.0, 180.0, 30.0, -30.0, 150.0, -150.0, 60.0, -60.0, 120.0, -120.0, 90.0, -90.0}) {
+            double turn = degrees * std::numbers::pi / 180;
+            double dx = in.x * std::cos(turn) - in.y * std::sin(turn);
+            double dy = in.x * std::sin(turn) + in.y * std::cos(turn);
+            Point at{apex.x + dx * offset, apex.y + dy * offset};
             if (clear_at(at, room)) return at;
         }
     return {apex.x + in.x * MARKER_OFFSET, apex.y + in.y * MARKER_OFFSET};
+}
+
+// A numbered circle at `at` joined to its apex.
+std::string corner_marker(const Point& apex, const Point& at, int number) {
+    using markup::attr;
+    return markup::empty("line",
+                         {attr("x1", apex.x, 1), attr("y1", apex.y, 1), attr("x2", at.x, 1),
+                          attr("y2", at.y, 1), attr("stroke", "#111"), attr("stroke-width", "1")}) +
+           markup::empty("circle",
+                         {attr("cx", at.x, 1), attr("cy", at.y, 1), attr("r", MARKER_RADIUS, 0),
+                          attr("fill", "white"), attr("stroke", "#111")}) +
+           markup::text("text",
+                        {attr("x", at.x, 1), attr("y", at.y + 3.5, 1), attr("class", "tick"),
+                         attr("text-anchor", "middle"), attr("font-weight", "bold")},
+                        std::to_string(number)) +
+           "\n";
 }
 
 } // namespace
@@ -192,15 +214,8 @@ std::string corner_markers(const std::vector<lx_corner>& corners, const std::vec
         const Point& apex = map[sample_at(distances, c.apex)];
         Point at = marker_place(apex, inside_of(map, distances, c.apex), room);
         room.placed.push_back(at);
-        char buf[512];
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#111' "
-                      "stroke-width='1'/><circle cx='%.1f' cy='%.1f' r='%.0f' fill='white' "
-                      "stroke='#111'/><text x='%.1f' y='%.1f' class='tick' "
-                      "text-anchor='middle' font-weight='bold'>%d</text>\n",
-                      apex.x, apex.y, at.x, at.y, at.x, at.y, MARKER_RADIUS, at.x, at.y + 3.5,
-                      c.number);
-        b += buf;
+        b +=
+            markup::element("g", {corner_from(c), corner_to(c)}, corner_marker(apex, at, c.number));
     }
     return b + "</g>\n";
 }
@@ -211,24 +226,27 @@ namespace {
 // numbers under the bars.
 std::string bar_axes(const svg::Box& area, const svg::Axis& y,
                      const std::vector<lx_corner>& corners) {
+    using markup::attr;
     std::string b;
-    char buf[512];
     for (double t : svg::ticks(y.lo, y.hi, 6)) {
         double py = svg::y_pixel(area, y, t);
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' class='%s'/>"
-                      "<text x='%.1f' y='%.1f' class='tick' text-anchor='end'>%s</text>\n",
-                      area.x, py, area.x + area.w, py, t == 0 ? "zero" : "grid", area.x - 6, py + 4,
-                      number("%+.2f", t).c_str());
-        b += buf;
+        b += markup::empty("line", {attr("x1", area.x, 1), attr("y1", py, 1),
+                                    attr("x2", area.x + area.w, 1), attr("y2", py, 1),
+                                    attr("class", t == 0 ? "zero" : "grid")}) +
+             markup::text("text",
+                          {attr("x", area.x - 6, 1), attr("y", py + 4, 1), attr("class", "tick"),
+                           attr("text-anchor", "end")},
+                          (t > 0 ? "+" : "") + svg::fixed(t, 2)) +
+             "\n";
     }
     double group = area.w / double(corners.size());
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        std::snprintf(buf, sizeof buf,
-                      "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>%d</text>\n",
-                      area.x + group * (double(i) + 0.5), area.y + area.h + 16, corners[i].number);
-        b += buf;
-    }
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        b += markup::text("text",
+                          {attr("x", area.x + group * (double(i) + 0.5), 1),
+                           attr("y", area.y + area.h + 16, 1), attr("class", "label"),
+                           attr("text-anchor", "middle")},
+                          std::to_string(corners[i].number)) +
+             "\n";
     return b + svg::frame(area, "corner", y.label, 52);
 }
 
@@ -273,6 +291,13 @@ std::string corner_bars_figure(const std::vector<lx_corner>& corners,
         swatch.width = 8;
         entries.push_back({swatch, laps[k].trace.label});
     }
+    // a click on a corner's column zooms the distance charts to it
+    for (std::size_t i = 0; i < corners.size(); ++i)
+        body += markup::empty(
+            "rect", {markup::attr("x", area.x + group * double(i), 1), markup::attr("y", area.y, 1),
+                     markup::attr("width", group, 1), markup::attr("height", area.h, 1),
+                     markup::attr("fill", "#000"), markup::attr("fill-opacity", "0"),
+                     corner_from(corners[i]), corner_to(corners[i])});
     double legend_height = 0;
     body +=
         svg::legend(entries, area.x, area.y + area.h + 58, w - area.x - 20, 190, &legend_height);

@@ -8,6 +8,7 @@
 
 #include "analysed.h"
 #include "figures.h"
+#include "markup.h"
 
 namespace lxtool {
 
@@ -20,8 +21,12 @@ struct Trace {
     svg::Pen pen;
 };
 
+// Where a corner starts and ends, metres into its lap, for the script's zoom.
+markup::Attribute corner_from(const lx_corner& c);
+markup::Attribute corner_to(const lx_corner& c);
+
 // The pages' style sheet, one <style> element.
-extern const char* const PAGE_STYLE;
+std::string page_style();
 
 // Content wrapped so that the script finds it by its lap.
 std::string lap_group(const std::string& key, const std::string& content);
@@ -47,13 +52,14 @@ struct CornerGains {
 std::string corner_bars_figure(const std::vector<lx_corner>& corners,
                                const std::vector<CornerGains>& laps, const std::string& reference);
 
-// The hover data, every HOVER_STEP metres of the reference lap: its map
-// position and each trace's speed and time difference, as one JSON block.
-constexpr double HOVER_STEP = 5.0;
+// The hover data, every HOVER_STEP metres of the reference lap (fine enough
+// to read inside a zoomed corner): its map position and each trace's speed
+// and time difference, as one JSON block.
+constexpr double HOVER_STEP = 2.0;
 std::string hover_data(const std::vector<Trace>& traces, const std::vector<Point>& map,
                        const std::vector<double>& map_distances, double length);
 // The page's script: the figures are whole without it.
-extern const char* const HOVER_SCRIPT;
+std::string page_script();
 // The marker the script moves on the map; hidden until then.
 std::string map_cursor();
 

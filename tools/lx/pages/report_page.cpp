@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "analysed.h"
+#include "driver_views.h"
 #include "figures.h"
+#include "markup.h"
 #include "matching.h"
 #include "page_parts.h"
 
@@ -41,10 +43,9 @@ struct Report {
     std::vector<std::string> channels; // which channels the math used, and why
 };
 
-std::string format(const char* pattern, double a, double b = 0, double c = 0) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, pattern, a, b, c);
-    return buf;
+// A measure rounded to decimals, with its unit.
+std::string measure(double value, int decimals, const char* unit) {
+    return svg::fixed(value, decimals) + " " + unit;
 }
 
 // Why the sections that set laps against a reference lap stay empty without one.
@@ -72,7 +73,18 @@ int longest_lap(const Report& r) {
     return int(std::max_element(r.laps.begin(), r.laps.end(), shorter) - r.laps.begin());
 }
 
-Report gather(const Session& s, const Analysed& a, const std::vector<std::string>& channels) {
+// The laps asked for, each once, the fastest last when it is one of them.
+std::vector<int> chosen_laps(const Report& r, const std::vector<int>& asked) {
+    std::vector<int> laps;
+    for (int lap : asked)
+        if (std::find(laps.begin(), laps.end(), lap) == laps.end()) laps.push_back(lap);
+    auto fastest = std::find(laps.begin(), laps.end(), r.fastest);
+    if (fastest != laps.end()) std::rotate(fastest, fastest + 1, laps.end());
+    return laps;
+}
+
+Report gather(const Session& s, const Analysed& a, const std::vector<std::string>& channels,
+              const std::vector<int>& show_laps) {
     Report r;
     r.name = fs::path(s.source).filename().string();
     r.channels = channels;
@@ -88,7 +100,7 @@ Report gather(const Session& s, const Analysed& a, const std::vector<std::string
         l.racing = l.info.lap_class == LX_LAP_FULL && !l.info.slow;
         r.laps.push_back(l);
     }
-    r.drawn = drawn_laps(r);
+    r.drawn = show_laps.empty() ? drawn_laps(r) : chosen_laps(r, show_laps);
     for (int lap : r.drawn) r.laps[std::size_t(lap)].drawn = true;
     r.shown = r.fastest >= 0 ? r.fastest : longest_lap(r);
     r.chart_length = r.laps[std::size_t(r.shown)].info.length;
@@ -131,8 +143,8 @@ std::string lap_table(const Report& r) {
         h += "<td><span class='swatch' style='background:" + swatch + "'></span>" +
              svg::escape(lap_name(l.info)) + "</td><td>" + l.time + "</td>";
         h += "<td>" + l.gap + "</td>";
-        h += "<td>" + format("%.0f m", l.info.length) + "</td>";
-        h += "<td>" + format("%.0f km/h", l.top_kmh) + "</td>";
+        h += "<td>" + measure(l.info.length, 0, "m") + "</td>";
+        h += "<td>" + measure(l.top_kmh, 0, "km/h") + "</td>";
         h += "<td>" + std::to_string(l.info.samples) + "</td>";
         h += "<td class='note'>" + svg::escape(lap_note(r, lap)) + "</td></tr>\n";
     }
@@ -174,12 +186,15 @@ Analysis corners_and_sectors(const Session& s, const Analysed& analysed, const R
     return a;
 }
 
-constexpr double MAP_WIDTH = 440;
+// As wide as the charts; a tall track is drawn narrower, centred.
+constexpr double MAP_WIDTH = 1100, MAP_HEIGHT_MOST = 620;
 
 // Where the map of the fastest lap lies in its figure.
 svg::Box map_area(const Session& s, const Report& r) {
-    double height = (MAP_WIDTH - 40) * std::clamp(map_aspect(s, r.shown), 0.4, 1.2);
-    return {20, 50, MAP_WIDTH - 40, height};
+    double aspect = std::clamp(map_aspect(s, r.shown), 0.3, 1.2);
+    double height = std::min((MAP_WIDTH - 40) * aspect, MAP_HEIGHT_MOST);
+    double width = height / aspect;
+    return {(MAP_WIDTH - width) / 2, 50, width, height};
 }
 
 std::string map_figure(const Session& s, const Report& r, const Analysis& a) {
@@ -237,11 +252,16 @@ std::string with_legend(const Report& r, std::string body, const svg::Box& area,
 std::string speed_figure(const Session& s, const Report& r) {
     constexpr double w = 1100;
     svg::Box area{70, 34, w - 100, 330};
-    double top = 0;
-    for (int lap : r.drawn) top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
+    double top = 0, bottom = INFINITY;
+    for (int lap : r.drawn) {
+        top = std::max(top, r.laps[std::size_t(lap)].top_kmh);
+        for (double v : speed_kmh(s, lap)) bottom = std::min(bottom, v);
+    }
+    // fitted to the drawn laps, on round numbers
     svg::Axis x{0, r.chart_length, "distance into the lap (m)"};
-    svg::Axis y{0, svg::round_up(top * 1.05), "speed (km/h)"};
-    ChartSpec spec{derived_channel(s, LX_CHANNEL_SPEED), 0.0f, float(y.hi / 3.6),
+    svg::Axis y{svg::round_down(std::max(0.0, bottom * 0.95)), svg::round_up(top * 1.05),
+                "speed (km/h)"};
+    ChartSpec spec{derived_channel(s, LX_CHANNEL_SPEED), float(y.lo / KMH), float(y.hi / KMH),
                    float(r.chart_length), area};
     std::string body = "<text x='10' y='20' class='heading'>Speed against distance</text>\n" +
                        svg::axes(area, x, y) + overlay(s, r, spec);
@@ -396,25 +416,25 @@ struct Timeline {
 std::string band(const Timeline& t, double y, const std::vector<double>& starts,
                  const std::vector<double>& lengths, const std::vector<std::string>& labels,
                  const char* title) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "<text x='%.1f' y='%.1f' class='label' text-anchor='end'>%s"
-                  "</text>\n",
-                  t.area.x - 8, y + 24, title);
-    std::string b = buf;
+    using markup::attr;
+    std::string b = markup::text("text",
+                                 {attr("x", t.area.x - 8, 1), attr("y", y + 24, 1),
+                                  attr("class", "label"), attr("text-anchor", "end")},
+                                 title) +
+                    "\n";
     for (std::size_t i = 0; i < lengths.size(); ++i) {
         double x0 = t.px(starts[i]), x1 = t.px(starts[i] + lengths[i]);
-        std::snprintf(buf, sizeof buf,
-                      "<rect x='%.1f' y='%.1f' width='%.1f' height='36' fill='%s' "
-                      "stroke='white'/>\n",
-                      x0, y, std::max(0.0, x1 - x0), i % 2 ? "#dde6f0" : "#c6d4e4");
-        b += buf;
-        if (x1 - x0 >= double(labels[i].size()) * 6.5 + 4) { // only where the label fits
-            std::snprintf(buf, sizeof buf,
-                          "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle'>%s</text>\n",
-                          (x0 + x1) / 2, y + 22, svg::escape(labels[i]).c_str());
-            b += buf;
-        }
+        b += markup::empty("rect",
+                           {attr("x", x0, 1), attr("y", y, 1),
+                            attr("width", std::max(0.0, x1 - x0), 1), attr("height", "36"),
+                            attr("fill", i % 2 ? "#dde6f0" : "#c6d4e4"), attr("stroke", "white")}) +
+             "\n";
+        if (x1 - x0 >= double(labels[i].size()) * 6.5 + 4) // only where the label fits
+            b += markup::text("text",
+                              {attr("x", (x0 + x1) / 2, 1), attr("y", y + 22, 1),
+                               attr("class", "tick"), attr("text-anchor", "middle")},
+                              labels[i]) +
+                 "\n";
     }
     return b;
 }
@@ -422,54 +442,62 @@ std::string band(const Timeline& t, double y, const std::vector<double>& starts,
 // A triangle at each match, with its distance from the nearest beacon.
 std::string match_marks(const Timeline& t, const std::vector<double>& lap_start,
                         const std::vector<Match>& matches) {
+    using markup::attr;
     std::string b;
-    char buf[640];
     double y = t.area.y, last_label = -1e9;
     for (const Match& m : matches) {
-        double at = lap_start[std::size_t(m.lap)] + m.distance;
+        double at = lap_start[std::size_t(m.lap)] + m.distance, x = t.px(at);
         bool beacon = m.near_beacon();
         const char* colour = beacon ? "#c0392b" : "#e67e22";
-        std::snprintf(buf, sizeof buf,
-                      "<path d='M %.1f %.1f l -6 -11 l 12 0 z' fill='%s'/>"
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='%s' "
-                      "stroke-width='1.5' stroke-dasharray='3 2'/>\n",
-                      t.px(at), y + 82, colour, t.px(at), y + 42, t.px(at), y + 120, colour);
-        b += buf;
-        if (t.px(at) - last_label < 48) continue; // labels of close matches would overlap
-        last_label = t.px(at);
-        std::snprintf(buf, sizeof buf,
-                      "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle' fill='%s'>%s"
-                      "</text>\n",
-                      t.px(at), y + 134, beacon ? "#333" : "#d35400",
-                      beacon ? format("%+.0f m", m.from_beacon).c_str() : "no beacon");
-        b += buf;
+        b += markup::empty("path", {attr("d", "M " + svg::fixed(x, 1) + " " +
+                                                  svg::fixed(y + 82, 1) + " l -6 -11 l 12 0 z"),
+                                    attr("fill", colour)}) +
+             markup::empty("line", {attr("x1", x, 1), attr("y1", y + 42, 1), attr("x2", x, 1),
+                                    attr("y2", y + 120, 1), attr("stroke", colour),
+                                    attr("stroke-width", "1.5"), attr("stroke-dasharray", "3 2")}) +
+             "\n";
+        if (x - last_label < 48) continue; // labels of close matches would overlap
+        last_label = x;
+        std::string distance = (m.from_beacon >= 0 ? "+" : "") + measure(m.from_beacon, 0, "m");
+        b +=
+            markup::text("text",
+                         {attr("x", x, 1), attr("y", y + 134, 1), attr("class", "tick"),
+                          attr("text-anchor", "middle"), attr("fill", beacon ? "#333" : "#d35400")},
+                         beacon ? distance : "no beacon") +
+            "\n";
     }
     return b;
 }
 
 std::string beacon_lines(const Timeline& t, const std::vector<double>& lap_start) {
+    using markup::attr;
     std::string b;
-    char buf[256];
     for (std::size_t i = 1; i + 1 < lap_start.size(); ++i) {
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#1d3f6e' "
-                      "stroke-width='2.5'/>\n",
-                      t.px(lap_start[i]), t.area.y - 6, t.px(lap_start[i]), t.area.y + 42);
-        b += buf;
+        double x = t.px(lap_start[i]);
+        b += markup::empty("line", {attr("x1", x, 1), attr("y1", t.area.y - 6, 1), attr("x2", x, 1),
+                                    attr("y2", t.area.y + 42, 1), attr("stroke", "#1d3f6e"),
+                                    attr("stroke-width", "2.5")}) +
+             "\n";
     }
     return b;
 }
 
 std::string starts_legend(double x, double y) {
-    char buf[640];
-    std::snprintf(buf, sizeof buf,
-                  "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' stroke='#1d3f6e' "
-                  "stroke-width='2.5'/><text x='%.1f' y='%.1f' class='legend'>beacon seen by "
-                  "the logger</text><path d='M %.1f %.1f l -6 -11 l 12 0 z' fill='#c0392b'/>"
-                  "<text x='%.1f' y='%.1f' class='legend'>lap start found by matching, with "
-                  "its distance from the beacon (orange: no beacon there)</text>\n",
-                  x, y, x + 22, y, x + 28, y + 4, x + 260, y + 6, x + 272, y + 4);
-    return buf;
+    using markup::attr;
+    auto legend_text = [&](double at, const char* text) {
+        return markup::text("text",
+                            {attr("x", at, 1), attr("y", y + 4, 1), attr("class", "legend")}, text);
+    };
+    return markup::empty("line", {attr("x1", x, 1), attr("y1", y, 1), attr("x2", x + 22, 1),
+                                  attr("y2", y, 1), attr("stroke", "#1d3f6e"),
+                                  attr("stroke-width", "2.5")}) +
+           legend_text(x + 28, "beacon seen by the logger") +
+           markup::empty("path", {attr("d", "M " + svg::fixed(x + 260, 1) + " " +
+                                                svg::fixed(y + 6, 1) + " l -6 -11 l 12 0 z"),
+                                  attr("fill", "#c0392b")}) +
+           legend_text(x + 272, "lap start found by matching, with its distance from the beacon "
+                                "(orange: no beacon there)") +
+           "\n";
 }
 
 // Two bands over the whole session: the logger's laps between its beacons,
@@ -508,7 +536,7 @@ std::string cut_table(const Starts& st) {
     for (std::size_t i = 0; i < st.cut.size(); ++i) {
         const std::string& note = st.cut[i].note;
         h += "<tr><td>" + std::to_string(i + 1) + "</td><td>" + st.cut[i].time + "</td><td>" +
-             format("%.0f m", st.cut[i].length) + "</td><td class='note'>" + svg::escape(note) +
+             measure(st.cut[i].length, 0, "m") + "</td><td class='note'>" + svg::escape(note) +
              "</td></tr>\n";
     }
     return h + "</tbody></table>\n";
@@ -583,7 +611,7 @@ std::string sector_section(const Session& s, const Report& r, const Analysis& a)
     std::string h = "<h2>Sectors</h2>";
     if (!a.sector_failure.empty()) return h + sentence("No sectors: " + a.sector_failure + ".");
     std::string cuts;
-    for (double c : a.sectors.cuts) cuts += (cuts.empty() ? "" : " and ") + format("%.0f m", c);
+    for (double c : a.sectors.cuts) cuts += (cuts.empty() ? "" : " and ") + measure(c, 0, "m");
     if (cuts.empty()) cuts = "nothing (one sector)";
     h += sentence("Cut at " + cuts + " of lap " + lap_name(r.laps[std::size_t(r.fastest)].info) +
                   (a.own_cuts ? "" : " (the default cuts, on its straights)") +
@@ -591,7 +619,7 @@ std::string sector_section(const Session& s, const Report& r, const Analysis& a)
                   "Theoretical: the best sectors summed. "
                   "Optimal: the fastest lap put together from stretches actually driven, joined "
                   "on straights where the two laps' speeds differ by less than " +
-                  format("%.1f km/h", LX_OPTIMAL_TOLERANCE * KMH) + ".");
+                  measure(LX_OPTIMAL_TOLERANCE * KMH, 1, "km/h") + ".");
     return h + sector_table_html(s, a.sectors);
 }
 
@@ -602,7 +630,7 @@ std::string hover_section(const Session& s, const Report& r) {
         if (r.laps[std::size_t(*lap)].info.lap_class == LX_LAP_FULL)
             traces.push_back(trace(s, r, *lap));
     std::vector<Point> map = map_points(s, r.shown, map_area(s, r), 0.0f);
-    return hover_data(traces, map, lap_distances(s, r.shown), r.chart_length) + HOVER_SCRIPT;
+    return hover_data(traces, map, lap_distances(s, r.shown), r.chart_length) + page_script();
 }
 
 // Venue, vehicle, driver, date and logger as the file states them.
@@ -640,26 +668,58 @@ std::string delta_section(const Session& s, const Report& r) {
            drawn_caption(r) + "</figcaption></figure>\n";
 }
 
+std::vector<Trace> drawn_traces(const Session& s, const Report& r) {
+    std::vector<Trace> traces;
+    for (int lap : r.drawn) traces.push_back(trace(s, r, lap));
+    return traces;
+}
+
+std::string driver_section(const Session& s, const Report& r, const std::vector<int>& channels) {
+    std::string h = "<h2>Driver and engine</h2>";
+    if (channels.empty())
+        return h + sentence("No channel plays the throttle, brake, RPM, gear or steering; name "
+                            "some with --traces.");
+    std::string names;
+    for (int c : channels) names += (names.empty() ? "" : ", ") + channel_title(s, c);
+    return h + "<figure>" + traces_figure(channels, drawn_traces(s, r), r.chart_length) +
+           markup::text("figcaption", {},
+                        "Channels by the role their titles give them (--traces names others): " +
+                            names + ". On the speed chart's distance scale.") +
+           "</figure>\n";
+}
+
+std::string gg_section(const Session& s, const Report& r) {
+    std::string h = "<h2>g-g diagram</h2><figure>" +
+                    gg_figure(drawn_traces(s, r), trace(s, r, r.shown)) +
+                    "<figcaption>Lateral against longitudinal acceleration of every drawn lap, one "
+                    "dot a sample; the dashed line joins lap " +
+                    svg::escape(lap_name(r.laps[std::size_t(r.shown)].info)) +
+                    "'s highest combined g in each 10 degree direction.</figcaption></figure>\n";
+    return h;
+}
+
 std::string fastest_text(const Report& r) {
     if (r.fastest < 0) return "No full lap.";
     const LapInfo& best = r.laps[std::size_t(r.fastest)];
     return "Fastest: lap " + svg::escape(lap_name(best.info)) + " in " + best.time + " (" +
-           format("%.0f m", best.info.length) + "). Gap: a full lap's time minus the fastest's.";
+           measure(best.info.length, 0, "m") + "). Gap: a full lap's time minus the fastest's.";
 }
 
 std::string html_page(const Session& s, const Report& r, const std::optional<Starts>& st,
-                      const Analysis& a) {
+                      const Analysis& a, const ReportViews& views) {
     std::string h = "<!DOCTYPE html>\n<html lang='en'><head><meta charset='utf-8'><title>" +
-                    svg::escape(r.name) + ": lap report</title>" + PAGE_STYLE + "</head><body>\n";
+                    svg::escape(r.name) + ": lap report</title>" + page_style() + "</head><body>\n";
     h += "<h1>" + svg::escape(r.name) + "</h1>\n<div class='summary'>" +
-         count_of(r.laps.size(), "lap") + ", " + format("%.1f km, ", total_km(r)) + r.rate +
+         count_of(r.laps.size(), "lap") + ", " + measure(total_km(r), 1, "km, ") + r.rate +
          " samples per second. " + facts_text(s.info()) + fastest_text(r) + "</div>\n";
-    h += "<div class='top'><div><h2>Laps</h2>" + lap_table(r) + "</div>";
-    h += "<figure>" + map_figure(s, r, a) + gps_caption(s) + "</figure></div>\n";
+    h += "<h2>Laps</h2>" + lap_table(r);
+    h += "<h2>Track</h2><figure>" + map_figure(s, r, a) + gps_caption(s) + "</figure>\n";
     h += "<h2>Speed</h2><figure>" + speed_figure(s, r) + "<figcaption>On the distance scale of " +
          (r.fastest < 0 ? "the longest lap. " : "the fastest lap. ") + drawn_caption(r) +
          "</figcaption></figure>\n";
+    h += driver_section(s, r, views.traces);
     h += delta_section(s, r);
+    h += gg_section(s, r);
     h += corner_section(s, r, a) + sector_section(s, r, a);
     if (st) h += starts_section(r, *st);
     h += channels_note(r);
@@ -672,12 +732,13 @@ std::string html_page(const Session& s, const Report& r, const std::optional<Sta
 } // namespace
 
 std::string report_page(const Session& s, const Analysed& analysed,
-                        const std::vector<std::string>& channels, const LapMatching& matching) {
-    Report r = gather(s, analysed, channels);
+                        const std::vector<std::string>& channels, const LapMatching& matching,
+                        const ReportViews& views) {
+    Report r = gather(s, analysed, channels, views.show_laps);
     Analysis a = corners_and_sectors(s, analysed, r);
     std::optional<Starts> st;
     if (matching.reference) st = find_starts(s, matching);
-    return html_page(s, r, st, a);
+    return html_page(s, r, st, a, views);
 }
 
 } // namespace lxtool

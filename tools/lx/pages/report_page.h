@@ -17,9 +17,16 @@ struct LapMatching {
     int lap = 0; // from 0
 };
 
+// What the page draws beyond its own choice.
+struct ReportViews {
+    std::vector<int> traces;    // channels traced against distance, in order
+    std::vector<int> show_laps; // laps on the charts (from 0); none: the page picks
+};
+
 // The page of an analysed session; channels: the lines saying which
 // channels the analysis used.
 std::string report_page(const Session& s, const Analysed& analysed,
-                        const std::vector<std::string>& channels, const LapMatching& matching);
+                        const std::vector<std::string>& channels, const LapMatching& matching,
+                        const ReportViews& views);
 
 } // namespace lxtool

@@ -3,39 +3,19 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+
+#include "assets.h"
+#include "markup.h"
 
 namespace lxtool::svg {
 
 std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return markup::escape(text);
 }
 
 std::string fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string s = text;
-    return s == "-0" ? "0" : s;
+    return markup::number(value, decimals);
 }
 
 namespace {
@@ -87,67 +67,86 @@ double y_pixel(const Box& area, const Axis& y, double value) {
 
 std::string frame(const Box& area, const std::string& x_label, const std::string& y_label,
                   double y_label_gap) {
-    char buf[512];
-    std::snprintf(buf, sizeof buf,
-                  "<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' class='frame'/>\n"
-                  "<text x='%.1f' y='%.1f' class='label' text-anchor='middle'>%s</text>\n"
-                  "<text transform='translate(%.1f %.1f) rotate(-90)' class='label' "
-                  "text-anchor='middle'>%s</text>\n",
-                  area.x, area.y, area.w, area.h, area.x + area.w / 2, area.y + area.h + 36,
-                  escape(x_label).c_str(), area.x - y_label_gap, area.y + area.h / 2,
-                  escape(y_label).c_str());
-    return buf;
+    using markup::attr;
+    std::string y_at = "translate(" + fixed(area.x - y_label_gap, 1) + " " +
+                       fixed(area.y + area.h / 2, 1) + ") rotate(-90)";
+    return markup::empty("rect",
+                         {attr("x", area.x, 1), attr("y", area.y, 1), attr("width", area.w, 1),
+                          attr("height", area.h, 1), attr("class", "frame")}) +
+           "\n" +
+           markup::text("text",
+                        {attr("x", area.x + area.w / 2, 1), attr("y", area.y + area.h + 36, 1),
+                         attr("class", "label"), attr("text-anchor", "middle")},
+                        x_label) +
+           "\n" +
+           markup::text(
+               "text",
+               {attr("transform", y_at), attr("class", "label"), attr("text-anchor", "middle")},
+               y_label) +
+           "\n";
 }
+
+namespace {
+
+std::string grid_line(double x1, double y1, double x2, double y2, const char* cls) {
+    using markup::attr;
+    return markup::empty("line", {attr("x1", x1, 1), attr("y1", y1, 1), attr("x2", x2, 1),
+                                  attr("y2", y2, 1), attr("class", cls)});
+}
+
+std::string tick_label(double x, double y, const char* anchor, const std::string& text,
+                       const char* cls = "tick") {
+    using markup::attr;
+    return markup::text(
+               "text",
+               {attr("x", x, 1), attr("y", y, 1), attr("class", cls), attr("text-anchor", anchor)},
+               text) +
+           "\n";
+}
+
+} // namespace
 
 std::string axes(const Box& area, const Axis& x, const Axis& y) {
     std::string s;
-    char buf[512];
     std::vector<double> xt = ticks(x.lo, x.hi, 8), yt = ticks(y.lo, y.hi, 6);
     int xd = xt.size() > 1 ? decimals_for(xt[1] - xt[0]) : 0;
     int yd = yt.size() > 1 ? decimals_for(yt[1] - yt[0]) : 0;
     for (double t : xt) {
         double px = area.x + (t - x.lo) / (x.hi - x.lo) * area.w;
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' class='grid'/>"
-                      "<text x='%.1f' y='%.1f' class='tick' text-anchor='middle'>%s</text>\n",
-                      px, area.y, px, area.y + area.h, px, area.y + area.h + 16,
-                      fixed(t, xd).c_str());
-        s += buf;
+        // class x: what a page's script replaces when it zooms along the x axis
+        s += grid_line(px, area.y, px, area.y + area.h, "grid x") +
+             tick_label(px, area.y + area.h + 16, "middle", fixed(t, xd), "tick x");
     }
     for (double t : yt) {
         double py = y_pixel(area, y, t);
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' class='%s'/>"
-                      "<text x='%.1f' y='%.1f' class='tick' text-anchor='end'>%s</text>\n",
-                      area.x, py, area.x + area.w, py, t == 0 ? "zero" : "grid", area.x - 6, py + 4,
-                      fixed(t, yd).c_str());
-        s += buf;
+        s += grid_line(area.x, py, area.x + area.w, py, t == 0 ? "zero" : "grid") +
+             tick_label(area.x - 6, py + 4, "end", fixed(t, yd));
     }
     s += frame(area, x.label, y.label, 48);
     return s;
 }
 
 std::string pen_attributes(const Pen& pen) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, "stroke='%s' stroke-width='%.2f'%s%s", pen.colour.c_str(),
-                  pen.width, pen.dashed ? " stroke-dasharray='5 3'" : "",
-                  pen.opacity < 1 ? (" stroke-opacity='" + fixed(pen.opacity, 2) + "'").c_str()
-                                  : "");
-    return buf;
+    std::string s =
+        "stroke='" + escape(pen.colour) + "' stroke-width='" + fixed(pen.width, 2) + "'";
+    if (pen.dashed) s += " stroke-dasharray='5 3'";
+    if (pen.opacity < 1) s += " stroke-opacity='" + fixed(pen.opacity, 2) + "'";
+    return s;
 }
 
 std::string polyline(const std::vector<int>& x, const std::vector<int>& y, int count,
                      const Box& area, double scale, bool flip_y, const Pen& pen) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, "<g transform='translate(%.1f %.1f) scale(%g %g)'>", area.x,
-                  flip_y ? area.y + area.h : area.y, 1.0 / scale,
-                  flip_y ? -1.0 / scale : 1.0 / scale);
-    std::string s = buf;
+    std::string s = markup::start(
+        "g", {markup::attr("transform", "translate(" + fixed(area.x, 1) + " " +
+                                            fixed(flip_y ? area.y + area.h : area.y, 1) +
+                                            ") scale(" + fixed(1.0 / scale, 4) + " " +
+                                            fixed((flip_y ? -1.0 : 1.0) / scale, 4) + ")")});
     s += "<polyline fill='none' stroke-linejoin='round' stroke-linecap='round' "
          "vector-effect='non-scaling-stroke' " +
          pen_attributes(pen) + " points='";
-    // A point within half a pixel of the last one drawn adds nothing to see.
-    double near = scale / 2;
+    // A point within a pixel of the last one drawn adds little to see, and
+    // keeps a lap across a 1,000 px chart to about 2,000 points.
+    double near = scale;
     std::size_t last = 0;
     for (std::size_t i = 0; i < std::size_t(count); ++i) {
         bool end = i == 0 || i + 1 == std::size_t(count);
@@ -164,16 +163,16 @@ std::string legend(const std::vector<LegendEntry>& entries, double x, double y, 
                    double column_width, double* height) {
     int columns = std::max(1, int(width / column_width));
     std::string s;
-    char buf[512];
+    using markup::attr;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         double ex = x + double(int(i) % columns) * column_width;
         double ey = y + double(int(i) / columns) * 18;
-        std::snprintf(buf, sizeof buf,
-                      "<line x1='%.1f' y1='%.1f' x2='%.1f' y2='%.1f' %s/>"
-                      "<text x='%.1f' y='%.1f' class='legend'>%s</text>\n",
-                      ex, ey, ex + 22, ey, pen_attributes(entries[i].pen).c_str(), ex + 28, ey + 4,
-                      escape(entries[i].label).c_str());
-        s += buf;
+        s += "<line x1='" + fixed(ex, 1) + "' y1='" + fixed(ey, 1) + "' x2='" + fixed(ex + 22, 1) +
+             "' y2='" + fixed(ey, 1) + "' " + pen_attributes(entries[i].pen) + "/>" +
+             markup::text("text",
+                          {attr("x", ex + 28, 1), attr("y", ey + 4, 1), attr("class", "legend")},
+                          entries[i].label) +
+             "\n";
     }
     int rows = (int(entries.size()) + columns - 1) / columns;
     if (height) *height = rows * 18.0;
@@ -193,29 +192,26 @@ std::string ramp_colour(double t) {
     t = std::clamp(t, 0.0, 1.0) * double(stops.size() - 1);
     std::size_t i = std::min(std::size_t(t), stops.size() - 2);
     double f = t - double(i);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "#%02x%02x%02x",
-                  int(stops[i][0] + (stops[i + 1][0] - stops[i][0]) * f),
-                  int(stops[i][1] + (stops[i + 1][1] - stops[i][1]) * f),
-                  int(stops[i][2] + (stops[i + 1][2] - stops[i][2]) * f));
-    return buf;
+    static const char* const HEX = "0123456789abcdef";
+    std::string colour = "#";
+    for (std::size_t k = 0; k < 3; ++k) {
+        int v = std::clamp(int(stops[i][k] + (stops[i + 1][k] - stops[i][k]) * f), 0, 255);
+        colour += HEX[v >> 4];
+        colour += HEX[v & 15];
+    }
+    return colour;
 }
 
 std::string document(double width, double height, const std::string& body,
                      const std::string& title) {
-    char head[512];
-    std::snprintf(head, sizeof head,
-                  "<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
-                  "viewBox='0 0 %.0f %.0f' font-family='Helvetica, Arial, sans-serif'>\n"
-                  "<title>%s</title>\n",
-                  width, height, width, height, escape(title).c_str());
-    static const char* style =
-        "<style>.grid{stroke:#e3e3e3;stroke-width:1}.zero{stroke:#888;stroke-width:1}"
-        ".frame{fill:none;stroke:#666;stroke-width:1}.tick{font-size:11px;fill:#444}"
-        ".label{font-size:12px;fill:#222}.legend{font-size:11px;fill:#222}"
-        ".heading{font-size:14px;font-weight:bold;fill:#222}.note{font-size:11px;fill:#555}"
-        "</style>\n<rect width='100%' height='100%' fill='white'/>\n";
-    return std::string(head) + style + body + "</svg>\n";
+    using markup::attr;
+    std::string w = fixed(width, 0), h = fixed(height, 0);
+    return markup::start("svg", {attr("xmlns", "http://www.w3.org/2000/svg"), attr("width", w),
+                                 attr("height", h), attr("viewBox", "0 0 " + w + " " + h),
+                                 attr("font-family", "Helvetica, Arial, sans-serif")}) +
+           "\n" + markup::text("title", {}, title) + "\n" +
+           markup::text("style", {}, assets::FIGURE_CSS) +
+           "\n<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
 }
 
 } // namespace lxtool::svg
