@@ -6,6 +6,8 @@
 #include <map>
 
 #include "analysed.h"
+#include "driver_views.h"
+#include "markup.h"
 #include "page_parts.h"
 #include "report_page.h"
 #include "svg.h"
@@ -57,10 +59,11 @@ std::string report_link(const std::vector<std::string>& r, const std::string& ou
         Analysed a = analyse(s, AnalysisRequest{});
         fs::create_directories(fs::path(output) / folder);
         write_file((fs::path(output) / folder / "report.html").string(),
-                   report_page(s, a, channel_reasons(a.info), LapMatching{}));
+                   report_page(s, a, channel_reasons(a.info), LapMatching{},
+                               ReportViews{role_channels(s), {}}));
     }
-    return "<a href='" + folder + "/report.html' title='lx report " + svg::escape(r[PATH]) +
-           " -o " + folder + "'>" + svg::escape(r[PATH]) + "</a>";
+    return "<a href='" + folder + "/report.html' title='lx report " + markup::escape(r[PATH]) +
+           " -o " + folder + "'>" + markup::escape(r[PATH]) + "</a>";
 }
 
 // Days since 1970 of "YYYY-MM-DD", for the chart's axis.
@@ -88,7 +91,7 @@ std::string best_lap_chart(const Rows& dated) {
         double px = area.x + (day_number(r[DAY]) - x.lo) / (x.hi - x.lo) * area.w;
         double py = svg::y_pixel(area, y, std::strtod(r[TIME].c_str(), nullptr));
         body += "<circle cx='" + svg::fixed(px, 1) + "' cy='" + svg::fixed(py, 1) +
-                "' r='5' fill='#c33'><title>" + svg::escape(r[DAY] + " " + lap_text(r)) +
+                "' r='5' fill='#c33'><title>" + markup::escape(r[DAY] + " " + lap_text(r)) +
                 "</title></circle>";
     }
     return svg::document(660, 280, body, "Best lap against date");
@@ -99,7 +102,8 @@ std::string track_section(const std::string& id, const Rows& sessions, const Row
     Rows mine, dated;
     for (const auto& r : sessions)
         if (r[TRACK] == id) mine.push_back(r);
-    std::string html = "<h2>Track " + id + ": " + svg::escape(mine.front()[TRACK_NAME]) + "</h2>";
+    std::string html =
+        "<h2>Track " + id + ": " + markup::escape(mine.front()[TRACK_NAME]) + "</h2>";
     for (const auto& r : mine)
         if (!r[DAY].empty() && !r[TIME].empty()) dated.push_back(r);
     html += best_lap_chart(dated);
@@ -115,7 +119,7 @@ std::string track_section(const std::string& id, const Rows& sessions, const Row
             html += "<tr><td>" + c[C_CORNER] + "</td><td>" + c[C_HAND] + "</td><td>" +
                     svg::fixed(std::strtod(c[C_APEX].c_str(), nullptr), 0) + "</td><td>" +
                     svg::fixed(std::strtod(c[C_KMH].c_str(), nullptr), 1) + "</td><td>" +
-                    svg::escape(c[C_PATH]) + ", lap " + c[C_LAP] + "</td></tr>";
+                    markup::escape(c[C_PATH]) + ", lap " + c[C_LAP] + "</td></tr>";
     return html + "</table>";
 }
 
@@ -123,7 +127,7 @@ std::string unplaced_section(const Rows& sessions) {
     std::string html = "<h2>Not on a known track</h2><table><tr><th>file</th><th>why</th></tr>";
     for (const auto& r : sessions)
         if (r[TRACK].empty())
-            html += "<tr><td>" + svg::escape(r[PATH]) + "</td><td>" + svg::escape(r[REASON]) +
+            html += "<tr><td>" + markup::escape(r[PATH]) + "</td><td>" + markup::escape(r[REASON]) +
                     "</td></tr>";
     return html + "</table>";
 }
@@ -154,7 +158,7 @@ std::string write_season_page(SeasonDb& db, const std::string& output, bool repo
     body += unplaced_section(sessions);
     std::string page = std::string("<!DOCTYPE html><html><head><meta charset='utf-8'><title>"
                                    "Season</title>") +
-                       PAGE_STYLE + "</head><body><h1>Season</h1>" + body + "</body></html>\n";
+                       page_style() + "</head><body><h1>Season</h1>" + body + "</body></html>\n";
     fs::create_directories(output);
     std::string path = (fs::path(output) / "season.html").string();
     write_file(path, page);
