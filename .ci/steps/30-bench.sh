@@ -3,8 +3,10 @@
 # value of a generated 50 MB export. The CSV importer's speed against
 # pandas.read_csv and its memory are shown, not enforced: other work on a
 # shared machine moves them (bench_import_pandas.py --check enforces them).
-# So is the VBO reader's speed on a generated 50 MB file and its memory
-# beyond the arrays (aims: 300 MB/s, 16 MB).
+# So are every reader's input bytes per second on generated 50 MB files (the
+# text export, RaceChrono and MoTeC CSV, VBO: aim 300 MB/s; MoTeC LD and
+# iRacing telemetry: aim 1 GB/s) and the VBO and binary readers' memory beyond
+# the arrays (aim 16 MB).
 set -euo pipefail
 source tools/deps.sh
 lx_install cmake g++ make libbenchmark-dev python3 python3-pandas python3-numpy
@@ -21,5 +23,8 @@ fi
 # Lap matching on 1 and 2 threads: the bits must agree, the speed-up is shown.
 (cd build-bench/bench && ./bench_matching)
 (cd build-bench && bench/bench_import_vbo)
+(cd build-bench && bench/bench_reader --benchmark_filter=read_export)
+(cd build-bench && bench/bench_import_text)
+(cd build-bench && bench/bench_binary)
 # Python's ThreadPoolExecutor over 100 sessions with 1 and 2 threads: shown.
 LX_LIBRARY=build-bench/liblx.so /usr/bin/python3 bench/bench_python_threads.py

@@ -242,8 +242,9 @@ LapLines lap_lines(const BinaryFile& file, const std::vector<LdChannel>& channel
             double t = double(k) / marker->rate;
             if (t >= until) break;
             if (t < laps.lines[l] || marks[k] == marks[k - 1]) continue;
-            auto at =
-                std::size_t(std::min(std::floor(t * lap_time->rate), double(times.size() - 1)));
+            // k * rate first: exact, so equal rates give k, never k - 1.
+            double place = std::floor(double(k) * lap_time->rate / marker->rate);
+            auto at = std::size_t(std::min(place, double(times.size() - 1)));
             if (std::isfinite(times[at]) && times[at] > 0) ms = std::llround(times[at] * 1000.0);
         }
         laps.logger_ms.push_back(ms);

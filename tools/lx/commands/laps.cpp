@@ -53,10 +53,11 @@ void print_json(const Session& s, const Analysed& a) {
 
 void run_laps(const LapsOptions& o) {
     Session s = Session::open(o.file);
-    print_notes(s);
     AnalysisRequest request;
     request.math = o.math;
     Analysed a = analyse(s, request);
+    // After the analysis, so that a refused file gets the one line saying why.
+    print_notes(s);
     if (o.json)
         print_json(s, a);
     else
