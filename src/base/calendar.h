@@ -7,6 +7,7 @@
 namespace lx {
 
 constexpr long long SECONDS_PER_DAY = 86400;
+constexpr double LAST_DATE_SECONDS = 253402300800.0; // 1 January 10000: dates have four digits
 
 struct CivilTime {
     int year = 1970;

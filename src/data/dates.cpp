@@ -10,11 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/calendar.h"
+
 namespace lx::data {
 
 namespace {
 
-constexpr double SECONDS_PER_DAY = 86400.0;
 constexpr int MONTHS = 12;
 constexpr int FIRST_YEAR = 1970, LAST_YEAR = 9999;
 constexpr std::array<std::string_view, MONTHS> MONTH_NAMES = {
@@ -46,24 +47,10 @@ std::string iso(const Day& d) {
     return text;
 }
 
-// Civil date of a day count since 1970-01-01 (Howard Hinnant's algorithm).
-Day civil(long long days) {
-    days += 719468;
-    long long era = (days >= 0 ? days : days - 146096) / 146097;
-    long long doe = days - era * 146097;
-    long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    long long mp = (5 * doy + 2) / 153;
-    Day d;
-    d.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    d.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    d.year = static_cast<int>(yoe + era * 400 + (d.month <= 2 ? 1 : 0));
-    return d;
-}
-
 std::string unix_day(double start_time) {
-    if (!(start_time > 0) || !std::isfinite(start_time)) return "";
-    return iso(civil(static_cast<long long>(std::floor(start_time / SECONDS_PER_DAY))));
+    if (!(start_time > 0 && start_time < LAST_DATE_SECONDS)) return "";
+    CivilTime c = civil_time(static_cast<long long>(std::floor(start_time)));
+    return iso({c.year, static_cast<int>(c.month), static_cast<int>(c.day)});
 }
 
 // The runs of digits and of letters, lower case, in order.

@@ -21,11 +21,9 @@ namespace {
 constexpr const char* NO_UNIT = "-";       // [channel units] has a line for every channel
 constexpr double CENTISECOND_SLACK = 1e-4; // seconds: a time this near 0.01 s steps is written so
 
-constexpr double LAST_DATE = 253402300800.0; // 1 January 10000, Unix seconds
-
 // A start time a date can be written for.
 bool dated(double start_time) {
-    return start_time > 0 && start_time < LAST_DATE;
+    return start_time > 0 && start_time < LAST_DATE_SECONDS;
 }
 
 struct FileCloser {
