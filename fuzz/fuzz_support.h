@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -14,13 +15,19 @@
 
 namespace lxfuzz {
 
-// A folder of our own in memory-backed storage when there is one.
+// A folder of our own in memory-backed storage when there is one, gone when
+// the run ends (a CI machine runs thousands of these).
 inline std::string scratch_dir() {
-    static std::string dir = [] {
+    static const std::string dir = [] {
         const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         std::string path = std::string(base) + "/lx-fuzz-" + std::to_string(getpid());
-        std::string command = "mkdir -p " + path;
-        if (std::system(command.c_str()) != 0) std::abort();
+        std::error_code error;
+        std::filesystem::create_directories(path, error);
+        if (error) std::abort();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratch_dir(), ignored);
+        });
         return path;
     }();
     return dir;
