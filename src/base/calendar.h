@@ -6,6 +6,8 @@
 
 namespace lx {
 
+constexpr long long SECONDS_PER_MINUTE = 60;
+constexpr long long SECONDS_PER_HOUR = 3600;
 constexpr long long SECONDS_PER_DAY = 86400;
 constexpr double LAST_DATE_SECONDS = 253402300800.0; // 1 January 10000: dates have four digits
 
@@ -20,6 +22,15 @@ inline long long unix_days(int year, int month, int day) {
     using namespace std::chrono;
     sys_days first{std::chrono::year{year} / month / 1};
     return (first + days{day - 1}).time_since_epoch().count();
+}
+
+// Hours, minutes and seconds of a time of day in whole seconds.
+struct ClockTime {
+    long long hours, minutes, seconds;
+};
+inline ClockTime clock_time(long long seconds_of_day) {
+    return {seconds_of_day / SECONDS_PER_HOUR, seconds_of_day / SECONDS_PER_MINUTE % 60,
+            seconds_of_day % SECONDS_PER_MINUTE};
 }
 
 inline CivilTime civil_time(long long unix_seconds) {

@@ -257,8 +257,9 @@ void date_and_time(long long unix_time, std::string& date, std::string& time) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02u-%02u", c.year, c.month, c.day);
     date = text;
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", c.seconds_of_day / 3600,
-                  c.seconds_of_day / 60 % 60, c.seconds_of_day % 60);
+    ClockTime clock = clock_time(c.seconds_of_day);
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", clock.hours, clock.minutes,
+                  clock.seconds);
     time = text;
 }
 

@@ -37,10 +37,11 @@ std::string seconds_text(double seconds, int decimals) {
 // "09:03:58.20" from seconds of the day.
 std::string clock_text(double day_seconds) {
     double s = std::fmod(day_seconds, SECONDS_PER_DAY);
-    long whole = long(s);
+    auto whole = static_cast<long long>(s);
+    ClockTime c = clock_time(whole);
     char text[32];
-    std::snprintf(text, sizeof text, "%02ld:%02ld:%05.2f", whole / 3600, whole / 60 % 60,
-                  s - double(whole - whole % 60));
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%05.2f", c.hours, c.minutes,
+                  double(c.seconds) + (s - double(whole)));
     return text;
 }
 
@@ -52,7 +53,7 @@ bool day_seconds(std::string_view field, double& seconds) {
     long hhmmss = long(whole);
     long hh = hhmmss / 10000, mm = hhmmss / 100 % 100, ss = hhmmss % 100;
     if (mm >= 60 || ss >= 60) return false;
-    seconds = double(hh * 3600 + mm * 60 + ss) + (v - whole);
+    seconds = double(hh * SECONDS_PER_HOUR + mm * SECONDS_PER_MINUTE + ss) + (v - whole);
     return true;
 }
 

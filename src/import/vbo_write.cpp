@@ -171,11 +171,11 @@ std::string header_text(const Session& s, const Plan& plan) {
     std::string text;
     if (dated(r.start_time)) {
         CivilTime c = civil_time(static_cast<long long>(std::floor(r.start_time)));
+        ClockTime clock = clock_time(c.seconds_of_day);
         char line[96];
         std::snprintf(line, sizeof line,
                       "File created on %02u/%02u/%04d at %02lld:%02lld:%02lld\n\n", c.day, c.month,
-                      c.year, c.seconds_of_day / 3600, c.seconds_of_day / 60 % 60,
-                      c.seconds_of_day % 60);
+                      c.year, clock.hours, clock.minutes, clock.seconds);
         text += line;
     }
     text += "[header]\ntime\n";
@@ -203,8 +203,9 @@ void put_time(std::string& row, double day_seconds, int decimals) {
     long long ticks = std::llround(s * scale);
     long long whole = ticks / static_cast<long long>(scale);
     char text[48];
-    std::snprintf(text, sizeof text, "%02lld%02lld%02lld.%0*lld", whole / 3600 % 24,
-                  whole / 60 % 60, whole % 60, decimals, ticks % static_cast<long long>(scale));
+    ClockTime clock = clock_time(whole % SECONDS_PER_DAY);
+    std::snprintf(text, sizeof text, "%02lld%02lld%02lld.%0*lld", clock.hours, clock.minutes,
+                  clock.seconds, decimals, ticks % static_cast<long long>(scale));
     row += text;
 }
 

@@ -71,6 +71,13 @@ void expect_recording(const Read& read, const lxgen::Recording& r, const char* l
     EXPECT_EQ(std::string(s.vehicle), r.info.vehicle);
     EXPECT_EQ(std::string(s.channels[s.nchannels - 1].name), "North");
     EXPECT_FLOAT_EQ(s.sample_rate, float(r.sample_rate));
+    // Positions in metres from the first fix: a lap's far side is hundreds away.
+    const lx::SessionRecord& record = *s.record;
+    EXPECT_NEAR(record.origin_latitude, r.at(0, r.find("GPS Latitude")), 1e-6);
+    EXPECT_NEAR(record.origin_longitude, r.at(0, r.find("GPS Longitude")), 1e-6);
+    long half_lap = long(r.lap_starts[1] + r.lap_starts[2]) / 2;
+    EXPECT_GT(std::hypot(read.at(s.nchannels - 2, half_lap), read.at(s.nchannels - 1, half_lap)),
+              100.0);
 }
 
 } // namespace
