@@ -198,7 +198,8 @@ bool CsvLines::next(std::string_view& line) {
     if (length > 0 && start[length - 1] == '\r') --length;
     if (semicolons_) to_comma_separated(start, length);
     line = std::string_view(start, length);
-    if (line_number_ == 1 && line.starts_with(BYTE_ORDER_MARK)) line.remove_prefix(3);
+    if (line_number_ == 1 && line.starts_with(BYTE_ORDER_MARK))
+        line.remove_prefix(BYTE_ORDER_MARK.size());
     return true;
 }
 
