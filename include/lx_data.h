@@ -472,7 +472,9 @@ typedef struct lx_analysis_info {
     int corners;         /* the reference lap's */
     int ncuts;
     double cuts[LX_MAX_CUTS]; /* the sector cuts used, metres on the reference lap.
-                               * By default two, from the shape of the full laps:
+                               * By default where the reference lap passed the
+                               * file's split gates (VBO); else two, from the
+                               * shape of the full laps:
                                * where their averaged curvature runs straight,
                                * each sector 20-50 % of the reference lap's time;
                                * a reference session's own cuts when it is

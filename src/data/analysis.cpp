@@ -275,9 +275,24 @@ std::vector<lx_piece> piece_records(const BestLap& best) {
     return out;
 }
 
+// Where the reference lap of this session passed the logger's split gates,
+// in the trace's metres.
+std::vector<double> gate_cuts(const Reference& ref) {
+    std::vector<double> cuts;
+    const Session* s = ref.session;
+    if (ref.cuts_length > 0.0 || s->record == nullptr) return cuts;
+    const Lap& lap = s->laps[ref.lap];
+    double logged = lap.npoints > 0 ? double(lap.raw[2][lap.npoints - 1]) : 0.0;
+    for (const SplitCrossing& c : s->record->splits)
+        if (c.lap == ref.lap && logged > 0.0)
+            cuts.push_back(c.distance * ref.trace.length() / logged);
+    std::sort(cuts.begin(), cuts.end());
+    return cuts;
+}
+
 // Given cuts; else another session's own cuts, carried by the lengths; else
-// the cuts the full laps' shape gives. Too straight a lap for two cuts is one
-// sector, the whole lap.
+// the logger's split gates; else the cuts the full laps' shape gives. Too straight a lap for two
+// cuts is one sector, the whole lap.
 int settle_cuts(const lx_analysis_options& o, const Traces& t, const CornerOptions& corners,
                 const Reference& ref, std::vector<double>& cuts) {
     if (o.ncuts > 0) {
@@ -292,6 +307,9 @@ int settle_cuts(const lx_analysis_options& o, const Traces& t, const CornerOptio
         if (!check_cuts(cuts, ref.trace.length())) return LX_OK;
         cuts.clear();
     }
+    cuts = gate_cuts(ref);
+    if (!cuts.empty() && !check_cuts(cuts, ref.trace.length())) return LX_OK;
+    cuts.clear();
     std::vector<LapTrace> full = full_traces(t);
     if (ref.session != nullptr && ref.cuts_length > 0.0) full = {ref.trace};
     if (default_cuts(full, ref.trace, corners, cuts)) cuts.clear();

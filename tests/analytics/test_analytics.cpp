@@ -357,6 +357,22 @@ TEST_F(Invariants, EveryFullLapOfGeneratedSessionsUntilTheMathRunsAgain) {
     }
 }
 
+TEST_F(BestLaps, SplitGatesOfTheFileAreTheDefaultCuts) {
+    lxgen::SessionPlan plan;
+    plan.gps = true, plan.missed_beacon_after = 0;
+    std::string path = write_temp_file(lxgen::write_vbo(lxgen::drive_session(plan), {}), ".vbo");
+    int h = lx_open(path.c_str(), nullptr);
+    ASSERT_EQ(lx_analyse(h, nullptr), LX_OK) << lx_last_error();
+    lx_analysis_info info;
+    ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK);
+    ASSERT_EQ(info.ncuts, 2);
+    EXPECT_EQ(info.default_cuts, 1);
+    lxgen::Track track = lxgen::make_track();
+    double length = track.step * double(track.curvature.size());
+    EXPECT_NEAR(info.cuts[0], length / 3, 0.01 * length);
+    EXPECT_NEAR(info.cuts[1], 2 * length / 3, 0.01 * length);
+}
+
 TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     int sample = analysed_file(sample_path());
     int other_day = analysed_file(generated(8));

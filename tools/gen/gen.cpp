@@ -2,6 +2,7 @@
 #include "portable_math.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -320,24 +321,34 @@ void position(const Track& track, double s, double& lat, double& lon) {
     lon = ORIGIN_LON + east * degrees / portable::cos(ORIGIN_LAT * std::numbers::pi / 180);
 }
 
-// The start line as the ends of a line 20 m across the track, and as its
-// centre and a point 30 m back along the track.
-void start_gates(const Track& track, Recording& rec) {
+// A gate at point i of the track: the ends of a line 20 m across it, and its
+// centre with a point 30 m back along the track.
+std::array<std::vector<double>, 2> gate_at(const Track& track, std::size_t i) {
     constexpr double HALF_WIDTH = 10, BACK = 30;
     constexpr double degrees = 180 / std::numbers::pi / EARTH_RADIUS;
     const double east_degrees = degrees / portable::cos(ORIGIN_LAT * std::numbers::pi / 180);
-    double ux = track.x[1] - track.x[0], uy = track.y[1] - track.y[0];
+    std::size_t j = (i + 1) % track.x.size();
+    double ux = track.x[j] - track.x[i], uy = track.y[j] - track.y[i];
     double length = std::sqrt(ux * ux + uy * uy);
     ux /= length, uy /= length;
     auto at = [&](double east, double north) {
-        return std::vector<double>{ORIGIN_LAT + (track.y[0] + north) * degrees,
-                                   ORIGIN_LON + (track.x[0] + east) * east_degrees};
+        return std::vector<double>{ORIGIN_LAT + (track.y[i] + north) * degrees,
+                                   ORIGIN_LON + (track.x[i] + east) * east_degrees};
     };
     std::vector<double> left = at(-uy * HALF_WIDTH, ux * HALF_WIDTH);
     std::vector<double> right = at(uy * HALF_WIDTH, -ux * HALF_WIDTH);
     std::vector<double> centre = at(0, 0), back = at(-ux * BACK, -uy * BACK);
-    rec.start_gate = {left[0], left[1], right[0], right[1]};
-    rec.start_gate_along = {centre[0], centre[1], back[0], back[1]};
+    return {std::vector<double>{left[0], left[1], right[0], right[1]},
+            std::vector<double>{centre[0], centre[1], back[0], back[1]}};
+}
+
+// The start line, and split lines at a third and two thirds of the lap.
+void timing_gates(const Track& track, Recording& rec) {
+    auto start = gate_at(track, 0);
+    rec.start_gate = start[0];
+    rec.start_gate_along = start[1];
+    for (std::size_t third : {1, 2})
+        rec.split_gates.push_back(gate_at(track, track.x.size() * third / 3)[0]);
 }
 
 } // namespace
@@ -353,7 +364,7 @@ Recording drive_session(const SessionPlan& plan) {
     rec.channels = session_channels(plan.gps);
     rec.lap_starts = {0};
     rec.lap_numbers = {1};
-    if (plan.gps) start_gates(track, rec);
+    if (plan.gps) timing_gates(track, rec);
     // Beacon crossings: every line crossing on track; the in-lap crosses in the
     // pit lane, where the beacon is not seen.
     std::vector<double> beacons;

@@ -36,6 +36,7 @@ struct Recording {
     // The start line (latitude, longitude of two points): its ends, and its
     // centre with a point 30 m back along the track; empty without GPS.
     std::vector<double> start_gate, start_gate_along;
+    std::vector<std::vector<double>> split_gates; // their ends, in lap order
     SessionInfo info;
 
     std::size_t rows() const { return values.size() / channels.size(); }
