@@ -384,6 +384,7 @@ TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     EXPECT_STREQ(m.why, "");
     lx_same_track(sample, other_day, m.match, nullptr, &m); // below the threshold, not at it
     EXPECT_EQ(m.same, 0);
+    EXPECT_NE(std::string(m.why).find("does not match"), std::string::npos) << m.why;
     lx_same_track(sample, mirrored, LX_SAME_TRACK_THRESHOLD, nullptr, &m);
     EXPECT_EQ(m.same, 0);
     EXPECT_NE(std::string(m.why).find("matches only mirrored"), std::string::npos) << m.why;

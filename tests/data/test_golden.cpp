@@ -1,0 +1,193 @@
+// Every generated format opened and analysed through the data API, written as
+// a summary (facts, notes, per-channel sums, laps, corners, sectors) and
+// compared with the summary recorded in golden/: any change to what a reader
+// or the analysis gives shows as the line that moved. LX_UPDATE_GOLDEN=1
+// records them anew after a change meant to move them.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "gen.h"
+#include "lx_data.h"
+#include "recording.h"
+#include "support.h"
+
+using namespace lxtest;
+
+namespace {
+
+constexpr double RELATIVE = 1e-9; // printing and summing orders, nothing more
+
+class Summary {
+  public:
+    template <typename... Values> void line(const char* key, Values... values) {
+        out_ << key;
+        ((out_ << ' ' << text(values)), ...);
+        out_ << '\n';
+    }
+    std::string str() const { return out_.str(); }
+
+  private:
+    static std::string text(double v) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%.15g", v);
+        return buf;
+    }
+    static std::string text(int v) { return std::to_string(v); }
+    static std::string text(std::string v) {
+        for (char& c : v)
+            if (c == '\n' || c == ' ') c = '|';
+        return v.empty() ? "-" : v;
+    }
+    static std::string text(const char* v) { return text(std::string(v)); }
+    std::ostringstream out_;
+};
+
+void channels(Summary& sum, int h, const lx_session_info& info) {
+    for (int c = 0; c < info.channels; ++c) {
+        lx_channel_info ci;
+        ASSERT_EQ(lx_channel_info_get(h, c, &ci), LX_OK);
+        double total = 0, weighted = 0, low = INFINITY, high = -INFINITY;
+        long k = 0;
+        for (int l = 0; l < info.laps; ++l) {
+            std::vector<float> v(static_cast<std::size_t>(lx_lap_samples(h, l, c, nullptr, 0)));
+            lx_lap_samples(h, l, c, v.data(), static_cast<int>(v.size()));
+            for (float x : v) {
+                total += x, weighted += double(x) * double(++k);
+                low = std::min(low, double(x)), high = std::max(high, double(x));
+            }
+        }
+        sum.line("channel", c, ci.name, ci.title, ci.unit, ci.derived, total, weighted, low, high);
+    }
+}
+
+void facts(Summary& sum, int h) {
+    lx_session_info info;
+    ASSERT_EQ(lx_session_info_get(h, &info), LX_OK);
+    sum.line("session", info.format, info.venue, info.vehicle, info.driver, info.date, info.time,
+             info.logger, info.sample_rate, info.stated_rate, info.start_time, info.laps);
+    char day[16] = "";
+    lx_session_day(h, day, sizeof day);
+    double lat = 0, lon = 0;
+    lx_session_origin(h, &lat, &lon);
+    sum.line("day-origin", day, lat, lon);
+    char note[LX_TEXT_FIELD];
+    for (int n = 0, count = lx_session_note(h, 0, nullptr, 0); n < count; ++n)
+        if (lx_session_note(h, n, note, sizeof note) >= 0) sum.line("note", note);
+    channels(sum, h, info);
+}
+
+void analysis(Summary& sum, int h) {
+    if (lx_analyse(h, nullptr) != LX_OK) return sum.line("analysis-refused", lx_last_error());
+    lx_analysis_info a;
+    ASSERT_EQ(lx_analysis_info_get(h, &a), LX_OK);
+    sum.line("analysis", a.speed_channel, a.lateral_channel, a.longitudinal_channel, a.speed_units,
+             a.choice, a.warning, a.ref_lap, a.fastest_time, a.median_time, a.corners,
+             a.theoretical_best, a.optimal_lap);
+    for (int k = 0; k < a.ncuts; ++k) sum.line("cut", a.cuts[k]);
+    lx_session_info info;
+    lx_session_info_get(h, &info);
+    for (int l = 0; l < info.laps; ++l) {
+        lx_analysis_lap lap;
+        ASSERT_EQ(lx_analysis_lap_get(h, l, &lap), LX_OK);
+        const lx_lap_info& i = lap.info;
+        sum.line("lap", i.number, i.logger_lap, i.samples, i.lap_class, i.slow, i.logger_time,
+                 i.truncated, i.laptime, i.sample_time, i.length, lap.gap);
+        double sectors[LX_MAX_CUTS + 1];
+        int n = lx_analysis_sector_times(h, l, sectors, LX_MAX_CUTS + 1);
+        for (int k = 0; k < n; ++k) sum.line("sector", l, k, sectors[k]);
+        lx_corner corners[64];
+        n = lx_analysis_corners(h, l, corners, 64);
+        for (int k = 0; k < std::min(n, 64); ++k) {
+            const lx_corner& c = corners[k];
+            sum.line("corner", l, c.number, c.direction, c.paired, c.entry, c.apex, c.exit,
+                     c.peak_curvature, c.entry_speed, c.min_speed, c.exit_speed, c.time);
+        }
+    }
+}
+
+std::string summary_of(const std::string& content, const char* suffix) {
+    Summary sum;
+    int h = lx_open(write_temp_file(content, suffix).c_str(), nullptr);
+    if (h < 0) {
+        sum.line("refused", h, lx_last_error());
+        return sum.str();
+    }
+    facts(sum, h);
+    analysis(sum, h);
+    lx_close(h);
+    return sum.str();
+}
+
+// Lines equal, numbers within RELATIVE of the recorded ones.
+bool same_line(const std::string& got, const std::string& want) {
+    std::istringstream a(got), b(want);
+    std::string x, y;
+    while (a >> x) {
+        if (!(b >> y)) return false;
+        double u, v;
+        auto [ue, uerr] = std::from_chars(x.data(), x.data() + x.size(), u);
+        auto [ve, verr] = std::from_chars(y.data(), y.data() + y.size(), v);
+        bool numbers = uerr == std::errc() && verr == std::errc() && ue == x.data() + x.size() &&
+                       ve == y.data() + y.size();
+        if (numbers ? !(std::fabs(u - v) <= RELATIVE * std::max(std::fabs(v), 1.0) ||
+                        (std::isnan(u) && std::isnan(v)))
+                    : x != y)
+            return false;
+    }
+    return !(b >> y);
+}
+
+void expect_golden(const std::string& name, const std::string& actual) {
+    std::string golden = std::string(LX_SOURCE_DIR) + "/tests/data/golden/" + name + ".txt";
+    if (std::getenv("LX_UPDATE_GOLDEN")) {
+        std::ofstream(golden, std::ios::binary) << actual;
+        return;
+    }
+    std::istringstream got(actual), want(read_file(golden));
+    std::string g, w;
+    for (int n = 1; std::getline(want, w); ++n) {
+        ASSERT_TRUE(std::getline(got, g)) << name << ": ends before line " << n << ": " << w;
+        ASSERT_TRUE(same_line(g, w)) << name << " line " << n << "\n got: " << g << "\nwant: " << w;
+    }
+    EXPECT_FALSE(std::getline(got, g)) << name << ": more lines than recorded: " << g;
+}
+
+lxgen::Recording driven(bool gps, std::uint64_t seed = 7) {
+    lxgen::SessionPlan plan;
+    plan.gps = gps, plan.seed = seed, plan.flying_laps = 6;
+    return lxgen::drive_session(plan);
+}
+
+} // namespace
+
+TEST(Golden, EveryFormatOpenedAndAnalysed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the summaries were recorded with the Linux maths library's positions";
+#endif
+    const lxgen::Recording plain = driven(false), gps = driven(true, 11);
+    std::string aim = lxgen::write_aim_csv(gps);
+    const struct {
+        const char* name;
+        std::string content;
+        const char* suffix;
+    } files[] = {
+        {"text", lxgen::write_text(plain), ".txt"},
+        {"aim", aim, ".csv"},
+        {"aim-legacy", lxgen::write_aim_csv(gps, {true, lxgen::MarkerCells::spaces, false}),
+         ".csv"},
+        {"aim-cut", aim.substr(0, aim.size() - 7), ".csv"},
+        {"racechrono", lxgen::write_racechrono_csv(gps), ".csv"},
+        {"motec", lxgen::write_motec_csv(gps), ".csv"},
+        {"vbo", lxgen::write_vbo(gps), ".vbo"},
+        {"vbo-along", lxgen::write_vbo(gps, {true}), ".vbo"},
+        {"ld", lxgen::write_ld(gps), ".ld"},
+        {"ibt", lxgen::write_ibt(gps), ".ibt"},
+    };
+    for (const auto& f : files) expect_golden(f.name, summary_of(f.content, f.suffix));
+}
