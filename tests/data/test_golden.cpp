@@ -111,6 +111,25 @@ void analysis(Summary& sum, int h) {
     }
 }
 
+// Each writer's bytes, by length and hash: the status where it refuses.
+void written(Summary& sum, int h) {
+    using Writer = int (*)(int, const char*);
+    const std::pair<const char*, Writer> writers[] = {{"text", lx_write_text_export},
+                                                      {"vbo", lx_write_vbo},
+                                                      {"ld", lx_write_ld},
+                                                      {"motec-csv", lx_write_motec_csv}};
+    for (const auto& [format, write] : writers) {
+        std::string path = temp_path(std::string(".") + format);
+        int status = write(h, path.c_str());
+        std::string bytes = status == LX_OK ? read_file(path) : "";
+        std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+        for (char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        char hex[24];
+        std::snprintf(hex, sizeof hex, "#%016llx", static_cast<unsigned long long>(hash));
+        sum.line("written", format, status, static_cast<int>(bytes.size()), hex);
+    }
+}
+
 std::string summary_of(const std::string& content, const char* suffix) {
     Summary sum;
     int h = lx_open(write_temp_file(content, suffix).c_str(), nullptr);
@@ -119,6 +138,7 @@ std::string summary_of(const std::string& content, const char* suffix) {
         return sum.str();
     }
     facts(sum, h);
+    written(sum, h);
     analysis(sum, h);
     lx_close(h);
     return sum.str();
