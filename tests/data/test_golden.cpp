@@ -89,7 +89,7 @@ void analysis(Summary& sum, int h) {
     sum.line("analysis", a.speed_channel, a.lateral_channel, a.longitudinal_channel, a.speed_units,
              a.choice, a.warning, a.ref_lap, a.fastest_time, a.median_time, a.corners,
              a.theoretical_best, a.optimal_lap);
-    for (int k = 0; k < a.ncuts; ++k) sum.line("cut", a.cuts[k]);
+    for (int k = 0; k < a.ncuts; ++k) sum.line("sector-cut", a.cuts[k]);
     lx_session_info info;
     lx_session_info_get(h, &info);
     for (int l = 0; l < info.laps; ++l) {
@@ -130,6 +130,22 @@ void written(Summary& sum, int h) {
     }
 }
 
+// The session cut where the reference lap matches, each mode in turn.
+void matched(Summary& sum, int h, int ref_lap) {
+    for (int mode : {LX_CUT_MATCHES, LX_CUT_SNAP, LX_CUT_BEACON_SHIFT}) {
+        lx_match_options o{1, mode, 30.0};
+        int cut = lx_cut_session(h, ref_lap, h, &o);
+        if (cut < 0) return sum.line("cut-refused", mode, lx_last_error());
+        lx_session_info info;
+        lx_session_info_get(cut, &info);
+        sum.line("cut", mode, info.laps, info.beacon_shift);
+        lx_lap_info lap;
+        for (int l = 0; l < info.laps && lx_lap_info_get(cut, l, &lap) == LX_OK; ++l)
+            sum.line("cut-lap", l, lap.samples, lap.origin_lap, lap.origin_offset, lap.laptime);
+        lx_close(cut);
+    }
+}
+
 std::string summary_of(const std::string& content, const char* suffix) {
     Summary sum;
     int h = lx_open(write_temp_file(content, suffix).c_str(), nullptr);
@@ -140,6 +156,8 @@ std::string summary_of(const std::string& content, const char* suffix) {
     facts(sum, h);
     written(sum, h);
     analysis(sum, h);
+    lx_analysis_info a;
+    if (lx_analysis_info_get(h, &a) == LX_OK && a.ref_lap >= 0) matched(sum, h, a.ref_lap);
     lx_close(h);
     return sum.str();
 }
