@@ -82,6 +82,42 @@ void facts(Summary& sum, int h) {
     channels(sum, h, info);
 }
 
+// Sums of a curve's points, and of each weighted by its place.
+template <typename Fill> void curve(Summary& sum, const char* key, int lap, Fill fill) {
+    int n = fill(nullptr, nullptr, 0);
+    if (n < 0) return sum.line(key, lap, n);
+    std::vector<double> x(static_cast<std::size_t>(n)), y(x.size());
+    fill(x.data(), y.data(), n);
+    double sx = 0, sy = 0, wx = 0, wy = 0;
+    for (std::size_t k = 0; k < x.size(); ++k)
+        sx += x[k], sy += y[k], wx += x[k] * double(k + 1), wy += y[k] * double(k + 1);
+    sum.line(key, lap, n, sx, sy, wx, wy);
+}
+
+// What the views draw of a lap: time difference, stretches, maps.
+void lap_views(Summary& sum, int h, int l, const lx_analysis_info& a) {
+    curve(sum, "time-diff", l,
+          [&](double* x, double* y, int n) { return lx_analysis_time_diff(h, l, x, y, n); });
+    lx_stretch st[128];
+    int n = lx_analysis_stretches(h, l, st, 128);
+    for (int k = 0; k < std::min(n, 128); ++k)
+        sum.line("stretch", l, st[k].corner, st[k].before, st[k].start, st[k].end, st[k].time,
+                 st[k].gain, st[k].entry_speed, st[k].min_speed, st[k].exit_speed);
+    double error = 0;
+    curve(sum, "gps-track", l, [&](double* x, double* y, int n) {
+        return lx_analysis_gps_track(h, l, x, y, n, &error);
+    });
+    sum.line("gps-error", l, error);
+    curve(sum, "map-laid", l, [&](double* x, double* y, int n) {
+        return lx_analysis_map_laid(h, l, h, a.ref_lap, x, y, n);
+    });
+    curve(sum, "map-points", l,
+          [&](double* x, double* y, int n) { return lx_map_points(h, l, 1.0f, 0.0f, x, y, n); });
+    double turn = 0, gap = 0;
+    lx_lap_closure(h, l, a.lateral_channel, &turn, &gap);
+    sum.line("closure", l, turn, gap);
+}
+
 void analysis(Summary& sum, int h) {
     if (lx_analyse(h, nullptr) != LX_OK) return sum.line("analysis-refused", lx_last_error());
     lx_analysis_info a;
@@ -90,6 +126,17 @@ void analysis(Summary& sum, int h) {
              a.choice, a.warning, a.ref_lap, a.fastest_time, a.median_time, a.corners,
              a.theoretical_best, a.optimal_lap);
     for (int k = 0; k < a.ncuts; ++k) sum.line("sector-cut", a.cuts[k]);
+    int roles[LX_ROLES];
+    lx_analysis_roles(h, roles);
+    sum.line("roles", roles[0], roles[1], roles[2], roles[3], roles[4]);
+    lx_corner_summary corners[64];
+    int n = lx_analysis_corner_summary(h, corners, 64);
+    for (int k = 0; k < std::min(n, 64); ++k) {
+        const lx_corner_summary& c = corners[k];
+        sum.line("corner-best", c.corner.number, c.best_entry_speed, c.best_min_speed,
+                 c.best_exit_speed, c.best_entry_lap, c.best_min_lap, c.best_exit_lap, c.most_lost,
+                 c.lost_lap);
+    }
     lx_session_info info;
     lx_session_info_get(h, &info);
     for (int l = 0; l < info.laps; ++l) {
@@ -101,6 +148,7 @@ void analysis(Summary& sum, int h) {
         double sectors[LX_MAX_CUTS + 1];
         int n = lx_analysis_sector_times(h, l, sectors, LX_MAX_CUTS + 1);
         for (int k = 0; k < n; ++k) sum.line("sector", l, k, sectors[k]);
+        if (n > 0) lap_views(sum, h, l, a);
         lx_corner corners[64];
         n = lx_analysis_corners(h, l, corners, 64);
         for (int k = 0; k < std::min(n, 64); ++k) {
