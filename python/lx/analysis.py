@@ -137,7 +137,7 @@ def table(columns: Mapping[str, Sequence], units: Mapping[str, str], **attrs) ->
 
 def lap_column(numbers: Sequence[Optional[int]]) -> pd.array:
     """Lap numbers with <NA> where there is none."""
-    return pd.array(numbers, dtype="Int64")
+    return pd.array(numbers, dtype=pd.Int64Dtype())
 
 
 class Speeds:

@@ -810,7 +810,8 @@ class Session:
             The analysis cannot run on this session (see `analyse`).
         """
         info = self.analysis
-        full = self.laps.query("`class` == 'full'")
+        laps = self.laps
+        full = laps[laps["class"] == "full"]
         rows = []
         for lap in full["lap"]:
             count = len(info.cuts) + 1
