@@ -252,6 +252,15 @@ std::string without_gates(std::string vbo) {
     return vbo.erase(from, to - from);
 }
 
+// A VBO file missing rows of its data: a time gap.
+std::string with_gap(std::string vbo, std::size_t first_row, std::size_t rows) {
+    std::size_t from = vbo.find("[data]");
+    for (std::size_t k = 0; k <= first_row; ++k) from = vbo.find('\n', from) + 1;
+    std::size_t to = from;
+    for (std::size_t k = 0; k < rows; ++k) to = vbo.find('\n', to) + 1;
+    return vbo.erase(from, to - from);
+}
+
 // Semicolons between fields and decimal commas, as some locales export.
 std::string semicolons(std::string csv) {
     bool quoted = false;
@@ -321,6 +330,7 @@ TEST(Golden, OptionsLocalesAndCutFiles) {
          {10.0, "speed,lateral_acc", 2, 4, nullptr}},
         {"aim-semicolons", semicolons(lxgen::write_aim_csv(gps)), ".csv", {}},
         {"vbo-proposed", without_gates(vbo), ".vbo", {}},
+        {"vbo-gap", with_gap(vbo, 3000, 60), ".vbo", {}},
         {"vbo-start-line", without_gates(vbo), ".vbo", {0, nullptr, 0, 3, line}},
         {"ld-cut", ld.substr(0, ld.size() - 5), ".ld", {0, "Speed,Lateral Acc", 0, 0, nullptr}},
         {"ibt-cut", ibt.substr(0, ibt.size() - 5), ".ibt", {}},
