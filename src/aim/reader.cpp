@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "aim/aim.h"
@@ -24,7 +25,8 @@ struct ReadContext {
     TraceOptions options;
     Session* s;
     LineReader lines;
-    ReadFailure failure; // what a refusal was; the file's content unless said
+    ReadOutcome* outcome; // null: not asked for
+    ReadFailure failure;  // what a refusal was; the file's content unless said
 };
 
 // Notes a refusal other than of the file's content; false, for the caller to return.
@@ -86,8 +88,21 @@ bool finish_title(ReadContext& ctx, Title& t) {
     return true;
 }
 
+// Keeps a title as the row wrote it, when asked to.
+bool keep_title(ReadContext& ctx, std::string_view written) {
+    if (ctx.outcome == nullptr || !ctx.outcome->keep_titles) return true;
+    try {
+        ctx.outcome->titles.emplace_back(written);
+        return true;
+    } catch (const std::bad_alloc&) {
+        emit(ctx.options.sink, "Could not allocate memory for the titles!\n");
+        return refuse(ctx, ReadFailure::memory);
+    }
+}
+
 bool read_titles(ReadContext& ctx, std::string_view row) {
     Title title{};
+    std::size_t start = 0; // of the title's text in the row
     for (std::size_t i = 0; i < row.size(); ++i) {
         auto c = static_cast<signed char>(row[i]);
         if (c == '[') title.in_unit = true;
@@ -95,7 +110,10 @@ bool read_titles(ReadContext& ctx, std::string_view row) {
         if (c < ' ') continue;
         if (c != '[' && c != ']' && !append_title_char(ctx.options.sink, title, c)) return false;
         bool ends = i + 1 == row.size() || row[i + 1] == '\t';
-        if (ends && !finish_title(ctx, title)) return false;
+        if (!ends) continue;
+        if (!finish_title(ctx, title) || !keep_title(ctx, row.substr(start, i + 1 - start)))
+            return false;
+        start = i + 1;
     }
     return true;
 }
@@ -409,13 +427,13 @@ Session* allocate_session(TraceOptions options) {
 
 } // namespace
 
-Session* read_aim_export(const char* filename, TraceOptions options, ReadFailure* why) {
+Session* read_aim_export(const char* filename, TraceOptions options, ReadOutcome* outcome) {
     if (options.verbose) emit(options.sink, "Reading input file %s\n", filename);
-    ReadContext ctx{filename, options, allocate_session(options), LineReader{},
-                    ReadFailure::format};
+    ReadContext ctx{filename,     options, allocate_session(options),
+                    LineReader{}, outcome, ReadFailure::format};
     if (ctx.s == nullptr) ctx.failure = ReadFailure::memory;
     bool ok = ctx.s != nullptr && read_session(ctx);
-    if (why != nullptr) *why = ok ? ReadFailure::none : ctx.failure;
+    if (outcome != nullptr) outcome->failure = ok ? ReadFailure::none : ctx.failure;
     if (ctx.s == nullptr) return nullptr;
     close_lines(ctx.lines);
     if (!ok) {

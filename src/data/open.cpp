@@ -145,57 +145,47 @@ std::vector<long long> trailer_lap_times(LineReader& lines, const Session* s) {
     return ms;
 }
 
-// The title row as the reader saw it, and the lap times after the samples.
-int reread_export(const char* path, Session* s, std::string& row) {
+// The logger's lap times, in the lines after the samples that the reader
+// leaves unread.
+int read_trailer(const char* path, Session* s) {
     LineReader lines;
     switch (open_lines(lines, path)) {
     case OpenResult::ok:
         break;
     case OpenResult::no_file:
-        return fail(LX_ERR_FILE, "%s: cannot be opened again to read its titles", path);
+        return fail(LX_ERR_FILE, "%s: cannot be opened again to read its lap times", path);
     case OpenResult::no_memory:
-        return fail(LX_ERR_MEMORY, "%s: no memory to read its titles", path);
+        return fail(LX_ERR_MEMORY, "%s: no memory to read its lap times", path);
     }
-    std::string_view line;
-    bool ok = next_line(lines, line);
-    if (ok) row.assign(line);
+    std::string_view title_row;
+    bool ok = next_line(lines, title_row);
     if (ok) s->record->logger_ms = trailer_lap_times(lines, s);
     close_lines(lines);
-    if (!ok) return fail(LX_ERR_FILE, "%s: its title row cannot be read again", path);
+    if (!ok) return fail(LX_ERR_FILE, "%s: cannot be read again for its lap times", path);
     return LX_OK;
 }
 
-// The titles as written, one per file channel (the stored names when the
-// file no longer gives as many: it changed since it was read), and the
-// logger's lap times.
-int record_titles(const char* path, Session* s) {
-    std::string row;
-    if (int status = reread_export(path, s, row); status != LX_OK) return status;
-    std::vector<ChannelTitle> titles = written_titles(row);
-    if (static_cast<int>(titles.size()) != s->nfile_channels) {
-        titles.clear();
-        for (int c = 0; c < s->nfile_channels; ++c)
-            titles.push_back({s->channels[c].name, s->channels[c].unit});
-    }
-    s->record->titles = std::move(titles);
-    return LX_OK;
-}
-
-int read_text_export(const char* path, Session*& opened) {
+// The session and each channel's title as the title row wrote it.
+int read_text_export(const char* path, Session*& opened, std::vector<std::string>& titles) {
     KeptLines refusal;
-    ReadFailure why = ReadFailure::none;
-    opened = read_aim_export(path, refusal.silent(), &why);
-    if (opened != nullptr) return LX_OK;
-    return fail(read_status(why), "%s: %s", path, refusal.joined().c_str());
+    ReadOutcome outcome;
+    outcome.keep_titles = true;
+    opened = read_aim_export(path, refusal.silent(), &outcome);
+    if (opened == nullptr)
+        return fail(read_status(outcome.failure), "%s: %s", path, refusal.joined().c_str());
+    titles = std::move(outcome.titles);
+    return LX_OK;
 }
 
 int open_text_export(const char* path, const ImportOptions& options, Session*& opened) {
     Session* read = nullptr;
-    if (int status = read_text_export(path, read); status != LX_OK) return status;
+    std::vector<std::string> titles;
+    if (int status = read_text_export(path, read, titles); status != LX_OK) return status;
     SessionGuard guard{read};
     read->record = new SessionRecord;
     read->record->format = "text export";
-    if (int status = record_titles(path, read); status != LX_OK) return status;
+    read->record->titles = written_titles(titles);
+    if (int status = read_trailer(path, read); status != LX_OK) return status;
     if (int status = apply_options(read, options); status != LX_OK) return status;
     opened = guard.release();
     return LX_OK;
