@@ -52,9 +52,11 @@ inline int append_status(const Session* s) {
 int check_lap(const Session* s, int handle, int lap);
 int check_channel(const Session* s, int handle, int channel);
 
-// The core's switches for a call: no trace, no progress, and its lines kept
-// off standard output.
-inline constexpr TraceOptions SILENT{0, 1, NO_OUTPUT};
+// The core's switches for a call: no trace, no progress, the lines to out.
+constexpr TraceOptions silent_into(Sink out) {
+    return {0, 1, out};
+}
+inline constexpr TraceOptions SILENT = silent_into(NO_OUTPUT);
 
 // What the core prints during a call, kept for the call's message.
 class KeptLines {
@@ -63,7 +65,7 @@ class KeptLines {
     KeptLines(const KeptLines&) = delete;
     KeptLines& operator=(const KeptLines&) = delete;
     // SILENT, with the lines kept here.
-    TraceOptions silent() { return {0, 1, text_sink(text_)}; }
+    TraceOptions silent() { return silent_into(text_sink(text_)); }
     // The lines so far as one line: "first; second".
     std::string joined() const;
 

@@ -27,7 +27,7 @@ void library_load() {
     library.open_sessions = 0;
     library.trace.verbose = LX_LOAD_VERBOSE;
     library.trace.quiet = LX_LOAD_QUIET;
-    library.trace.sink = STANDARD_OUTPUT;
+    library.trace.sink = STANDARD_OUTPUT; // the front-end reads what its exports print
     // Not through alloc_zeroed: the buffer lives as long as the library.
     library.text_buffer = static_cast<char*>(std::calloc(TEXT_BUFFER_SIZE, 1));
     for (Session*& slot : library.session_table) slot = nullptr;

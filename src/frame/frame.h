@@ -15,7 +15,7 @@ constexpr int TEXT_BUFFER_SIZE = 128; // 4-byte length, then at most 123 charact
 struct LibraryState {
     Session* session_table[MAX_SESSIONS];
     int open_sessions;
-    TraceOptions trace{0, 1, STANDARD_OUTPUT}; // the exports print on standard output
+    TraceOptions trace;
     char* text_buffer;
     int error_channel; // the matching pair, set up by lx_beacon_setup
     int beacon_channel;
