@@ -176,7 +176,7 @@ Session* cut_walk(const Session& s, const Walk& w, const double (&ends)[4], Refu
     return build(s, w, crossings, ends, refuse);
 }
 
-Session* proposed_cut(const Session& s, std::string& message, Refusal& refuse) {
+Session* proposed_cut(const Session& s, Refusal& refuse) {
     Walk w;
     if (!walk(s, w, refuse)) return nullptr;
     ProposedLine line = propose_start_line(w.track);
@@ -188,7 +188,7 @@ Session* proposed_cut(const Session& s, std::string& message, Refusal& refuse) {
     plane.to_degrees(line.line.a, ends[0], ends[1]);
     plane.to_degrees(line.line.b, ends[2], ends[3]);
     Session* cut = cut_walk(s, w, ends, refuse);
-    if (cut != nullptr) message = proposal_text(line, plane);
+    if (cut != nullptr) refuse.message = proposal_text(line, plane);
     return cut;
 }
 
@@ -212,7 +212,7 @@ Session* cut_at_proposed_line(const Session& s, std::string& message, LineCutFai
     Refusal refuse{message, LineCutFailure::none};
     Session* cut = nullptr;
     try {
-        cut = proposed_cut(s, message, refuse);
+        cut = proposed_cut(s, refuse);
     } catch (const std::bad_alloc&) {
         refuse(LineCutFailure::memory, s, "out of memory");
     }
