@@ -79,7 +79,7 @@ double peak_rss_mb() {
 void read_export(benchmark::State& state) {
     const ExportFile& file = big_export();
     for (auto _ : state) {
-        lx::Session* s = lx::read_aim_export(file.path.c_str(), {0, 1});
+        lx::Session* s = lx::read_aim_export(file.path.c_str(), {0, 1, lx::STANDARD_OUTPUT});
         if (s == nullptr) state.SkipWithError("the export was refused");
         lx::free_session(s);
     }
@@ -111,7 +111,7 @@ void reference_reader(benchmark::State& state) {
         benchmark::DoNotOptimize(laps.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * file.bytes);
-    lx::Session* s = lx::read_aim_export(file.path.c_str(), {0, 1});
+    lx::Session* s = lx::read_aim_export(file.path.c_str(), {0, 1, lx::STANDARD_OUTPUT});
     if (!same_values(s, laps)) state.SkipWithError("the reader and the reference disagree");
     lx::free_session(s);
 }

@@ -231,19 +231,6 @@ void closure(Bytes& in) {
     checked(lx_lap_closure(h, lap, latg, nulls & 1 ? nullptr : &turn, nulls & 2 ? nullptr : &gap));
 }
 
-void output_log(Bytes& in) {
-    lx_capture_output(in.byte() & 1);
-    int size = pick_int(in, -2, 64);
-    std::vector<char> text(
-        size > 0 && size <= MAX_ARRAY ? static_cast<std::size_t>(size) + GUARD : GUARD, 'Z');
-    bool null_text = in.byte() % 4 == 0 || size > MAX_ARRAY;
-    int length = checked(lx_take_output(null_text ? nullptr : text.data(), size));
-    std::size_t room = size > 0 && !null_text ? static_cast<std::size_t>(size) : 0;
-    if (length >= 0 && (size < 0 || (null_text && size > 0)))
-        lxfuzz::fail("lx_take_output took a negative size or a null text");
-    for (std::size_t i = room; i < text.size(); ++i)
-        if (text[i] != 'Z') lxfuzz::fail("lx_take_output wrote past its size");
-}
 // Arbitrary options, cuts and capacities: counts agree with their statuses and
 // nothing lands past a capacity (each buffer holds its capacity and a guard).
 template <class T> struct Guarded {
@@ -485,7 +472,7 @@ const Call CALLS[] = {
     [](Bytes& in) { lx::fail_allocation_at(1 + in.byte() % 16); },
     [](Bytes& in) {
         std::uint8_t b = in.byte();
-        lx::library.trace = {b & 1, (b >> 1) & 1};
+        lx::library.trace = {b & 1, (b >> 1) & 1, lx::STANDARD_OUTPUT};
     },
     prepare_session,
     open_with_options,
@@ -493,7 +480,6 @@ const Call CALLS[] = {
     facts,
     lap_samples,
     closure,
-    output_log,
     analyse,
     analyse,
     analysis_lap,
@@ -512,13 +498,11 @@ void call_one(Bytes& in) {
 void reset_library() {
     lxfuzz::free_all_sessions();
     opened.clear();
-    lx::library.trace = {0, 1};
+    lx::library.trace = {0, 1, lx::STANDARD_OUTPUT};
     lx::library.error_channel = 0;
     lx::library.beacon_channel = 0;
     lx::library.error_run = lx::ErrorRun{};
     lx::fail_allocation_at(0);
-    lx::set_capture(false);
-    lx::clear_log();
 }
 
 } // namespace
@@ -539,7 +523,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         lxfuzz::check_count();
     }
     lx::fail_allocation_at(0);
-    lx::library.trace = {0, 1};
+    lx::library.trace = {0, 1, lx::STANDARD_OUTPUT};
     lxfuzz::free_all_sessions();
     lxfuzz::check_clean(baseline);
     return 0;

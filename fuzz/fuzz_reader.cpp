@@ -30,7 +30,7 @@ void query_everything(int h) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     lxfuzz::silence_stdout();
     // Every trace and progress line runs too.
-    lx::library.trace = {1, 0};
+    lx::library.trace = {1, 0, lx::STANDARD_OUTPUT};
     return 0;
 }
 

@@ -21,9 +21,8 @@
  * lx_match_laps and lx_cut_session on their working session, lx_close) need
  * it alone: nothing else may use it meanwhile, and the program sees to that.
  * A session used as a reference (ref_handle) is only read. The outcome of
- * the last call (lx_last_error, lx_last_status) and the capture of
- * lx_capture_output are kept per thread. The exports of lx.h stay one thread
- * at a time, on sessions of their own.
+ * the last call (lx_last_error, lx_last_status) is kept per thread. The
+ * exports of lx.h stay one thread at a time, on sessions of their own.
  *
  * - Results: a function returning int gives LX_OK (0) or a count or handle
  *   (>= 0) on success and a negative lx_status on failure. After a failure,
@@ -60,7 +59,7 @@ extern "C" {
 
 /* major * 10000 + minor * 100 + patch. The major number changes when a
  * function's signature or meaning changes; programs check it at start. */
-#define LX_DATA_VERSION 20100
+#define LX_DATA_VERSION 20200
 LX_DATA_API int lx_data_version(void);
 
 /* The first handle of the data API's sessions. */
@@ -96,20 +95,6 @@ LX_DATA_API int lx_last_status(void);
 /* A short fixed text for a status, e.g. "no such lap"; "unknown status" for
  * values outside lx_status. */
 LX_DATA_API const char* lx_status_text(int status);
-
-/* ---- the core's printed lines -------------------------------------------- */
-
-/* on != 0: the lines that the exports of lx.h print (failure lines, "Freeing
- * session N", traces) on the calling thread are kept in that thread's log
- * instead of going to standard output.
- * Off by default: then standard output gets every byte it always got. The log
- * holds the newest 64 KiB; switching capture off keeps what it holds. */
-LX_DATA_API void lx_capture_output(int on);
-
-/* Copies the calling thread's log into text (at most size - 1 bytes and a zero; nothing when
- * size is 0) and empties it. Returns the log's full length in bytes, or
- * LX_ERR_ARGUMENT (negative size, or null text with a size). */
-LX_DATA_API int lx_take_output(char* text, int size);
 
 /* ---- opening ------------------------------------------------------------- */
 

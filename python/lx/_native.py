@@ -13,9 +13,8 @@ from .errors import LibraryError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
 DATA_MAJOR = 2
-DATA_MINOR = 1
+DATA_MINOR = 2
 
-# The capture log keeps the newest 64 KiB; one more byte for the zero.
 TEXT_FIELD = 256
 MAX_CUTS = 32
 MAX_CANDIDATES = 8
@@ -240,8 +239,6 @@ PROTOTYPES = {
     "lx_data_version": (c_int, []),
     "lx_last_error": (c_char_p, []),
     "lx_last_status": (c_int, []),
-    "lx_capture_output": (None, [c_int]),
-    "lx_take_output": (c_int, [c_char_p, c_int]),
     "lx_open": (c_int, [c_char_p, _p(OpenOptions)]),
     "lx_close": (c_int, [c_int]),
     "lx_session_info_get": (c_int, [c_int, _p(SessionInfoC)]),

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "aim/aim.h"
@@ -24,7 +25,15 @@ struct ReadContext {
     TraceOptions options;
     Session* s;
     LineReader lines;
+    ReadOutcome* outcome; // null: not asked for
+    ReadFailure failure;  // what a refusal was; the file's content unless said
 };
+
+// Notes a refusal other than of the file's content; false, for the caller to return.
+bool refuse(ReadContext& ctx, ReadFailure kind) {
+    ctx.failure = kind;
+    return false;
+}
 
 bool is_lap_marker(std::string_view line) {
     return line.starts_with("Lap:");
@@ -53,21 +62,22 @@ void trim_underscores(char* text, int& length) {
 
 // Adds a character to the name or unit; false when the name grows too long.
 // Units are cut at 127 characters.
-bool append_title_char(Title& t, char c) {
+bool append_title_char(const Sink& out, Title& t, char c) {
     if (t.in_unit) {
         if (t.unit_length < TEXT_SIZE - 1) t.unit[t.unit_length++] = c;
         return true;
     }
     t.name[t.name_length++] = c;
     if (t.name_length < TEXT_SIZE) return true;
-    emit("Channel name too long!\n");
+    emit(out, "Channel name too long!\n");
     return false;
 }
 
-bool finish_title(Session* s, Title& t) {
+bool finish_title(ReadContext& ctx, Title& t) {
+    Session* s = ctx.s;
     if (s->nchannels == MAX_CHANNELS) {
-        emit("Exceeded maximum number of channels!\n");
-        return false;
+        emit(ctx.options.sink, "Exceeded maximum number of channels!\n");
+        return refuse(ctx, ReadFailure::limit);
     }
     trim_underscores(t.name, t.name_length);
     trim_underscores(t.unit, t.unit_length);
@@ -78,27 +88,43 @@ bool finish_title(Session* s, Title& t) {
     return true;
 }
 
-bool read_titles(Session* s, std::string_view row) {
+// Keeps a title as the row wrote it, when asked to.
+bool keep_title(ReadContext& ctx, std::string_view written) {
+    if (ctx.outcome == nullptr || !ctx.outcome->keep_titles) return true;
+    try {
+        ctx.outcome->titles.emplace_back(written);
+        return true;
+    } catch (const std::bad_alloc&) {
+        emit(ctx.options.sink, "Could not allocate memory for the titles!\n");
+        return refuse(ctx, ReadFailure::memory);
+    }
+}
+
+bool read_titles(ReadContext& ctx, std::string_view row) {
     Title title{};
+    std::size_t start = 0; // of the title's text in the row
     for (std::size_t i = 0; i < row.size(); ++i) {
         auto c = static_cast<signed char>(row[i]);
         if (c == '[') title.in_unit = true;
         if (c >= ' ' && c <= '/') c = '_';
         if (c < ' ') continue;
-        if (c != '[' && c != ']' && !append_title_char(title, c)) return false;
+        if (c != '[' && c != ']' && !append_title_char(ctx.options.sink, title, c)) return false;
         bool ends = i + 1 == row.size() || row[i + 1] == '\t';
-        if (ends && !finish_title(s, title)) return false;
+        if (!ends) continue;
+        if (!finish_title(ctx, title) || !keep_title(ctx, row.substr(start, i + 1 - start)))
+            return false;
+        start = i + 1;
     }
     return true;
 }
 
-bool check_required_channels(const Session* s) {
+bool check_required_channels(const Session* s, const Sink& out) {
     if (std::strcmp(s->channels[1].name, "Time") != 0) {
-        emit("Channel 1 must be 'Time' - please export against Time/Distance\n");
+        emit(out, "Channel 1 must be 'Time' - please export against Time/Distance\n");
         return false;
     }
     if (std::strcmp(s->channels[2].name, "Distance") != 0) {
-        emit("Channel 2 must be 'Distance' - please export against Time/Distance\n");
+        emit(out, "Channel 2 must be 'Distance' - please export against Time/Distance\n");
         return false;
     }
     return true;
@@ -107,18 +133,18 @@ bool check_required_channels(const Session* s) {
 bool read_title_row(ReadContext& ctx) {
     std::string_view row;
     if (!next_line(ctx.lines, row)) {
-        emit("Read error on input file!\n");
-        return false;
+        emit(ctx.options.sink, "Read error on input file!\n");
+        return refuse(ctx, ReadFailure::file);
     }
-    if (ctx.options.verbose) emit("Reading channel information\n");
+    if (ctx.options.verbose) emit(ctx.options.sink, "Reading channel information\n");
     Session* s = ctx.s;
-    if (!read_titles(s, row)) return false;
+    if (!read_titles(ctx, row)) return false;
     s->nfile_channels = s->nchannels;
     if (ctx.options.verbose)
         for (int c = 0; c < s->nchannels; ++c)
-            emit("Channel %-2d : %-30s %-20s\n", c, s->channels[c].name,
-                        s->channels[c].unit);
-    return check_required_channels(s);
+            emit(ctx.options.sink, "Channel %-2d : %-30s %-20s\n", c, s->channels[c].name,
+                 s->channels[c].unit);
+    return check_required_channels(s, ctx.options.sink);
 }
 
 // ---- first pass ---------------------------------------------------------
@@ -135,7 +161,7 @@ int lap_marker_number(std::string_view line) {
 }
 
 // Echoes a trailer line as "%d %s %f" reads it.
-void echo_trailer_line(std::string_view line) {
+void echo_trailer_line(const Sink& out, std::string_view line) {
     const char* p = line.data();
     const char* end = p + line.size();
     int number = 0;
@@ -153,17 +179,17 @@ void echo_trailer_line(std::string_view line) {
             scan_float(p, end, &value);
         }
     }
-    emit("%d %s %f\n", number, word, static_cast<double>(value));
+    emit(out, "%d %s %f\n", number, word, static_cast<double>(value));
 }
 
-void print_lap_table(const Session* s) {
-    emit("\n");
-    emit("%-10s%-10s%-10s%-10s\n", "Lap", "Orig", "Entries", "Laptime");
-    emit("%-10s%-10s%-10s%-10s\n", "---", "----", "-------", "-------");
+void print_lap_table(const Session* s, const Sink& out) {
+    emit(out, "\n");
+    emit(out, "%-10s%-10s%-10s%-10s\n", "Lap", "Orig", "Entries", "Laptime");
+    emit(out, "%-10s%-10s%-10s%-10s\n", "---", "----", "-------", "-------");
     for (int l = 0; l < s->nlaps; ++l) {
         const Lap& lap = s->laps[l];
-        emit("%-10d%-10d%-10d%-10.3f\n", l, lap.number, lap.npoints,
-                    static_cast<double>(lap.laptime));
+        emit(out, "%-10d%-10d%-10d%-10.3f\n", l, lap.number, lap.npoints,
+             static_cast<double>(lap.laptime));
     }
 }
 
@@ -171,27 +197,27 @@ void print_lap_table(const Session* s) {
 // lap and are skipped, here and when the values are read.
 bool count_lap_rows(ReadContext& ctx) {
     Session* s = ctx.s;
-    if (ctx.options.verbose) emit("Scanning file for lap lengths\n");
+    if (ctx.options.verbose) emit(ctx.options.sink, "Scanning file for lap lengths\n");
     std::string_view line;
     while (next_line(ctx.lines, line) && !is_end_row(line)) {
         if (is_lap_row(line)) {
             if (s->nlaps == MAX_FILE_LAPS) {
-                emit("Exceeded maximum number of laps!\n");
-                return false;
+                emit(ctx.options.sink, "Exceeded maximum number of laps!\n");
+                return refuse(ctx, ReadFailure::limit);
             }
             s->laps[s->nlaps++].number = lap_marker_number(line);
         }
         if (line.size() < 2 || s->nlaps == 0) continue;
         Lap& lap = s->laps[s->nlaps - 1];
         if (lap.npoints == MAX_LAP_ROWS) {
-            emit("Exceeded maximum number of rows in lap %d!\n", s->nlaps - 1);
-            return false;
+            emit(ctx.options.sink, "Exceeded maximum number of rows in lap %d!\n", s->nlaps - 1);
+            return refuse(ctx, ReadFailure::limit);
         }
         ++lap.npoints;
     }
     if (ctx.options.verbose) {
-        while (next_line(ctx.lines, line)) echo_trailer_line(line);
-        print_lap_table(s);
+        while (next_line(ctx.lines, line)) echo_trailer_line(ctx.options.sink, line);
+        print_lap_table(s, ctx.options.sink);
     }
     return true;
 }
@@ -207,16 +233,17 @@ bool allocate_arrays(ReadContext& ctx) {
         for (int c = 0; c < s->nchannels; ++c) {
             lap.raw[c] = static_cast<float*>(alloc_zeroed(bytes));
             if (lap.raw[c] == nullptr) {
-                emit("Could not allocate memory for channel!\n");
-                emit("lap[%d].raw[%d], malloc(%d)", l, c, static_cast<int>(bytes));
-                return false;
+                emit(ctx.options.sink, "Could not allocate memory for channel!\n");
+                emit(ctx.options.sink, "lap[%d].raw[%d], malloc(%d)", l, c,
+                     static_cast<int>(bytes));
+                return refuse(ctx, ReadFailure::memory);
             }
             total += static_cast<long long>(bytes);
         }
     }
     if (ctx.options.verbose)
-        emit("\nAllocated %lld bytes for %d channels, %d laps\n", total, s->nchannels,
-                    s->nlaps);
+        emit(ctx.options.sink, "\nAllocated %lld bytes for %d channels, %d laps\n", total,
+             s->nchannels, s->nlaps);
     return true;
 }
 
@@ -229,9 +256,9 @@ struct RowState {
     float last_value; // what a field without a number repeats
 };
 
-bool field_too_long(std::ptrdiff_t content_length, int line_number) {
+bool field_too_long(const Sink& out, std::ptrdiff_t content_length, int line_number) {
     if (content_length < MAX_FIELD) return false;
-    emit("Value too long on line %d!\n", line_number);
+    emit(out, "Value too long on line %d!\n", line_number);
     return true;
 }
 
@@ -248,7 +275,7 @@ bool general_field_value(std::string_view field, float last, float* value) {
 
 // Stores the values of one lap row or data row; returns how many it gave, or
 // -1 after printing why the row was refused.
-int read_row_values(Session* s, std::string_view line, RowState& st) {
+int read_row_values(Session* s, const Sink& out, std::string_view line, RowState& st) {
     float* const* raw = s->laps[st.lap].raw;
     const int nchannels = s->nchannels, row = st.row;
     float last = st.last_value;
@@ -270,9 +297,9 @@ int read_row_values(Session* s, std::string_view line, RowState& st) {
                 continue;
             }
         }
-        if (field_too_long(field_end - p, st.line_number)) return -1;
+        if (field_too_long(out, field_end - p, st.line_number)) return -1;
         if (count == nchannels) {
-            emit("Too many values on line!\n");
+            emit(out, "Too many values on line!\n");
             return -1;
         }
         raw[count++][row] = last = value;
@@ -288,24 +315,25 @@ bool read_line_values(ReadContext& ctx, std::string_view line, RowState& st) {
         st.lap += 1;
         st.row = 0;
         if (st.lap >= s->nlaps) {
-            emit("Mismatch in number of laps!\n");
+            emit(ctx.options.sink, "Mismatch in number of laps!\n");
             return false;
         }
-        if (ctx.options.quiet == 0) emit("\rReading %s - Lap %d", ctx.filename, st.lap + 1);
+        if (ctx.options.quiet == 0)
+            emit(ctx.options.sink, "\rReading %s - Lap %d", ctx.filename, st.lap + 1);
     }
     if (st.lap < 0) return true;
     if (st.row >= s->laps[st.lap].npoints) {
         // Only a file that changed between the two passes gets here.
-        emit("Mismatch in number of rows in lap %d!\n", st.lap);
+        emit(ctx.options.sink, "Mismatch in number of rows in lap %d!\n", st.lap);
         return false;
     }
-    int count = read_row_values(s, line, st);
+    int count = read_row_values(s, ctx.options.sink, line, st);
     if (count < 0) return false;
     if (count < s->nchannels) {
-        emit("Incorrect number of values on line : Lap %d, pos = %d, line = %d\n", st.lap,
-                    st.row, st.line_number);
-        emit(">%.*s< (%d)\n", static_cast<int>(line.size()), line.data(),
-                    static_cast<int>(line.size()));
+        emit(ctx.options.sink, "Incorrect number of values on line : Lap %d, pos = %d, line = %d\n",
+             st.lap, st.row, st.line_number);
+        emit(ctx.options.sink, ">%.*s< (%d)\n", static_cast<int>(line.size()), line.data(),
+             static_cast<int>(line.size()));
         return false;
     }
     st.row += 1;
@@ -314,15 +342,15 @@ bool read_line_values(ReadContext& ctx, std::string_view line, RowState& st) {
 
 bool read_values(ReadContext& ctx) {
     if (!rewind_lines(ctx.lines)) {
-        emit("Error seeking in input file!\n");
-        return false;
+        emit(ctx.options.sink, "Error seeking in input file!\n");
+        return refuse(ctx, ReadFailure::file);
     }
     std::string_view line;
     if (!next_line(ctx.lines, line)) {
-        emit("Read error on input file!\n");
-        return false;
+        emit(ctx.options.sink, "Read error on input file!\n");
+        return refuse(ctx, ReadFailure::file);
     }
-    if (ctx.options.verbose) emit("Reading lap data\n");
+    if (ctx.options.verbose) emit(ctx.options.sink, "Reading lap data\n");
     RowState st{-1, 0, 1, 0.0f};
     while (next_line(ctx.lines, line)) {
         st.line_number += 1;
@@ -330,9 +358,10 @@ bool read_values(ReadContext& ctx) {
         if (is_end_row(line)) break;
         if (!read_line_values(ctx, line, st)) return false;
     }
-    if (ctx.options.quiet == 0) emit("\rReading %s - done.               \n", ctx.filename);
+    if (ctx.options.quiet == 0)
+        emit(ctx.options.sink, "\rReading %s - done.               \n", ctx.filename);
     if (ctx.options.verbose)
-        emit("Read %d lines from input file %s\n", st.line_number, ctx.filename);
+        emit(ctx.options.sink, "Read %d lines from input file %s\n", st.line_number, ctx.filename);
     return true;
 }
 
@@ -354,8 +383,8 @@ void set_lap_times(ReadContext& ctx) {
         total_time += lap.raw_laptime;
         total_samples += n;
         if (ctx.options.verbose)
-            emit("Lap %d raw_laptime = %3.3f laptime = %3.3f\n", l,
-                        static_cast<double>(lap.raw_laptime), static_cast<double>(lap.laptime));
+            emit(ctx.options.sink, "Lap %d raw_laptime = %3.3f laptime = %3.3f\n", l,
+                 static_cast<double>(lap.raw_laptime), static_cast<double>(lap.laptime));
     }
     s->sample_rate = total_time > 0.0f ? static_cast<float>(static_cast<double>(total_samples) /
                                                             static_cast<double>(total_time))
@@ -367,11 +396,11 @@ bool open_input(ReadContext& ctx) {
     case OpenResult::ok:
         return true;
     case OpenResult::no_file:
-        emit("Failed to open input file %s\n", ctx.filename);
-        break;
+        emit(ctx.options.sink, "Failed to open input file %s\n", ctx.filename);
+        return refuse(ctx, ReadFailure::file);
     case OpenResult::no_memory:
-        emit("Could not allocate memory for input buffer!\n");
-        break;
+        emit(ctx.options.sink, "Could not allocate memory for input buffer!\n");
+        return refuse(ctx, ReadFailure::memory);
     }
     return false;
 }
@@ -386,23 +415,26 @@ Session* allocate_session(TraceOptions options) {
     errno = 0;
     Session* s = new_session();
     if (s == nullptr) {
-        emit("Error allocating %d bytes for session structure! %d\n",
-                    static_cast<int>(sizeof(Session)), errno);
+        emit(options.sink, "Error allocating %d bytes for session structure! %d\n",
+             static_cast<int>(sizeof(Session)), errno);
         return nullptr;
     }
     if (options.verbose)
-        emit("Allocated %d bytes for session structure @ 0x%08x\n",
+        emit(options.sink, "Allocated %d bytes for session structure @ 0x%08x\n",
              static_cast<int>(sizeof(Session)), trace_address(s));
     return s;
 }
 
 } // namespace
 
-Session* read_aim_export(const char* filename, TraceOptions options) {
-    if (options.verbose) emit("Reading input file %s\n", filename);
-    ReadContext ctx{filename, options, allocate_session(options), LineReader{}};
+Session* read_aim_export(const char* filename, TraceOptions options, ReadOutcome* outcome) {
+    if (options.verbose) emit(options.sink, "Reading input file %s\n", filename);
+    ReadContext ctx{filename,     options, allocate_session(options),
+                    LineReader{}, outcome, ReadFailure::format};
+    if (ctx.s == nullptr) ctx.failure = ReadFailure::memory;
+    bool ok = ctx.s != nullptr && read_session(ctx);
+    if (outcome != nullptr) outcome->failure = ok ? ReadFailure::none : ctx.failure;
     if (ctx.s == nullptr) return nullptr;
-    bool ok = read_session(ctx);
     close_lines(ctx.lines);
     if (!ok) {
         free_session(ctx.s);

@@ -15,7 +15,7 @@ namespace {
 
 void start_computation(ErrorRun& st, const Session* ref, int ref_lap, const Session* work,
                        TraceOptions options) {
-    if (options.verbose) emit("calc_error_channel_mid_step start!\n");
+    if (options.verbose) emit(options.sink, "calc_error_channel_mid_step start!\n");
     st.last_percent = -1.0f;
     st.finished = 0;
     st.start_reached = 0;
@@ -27,15 +27,18 @@ void start_computation(ErrorRun& st, const Session* ref, int ref_lap, const Sess
         st.session_length += work->laps[l].lap_length;
     }
     if (options.verbose) {
-        emit("Calculating error channel for %d points from %d laps in working session \n",
+        emit(options.sink,
+             "Calculating error channel for %d points from %d laps in working session \n",
              st.total_points, work->nlaps);
-        emit("Working session length = %.3fm, %d entries\n", st.session_length, st.total_points);
+        emit(options.sink, "Working session length = %.3fm, %d entries\n", st.session_length,
+             st.total_points);
     }
     const Lap& reference = ref->laps[ref_lap];
     st.ref_points = reference.npoints;
     st.ref_length = reference.lap_length;
     if (options.verbose)
-        emit("Reference lap length = %.3fm, %d entries\n", st.ref_length, st.ref_points);
+        emit(options.sink, "Reference lap length = %.3fm, %d entries\n", st.ref_length,
+             st.ref_points);
     st.previous_distance = -1.0f;
     st.distance = 0.0f;
     st.point = 0;
@@ -58,11 +61,11 @@ bool continues_run(const ErrorRun& st, const Session* ref, int ref_lap, const Se
            st.point >= 0 && st.point < st.lap_points;
 }
 
-void print_progress(ErrorRun& st) {
+void print_progress(ErrorRun& st, const Sink& out) {
     double percent = static_cast<double>(st.processed) / st.total_points * 100.0;
     float kept = static_cast<float>(percent);
     if (static_cast<long long>(percent) > static_cast<long long>(st.last_percent))
-        emit("\rCalculating...%d / %d - %.1f%%       ", st.processed, st.total_points, kept);
+        emit(out, "\rCalculating...%d / %d - %.1f%%       ", st.processed, st.total_points, kept);
     st.last_percent = kept;
 }
 
@@ -177,7 +180,7 @@ int calc_error_channel_mid_step(ErrorRun& st, int first, Session* ref, int ref_l
         if (st.finished) return 0;
     }
 
-    if (options.quiet == 0) print_progress(st);
+    if (options.quiet == 0) print_progress(st, options.sink);
 
     LapCursor at = cursor_at(work, work_seglen, work_radius, st.lap, st.point);
     if (st.distance > st.previous_distance) {
@@ -197,7 +200,7 @@ int calc_error_channel_mid_step(ErrorRun& st, int first, Session* ref, int ref_l
     advance(st, work);
 
     int remaining = st.finished ? 0 : st.total_points - st.processed;
-    if (options.quiet == 0 && remaining == 0) emit("\n");
+    if (options.quiet == 0 && remaining == 0) emit(options.sink, "\n");
     return remaining;
 }
 

@@ -92,7 +92,7 @@ int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel
                      int beacon_channel, TraceOptions options, int threads) {
     const int workers = worker_count(threads);
     float average = average_error(work, error_channel);
-    if (options.verbose) emit("Average error = %.1f\n", average);
+    if (options.verbose) emit(options.sink, "Average error = %.1f\n", average);
     const float half = static_cast<float>(ZONE_FRACTION * ref->laps[ref_lap].lap_length);
     int count = 0;
     float quality = 100.0f;
@@ -104,8 +104,8 @@ int find_lap_matches(Session* ref, int ref_lap, Session* work, int error_channel
         quality = static_cast<float>(exact);
         if (!(exact > QUALITY_THRESHOLD)) continue;
         if (options.verbose)
-            emit("Lap match #%d (%.1f) found at lap %d, point %d\n", count + 1, quality, best.lap,
-                 best.point);
+            emit(options.sink, "Lap match #%d (%.1f) found at lap %d, point %d\n", count + 1,
+                 quality, best.lap, best.point);
         LapCursor at = cursor_at(work, work_seglen, beacon_channel, best.lap, best.point);
         exclude_zone(work, at, half, beacon_channel, step_forward);
         exclude_zone(work, at, half, beacon_channel, step_back);

@@ -83,27 +83,28 @@ const char* lap_refusal(const Lap& work, const Lap& ref) {
 int calc_time_difference_lap(Session* ref, int ref_lap, Session* work, int work_lap, int ref_seglen,
                              int work_seglen, int out, int scale_to_length, TraceOptions options) {
     if (options.verbose)
-        emit("calc_time_difference_lap(0x%0x,%d,0x%08x,%d,%d,%d,%d)\n", trace_address(ref),
-                    ref_lap, trace_address(work), work_lap, work_seglen, ref_seglen, out);
+        emit(options.sink, "calc_time_difference_lap(0x%0x,%d,0x%08x,%d,%d,%d,%d)\n",
+             trace_address(ref), ref_lap, trace_address(work), work_lap, work_seglen, ref_seglen,
+             out);
     if (!valid_lap(ref, ref_lap) || !valid_lap(work, work_lap) || !valid_channel(ref, ref_seglen) ||
         !valid_channel(work, work_seglen) || !valid_channel(work, out))
         return 0;
     const Lap& w = work->laps[work_lap];
     const Lap& r = ref->laps[ref_lap];
     if (const char* why = lap_refusal(w, r)) {
-        if (options.verbose) emit("%s", why);
+        if (options.verbose) emit(options.sink, "%s", why);
         return 0;
     }
     float stretch = scale_to_length
                         ? static_cast<float>(static_cast<double>(w.lap_length) / r.lap_length)
                         : 1.0f;
     if (options.verbose)
-        emit("ref_lap_length = %.2f, work_lap_length = %.2f, scale = %.2f\n", r.lap_length,
-                    w.lap_length, stretch);
+        emit(options.sink, "ref_lap_length = %.2f, work_lap_length = %.2f, scale = %.2f\n",
+             r.lap_length, w.lap_length, stretch);
 
     ReferenceWalk walk{r.raw[ref_seglen], r.npoints, ref->sample_rate, stretch};
     if (!walk_lap(walk, w.raw[work_seglen], w.npoints, work->sample_rate, nullptr)) {
-        if (options.verbose) emit("Reference lap does not advance - quitting!\n");
+        if (options.verbose) emit(options.sink, "Reference lap does not advance - quitting!\n");
         return 0;
     }
     walk_lap(walk, w.raw[work_seglen], w.npoints, work->sample_rate, w.raw[out]);
@@ -114,8 +115,8 @@ int calc_time_difference_session(Session* ref, int ref_lap, Session* work, int r
                                  int work_seglen, int out, int scale_to_length,
                                  TraceOptions options) {
     if (options.verbose)
-        emit("calc_time_difference_session(0x%0x,%d,0x%08x,%d,%d,%d)\n", trace_address(ref),
-                    ref_lap, trace_address(work), work_seglen, ref_seglen, out);
+        emit(options.sink, "calc_time_difference_session(0x%0x,%d,0x%08x,%d,%d,%d)\n",
+             trace_address(ref), ref_lap, trace_address(work), work_seglen, ref_seglen, out);
     for (int lap = 0; lap < work->nlaps; ++lap)
         calc_time_difference_lap(ref, ref_lap, work, lap, ref_seglen, work_seglen, out,
                                  scale_to_length, options);
@@ -125,7 +126,7 @@ int calc_time_difference_session(Session* ref, int ref_lap, Session* work, int r
 namespace {
 
 // The export's preconditions in their order; prints why and gives false.
-bool time_diff_ready(const Session* ref, int ref_lap, const Session* work) {
+bool time_diff_ready(const Session* ref, int ref_lap, const Session* work, const Sink& out) {
     const char* why = nullptr;
     if (ref == nullptr)
         why = "Exit - reference session not found.\n";
@@ -137,7 +138,7 @@ bool time_diff_ready(const Session* ref, int ref_lap, const Session* work) {
         why = "No time-difference (dt) output channel!\n";
     else if (!valid_lap(ref, ref_lap))
         why = "Exit - reference lap does not exist.\n";
-    if (why) emit("%s", why);
+    if (why) emit(out, "%s", why);
     return why == nullptr;
 }
 
@@ -145,7 +146,7 @@ bool time_diff_ready(const Session* ref, int ref_lap, const Session* work) {
 
 int time_difference_channels(Session* ref, int ref_lap, Session* work, int scale_to_length,
                              TraceOptions options) {
-    if (!time_diff_ready(ref, ref_lap, work)) return 0;
+    if (!time_diff_ready(ref, ref_lap, work, options.sink)) return 0;
     int tdiff = work->i_tdiff;
     int tdiff_dt = work->i_tdiff_dt;
     int result = calc_time_difference_session(ref, ref_lap, work, ref->i_seglen, work->i_seglen,

@@ -1,8 +1,10 @@
-// Where the library's printed lines go: standard output, or a capture log that
-// a program reads back instead.
+// Where the library's printed lines go: a sink each routine is handed by its
+// caller. The exports of lx.h hand down standard output; the data API a sink
+// that keeps the lines for its message, or none.
 #pragma once
 
-#include <cstddef>
+#include <cstdarg>
+#include <string>
 
 namespace lx {
 
@@ -12,17 +14,23 @@ namespace lx {
 #define LX_PRINTF_LIKE(f, a)
 #endif
 
-// Every line the library prints goes through here.
-void emit(const char* format, ...) LX_PRINTF_LIKE(1, 2);
+struct Sink {
+    using Write = void (*)(void* context, const char* format, va_list args);
+    Write write;   // null: the lines go nowhere
+    void* context; // handed to write
+};
 
-// While capturing (a switch of the calling thread), emitted text is appended to the log instead of
-// printed. The log keeps its newest bytes when it would grow past LOG_CAPACITY.
-constexpr std::size_t LOG_CAPACITY = 64 * 1024;
-void set_capture(bool on);
-bool capturing();
-// The text emitted since the last clear_log.
-const char* captured_log();
-std::size_t captured_length();
-void clear_log();
+void print_to_stdout(void* context, const char* format, va_list args);
+void append_to_text(void* text, const char* format, va_list args);
+
+inline constexpr Sink STANDARD_OUTPUT{print_to_stdout, nullptr};
+inline constexpr Sink NO_OUTPUT{nullptr, nullptr};
+// The lines go to the end of text.
+inline Sink text_sink(std::string& text) {
+    return {append_to_text, &text};
+}
+
+// Every line the library prints goes through here.
+void emit(const Sink& sink, const char* format, ...) LX_PRINTF_LIKE(2, 3);
 
 } // namespace lx

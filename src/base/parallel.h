@@ -4,7 +4,7 @@
 
 #include "lx_data.h"
 
-// What each thread keeps for itself (the last error, captured lines); one
+// What each thread keeps for itself (the last call's outcome); one
 // copy in a build without threads.
 #if LX_THREADS
 #define LX_PER_THREAD thread_local

@@ -1,14 +1,17 @@
-// The trace switches every routine takes from its export, and the one
-// formatting rule the traces share.
+// The trace switches every routine takes from its export, where its lines go,
+// and the one formatting rule the traces share.
 #pragma once
 
 #include <cstdint>
+
+#include "base/output.h"
 
 namespace lx {
 
 struct TraceOptions {
     int verbose; // non-zero: print each step
     int quiet;   // 0: print progress lines as well
+    Sink sink;   // where every line goes, failures included
 };
 
 // A record's address as the trace's "0x%0x" prints it: the low 32 bits.

@@ -19,6 +19,8 @@ std::size_t continuation_count(unsigned char lead) {
                                          : 4;
 }
 
+} // namespace
+
 std::string latin1_to_utf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() * 2);
@@ -33,8 +35,6 @@ std::string latin1_to_utf8(std::string_view text) {
     }
     return out;
 }
-
-} // namespace
 
 bool is_utf8(std::string_view text) {
     std::size_t i = 0;

@@ -13,6 +13,8 @@ bool is_utf8(std::string_view text);
 
 // text as it is when it is valid UTF-8, else each byte read as Latin-1.
 std::string to_utf8(std::string_view text);
+// Each byte of text read as Latin-1.
+std::string latin1_to_utf8(std::string_view text);
 
 // The longest prefix of text that fits in limit bytes without splitting a
 // UTF-8 character.

@@ -38,12 +38,12 @@ int cutlist_build(CutEntry* list, const Session* work, int cut_mode, int beacon_
 float cutlist_nearest_ir(CutEntry* list, TraceOptions options);
 int cutlist_snap_to_ir(CutEntry* list, int cut_mode, float snap_tolerance, TraceOptions options);
 void cutlist_mark_intact(CutEntry* list, const Session* work);
-void cutlist_print(const CutEntry* list);
+void cutlist_print(const CutEntry* list, const Sink& out);
 
 // Why a cut session could not be built.
 enum class CutFailure { none, too_many_cuts, too_many_laps, memory, samples_missing };
 
-Session* new_session_from_cutlist(const Session* work, const CutEntry* list,
+Session* new_session_from_cutlist(const Session* work, const CutEntry* list, const Sink& out,
                                   CutFailure* why = nullptr);
 
 // The new session cut from work (cut_mode an lx_cut_mode), with work's beacon

@@ -77,11 +77,11 @@ std::optional<CutKind> cut_at(const Session* work, int lap, int point, int cut_m
     return kind;
 }
 
-void print_lengths(const CutEntry* list, int i) {
+void print_lengths(const CutEntry* list, int i, const Sink& out) {
     // Entry 0 has no entry before it: its column shows 0.0.
     float before = i > 0 ? list[i - 1].lap_length : 0.0f;
-    emit(" %-10.1f %-10.1f %-10.1f %-10.1f", before, list[i].lap_length,
-                list[i + 1].lap_length, list[i].nearest_ir);
+    emit(out, " %-10.1f %-10.1f %-10.1f %-10.1f", before, list[i].lap_length,
+         list[i + 1].lap_length, list[i].nearest_ir);
 }
 
 float detection_shift(const CutEntry* list, int i) {
@@ -184,29 +184,30 @@ float cutlist_nearest_ir(CutEntry* list, TraceOptions options) {
             }
         }
         if (options.verbose) {
-            emit("%3d : %-12s", i, cut_kind_name(list[i].kind));
-            print_lengths(list, i);
-            emit("\n");
+            emit(options.sink, "%3d : %-12s", i, cut_kind_name(list[i].kind));
+            print_lengths(list, i, options.sink);
+            emit(options.sink, "\n");
         }
     }
     // Without a detection next to a beacon there is no shift to speak of.
     float shift = count > 0 ? static_cast<float>(static_cast<double>(sum) / count) : 0.0f;
     if (options.verbose)
-        emit("Average beacon shift = %.1fm, %.1fft\n", shift, shift * FEET_PER_METRE);
+        emit(options.sink, "Average beacon shift = %.1fm, %.1fft\n", shift, shift * FEET_PER_METRE);
     return shift;
 }
 
 int cutlist_snap_to_ir(CutEntry* list, int cut_mode, float snap_tolerance, TraceOptions options) {
     if (options.verbose)
-        emit("cutlist_snap_to_ir(0x%08x, %d, %.1f)\n", trace_address(list), cut_mode,
+        emit(options.sink, "cutlist_snap_to_ir(0x%08x, %d, %.1f)\n", trace_address(list), cut_mode,
              snap_tolerance);
     int i = 0;
     while (list[i].kind != CL_END) {
         MergeCode m = merge_code(list, i, cut_mode, snap_tolerance);
         if (options.verbose) {
-            emit("%3d : %-12s %d", i, cut_kind_name(list[i].kind), static_cast<int>(m));
-            print_lengths(list, i);
-            emit("%s\n", m != KEEP ? " - merge" : "");
+            emit(options.sink, "%3d : %-12s %d", i, cut_kind_name(list[i].kind),
+                 static_cast<int>(m));
+            print_lengths(list, i, options.sink);
+            emit(options.sink, "%s\n", m != KEEP ? " - merge" : "");
         }
         if (m == KEEP) {
             ++i;
@@ -239,7 +240,7 @@ void cutlist_mark_intact(CutEntry* list, const Session* work) {
     }
 }
 
-void cutlist_print(const CutEntry* list) {
+void cutlist_print(const CutEntry* list, const Sink& out) {
     int end = end_index(list);
     char raw_time[TEXT_SIZE];
     char time[TEXT_SIZE];
@@ -247,10 +248,11 @@ void cutlist_print(const CutEntry* list) {
         const CutEntry& e = list[i];
         format_laptime(raw_time, e.raw_laptime);
         format_laptime(time, e.laptime);
-        emit("Lap cut %d : %12s %8d entries, start lap[%d][%d] (%d), %.1fm %s (%s) "
-                    "nearest IR %.1fm%s\n",
-                    i, cut_kind_name(e.kind), e.entries, e.start_lap, e.start_point, e.start_index,
-                    e.lap_length, raw_time, time, e.nearest_ir, e.intact ? " - intact!" : "");
+        emit(out,
+             "Lap cut %d : %12s %8d entries, start lap[%d][%d] (%d), %.1fm %s (%s) "
+             "nearest IR %.1fm%s\n",
+             i, cut_kind_name(e.kind), e.entries, e.start_lap, e.start_point, e.start_index,
+             e.lap_length, raw_time, time, e.nearest_ir, e.intact ? " - intact!" : "");
     }
 }
 

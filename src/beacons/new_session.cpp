@@ -81,12 +81,13 @@ Session* failed(CutFailure* why, CutFailure failure) {
 
 } // namespace
 
-Session* new_session_from_cutlist(const Session* work, const CutEntry* list, CutFailure* why) {
+Session* new_session_from_cutlist(const Session* work, const CutEntry* list, const Sink& out,
+                                  CutFailure* why) {
     int entries = 0;
     while (list[entries].kind != CL_END) ++entries;
     ++entries;
     if (entries > MAX_LAPS) {
-        emit("Error: %d laps do not fit in a session! (new_session_from_cutlist)\n", entries);
+        emit(out, "Error: %d laps do not fit in a session! (new_session_from_cutlist)\n", entries);
         return failed(why, CutFailure::too_many_laps);
     }
     Session* s = new_session();
@@ -97,7 +98,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list, Cut
         Lap& lap = s->laps[i];
         s->nlaps = i + 1; // so that free_session finds what this lap got
         if (!allocate_lap(lap, s->nchannels, e.entries)) {
-            emit("Error allocating memory! (new_session_from_cutlist)\n");
+            emit(out, "Error allocating memory! (new_session_from_cutlist)\n");
             free_session(s);
             return failed(why, CutFailure::memory);
         }
@@ -109,7 +110,7 @@ Session* new_session_from_cutlist(const Session* work, const CutEntry* list, Cut
         lap.lap_length = e.lap_length;
         lap.cut_offset = e.nearest_ir;
         if (!copy_samples(lap, work, e, s->nchannels)) {
-            emit("Error: ran off end of working lap! (new_session_from_cutlist)\n");
+            emit(out, "Error: ran off end of working lap! (new_session_from_cutlist)\n");
             free_session(s);
             return failed(why, CutFailure::samples_missing);
         }
@@ -123,23 +124,24 @@ Session* cut_working_session(Session* work, int cut_mode, float snap_tolerance, 
     CutEntry list[CUTLIST_CAPACITY];
     int count = cutlist_build(list, work, cut_mode, beacon_channel, work->i_seglen, work->i_speed);
     if (count > CUTLIST_CAPACITY) {
-        emit("Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n", count);
+        emit(options.sink,
+             "Error: %d cuts do not fit in the cut list! (lx_new_session_from_beacons)\n", count);
         return failed(why, CutFailure::too_many_cuts);
     }
     if (options.verbose) {
-        emit("\n");
-        cutlist_print(list);
-        emit("\n");
+        emit(options.sink, "\n");
+        cutlist_print(list, options.sink);
+        emit(options.sink, "\n");
     }
     work->beacon_shift = cut_mode == LX_CUT_BEACON_SHIFT ? cutlist_nearest_ir(list, options) : 0.0f;
     cutlist_snap_to_ir(list, cut_mode, snap_tolerance, options);
     cutlist_mark_intact(list, work);
     if (options.verbose) {
-        emit("\n");
-        cutlist_print(list);
-        emit("\n");
+        emit(options.sink, "\n");
+        cutlist_print(list, options.sink);
+        emit(options.sink, "\n");
     }
-    return new_session_from_cutlist(work, list, why);
+    return new_session_from_cutlist(work, list, options.sink, why);
 }
 
 } // namespace lx

@@ -11,7 +11,7 @@ namespace lx {
 int add_session_math_channels(Session* s, TraceOptions options);
 int add_time_diff_channels(Session* s, TraceOptions options);
 // The matching pair is library-wide: the numbers go to the caller's fields.
-int add_matching_channels(Session* s, int* error_channel, int* beacon_channel);
+int add_matching_channels(Session* s, int* error_channel, int* beacon_channel, const Sink& out);
 
 // The logger's channels and switches the session math starts from.
 struct MathInputs {

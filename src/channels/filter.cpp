@@ -57,8 +57,8 @@ int filter_lap(Session* s, int lap, int in, int out, int filter_kind, float wind
 int filter_session(Session* s, int in, int out, int filter_kind, float window, float second_value,
                    TraceOptions options) {
     if (options.verbose)
-        emit("filter_session(0x%0x,%d,%d,%d,%.1f,%.1f)\n", trace_address(s), in, out,
-                    filter_kind, window, second_value);
+        emit(options.sink, "filter_session(0x%0x,%d,%d,%d,%.1f,%.1f)\n", trace_address(s), in, out,
+             filter_kind, window, second_value);
     int result = 1;
     int nlaps = s->nlaps;
     for (int lap = 0; lap < nlaps; ++lap)
@@ -83,7 +83,7 @@ void differentiate_dt_lap(Session* s, int lap, int in, int out) {
 
 void differentiate_dt_session(Session* s, int in, int out, TraceOptions options) {
     if (options.verbose)
-        emit("differentiate_dt_session(0x%0x,%d,%d)\n", trace_address(s), in, out);
+        emit(options.sink, "differentiate_dt_session(0x%0x,%d,%d)\n", trace_address(s), in, out);
     int nlaps = s->nlaps;
     for (int lap = 0; lap < nlaps; ++lap) differentiate_dt_lap(s, lap, in, out);
 }

@@ -150,7 +150,7 @@ int compute_session_math(Session* s, const MathInputs& in, TraceOptions options)
 
     scale_channel(s, s->latg_source, s->i_latg, sign_factor(in.invert_lat), 0.0f);
 
-    if (options.verbose) emit("Calculating speeds in ms-1\n");
+    if (options.verbose) emit(options.sink, "Calculating speeds in ms-1\n");
     if (in.speed_units != LX_SPEED_MPH && in.speed_units != LX_SPEED_KMH) return 0;
     float unit_factor = in.speed_units == LX_SPEED_MPH ? MPH_TO_MS : KMH_TO_MS;
     scale_channel(s, s->speed_source, s->i_speed, unit_factor, 0.0f);
@@ -160,14 +160,14 @@ int compute_session_math(Session* s, const MathInputs& in, TraceOptions options)
     else
         derive_longitudinal_g(s, options);
 
-    if (options.verbose) emit("Calculating distance in m\n");
+    if (options.verbose) emit(options.sink, "Calculating distance in m\n");
     integrate_distance(s, s->i_speed, s->i_distance);
 
-    if (options.verbose) emit("Calculating segment lengths m\n");
+    if (options.verbose) emit(options.sink, "Calculating segment lengths m\n");
     segment_lengths(s, s->i_speed, s->i_seglen);
     set_lap_lengths(s, s->i_seglen);
 
-    if (options.verbose) emit("Calculating corner radius in m\n");
+    if (options.verbose) emit(options.sink, "Calculating corner radius in m\n");
     corner_radius(s, s->i_speed, s->i_latg, s->i_radius);
     return 1;
 }

@@ -28,9 +28,10 @@ struct NewChannel {
 
 // Each field is set as soon as its channel exists, so a failure part-way
 // leaves the earlier channels recorded and the failed one at 0.
-template <std::size_t N> int add_channels(Session* s, const NewChannel (&list)[N]) {
+template <std::size_t N>
+int add_channels(Session* s, const NewChannel (&list)[N], const Sink& out) {
     for (const NewChannel& c : list) {
-        *c.field = add_channel(s, c.name, c.unit);
+        *c.field = add_channel(s, c.name, c.unit, out);
         if (*c.field == 0) return 0;
     }
     return 1;
@@ -39,13 +40,13 @@ template <std::size_t N> int add_channels(Session* s, const NewChannel (&list)[N
 } // namespace
 
 int add_session_math_channels(Session* s, TraceOptions options) {
-    if (options.verbose) emit("Adding extra channels to session '%s'\n", s->filename);
+    if (options.verbose) emit(options.sink, "Adding extra channels to session '%s'\n", s->filename);
     const NewChannel list[] = {
         {"i_latg", "g", &s->i_latg},         {"i_longg", "g", &s->i_longg},
         {"i_distance", "m", &s->i_distance}, {"i_seglen", "m", &s->i_seglen},
         {"i_speed", "ms", &s->i_speed},      {"i_radius", "m", &s->i_radius},
     };
-    if (add_channels(s, list) == 0) return 0;
+    if (add_channels(s, list, options.sink) == 0) return 0;
     set_motec_channel(s, s->i_latg, "latg", "g", 15, 1.0f, 0.0f);
     set_motec_channel(s, s->i_longg, "longg", "g", 16, 1.0f, 0.0f);
     set_motec_channel(s, s->i_speed, "speed", "mile/h", 176, MS_TO_MPH, 0.0f);
@@ -53,14 +54,14 @@ int add_session_math_channels(Session* s, TraceOptions options) {
 }
 
 int add_time_diff_channels(Session* s, TraceOptions options) {
-    if (options.verbose) emit("Adding extra channels to session '%s'\n", s->filename);
+    if (options.verbose) emit(options.sink, "Adding extra channels to session '%s'\n", s->filename);
     const NewChannel list[] = {{"i_tdiff", "m", &s->i_tdiff}, {"i_tdiff_dt", "m", &s->i_tdiff_dt}};
-    return add_channels(s, list);
+    return add_channels(s, list, options.sink);
 }
 
-int add_matching_channels(Session* s, int* error_channel, int* beacon_channel) {
+int add_matching_channels(Session* s, int* error_channel, int* beacon_channel, const Sink& out) {
     const NewChannel list[] = {{"i_error", "", error_channel}, {"i_beacon", "", beacon_channel}};
-    return add_channels(s, list);
+    return add_channels(s, list, out);
 }
 
 } // namespace lx

@@ -1,5 +1,5 @@
-// The outcome of the last call, the error texts, and the switch that keeps the
-// core's printed lines for the program instead of standard output.
+// The outcome of the last call, the error texts, and the core's lines made
+// into a message.
 #include "data/call.h"
 #include "base/parallel.h"
 #include "data/handles.h"
@@ -102,20 +102,9 @@ int check_channel(const Session* s, int handle, int channel) {
                 handle, s->nchannels - 1);
 }
 
-CoreLines::CoreLines() : was_capturing_(capturing()), saved_(captured_log(), captured_length()) {
-    clear_log();
-    set_capture(true);
-}
-
-CoreLines::~CoreLines() {
-    clear_log();
-    if (!saved_.empty()) emit("%s", saved_.c_str());
-    set_capture(was_capturing_);
-}
-
-std::string CoreLines::joined() const {
+std::string KeptLines::joined() const {
     std::string out;
-    std::string_view text(captured_log(), captured_length());
+    std::string_view text(text_);
     while (!text.empty()) {
         std::size_t end = text.find_first_of("\r\n");
         std::string_view piece = text.substr(0, end);
@@ -153,27 +142,6 @@ LX_DATA_API const char* lx_status_text(int status) {
     for (const StatusText& s : STATUS_TEXTS)
         if (s.status == status) return s.text;
     return "unknown status";
-}
-
-LX_DATA_API void lx_capture_output(int on) {
-    succeed();
-    lx::set_capture(on != 0);
-}
-
-LX_DATA_API int lx_take_output(char* text, int size) {
-    return api_call([&] {
-        if (size < 0) return fail(LX_ERR_ARGUMENT, "lx_take_output: size %d is negative", size);
-        if (text == nullptr && size > 0)
-            return fail(LX_ERR_ARGUMENT, "lx_take_output: text is null but size is %d", size);
-        std::size_t length = lx::captured_length();
-        if (size > 0) {
-            std::size_t copied = std::min(length, static_cast<std::size_t>(size) - 1);
-            std::memcpy(text, lx::captured_log(), copied);
-            text[copied] = '\0';
-        }
-        lx::clear_log();
-        return static_cast<int>(length);
-    });
 }
 
 } // extern "C"

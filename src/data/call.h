@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/output.h"
+#include "base/trace.h"
 #include "base/utf8.h"
 #include "frame/frame.h"
 #include "lx_data.h"
@@ -51,20 +52,25 @@ inline int append_status(const Session* s) {
 int check_lap(const Session* s, int handle, int lap);
 int check_channel(const Session* s, int handle, int channel);
 
-// Keeps what the core prints during a call off standard output and out of the
-// program's own log; the lines are handed back instead.
-class CoreLines {
+// The core's switches for a call: no trace, no progress, the lines to out.
+constexpr TraceOptions silent_into(Sink out) {
+    return {0, 1, out};
+}
+inline constexpr TraceOptions SILENT = silent_into(NO_OUTPUT);
+
+// What the core prints during a call, kept for the call's message.
+class KeptLines {
   public:
-    CoreLines();
-    ~CoreLines();
-    CoreLines(const CoreLines&) = delete;
-    CoreLines& operator=(const CoreLines&) = delete;
+    KeptLines() = default;
+    KeptLines(const KeptLines&) = delete;
+    KeptLines& operator=(const KeptLines&) = delete;
+    // SILENT, with the lines kept here.
+    TraceOptions silent() { return silent_into(text_sink(text_)); }
     // The lines so far as one line: "first; second".
     std::string joined() const;
 
   private:
-    bool was_capturing_;
-    std::string saved_;
+    std::string text_;
 };
 
 // Copies text into a field of size bytes: cut at a character boundary, always

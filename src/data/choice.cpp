@@ -24,8 +24,6 @@ constexpr double CLOSING_TURN = 30;
 constexpr double CLOSING_GAP = 0.05;
 constexpr double FULL_TURN = 360;
 constexpr float LATG_IN_G = 1.0f; // candidate channels hold g
-constexpr TraceOptions SILENT{0, 1};
-
 std::string lower(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -142,11 +140,11 @@ std::vector<int> lateral_candidates(const Session* s) {
 
 int run_math(Session* s, const ChannelChoice& m, int lateral, const ChannelRequest& r) {
     if (s->i_speed == 0) {
-        CoreLines core;
-        if (!add_session_math_channels(s, SILENT))
+        KeptLines refusal;
+        if (!add_session_math_channels(s, refusal.silent()))
             return fail(s->nchannels >= MAX_CHANNELS ? LX_ERR_LIMIT : LX_ERR_MEMORY,
                         "cannot add the derived channels to %s: %s", s->filename,
-                        core.joined().c_str());
+                        refusal.joined().c_str());
     }
     MathInputs in{m.speed, lateral, m.speed_units, r.invert_lat, m.longitudinal, r.invert_long};
     if (!compute_session_math(s, in, SILENT))
@@ -347,8 +345,7 @@ struct Points {
 
 // The closed dead-reckoned map of a lap in metres, as the map export draws it.
 bool reckoned_track(Session* s, int lap, Points& p) {
-    CoreLines quiet;
-    if (s->i_map_x == 0 && !add_map_channels(s)) return false;
+    if (s->i_map_x == 0 && !add_map_channels(s, NO_OUTPUT)) return false;
     const Lap& l = s->laps[lap];
     if (l.npoints < 2) return false;
     calculate_map_xy(s, lap, s->i_latg, s->i_speed, s->i_seglen, s->i_map_x, s->i_map_y, 1.0f, 0.0f,

@@ -9,7 +9,6 @@ namespace lx::data {
 
 namespace {
 
-constexpr TraceOptions SILENT{0, 1};
 constexpr int LAST_DERIVED_ID = LX_CHANNEL_TIME_DIFF_RATE;
 
 int derived_channel(int handle, int id) {
@@ -48,7 +47,6 @@ int session_math(int handle, const lx_math_options* o) {
     Session* s = find_session(handle);
     if (s == nullptr) return LX_ERR_HANDLE;
     if (int status = check_math_options(s, handle, o); status != LX_OK) return status;
-    CoreLines quiet;
     if (s->i_speed == 0 && !add_session_math_channels(s, SILENT))
         return fail(append_status(s),
                     "lx_session_math: no room for the derived channels of session %d", handle);
@@ -65,12 +63,12 @@ int time_diff(int ref_handle, int ref_lap, int handle, int scale_to_length) {
     if (int status = check_lap(ref, ref_handle, ref_lap); status != LX_OK) return status;
     Session* work = math_session("lx_time_diff", handle);
     if (work == nullptr) return lx_last_status();
-    CoreLines quiet;
     if (work->i_tdiff == 0 && !add_time_diff_channels(work, SILENT))
         return fail(append_status(work),
                     "lx_time_diff: no room for the time-difference channels of session %d", handle);
-    if (!time_difference_channels(ref, ref_lap, work, scale_to_length, SILENT))
-        return fail(LX_ERR_STATE, "lx_time_diff: %s", quiet.joined().c_str());
+    KeptLines refusal;
+    if (!time_difference_channels(ref, ref_lap, work, scale_to_length, refusal.silent()))
+        return fail(LX_ERR_STATE, "lx_time_diff: %s", refusal.joined().c_str());
     return LX_OK;
 }
 

@@ -11,15 +11,12 @@ namespace lx::data {
 
 namespace {
 
-constexpr TraceOptions SILENT{0, 1};
-
 // A session with session math, lap and map channels, ready to be reckoned.
 Session* map_session(const char* call, int handle, int lap) {
     Session* s = math_session(call, handle);
     if (s == nullptr) return nullptr;
     if (check_lap(s, handle, lap) != LX_OK) return nullptr;
-    CoreLines quiet;
-    if (s->i_map_x == 0 && !add_map_channels(s)) {
+    if (s->i_map_x == 0 && !add_map_channels(s, NO_OUTPUT)) {
         fail(append_status(s), "%s: no room for the map channels of session %d", call, handle);
         return nullptr;
     }
@@ -38,7 +35,6 @@ int map_pixels(int handle, int* x, int* y, int points, int lap, const MapRequest
     Session* s = map_session("lx_map_pixels", handle, lap);
     if (s == nullptr) return lx_last_status();
     if (points == 0) return 0;
-    CoreLines quiet;
     draw_scaled_map(s, r, SILENT);
     return points;
 }
@@ -69,7 +65,6 @@ int chart_pixels(int handle, const ChartRequest& r) {
                     double(r.cmin), double(r.cmax));
     if (r.winx < 0 || r.winy < 0)
         return fail(LX_ERR_ARGUMENT, "lx_chart_pixels: window %d x %d is negative", r.winx, r.winy);
-    CoreLines quiet;
     return draw_scaled_chart(s, r, SILENT);
 }
 
@@ -78,8 +73,7 @@ int write_motec(int handle, int lap, const char* path) {
     if (s == nullptr) return LX_ERR_HANDLE;
     if (int status = check_lap(s, handle, lap); status != LX_OK) return status;
     if (path == nullptr) return fail(LX_ERR_ARGUMENT, "lx_write_motec: path is null");
-    CoreLines quiet;
-    if (!write_motec_csv(s, lap, path))
+    if (!write_motec_csv(s, lap, path, NO_OUTPUT))
         return fail(LX_ERR_FILE, "lx_write_motec: %s cannot be written", path);
     return LX_OK;
 }

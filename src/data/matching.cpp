@@ -16,8 +16,6 @@ namespace lx::data {
 
 namespace {
 
-constexpr TraceOptions SILENT{0, 1};
-
 struct MatchJob {
     Session* ref;
     int ref_lap;
@@ -59,8 +57,7 @@ int find_matching_channels(const char* call, int handle, MatchJob& job) {
     if (s->nchannels + 2 > MAX_CHANNELS)
         return fail(LX_ERR_LIMIT, "%s: session %d has no room for the error and beacon channels",
                     call, handle);
-    CoreLines quiet;
-    if (add_matching_channels(s, &job.error_channel, &job.beacon_channel)) return LX_OK;
+    if (add_matching_channels(s, &job.error_channel, &job.beacon_channel, NO_OUTPUT)) return LX_OK;
     return fail(LX_ERR_MEMORY, "%s: no memory for the error and beacon channels of session %d",
                 call, handle);
 }
@@ -100,16 +97,10 @@ int cut_failed(CutFailure why) {
 int cut(const MatchJob& job) {
     match(job);
     CutFailure why = CutFailure::none;
-    Session* s = nullptr;
-    int handle = 0;
-    {
-        CoreLines quiet;
-        s = cut_working_session(job.work, job.cut_mode, job.tolerance, job.beacon_channel, SILENT,
-                                &why);
-        if (s != nullptr) handle = add_data_session(s);
-    }
+    Session* s = cut_working_session(job.work, job.cut_mode, job.tolerance, job.beacon_channel,
+                                     SILENT, &why);
     if (s == nullptr) return cut_failed(why);
-    if (handle != 0) return handle;
+    if (int handle = add_data_session(s); handle != 0) return handle;
     free_session(s);
     return fail(LX_ERR_LIMIT, "lx_cut_session: no session handle is left in this process");
 }

@@ -26,8 +26,6 @@ namespace lx::data {
 
 namespace {
 
-constexpr TraceOptions SILENT{0, 1};
-
 // The end row is "Lap:" and at most one character more; a lap row is longer.
 constexpr std::size_t TEXT_EXPORT_END_ROW = 6;
 
@@ -38,26 +36,17 @@ struct SessionGuard {
     Session* release() { return std::exchange(s, nullptr); }
 };
 
-// What the reader's failure lines mean; the rest is the file's content.
-struct ReaderRefusal {
-    std::string_view start;
-    int status;
-};
-constexpr ReaderRefusal READER_REFUSALS[] = {
-    {"Failed to open input file", LX_ERR_FILE},
-    {"Read error on input file", LX_ERR_FILE},
-    {"Error seeking in input file", LX_ERR_FILE},
-    {"Could not allocate memory", LX_ERR_MEMORY},
-    {"Error allocating", LX_ERR_MEMORY},
-    {"Exceeded maximum number of channels", LX_ERR_LIMIT},
-    {"Exceeded maximum number of laps", LX_ERR_LIMIT},
-    {"Exceeded maximum number of rows", LX_ERR_LIMIT},
-};
-
-int reader_status(std::string_view lines) {
-    for (const ReaderRefusal& r : READER_REFUSALS)
-        if (lines.find(r.start) != std::string_view::npos) return r.status;
-    return LX_ERR_FORMAT;
+int read_status(ReadFailure why) {
+    switch (why) {
+    case ReadFailure::file:
+        return LX_ERR_FILE;
+    case ReadFailure::memory:
+        return LX_ERR_MEMORY;
+    case ReadFailure::limit:
+        return LX_ERR_LIMIT;
+    default:
+        return LX_ERR_FORMAT;
+    }
 }
 
 // Text has no control characters but line ends and tabs.
@@ -156,57 +145,47 @@ std::vector<long long> trailer_lap_times(LineReader& lines, const Session* s) {
     return ms;
 }
 
-// The title row as the reader saw it, and the lap times after the samples.
-int reread_export(const char* path, Session* s, std::string& row) {
+// The logger's lap times, in the lines after the samples that the reader
+// leaves unread.
+int read_trailer(const char* path, Session* s) {
     LineReader lines;
     switch (open_lines(lines, path)) {
     case OpenResult::ok:
         break;
     case OpenResult::no_file:
-        return fail(LX_ERR_FILE, "%s: cannot be opened again to read its titles", path);
+        return fail(LX_ERR_FILE, "%s: cannot be opened again to read its lap times", path);
     case OpenResult::no_memory:
-        return fail(LX_ERR_MEMORY, "%s: no memory to read its titles", path);
+        return fail(LX_ERR_MEMORY, "%s: no memory to read its lap times", path);
     }
-    std::string_view line;
-    bool ok = next_line(lines, line);
-    if (ok) row.assign(line);
+    std::string_view title_row;
+    bool ok = next_line(lines, title_row);
     if (ok) s->record->logger_ms = trailer_lap_times(lines, s);
     close_lines(lines);
-    if (!ok) return fail(LX_ERR_FILE, "%s: its title row cannot be read again", path);
+    if (!ok) return fail(LX_ERR_FILE, "%s: cannot be read again for its lap times", path);
     return LX_OK;
 }
 
-// The titles as written, one per file channel (the stored names when the
-// file no longer gives as many: it changed since it was read), and the
-// logger's lap times.
-int record_titles(const char* path, Session* s) {
-    std::string row;
-    if (int status = reread_export(path, s, row); status != LX_OK) return status;
-    std::vector<ChannelTitle> titles = written_titles(row);
-    if (static_cast<int>(titles.size()) != s->nfile_channels) {
-        titles.clear();
-        for (int c = 0; c < s->nfile_channels; ++c)
-            titles.push_back({s->channels[c].name, s->channels[c].unit});
-    }
-    s->record->titles = std::move(titles);
+// The session and each channel's title as the title row wrote it.
+int read_text_export(const char* path, Session*& opened, std::vector<std::string>& titles) {
+    KeptLines refusal;
+    ReadOutcome outcome;
+    outcome.keep_titles = true;
+    opened = read_aim_export(path, refusal.silent(), &outcome);
+    if (opened == nullptr)
+        return fail(read_status(outcome.failure), "%s: %s", path, refusal.joined().c_str());
+    titles = std::move(outcome.titles);
     return LX_OK;
-}
-
-int read_text_export(const char* path, Session*& opened) {
-    CoreLines core;
-    opened = read_aim_export(path, SILENT);
-    if (opened != nullptr) return LX_OK;
-    std::string lines = core.joined();
-    return fail(reader_status(lines), "%s: %s", path, lines.c_str());
 }
 
 int open_text_export(const char* path, const ImportOptions& options, Session*& opened) {
     Session* read = nullptr;
-    if (int status = read_text_export(path, read); status != LX_OK) return status;
+    std::vector<std::string> titles;
+    if (int status = read_text_export(path, read, titles); status != LX_OK) return status;
     SessionGuard guard{read};
     read->record = new SessionRecord;
     read->record->format = "text export";
-    if (int status = record_titles(path, read); status != LX_OK) return status;
+    read->record->titles = written_titles(titles);
+    if (int status = read_trailer(path, read); status != LX_OK) return status;
     if (int status = apply_options(read, options); status != LX_OK) return status;
     opened = guard.release();
     return LX_OK;
@@ -226,11 +205,7 @@ ImportResult import_file(const char* path, FileFormat format, const ImportOption
 }
 
 int open_csv(const char* path, FileFormat format, const ImportOptions& options, Session*& opened) {
-    ImportResult result;
-    {
-        CoreLines core;
-        result = import_file(path, format, options);
-    }
+    ImportResult result = import_file(path, format, options);
     int status = result.status < 0 ? result.status : LX_ERR_FORMAT;
     if (result.session == nullptr && result.message.empty())
         return fail(status, "%s: refused by its reader", path);
@@ -239,17 +214,18 @@ int open_csv(const char* path, FileFormat format, const ImportOptions& options, 
     return LX_OK;
 }
 
-// What a failed cut at a line means; the track missing it is the rest.
-constexpr ReaderRefusal CUT_REFUSALS[] = {
-    {"no East and North channels", LX_ERR_CHANNEL},
-    {"laps at the line; a session holds", LX_ERR_LIMIT},
-    {"out of memory", LX_ERR_MEMORY},
-};
-
-int cut_status(std::string_view message) {
-    for (const ReaderRefusal& r : CUT_REFUSALS)
-        if (message.find(r.start) != std::string_view::npos) return r.status;
-    return LX_ERR_LAP;
+// A track that misses the line, or has too little of it, has no laps there.
+int cut_status(LineCutFailure why) {
+    switch (why) {
+    case LineCutFailure::no_positions:
+        return LX_ERR_CHANNEL;
+    case LineCutFailure::too_many_laps:
+        return LX_ERR_LIMIT;
+    case LineCutFailure::memory:
+        return LX_ERR_MEMORY;
+    default:
+        return LX_ERR_LAP;
+    }
 }
 
 // The session cut into laps at the option's line, then its window of laps.
@@ -257,8 +233,9 @@ int cut_at_start_line(Session*& s, const ImportOptions& options) {
     SessionGuard whole{s};
     s = nullptr;
     std::string message;
-    Session* cut = cut_at_line(*whole.s, options.start_line, message);
-    if (cut == nullptr) return fail_with(cut_status(message), message);
+    LineCutFailure why = LineCutFailure::none;
+    Session* cut = cut_at_line(*whole.s, options.start_line, message, &why);
+    if (cut == nullptr) return fail_with(cut_status(why), message);
     SessionGuard guard{cut};
     ImportOptions window;
     window.first_lap = options.first_lap;

@@ -12,22 +12,6 @@ bool is_control(char c) {
     return static_cast<unsigned char>(c) < ' ';
 }
 
-// The reader ends a title at a byte it keeps (none below a space, taken as
-// signed) that is followed by a tab or the row's end; other bytes go on into
-// the same title. The spans end at those bytes.
-std::vector<std::string_view> title_spans(std::string_view row) {
-    std::vector<std::string_view> spans;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        if (static_cast<signed char>(row[i]) < ' ') continue;
-        if (i + 1 == row.size() || row[i + 1] == '\t') {
-            spans.push_back(row.substr(start, i + 1 - start));
-            start = i + 1;
-        }
-    }
-    return spans;
-}
-
 // Without the blanks and control bytes at either end; control bytes inside
 // (a tab between two titles the reader ran together) become spaces.
 std::string tidy(std::string_view text) {
@@ -52,12 +36,18 @@ ChannelTitle split_title(std::string_view span) {
 
 } // namespace
 
-std::vector<ChannelTitle> written_titles(std::string_view row) {
-    std::string converted = to_utf8(row);
-    row = converted;
-    if (row.starts_with(BYTE_ORDER_MARK)) row.remove_prefix(BYTE_ORDER_MARK.size());
+std::vector<ChannelTitle> written_titles(const std::vector<std::string>& texts) {
+    std::string row;
+    for (const std::string& text : texts) row += text;
+    bool latin1 = !is_utf8(row); // one encoding for the whole row
     std::vector<ChannelTitle> titles;
-    for (std::string_view span : title_spans(row)) titles.push_back(split_title(span));
+    for (const std::string& text : texts) {
+        std::string converted = latin1 ? latin1_to_utf8(text) : text;
+        std::string_view span = converted;
+        if (titles.empty() && span.starts_with(BYTE_ORDER_MARK))
+            span.remove_prefix(BYTE_ORDER_MARK.size());
+        titles.push_back(split_title(span));
+    }
     return titles;
 }
 

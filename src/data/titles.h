@@ -1,5 +1,5 @@
 // The channel titles and units of a text export as its title row wrote them,
-// which the reader's title rule turns into stored names.
+// from the text the reader found for each channel.
 #pragma once
 
 #include <string>
@@ -10,8 +10,8 @@
 
 namespace lx::data {
 
-// One entry per channel the reader makes of row, in UTF-8 (bytes that are not
-// valid UTF-8 are read as Latin-1).
-std::vector<ChannelTitle> written_titles(std::string_view row);
+// One entry per text of the reader's, in UTF-8 (bytes that are not valid
+// UTF-8 are read as Latin-1).
+std::vector<ChannelTitle> written_titles(const std::vector<std::string>& texts);
 
 } // namespace lx::data

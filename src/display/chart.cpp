@@ -20,9 +20,9 @@ struct ChartScale {
 };
 
 // A missing channel is told about; the silent refusals give false too.
-bool chart_ready(const Session* s, int lap, int channel) {
+bool chart_ready(const Session* s, int lap, int channel, const Sink& out) {
     if (!valid_channel(s, channel)) {
-        emit("Exit - channel %d does not exist.\n", channel);
+        emit(out, "Exit - channel %d does not exist.\n", channel);
         return false;
     }
     // Without a distance channel there is no horizontal axis to draw against.
@@ -48,13 +48,13 @@ void draw(const Lap& l, const float* distance, const float* value, const ChartSc
 } // namespace
 
 int draw_scaled_chart(const Session* s, const ChartRequest& r, TraceOptions options) {
-    if (!chart_ready(s, r.lap, r.channel)) return 0;
+    if (!chart_ready(s, r.lap, r.channel, options.sink)) return 0;
     if (!(r.cmin < r.cmax)) {
-        emit("Exit - cmin (%.1f) >= cmax (%.1f)\n", r.cmin, r.cmax);
+        emit(options.sink, "Exit - cmin (%.1f) >= cmax (%.1f)\n", r.cmin, r.cmax);
         return 0;
     }
     if (r.winy == 0 || r.winx == 0) {
-        if (options.verbose) emit("winx/winy zero!\n");
+        if (options.verbose) emit(options.sink, "winx/winy zero!\n");
         return 0;
     }
     if (r.winx < 0 || r.winy < 0 || r.maxpoints < 0 || r.x == nullptr || r.y == nullptr) return 0;
@@ -65,13 +65,13 @@ int draw_scaled_chart(const Session* s, const ChartRequest& r, TraceOptions opti
     c.y_step = static_cast<float>((static_cast<double>(r.cmax) - r.cmin) / r.winy);
     float width = r.dist_range >= 1.0f ? r.dist_range : l.lap_length;
     if (width == 0.0f) {
-        if (options.verbose) emit("lap_length is zero!\n");
+        if (options.verbose) emit(options.sink, "lap_length is zero!\n");
         return 0;
     }
     c.x_step = static_cast<float>(static_cast<double>(width) / r.winx);
     int m = std::min({r.winx, r.maxpoints, l.npoints});
     if (m <= 0) {
-        if (options.verbose) emit("npoints is zero!\n");
+        if (options.verbose) emit(options.sink, "npoints is zero!\n");
         return 0;
     }
     c.spacing = static_cast<float>(static_cast<double>(width) / m);

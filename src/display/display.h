@@ -6,7 +6,7 @@
 
 namespace lx {
 
-int add_map_channels(Session* s);
+int add_map_channels(Session* s, const Sink& out);
 
 // What lx_scaled_map draws: pixel arrays of points entries, the lap, the window.
 struct MapRequest {

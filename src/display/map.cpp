@@ -154,15 +154,22 @@ Reckoning reckon_lap(const Session* s, int lap, int latg, int speed, int seglen,
     if (l.npoints <= 0) return {0.0f, 0.0f, 0.0f};
     std::vector<float> x(static_cast<std::size_t>(l.npoints));
     std::vector<float> y(x.size());
-    MapLap m{l.raw[latg], l.raw[speed], l.raw[seglen], x.data(), y.data(), l.npoints,
-             static_cast<float>(-(latg_scale * G)), s->sample_rate, 0.0f};
+    MapLap m{l.raw[latg],
+             l.raw[speed],
+             l.raw[seglen],
+             x.data(),
+             y.data(),
+             l.npoints,
+             static_cast<float>(-(latg_scale * G)),
+             s->sample_rate,
+             0.0f};
     PassSums sums = run_pass(m, {0.0f, 0.0f, 0.0f});
     return {sums.turn, x.back(), y.back()};
 }
 
 void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y, int winx, int winy,
                 int border, int points, TraceOptions options) {
-    if (options.verbose) emit("scaled_map() - points = %d\n", points);
+    if (options.verbose) emit(options.sink, "scaled_map() - points = %d\n", points);
     const Lap& l = s->laps[lap];
     int n = std::max(l.npoints, 0);
     const float* xs = l.raw[map_x];
@@ -193,10 +200,10 @@ void scaled_map(const Session* s, int* x, int* y, int lap, int map_x, int map_y,
     }
 }
 
-int add_map_channels(Session* s) {
-    s->i_map_x = add_channel(s, "map x", "m");
+int add_map_channels(Session* s, const Sink& out) {
+    s->i_map_x = add_channel(s, "map x", "m", out);
     if (s->i_map_x == 0) return 0;
-    s->i_map_y = add_channel(s, "map y", "m");
+    s->i_map_y = add_channel(s, "map y", "m", out);
     return s->i_map_y != 0;
 }
 

@@ -9,10 +9,10 @@ using namespace lx;
 extern "C" {
 
 LX_API int lx_map_setup(int handle) {
-    if (verbose()) emit("lx_map_setup(%d)\n", handle);
+    if (verbose()) emit(library.trace.sink, "lx_map_setup(%d)\n", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0;
-    return add_map_channels(s);
+    return add_map_channels(s, library.trace.sink);
 }
 
 LX_API int lx_scaled_map(int handle, int* x, int* y, int points, int lap, int winx, int winy,
@@ -26,10 +26,10 @@ LX_API int lx_scaled_map(int handle, int* x, int* y, int points, int lap, int wi
 LX_API int lx_scaled_chart_lap_dist(int handle, int lap, int channel, float cmax, float cmin,
                                     int maxpoints, int winx, int winy, int xoffset, int ybottom,
                                     float dist_range, int* x, int* y) {
-    if (verbose()) emit("lx_scaled_chart()\n");
+    if (verbose()) emit(library.trace.sink, "lx_scaled_chart()\n");
     const Session* s = lookup_session(handle);
     if (s == nullptr) {
-        emit("Exit - no session found.\n");
+        emit(library.trace.sink, "Exit - no session found.\n");
         return 0;
     }
     ChartRequest r{lap,  channel, cmax,    cmin,       maxpoints, winx,

@@ -27,6 +27,7 @@ void library_load() {
     library.open_sessions = 0;
     library.trace.verbose = LX_LOAD_VERBOSE;
     library.trace.quiet = LX_LOAD_QUIET;
+    library.trace.sink = STANDARD_OUTPUT; // the front-end reads what its exports print
     // Not through alloc_zeroed: the buffer lives as long as the library.
     library.text_buffer = static_cast<char*>(std::calloc(TEXT_BUFFER_SIZE, 1));
     for (Session*& slot : library.session_table) slot = nullptr;
@@ -34,13 +35,13 @@ void library_load() {
     library.beacon_channel = 0;
     if (library.trace.quiet == 0) {
         open_console();
-        emit("Opened console\n");
+        emit(library.trace.sink, "Opened console\n");
     }
 }
 
 void library_unload() {
     if (library.trace.quiet == 0) {
-        emit("Closing console\n");
+        emit(library.trace.sink, "Closing console\n");
         close_console();
     }
 }
@@ -52,7 +53,7 @@ Session* lookup_session(int handle) {
 
 int allocate_handle() {
     if (library.open_sessions == MAX_SESSIONS) {
-        emit("Maximum number of sessions reached\n");
+        emit(library.trace.sink, "Maximum number of sessions reached\n");
         return 0;
     }
     for (int slot = 0; slot < MAX_SESSIONS; ++slot) {
@@ -61,7 +62,7 @@ int allocate_handle() {
             return slot + 1;
         }
     }
-    emit("Unexpected error: Could not allocate a session handle!\n");
+    emit(library.trace.sink, "Unexpected error: Could not allocate a session handle!\n");
     return 0;
 }
 
@@ -91,16 +92,16 @@ extern "C" {
 
 LX_API int lx_open_aim_xls(const char* filename) {
     if (filename == nullptr) {
-        emit("Filename was null pointer\n");
+        emit(library.trace.sink, "Filename was null pointer\n");
         return 0;
     }
     int handle = allocate_handle();
     if (handle == 0) return 0;
-    if (verbose()) emit("Opening session %s\n", filename);
+    if (verbose()) emit(library.trace.sink, "Opening session %s\n", filename);
     Session* s = read_aim_export(filename, library.trace);
     library.session_table[handle - 1] = s;
     if (s == nullptr) {
-        emit("lx_open_aim_xls(): Open failed for %s\n", filename);
+        emit(library.trace.sink, "lx_open_aim_xls(): Open failed for %s\n", filename);
         library.open_sessions -= 1;
         return 0;
     }
@@ -108,7 +109,7 @@ LX_API int lx_open_aim_xls(const char* filename) {
 }
 
 LX_API void lx_free_session(int handle) {
-    emit("Freeing session %d\n", handle);
+    emit(library.trace.sink, "Freeing session %d\n", handle);
     if (handle < 1 || handle > MAX_SESSIONS) return;
     if (Session* s = library.session_table[handle - 1]) {
         free_session(s);

@@ -36,6 +36,8 @@ int store_session(Session* s);
 // the buffer is missing. Texts longer than the buffer holds are cut.
 const char* return_text(const char* text);
 
-inline bool verbose() { return library.trace.verbose != 0; }
+inline bool verbose() {
+    return library.trace.verbose != 0;
+}
 
 } // namespace lx

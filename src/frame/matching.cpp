@@ -26,7 +26,8 @@ LX_API int lx_compute_error_channel_step(int first, int ref_handle, int ref_lap,
 }
 
 LX_API int lx_locate_laps(int ref_handle, int ref_lap, int work_handle) {
-    if (verbose()) emit("lx_locate_laps(%d,%d,%d)\n", ref_handle, ref_lap, work_handle);
+    if (verbose())
+        emit(library.trace.sink, "lx_locate_laps(%d,%d,%d)\n", ref_handle, ref_lap, work_handle);
     Session* ref = lookup_session(ref_handle);
     Session* work = lookup_session(work_handle);
     if (!matching_ready(ref, work) || !valid_lap(ref, ref_lap)) return -1;
@@ -37,8 +38,8 @@ LX_API int lx_locate_laps(int ref_handle, int ref_lap, int work_handle) {
 LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_handle, int cut_mode,
                                        float snap_tolerance) {
     if (verbose())
-        emit("lx_new_session_from_beacons(%d,%d,%d,%.1f)\n", ref_handle, ref_lap, work_handle,
-             snap_tolerance);
+        emit(library.trace.sink, "lx_new_session_from_beacons(%d,%d,%d,%.1f)\n", ref_handle,
+             ref_lap, work_handle, snap_tolerance);
     Session* ref = lookup_session(ref_handle);
     Session* work = lookup_session(work_handle);
     if (!matching_ready(ref, work)) return -1;
@@ -51,10 +52,10 @@ LX_API int lx_new_session_from_beacons(int ref_handle, int ref_lap, int work_han
 }
 
 LX_API float lx_get_beacon_shift(int handle) {
-    if (verbose()) emit("lx_get_beacon_shift(%d)", handle);
+    if (verbose()) emit(library.trace.sink, "lx_get_beacon_shift(%d)", handle);
     Session* s = lookup_session(handle);
     if (s == nullptr) return 0.0f;
-    if (verbose()) emit(" = %.1f\n", s->beacon_shift);
+    if (verbose()) emit(library.trace.sink, " = %.1f\n", s->beacon_shift);
     return s->beacon_shift;
 }
 

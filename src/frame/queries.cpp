@@ -12,7 +12,7 @@ namespace {
 
 Session* lookup_or_complain(int handle) {
     Session* s = lookup_session(handle);
-    if (s == nullptr) emit("Exit - no session found.\n");
+    if (s == nullptr) emit(library.trace.sink, "Exit - no session found.\n");
     return s;
 }
 
@@ -48,34 +48,34 @@ LX_API const char* lx_channel_name(int handle, int channel) {
 }
 
 LX_API int lx_channel_number(int handle, int id) {
-    if (verbose()) emit("lx_channel_number()\n");
+    if (verbose()) emit(library.trace.sink, "lx_channel_number()\n");
     Session* s = lookup_or_complain(handle);
     return s ? well_known_channel(s, id) : 0;
 }
 
 LX_API float lx_channel_max(int handle, int channel) {
-    if (verbose()) emit("lx_channel_max(%d)\n", channel);
+    if (verbose()) emit(library.trace.sink, "lx_channel_max(%d)\n", channel);
     Session* s = lookup_or_complain(handle);
     return s ? session_channel_max(s, channel) : 0.0f;
 }
 
 LX_API float lx_channel_min(int handle, int channel) {
-    if (verbose()) emit("lx_channel_min(%d)\n", channel);
+    if (verbose()) emit(library.trace.sink, "lx_channel_min(%d)\n", channel);
     Session* s = lookup_or_complain(handle);
     return s ? session_channel_min(s, channel) : 0.0f;
 }
 
 LX_API float lx_session_average(int handle, int value) {
-    if (verbose()) emit("lx_average_session(%d,%d)\n", handle, value);
+    if (verbose()) emit(library.trace.sink, "lx_average_session(%d,%d)\n", handle, value);
     return 0.5f;
 }
 
 LX_API float lx_lap_length(int handle, int lap) {
-    if (verbose()) emit("lx_lap_length(%d,%d)", handle, lap);
+    if (verbose()) emit(library.trace.sink, "lx_lap_length(%d,%d)", handle, lap);
     Session* s = lookup_session(handle);
     if (!valid_lap(s, lap)) return 0.0f;
     float length = s->laps[lap].lap_length;
-    if (verbose()) emit(" = %.1f\n", length);
+    if (verbose()) emit(library.trace.sink, " = %.1f\n", length);
     return length;
 }
 
@@ -97,7 +97,9 @@ LX_API const char* lx_laptime_text(int handle, int lap, int which, int unit) {
         std::snprintf(text, sizeof text, "%d - %s (%s)", l.number, time_text, note);
     }
     const char* result = return_text(text);
-    if (verbose()) emit("lx_laptime_text(%d,%d) = %s\n", handle, lap, result ? result : "");
+    if (verbose())
+        emit(library.trace.sink, "lx_laptime_text(%d,%d) = %s\n", handle, lap,
+             result ? result : "");
     return result;
 }
 

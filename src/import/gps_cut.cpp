@@ -33,10 +33,23 @@ struct Walk {
     std::vector<int> lap, index; // where each sample sits in the session
 };
 
-bool walk(const Session& s, Walk& w, std::string& message) {
+// A refused cut: its cause in words and its kind.
+struct Refusal {
+    std::string& message;
+    LineCutFailure kind;
+    // Sets both; null, for the caller to return.
+    std::nullptr_t operator()(LineCutFailure why, const Session& s, const std::string& text) {
+        kind = why;
+        message = std::string(s.filename) + ": " + text;
+        return nullptr;
+    }
+};
+
+bool walk(const Session& s, Walk& w, Refusal& refuse) {
     int east = channel_named(s, "East"), north = channel_named(s, "North");
     if (east < 0 || north < 0 || s.record == nullptr || s.nfile_channels < 3) {
-        message = std::string(s.filename) + ": no East and North channels: no positions to cut at";
+        refuse(LineCutFailure::no_positions, s,
+               "no East and North channels: no positions to cut at");
         return false;
     }
     double gap = s.sample_rate > 0 ? GAP_STEPS / double(s.sample_rate) : MIN_GAP_SECONDS;
@@ -58,7 +71,7 @@ bool walk(const Session& s, Walk& w, std::string& message) {
         lap_start += double(lap.raw_laptime);
     }
     if (w.track.size() < 2) {
-        message = std::string(s.filename) + ": too few samples to cut";
+        refuse(LineCutFailure::too_few_samples, s, "too few samples to cut");
         return false;
     }
     return true;
@@ -107,13 +120,12 @@ void fill_lap(const Session& s, const Walk& w, std::size_t first, std::size_t en
 }
 
 Session* build(const Session& s, const Walk& w, const std::vector<double>& crossings,
-               const double (&ends)[4], std::string& message) {
+               const double (&ends)[4], Refusal& refuse) {
     std::vector<std::size_t> firsts = lap_firsts(w, crossings);
-    if (int(firsts.size()) > MAX_LAPS - 1) {
-        message = std::string(s.filename) + ": " + std::to_string(firsts.size()) +
-                  " laps at the line; a session holds " + std::to_string(MAX_LAPS - 1);
-        return nullptr;
-    }
+    if (int(firsts.size()) > MAX_LAPS - 1)
+        return refuse(LineCutFailure::too_many_laps, s,
+                      std::to_string(firsts.size()) + " laps at the line; a session holds " +
+                          std::to_string(MAX_LAPS - 1));
     Owned cut(new_session());
     if (!cut) throw std::bad_alloc();
     copy_head(s, *cut);
@@ -154,50 +166,58 @@ std::vector<double> usable(const Walk& w, std::vector<double> crossings) {
     return kept;
 }
 
-Session* cut_walk(const Session& s, const Walk& w, const double (&ends)[4], std::string& message) {
+Session* cut_walk(const Session& s, const Walk& w, const double (&ends)[4], Refusal& refuse) {
     LocalPlane plane(s.record->origin_latitude, s.record->origin_longitude);
     Gate gate{plane.to_plane(ends[0], ends[1]), plane.to_plane(ends[2], ends[3])};
     std::vector<double> crossings = usable(w, gate_times(w.track, gate));
-    if (crossings.empty()) {
-        message = std::string(s.filename) + ": the track never crosses the line " + line_text(ends);
-        return nullptr;
-    }
-    return build(s, w, crossings, ends, message);
+    if (crossings.empty())
+        return refuse(LineCutFailure::no_crossing, s,
+                      "the track never crosses the line " + line_text(ends));
+    return build(s, w, crossings, ends, refuse);
+}
+
+Session* proposed_cut(const Session& s, Refusal& refuse) {
+    Walk w;
+    if (!walk(s, w, refuse)) return nullptr;
+    ProposedLine line = propose_start_line(w.track);
+    if (!line.found)
+        return refuse(LineCutFailure::no_crossing, s,
+                      "the track passes no place twice: no start line");
+    LocalPlane plane(s.record->origin_latitude, s.record->origin_longitude);
+    double ends[4];
+    plane.to_degrees(line.line.a, ends[0], ends[1]);
+    plane.to_degrees(line.line.b, ends[2], ends[3]);
+    Session* cut = cut_walk(s, w, ends, refuse);
+    if (cut != nullptr) refuse.message = proposal_text(line, plane);
+    return cut;
 }
 
 } // namespace
 
-Session* cut_at_line(const Session& s, const double (&ends)[4], std::string& message) {
+Session* cut_at_line(const Session& s, const double (&ends)[4], std::string& message,
+                     LineCutFailure* why) {
+    Refusal refuse{message, LineCutFailure::none};
+    Session* cut = nullptr;
     try {
         Walk w;
-        if (!walk(s, w, message)) return nullptr;
-        return cut_walk(s, w, ends, message);
+        if (walk(s, w, refuse)) cut = cut_walk(s, w, ends, refuse);
     } catch (const std::bad_alloc&) {
-        message = std::string(s.filename) + ": out of memory";
-        return nullptr;
+        refuse(LineCutFailure::memory, s, "out of memory");
     }
+    if (why != nullptr) *why = refuse.kind;
+    return cut;
 }
 
-Session* cut_at_proposed_line(const Session& s, std::string& message) {
+Session* cut_at_proposed_line(const Session& s, std::string& message, LineCutFailure* why) {
+    Refusal refuse{message, LineCutFailure::none};
+    Session* cut = nullptr;
     try {
-        Walk w;
-        if (!walk(s, w, message)) return nullptr;
-        ProposedLine line = propose_start_line(w.track);
-        if (!line.found) {
-            message = std::string(s.filename) + ": the track passes no place twice: no start line";
-            return nullptr;
-        }
-        LocalPlane plane(s.record->origin_latitude, s.record->origin_longitude);
-        double ends[4];
-        plane.to_degrees(line.line.a, ends[0], ends[1]);
-        plane.to_degrees(line.line.b, ends[2], ends[3]);
-        Session* cut = cut_walk(s, w, ends, message);
-        if (cut != nullptr) message = proposal_text(line, plane);
-        return cut;
+        cut = proposed_cut(s, refuse);
     } catch (const std::bad_alloc&) {
-        message = std::string(s.filename) + ": out of memory";
-        return nullptr;
+        refuse(LineCutFailure::memory, s, "out of memory");
     }
+    if (why != nullptr) *why = refuse.kind;
+    return cut;
 }
 
 } // namespace lx

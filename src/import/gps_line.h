@@ -83,12 +83,26 @@ std::string proposal_text(const ProposedLine& line, const LocalPlane& plane);
 // not four numbers in range.
 bool parse_line_text(const std::string& text, double (&ends)[4]);
 
+// Why a session could not be cut at a line.
+enum class LineCutFailure {
+    none,
+    no_positions,    // no East and North channels
+    too_few_samples, // fewer than two
+    no_crossing,     // the track never crosses the line, or passes no place twice
+    too_many_laps,   // more than a session holds
+    memory,
+};
+
 // A new session with the laps of s (which has East and North and the origin
 // in its record) cut where its track crosses the line between two points in
-// degrees; null with the cause in `message` when it cannot be cut.
-Session* cut_at_line(const Session& s, const double (&ends)[4], std::string& message);
+// degrees; null with the cause in `message` (and its kind in *why when given)
+// when it cannot be cut.
+Session* cut_at_line(const Session& s, const double (&ends)[4], std::string& message,
+                     LineCutFailure* why = nullptr);
 
-// Proposes a start line for s and cuts it there; null with the cause in `message`.
-Session* cut_at_proposed_line(const Session& s, std::string& message);
+// Proposes a start line for s and cuts it there; null with the cause in
+// `message` (and *why) as for cut_at_line.
+Session* cut_at_proposed_line(const Session& s, std::string& message,
+                              LineCutFailure* why = nullptr);
 
 } // namespace lx

@@ -1,6 +1,6 @@
 // One lap written as a MoTeC CSV file.
-#include "base/output.h"
 #include "motec/motec.h"
+#include "base/output.h"
 
 #include <cstdio>
 
@@ -73,10 +73,10 @@ void write_samples(std::FILE* f, const Session* s, const Lap& l) {
 
 } // namespace
 
-int write_motec_csv(const Session* s, int lap, const char* path) {
+int write_motec_csv(const Session* s, int lap, const char* path, const Sink& out) {
     std::FILE* f = path ? std::fopen(path, "wb") : nullptr;
     if (f == nullptr) {
-        emit("Failed to open output file!\n");
+        emit(out, "Failed to open output file!\n");
         return 0;
     }
     const Lap& l = s->laps[lap];

@@ -6,6 +6,6 @@
 namespace lx {
 
 // 1 when written; 0 after "Failed to open output file!" when path cannot be created.
-int write_motec_csv(const Session* s, int lap, const char* path);
+int write_motec_csv(const Session* s, int lap, const char* path, const Sink& out);
 
 } // namespace lx

@@ -81,10 +81,10 @@ bool valid_lap(const Session* s, int lap) {
     return s && lap >= 0 && lap < s->nlaps;
 }
 
-int add_channel(Session* s, const char* name, const char* unit) {
+int add_channel(Session* s, const char* name, const char* unit, const Sink& out) {
     int n = s->nchannels;
     if (n >= MAX_CHANNELS) {
-        emit("Reached limit for number of channels in session %s\n", s->filename);
+        emit(out, "Reached limit for number of channels in session %s\n", s->filename);
         return 0;
     }
     for (int l = 0; l < s->nlaps; ++l) {
@@ -92,8 +92,8 @@ int add_channel(Session* s, const char* name, const char* unit) {
         std::size_t bytes = static_cast<std::size_t>(lap.npoints) * sizeof(float);
         lap.raw[n] = static_cast<float*>(alloc_zeroed(bytes));
         if (lap.raw[n] == nullptr) {
-            emit("Could not allocate memory for channel!\n");
-            emit("add_channel: lap[%d].raw[%d], malloc(%d)\n", l, n, lap.npoints * 4);
+            emit(out, "Could not allocate memory for channel!\n");
+            emit(out, "add_channel: lap[%d].raw[%d], malloc(%d)\n", l, n, lap.npoints * 4);
             // Give back what the earlier laps got, so the channel leaves no trace.
             for (int k = 0; k < l; ++k) {
                 release(s->laps[k].raw[n]);

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "base/output.h"
+
 namespace lx {
 
 constexpr int MAX_CHANNELS = 128;
@@ -91,7 +93,8 @@ template <std::size_t N> void copy_text(char (&dest)[N], const char* src) {
 }
 
 Session* new_session(); // zero-filled, or null
-int add_channel(Session* s, const char* name, const char* unit);
+// The new channel's number, or 0 after printing why to out.
+int add_channel(Session* s, const char* name, const char* unit, const Sink& out);
 void free_session(Session* s);
 int well_known_channel(const Session* s, int id);
 

@@ -30,7 +30,7 @@ struct Read {
     std::string out, path;
 };
 
-Read read_text(const std::string& content, lx::TraceOptions options = {0, 1}) {
+Read read_text(const std::string& content, lx::TraceOptions options = {0, 1, lx::STANDARD_OUTPUT}) {
     Read r;
     r.path = write_temp_file(content);
     StdoutCapture capture;
@@ -180,7 +180,7 @@ TEST(Reader, FailuresPrintTheirMessageGiveTheHandleBackAndLeakNothing) {
     }
     std::string missing = temp_path(".none");
     StdoutCapture out;
-    EXPECT_EQ(lx::read_aim_export(missing.c_str(), {0, 1}), nullptr);
+    EXPECT_EQ(lx::read_aim_export(missing.c_str(), {0, 1, lx::STANDARD_OUTPUT}), nullptr);
     EXPECT_EQ(out.text(), "Failed to open input file " + missing + "\n");
 #ifndef _WIN32
     std::string fifo = temp_path(".fifo"); // input that cannot rewind
@@ -191,14 +191,15 @@ TEST(Reader, FailuresPrintTheirMessageGiveTheHandleBackAndLeakNothing) {
         std::fclose(w);
     });
     StdoutCapture piped;
-    EXPECT_EQ(lx::read_aim_export(fifo.c_str(), {0, 1}), nullptr);
+    EXPECT_EQ(lx::read_aim_export(fifo.c_str(), {0, 1, lx::STANDARD_OUTPUT}), nullptr);
     writer.join();
     EXPECT_EQ(piped.text(), "Error seeking in input file!\n");
 #endif
 }
 
 TEST(Reader, VerboseTraceAndProgress) {
-    Read r = read_text(EXAMPLE + "12 Beacon 3.5\n7\rBeacon 1\nnothing\n", {1, 0});
+    Read r =
+        read_text(EXAMPLE + "12 Beacon 3.5\n7\rBeacon 1\nnothing\n", {1, 0, lx::STANDARD_OUTPUT});
     ASSERT_TRUE(r.s);
     char allocated[100];
     std::snprintf(allocated, sizeof allocated,

@@ -23,7 +23,7 @@ TEST_F(CutList, NearestBeaconSignAndTies) {
         list[1] = {CL_KX_DETECT, 5, 0, 0, 10, behind, 0, 0, 0, 0};
         list[2] = {CL_IR_AND_KX, 5, 0, 0, 15, ahead, 0, 0, 0, 0};
         list[3] = {CL_END, 1, 0, 0, 20, 1.0f, 0, 0, 0, 0};
-        float average = cutlist_nearest_ir(list, {0, 1});
+        float average = cutlist_nearest_ir(list, {0, 1, lx::STANDARD_OUTPUT});
         EXPECT_EQ(average, list[1].nearest_ir);
         return list[1].nearest_ir;
     };
@@ -36,7 +36,7 @@ TEST_F(CutList, NearestBeaconSignAndTies) {
     lonely[0] = {CL_KX_DETECT, 10, 0, 0, 0, 10.0f, 0, 0, 0, 0};
     lonely[1] = {CL_AIM_STOP, 10, 0, 0, 10, 10.0f, 0, 0, 0, 0};
     lonely[2] = {CL_END, 10, 0, 0, 20, 10.0f, 0, 0, 0, 0};
-    EXPECT_EQ(cutlist_nearest_ir(lonely, {0, 1}), 0.0f);
+    EXPECT_EQ(cutlist_nearest_ir(lonely, {0, 1, lx::STANDARD_OUTPUT}), 0.0f);
     EXPECT_EQ(lonely[0].nearest_ir, 0.0f);
 }
 

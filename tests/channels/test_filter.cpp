@@ -11,7 +11,7 @@ using V = Samples;
 
 namespace {
 
-const lx::TraceOptions silent{0, 1};
+const lx::TraceOptions silent{0, 1, lx::STANDARD_OUTPUT};
 
 // Channel 3 holds the input, channel 4 is a separate output.
 lx::Session* two_laps(const V& first, const V& second, float rate = 10.0f) {

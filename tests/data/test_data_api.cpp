@@ -346,7 +346,6 @@ TEST_F(DataApi, EveryFunctionRefusesBadArgumentsAndWritesOnlyWithinCapacity) {
     EXPECT_EQ(lx_find_channel(h, nullptr), LX_ERR_ARGUMENT);
     EXPECT_EQ(lx_lap_closure(h, 0, 0, nullptr, &d), LX_ERR_ARGUMENT);
     EXPECT_EQ(lx_lap_samples(h, 0, 1, nullptr, 1), LX_ERR_ARGUMENT);
-    EXPECT_EQ(lx_take_output(nullptr, 1), LX_ERR_ARGUMENT);
     char note[4] = "Z";
     EXPECT_EQ(lx_session_note(h, 0, nullptr, 0), 0); // a session no reader made has none
     for (auto [index, size] : {std::pair{-1, 0}, {0, -1}, {0, 4}})
@@ -366,30 +365,18 @@ TEST_F(DataApi, EveryFunctionRefusesBadArgumentsAndWritesOnlyWithinCapacity) {
     EXPECT_STREQ(lx_status_text(42), "unknown status");
 }
 
-TEST_F(DataApi, CaptureMovesTheCoresLinesOffStandardOutput) {
-    int h = install(make_session({2}, 10.0f));
-    StdoutCapture out;
-    lx_capture_output(1);
-    lx_free_session(h);
-    // Its line is 512 characters: one more than the first try's buffer holds.
-    std::string missing = "/" + std::string(484, 'n'), log(2048, 'Z');
-    EXPECT_EQ(lx_open_aim_xls(missing.c_str()), 0);
-    // lx_open's own lines go to its message, not to the log.
-    std::string refused = write_temp_file("Idx\tDistance\tTime\t\nLap: 1/1\t1\t2\t3\n");
-    EXPECT_EQ(lx_open(refused.c_str(), nullptr), LX_ERR_FORMAT);
-    log.resize(static_cast<std::size_t>(lx_take_output(log.data(), 2048)));
-    EXPECT_EQ(log, "Freeing session 1\nFailed to open input file " + missing +
-                       "\nlx_open_aim_xls(): Open failed for " + missing + "\n");
-    lx_free_session(h);
-    char small[8];
-    std::memset(small, 0x5A, sizeof small);
-    EXPECT_EQ(lx_take_output(small, 5), 18);
-    EXPECT_STREQ(small, "Free");
-    EXPECT_EQ(small[5], 0x5A);
-    EXPECT_EQ(lx_take_output(nullptr, 0), 0);
-    lx_capture_output(0);
-    lx_free_session(h);
-    EXPECT_EQ(out.text(), "Freeing session 1\n");
+TEST_F(DataApi, OpenStatusComesFromTheReadersFailureNotFromItsLines) {
+    std::string head = "Idx\tTime\tDistance\t\n", lap = "Lap: 1/1\t0\t0\t0\n";
+    // A row that reads like a refusal of the file is still a refusal of its content.
+    std::string row = write_temp_file(head + lap + "Exceeded maximum number of laps\t\nLap:\n");
+    EXPECT_EQ(lx_open(row.c_str(), nullptr), LX_ERR_FORMAT);
+    EXPECT_NE(std::string(lx_last_error()).find(">Exceeded maximum number of laps"),
+              std::string::npos);
+    std::string laps = head;
+    for (int l = 0; l < lx::MAX_LAPS; ++l) laps += lap;
+    std::string too_many = write_temp_file(laps);
+    EXPECT_EQ(lx_open(too_many.c_str(), nullptr), LX_ERR_LIMIT);
+    EXPECT_EQ(lx_last_error(), too_many + ": Exceeded maximum number of laps!");
 }
 
 } // namespace

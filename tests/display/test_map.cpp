@@ -27,11 +27,11 @@ using Map = FreshSessions;
 lx::Session* driven(const std::vector<double>& turns, const std::vector<float>& steps) {
     int n = static_cast<int>(turns.size());
     lx::Session* s = make_session({n}, 10);
-    s->i_latg = lx::add_channel(s, "i_latg", "g");
-    s->i_speed = lx::add_channel(s, "i_speed", "ms");
-    s->i_seglen = lx::add_channel(s, "i_seglen", "m");
-    s->i_map_x = lx::add_channel(s, "map x", "m");
-    s->i_map_y = lx::add_channel(s, "map y", "m");
+    s->i_latg = lx::add_channel(s, "i_latg", "g", lx::STANDARD_OUTPUT);
+    s->i_speed = lx::add_channel(s, "i_speed", "ms", lx::STANDARD_OUTPUT);
+    s->i_seglen = lx::add_channel(s, "i_seglen", "m", lx::STANDARD_OUTPUT);
+    s->i_map_x = lx::add_channel(s, "map x", "m", lx::STANDARD_OUTPUT);
+    s->i_map_y = lx::add_channel(s, "map y", "m", lx::STANDARD_OUTPUT);
     for (int i = 0; i < n; ++i) {
         s->laps[0].raw[s->i_speed][i] = 10.0f;
         s->laps[0].raw[s->i_seglen][i] = steps[i];
@@ -61,7 +61,7 @@ TEST_F(Map, SetupAddsAPairOfChannelsOnEveryCallUntilTheLimit) {
     EXPECT_STREQ(s->channels[6].unit, "m");
     EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_MAP_X), 5);
     EXPECT_EQ(lx_channel_number(h, LX_CHANNEL_MAP_Y), 6);
-    while (s->nchannels < lx::MAX_CHANNELS - 1) lx::add_channel(s, "x", "");
+    while (s->nchannels < lx::MAX_CHANNELS - 1) lx::add_channel(s, "x", "", lx::STANDARD_OUTPUT);
     StdoutCapture out;
     EXPECT_EQ(lx_map_setup(h), 0); // room for "map x" only
     EXPECT_EQ(s->i_map_x, 127);
@@ -157,7 +157,7 @@ std::vector<int> scaled(lx::Session* s, const std::vector<float>& mx, const std:
     std::copy(my.begin(), my.end(), s->laps[lap].raw[s->i_map_y]);
     std::vector<int> x(points), y(points);
     lx::scaled_map(s, x.data(), y.data(), lap, s->i_map_x, s->i_map_y, winx, winy, border, points,
-                   {0, 1});
+                   {0, 1, lx::STANDARD_OUTPUT});
     x.insert(x.end(), y.begin(), y.end()); // x then y
     return x;
 }
@@ -165,8 +165,8 @@ std::vector<int> scaled(lx::Session* s, const std::vector<float>& mx, const std:
 TEST_F(Map, ScaleKeepsProportionsPicksSamplesEvenlyAndStaysInRange) {
     constexpr int n = 100000; // n x p passes 2^31
     lx::Session* s = make_session({5, n, 0, 2}, 10);
-    s->i_map_x = lx::add_channel(s, "map x", "m");
-    s->i_map_y = lx::add_channel(s, "map y", "m");
+    s->i_map_x = lx::add_channel(s, "map x", "m", lx::STANDARD_OUTPUT);
+    s->i_map_y = lx::add_channel(s, "map y", "m", lx::STANDARD_OUTPUT);
     // 200 m by 100 m in 400 x 200 with border 10: 180 / 100 as a float, just below 1.8.
     EXPECT_EQ(scaled(s, {-40, 160, 100, 0}, {-25, 75, 20, 0}, 4, 400, 200, 10),
               (std::vector<int>{20, 379, 271, 91, 10, 189, 90, 54}));

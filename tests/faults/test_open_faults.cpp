@@ -8,6 +8,7 @@
 
 #include "fault_support.h"
 #include "lx.h"
+#include "lx_data.h"
 #include "steady.h"
 #include "support.h"
 
@@ -87,4 +88,20 @@ TEST(OpenFaults, EveryAllocationFailureRefusesTheFileAndLeavesNoTrace) {
 
     close_all_sessions();
     EXPECT_EQ(lx::live_allocations(), start);
+}
+
+TEST(OpenFaults, TheDataApiCallsEveryAllocationFailureOfAnOpenOutOfMemory) {
+    close_all_sessions();
+    const std::string path = write_temp_file(three_lap_file());
+    int failures = 0;
+    auto check = [&](const lxfault::FailedRun& run) {
+        ++failures;
+        EXPECT_EQ(run.result, LX_ERR_MEMORY) << run.nth << ": " << lx_last_error();
+        EXPECT_EQ(run.blocks_added, 0);
+        EXPECT_EQ(run.out, "");
+    };
+    int h =
+        lxfault::fail_each_allocation([] {}, [&] { return lx_open(path.c_str(), nullptr); }, check);
+    EXPECT_EQ(failures, 3 + 3 * CHANNELS); // session, line buffer, arrays, the trailer's buffer
+    EXPECT_EQ(lx_close(h), LX_OK);
 }

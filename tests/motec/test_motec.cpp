@@ -34,9 +34,9 @@ int small_session() {
     lx::copy_text(s->venue, "Test Track");
     lx::copy_text(s->channels[1].unit, "s");
     lx::copy_text(s->channels[2].unit, "m");
-    int speed = lx::add_channel(s, "i_speed", "ms");
-    int latg = lx::add_channel(s, "i_latg", "g");
-    int oil = lx::add_channel(s, "oil", "C");
+    int speed = lx::add_channel(s, "i_speed", "ms", lx::STANDARD_OUTPUT);
+    int latg = lx::add_channel(s, "i_latg", "g", lx::STANDARD_OUTPUT);
+    int oil = lx::add_channel(s, "oil", "C", lx::STANDARD_OUTPUT);
     map_channel(s, speed, "speed", "mile/h", 176, std::bit_cast<float>(std::uint32_t{0x400F29F7}),
                 0.0f);
     map_channel(s, latg, "latg", "g", 15, 1.0f, 0.0f);

@@ -97,7 +97,8 @@ std::vector<Bits> bits(const std::vector<float>& values) {
 }
 
 TraceSwitches::TraceSwitches(int verbose, int quiet) : saved_(lx::library.trace) {
-    lx::library.trace = {verbose, quiet};
+    lx::library.trace.verbose = verbose;
+    lx::library.trace.quiet = quiet;
 }
 
 TraceSwitches::~TraceSwitches() {

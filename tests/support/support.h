@@ -63,13 +63,12 @@ int channel_count(int h);
 // Frees every open session (quietly) so that each test starts from an empty table.
 void close_all_sessions();
 
-// Each test starts and ends with no session open, and leaves no failure armed nor capture on.
+// Each test starts and ends with no session open, and leaves no failure armed.
 class FreshSessions : public testing::Test {
   protected:
     void SetUp() override { close_all_sessions(); }
     void TearDown() override {
         lx::fail_allocation_at(0);
-        lx_capture_output(0);
         close_all_sessions();
     }
 };

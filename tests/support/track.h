@@ -47,12 +47,12 @@ inline lx::Session* matching_session(const std::vector<int>& laps, float rate,
                                      const SampleFn& radius, const SampleFn& seglen = unit,
                                      int extra_channels = 0) {
     lx::Session* s = make_session(laps, rate, extra_channels);
-    s->i_distance = lx::add_channel(s, "i_distance", "m");
-    s->i_seglen = lx::add_channel(s, "i_seglen", "m");
-    s->i_speed = lx::add_channel(s, "i_speed", "ms");
-    s->i_radius = lx::add_channel(s, "i_radius", "m");
-    lx::library.error_channel = lx::add_channel(s, "i_error", "");
-    lx::library.beacon_channel = lx::add_channel(s, "i_beacon", "");
+    s->i_distance = lx::add_channel(s, "i_distance", "m", lx::STANDARD_OUTPUT);
+    s->i_seglen = lx::add_channel(s, "i_seglen", "m", lx::STANDARD_OUTPUT);
+    s->i_speed = lx::add_channel(s, "i_speed", "ms", lx::STANDARD_OUTPUT);
+    s->i_radius = lx::add_channel(s, "i_radius", "m", lx::STANDARD_OUTPUT);
+    lx::library.error_channel = lx::add_channel(s, "i_error", "", lx::STANDARD_OUTPUT);
+    lx::library.beacon_channel = lx::add_channel(s, "i_beacon", "", lx::STANDARD_OUTPUT);
     fill_by_index(s, s->i_speed, [](int) { return 10.0f; });
     fill_by_index(s, s->i_radius, radius);
     fill_by_index(s, s->i_seglen, seglen);

@@ -14,7 +14,7 @@ using V = Samples;
 
 namespace {
 
-const lx::TraceOptions silent{0, 1}, verbose{1, 1};
+const lx::TraceOptions silent{0, 1, lx::STANDARD_OUTPUT}, verbose{1, 1, lx::STANDARD_OUTPUT};
 
 class TimeDiff : public FreshSessions {
   protected:

@@ -55,9 +55,8 @@ int main(int argc, char** argv) {
                  "liblx. Exit codes: 0 "
                  "done, 1 input refused, 2 usage error.",
                  "lx"};
-    bool show_library = false;
-    app.add_flag("-v,--verbose", show_library,
-                 "show the library's own messages on standard error (prefixed 'library:')");
+    bool explain = false;
+    app.add_flag("-v,--verbose", explain, "say why each channel was chosen");
     app.require_subcommand(1);
     std::vector<Command> commands = {
         add_info(app),    add_laps(app),    add_delta(app),  add_motec(app),   add_map(app),
@@ -84,18 +83,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lx: %s (see lx --help)\n", message.c_str());
         return EXIT_USAGE;
     }
-    capture_library_lines(show_library);
+    set_verbose(explain);
     int code = 0;
     try {
         for (const Command& c : commands)
             if (c.app->parsed()) c.run();
     } catch (const Failure& f) {
         std::fflush(out);
-        take_library_lines();
         std::fprintf(stderr, "lx: %s\n", f.message.c_str());
         code = f.code;
     }
-    take_library_lines();
     std::fflush(out);
     return code;
 }

@@ -34,17 +34,17 @@ void warn(const std::string& message) {
     std::fprintf(stderr, "lx: warning: %s\n", message.c_str());
 }
 
-// ---- the library's lines -----------------------------------------------------
+// ---- output and the library's messages -------------------------------------
 
 std::FILE* out = stdout;
 
 namespace {
-bool echo_library_lines = false;
+bool explain = false;
 std::map<int, std::string> session_names; // open sessions by handle, for messages
 } // namespace
 
 bool verbose() {
-    return echo_library_lines;
+    return explain;
 }
 
 std::string library_message() {
@@ -79,31 +79,13 @@ void row(const char* format, ...) {
     std::fprintf(out, "%s\n", line.c_str());
 }
 
-void capture_library_lines(bool echo) {
-    echo_library_lines = echo;
-    lx_capture_output(1);
-}
-
-std::string take_library_lines() {
-    // Taking the log empties it, so take it whole: it keeps the newest 64 KiB.
-    static std::vector<char> buffer(64 * 1024 + 1);
-    int length = lx_take_output(buffer.data(), int(buffer.size()));
-    std::string text(buffer.data(), std::size_t(std::clamp(length, 0, int(buffer.size()) - 1)));
-    if (echo_library_lines) {
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);)
-            std::fprintf(stderr, "library: %s\n", line.c_str());
-    }
-    return text;
+void set_verbose(bool on) {
+    explain = on;
 }
 
 void library_refused(const std::string& what) {
-    std::string message = library_message(); // taking the lines clears it
-    std::string lines = take_library_lines();
-    while (!lines.empty() && lines.back() == '\n') lines.pop_back();
-    std::string last = lines.substr(lines.rfind('\n') + 1);
-    if (last.empty()) last = message;
-    refuse(what + (last.empty() ? "" : ": " + last));
+    std::string message = library_message();
+    refuse(what + (message.empty() ? "" : ": " + message));
 }
 
 // ---- sessions --------------------------------------------------------------

@@ -30,21 +30,18 @@ struct Failure {
 void note(const std::string& message);
 void warn(const std::string& message);
 
-// ---- the library's lines -----------------------------------------------------
+// ---- output and the library's messages -------------------------------------
 
-// The tool's own standard output; the library's printed lines are captured
-// and shown on standard error only with -v.
+// The tool's own standard output.
 extern std::FILE* out;
 // A table row on out, without the spaces that empty last columns leave.
 void row(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void capture_library_lines(bool echo);
-// -v: the library's lines and the longer explanations.
+// -v: the longer explanations.
+void set_verbose(bool on);
 bool verbose();
 // The library's last message in the user's words: without the C function it
 // names, with the tool's options for the library's and file names for handles.
 std::string library_message();
-// The lines the library printed since the last call (echoed when asked for).
-std::string take_library_lines();
 // A refusal naming what failed and the library's last word on why.
 [[noreturn]] void library_refused(const std::string& what);
 
