@@ -175,6 +175,11 @@ void written(Summary& sum, int h) {
         char hex[24];
         std::snprintf(hex, sizeof hex, "#%016llx", static_cast<unsigned long long>(hash));
         sum.line("written", format, status, static_cast<int>(bytes.size()), hex);
+        // A folder cannot be written: the message names it, with its place masked.
+        std::string message = write(h, scratch_dir().c_str()) < 0 ? lx_last_error() : "written";
+        for (std::size_t at; (at = message.find(scratch_dir())) != std::string::npos;)
+            message.replace(at, scratch_dir().size(), "FOLDER");
+        sum.line("unwritable", format, lx_last_status(), message);
     }
 }
 
