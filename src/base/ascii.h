@@ -17,4 +17,13 @@ inline std::string ascii_lower(std::string_view text) {
     return out;
 }
 
+// Text has no control characters but line ends and tabs.
+constexpr bool is_plain_text(std::string_view bytes) {
+    for (char c : bytes) {
+        auto u = static_cast<unsigned char>(c);
+        if ((u < ' ' && c != '\t' && c != '\r' && c != '\n') || u == 0x7f) return false;
+    }
+    return true;
+}
+
 } // namespace lx

@@ -12,6 +12,7 @@
 
 #include "aim/aim.h"
 #include "aim/line_reader.h"
+#include "base/ascii.h"
 #include "base/units.h"
 #include "data/call.h"
 #include "data/handles.h"
@@ -49,15 +50,6 @@ int read_status(ReadFailure why) {
     }
 }
 
-// Text has no control characters but line ends and tabs.
-bool is_text(std::string_view bytes) {
-    for (char c : bytes) {
-        auto u = static_cast<unsigned char>(c);
-        if ((u < ' ' && c != '\t' && c != '\r' && c != '\n') || u == 0x7f) return false;
-    }
-    return true;
-}
-
 bool looks_like_csv(std::string_view first_line) {
     return first_line.find('\t') == std::string_view::npos &&
            first_line.find_first_of(",;") != std::string_view::npos;
@@ -78,7 +70,7 @@ int refuse_unknown(const char* path) {
     if (read_error) return fail(LX_ERR_FILE, "%s: cannot be read", path);
     if (n == 0) return fail(LX_ERR_FORMAT, "%s: the file is empty", path);
     std::string_view text(bytes, n);
-    if (!is_text(text))
+    if (!is_plain_text(text))
         return fail(LX_ERR_FORMAT,
                     "%s: not a file lx reads: binary content, neither a MoTeC LD nor an iRacing "
                     "telemetry file whose header fits its size",

@@ -72,7 +72,9 @@ FileFormat sniff_format(const char* path) {
     if (is_format_line(line, "AiM CSV File")) return FileFormat::aim_csv;
     if (is_format_line(line, "MoTeC CSV File")) return FileFormat::motec_csv;
     if (is_racechrono(std::string_view(bytes, n))) return FileFormat::racechrono_csv;
-    if (line.find('\t') != std::string_view::npos) return FileFormat::text_export;
+    // Binary bytes that hold a tab are no titles.
+    if (line.find('\t') != std::string_view::npos && is_plain_text(line))
+        return FileFormat::text_export;
     if (is_vbo(std::string_view(bytes, n), line)) return FileFormat::vbo;
     return FileFormat::unknown;
 }

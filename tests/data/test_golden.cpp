@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -341,4 +342,95 @@ TEST(Golden, OptionsLocalesAndCutFiles) {
         {"ibt-cut", ibt.substr(0, ibt.size() - 5), ".ibt", {}},
     };
     for (const auto& f : files) expect_golden(f.name, summary_of(f.content, f.suffix, &f.options));
+}
+
+namespace {
+
+// What lx_open makes of a file: the refusal, or the session's shape.
+std::string outcome(const std::string& content, const char* suffix) {
+    std::string path = write_temp_file(content, suffix);
+    Summary sum;
+    int h = lx_open(path.c_str(), nullptr);
+    if (h < 0) {
+        std::string message = lx_last_error();
+        for (std::size_t at; (at = message.find(path)) != std::string::npos;)
+            message.replace(at, path.size(), "FILE");
+        sum.line("refused", h, message);
+        return sum.str();
+    }
+    lx_session_info info;
+    lx_session_info_get(h, &info);
+    int samples = 0, truncated = 0;
+    lx_lap_info lap;
+    for (int l = 0; l < info.laps && lx_lap_info_get(h, l, &lap) == LX_OK; ++l)
+        samples += lap.samples, truncated += lap.truncated;
+    std::string notes;
+    char note[LX_TEXT_FIELD];
+    for (int n = 0, count = lx_session_note(h, 0, nullptr, 0); n < count; ++n)
+        if (lx_session_note(h, n, note, sizeof note) >= 0) notes += std::string(note) + ";";
+    sum.line("opened", info.laps, samples, truncated, info.file_channels, info.sample_rate, notes);
+    lx_close(h);
+    return sum.str();
+}
+
+template <class T> std::string patched(std::string file, std::size_t at, T value) {
+    std::memcpy(file.data() + at, &value, sizeof value);
+    return file;
+}
+
+// Every 4-byte field of a block set to values that test its bounds.
+void sweep_block(std::string& out, const std::string& file, const char* suffix, std::size_t from,
+                 std::size_t bytes) {
+    const auto size = static_cast<std::uint32_t>(file.size());
+    for (std::size_t at = from; at + 4 <= from + bytes && at + 4 <= file.size(); at += 4)
+        for (std::uint32_t v : {0u, 1u, 2u, size - 1, size, 0x7fffffffu, 0xffffffffu})
+            out += std::to_string(at) + " " + std::to_string(v) + " " +
+                   outcome(patched(file, at, v), suffix);
+}
+
+std::uint32_t field(const std::string& file, std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, file.data() + at, sizeof v);
+    return v;
+}
+
+} // namespace
+
+TEST(Golden, DamagedFilesCutAndPatched) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the summaries were recorded with the Linux maths library's positions";
+#endif
+    lxgen::SessionPlan plan;
+    plan.gps = true, plan.flying_laps = 2, plan.sample_rate = 10, plan.missed_beacon_after = 0;
+    const lxgen::Recording r = lxgen::drive_session(plan);
+    const struct {
+        const char* name;
+        std::string content;
+        const char* suffix;
+    } files[] = {
+        {"text", lxgen::write_text(r), ".txt"},
+        {"aim", lxgen::write_aim_csv(r), ".csv"},
+        {"racechrono", lxgen::write_racechrono_csv(r), ".csv"},
+        {"motec", lxgen::write_motec_csv(r), ".csv"},
+        {"vbo", lxgen::write_vbo(r), ".vbo"},
+        {"ld", lxgen::write_ld(r), ".ld"},
+        {"ibt", lxgen::write_ibt(r), ".ibt"},
+    };
+    constexpr std::size_t CUTS = 24;
+    std::string out;
+    for (const auto& f : files)
+        for (std::size_t k = 1; k <= CUTS; ++k) {
+            std::size_t size = f.content.size() * k / (CUTS + 1) + k % 3;
+            out += std::string(f.name) + " cut " + std::to_string(size) + " " +
+                   outcome(f.content.substr(0, size), f.suffix);
+        }
+    expect_golden("damaged-cut", out);
+    out.clear();
+    const std::string& ld = files[5].content;
+    sweep_block(out, ld, ".ld", 0, 0x20);
+    sweep_block(out, ld, ".ld", field(ld, 8), 0x24); // the first channel's block
+    const std::string& ibt = files[6].content;
+    sweep_block(out, ibt, ".ibt", 0, 144);
+    sweep_block(out, ibt, ".ibt", field(ibt, 28), 16); // the first variable's header
+    expect_golden("damaged-patched", out);
 }
