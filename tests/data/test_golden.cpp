@@ -388,6 +388,25 @@ void sweep_block(std::string& out, const std::string& file, const char* suffix, 
                    outcome(patched(file, at, v), suffix);
 }
 
+// Each of the first lines of a text file dropped, cut in half, or doubled.
+void sweep_lines(std::string& out, const std::string& name, const std::string& file,
+                 const char* suffix) {
+    constexpr std::size_t LINES = 40;
+    std::size_t start = 0;
+    for (std::size_t k = 0; k < LINES && start < file.size(); ++k) {
+        std::size_t end = std::min(file.find('\n', start), file.size() - 1) + 1;
+        std::string line = file.substr(start, end - start);
+        const std::string variants[] = {file.substr(0, start) + file.substr(end),
+                                        file.substr(0, start) + line.substr(0, line.size() / 2) +
+                                            "\n" + file.substr(end),
+                                        file.substr(0, end) + line + file.substr(end)};
+        for (std::size_t v = 0; v < std::size(variants); ++v)
+            out += name + " line " + std::to_string(k) + " " + std::to_string(v) + " " +
+                   outcome(variants[v], suffix);
+        start = end;
+    }
+}
+
 std::uint32_t field(const std::string& file, std::size_t at) {
     std::uint32_t v;
     std::memcpy(&v, file.data() + at, sizeof v);
@@ -425,6 +444,10 @@ TEST(Golden, DamagedFilesCutAndPatched) {
                    outcome(f.content.substr(0, size), f.suffix);
         }
     expect_golden("damaged-cut", out);
+    out.clear();
+    for (std::size_t k = 0; k < 5; ++k)
+        sweep_lines(out, files[k].name, files[k].content, files[k].suffix);
+    expect_golden("damaged-lines", out);
     out.clear();
     const std::string& ld = files[5].content;
     sweep_block(out, ld, ".ld", 0, 0x20);
