@@ -95,6 +95,18 @@ template <typename Fill> void curve(Summary& sum, const char* key, int lap, Fill
     sum.line(key, lap, n, sx, sy, wx, wy);
 }
 
+// Pixels as the front-end's calls draw them, summed as a curve's points.
+template <typename Fill> void pixels(Summary& sum, const char* key, int lap, Fill fill) {
+    constexpr int MOST = 20000;
+    std::vector<int> x(MOST), y(MOST);
+    int n = fill(x.data(), y.data(), MOST);
+    long long sx = 0, sy = 0, wx = 0, wy = 0;
+    for (int k = 0; k < n; ++k)
+        sx += x[k], sy += y[k], wx += (k + 1LL) * x[k], wy += (k + 1LL) * y[k];
+    sum.line(key, lap, n, std::to_string(sx), std::to_string(sy), std::to_string(wx),
+             std::to_string(wy));
+}
+
 // What the views draw of a lap: time difference, stretches, maps.
 void lap_views(Summary& sum, int h, int l, const lx_analysis_info& a) {
     curve(sum, "time-diff", l,
@@ -117,6 +129,13 @@ void lap_views(Summary& sum, int h, int l, const lx_analysis_info& a) {
     double turn = 0, gap = 0;
     lx_lap_closure(h, l, a.lateral_channel, &turn, &gap);
     sum.line("closure", l, turn, gap);
+    pixels(sum, "map-pixels", l, [&](int* x, int* y, int n) {
+        return lx_map_pixels(h, x, y, n, l, 800, 600, 10, 1.0f, 0.0f);
+    });
+    pixels(sum, "chart-pixels", l, [&](int* x, int* y, int n) {
+        return lx_chart_pixels(h, l, a.speed_channel, 80.0f, 0.0f, n, 800, 300, 20, 300, 0.0f, x,
+                               y);
+    });
 }
 
 void analysis(Summary& sum, int h) {
