@@ -366,10 +366,11 @@ TEST(Golden, OptionsLocalesAndCutFiles) {
 namespace {
 
 // What lx_open makes of a file: the refusal, or the session's shape.
-std::string outcome(const std::string& content, const char* suffix) {
+std::string outcome(const std::string& content, const char* suffix,
+                    const lx_open_options* options = nullptr) {
     std::string path = write_temp_file(content, suffix);
     Summary sum;
-    int h = lx_open(path.c_str(), nullptr);
+    int h = lx_open(path.c_str(), options);
     if (h < 0) {
         std::string message = lx_last_error();
         for (std::size_t at; (at = message.find(path)) != std::string::npos;)
@@ -467,6 +468,18 @@ TEST(Golden, DamagedFilesCutAndPatched) {
     for (std::size_t k = 0; k < 5; ++k)
         sweep_lines(out, files[k].name, files[k].content, files[k].suffix);
     expect_golden("damaged-lines", out);
+    out.clear();
+    out.clear();
+    for (const auto& f : files) // lap windows and rates at and past their bounds
+        for (int first = 0; first <= 5; ++first)
+            for (int last : {0, 1, 3, 5}) {
+                double rate = first == 0 ? last * 7.5 : 0.0;
+                lx_open_options o{rate, last == 1 ? "Speed,nothing" : nullptr, first, last,
+                                  nullptr};
+                out += std::string(f.name) + " laps " + std::to_string(first) + "-" +
+                       std::to_string(last) + " " + outcome(f.content, f.suffix, &o);
+            }
+    expect_golden("options", out);
     out.clear();
     const std::string& ld = files[5].content;
     sweep_block(out, ld, ".ld", 0, 0x20);
