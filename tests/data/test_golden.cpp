@@ -195,11 +195,16 @@ void written(Summary& sum, int h) {
         char hex[24];
         std::snprintf(hex, sizeof hex, "#%016llx", static_cast<unsigned long long>(hash));
         sum.line("written", format, status, static_cast<int>(bytes.size()), hex);
-        // A folder cannot be written: the message names it, with its place masked.
-        std::string message = write(h, scratch_dir().c_str()) < 0 ? lx_last_error() : "written";
-        for (std::size_t at; (at = message.find(scratch_dir())) != std::string::npos;)
-            message.replace(at, scratch_dir().size(), "FOLDER");
-        sum.line("unwritable", format, lx_last_status(), message);
+        // A folder cannot be written: the message names it, or the session's
+        // file, each masked (their names depend on the tests run before).
+        int refused = write(h, scratch_dir().c_str());
+        std::string message = refused < 0 ? lx_last_error() : "written";
+        lx_session_info info;
+        lx_session_info_get(h, &info);
+        for (const std::string& place : {std::string(info.file), scratch_dir()})
+            for (std::size_t at; (at = message.find(place)) != std::string::npos;)
+                message.replace(at, place.size(), place == info.file ? "FILE" : "FOLDER");
+        sum.line("unwritable", format, refused, message);
     }
 }
 
