@@ -15,6 +15,8 @@
 
 namespace lxfuzz {
 
+inline void remove_scratch_dir();
+
 // A folder of our own in memory-backed storage when there is one, gone when
 // the run ends (a CI machine runs thousands of these).
 inline std::string scratch_dir() {
@@ -24,13 +26,17 @@ inline std::string scratch_dir() {
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error) std::abort();
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(scratch_dir(), ignored);
-        });
         return path;
     }();
+    // Registered once dir exists, so that it runs before dir is destroyed.
+    static const bool removed_at_exit = std::atexit(remove_scratch_dir) == 0;
+    (void)removed_at_exit;
     return dir;
+}
+
+inline void remove_scratch_dir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_dir(), ignored);
 }
 
 inline void write_file(const std::string& path, const void* data, std::size_t size) {
