@@ -499,6 +499,10 @@ TEST_F(ChannelChoice, ClosingBestWithoutPositions) {
     EXPECT_NE(std::string(info.choice).find("(of those named so, the one whose laps close best)"),
               std::string::npos)
         << info.choice;
+    for (int i = 1; i < info.candidates; ++i) // and why not each of the others
+        EXPECT_NE(std::string(info.choice).find("\n  not " + title(h, info.candidate[i].channel)),
+                  std::string::npos)
+            << info.choice;
 }
 
 // With positions, of those whose laps close the one whose map lies nearest

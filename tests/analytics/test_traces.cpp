@@ -110,6 +110,12 @@ TEST(Cuts, OnStraightsWithFairSharesCarriedByTheOffset) {
     EXPECT_EQ(carried_cuts({100, 600}, 1000, 1100, 1000), (std::vector<double>{10, 560}));
     EXPECT_EQ(carried_cuts({100, 300}, 1000, 1000, -200), (std::vector<double>{100, 900}));
     EXPECT_TRUE(carried_cuts({100}, 0, 1100, 0).empty());
+    // One straight: the cuts mirror each other, between the straight's middle
+    // and even thirds (where the two pulls balance, 11/30 of the way).
+    Lap straight = laid({{630, 0}}); // 11/30 of it the middle of a 2 m cell
+    ASSERT_FALSE(default_cuts({}, straight.trace, CornerOptions{}, cuts));
+    EXPECT_NEAR(cuts[0], 231.0, 1e-9);
+    EXPECT_NEAR(cuts[1], 630.0 - 231.0, 1e-9);
     // Four fifths of the time standing at one place: no fair shares.
     Lap stuck = laid({{100, 0}, {800, 40}, {100, 0}}, true);
     EXPECT_TRUE(default_cuts({}, stuck.trace, CornerOptions{}, cuts));

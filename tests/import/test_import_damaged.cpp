@@ -77,6 +77,17 @@ std::string semicolons(std::string text) {
     return text;
 }
 
+// Blanks around each number inside its quotes, as fixed-width writers leave them.
+std::string padded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bool in_row = text.compare(i, 3, "\",\"") == 0 && std::isdigit(text[i - 1]);
+        out += in_row ? " \",\" " : text.substr(i, 1);
+        i += in_row ? 2 : 0;
+    }
+    return out;
+}
+
 void expect_same_samples(const Handle& a, const Handle& b) {
     ASSERT_EQ(a.s().nlaps, b.s().nlaps);
     ASSERT_EQ(a.s().nchannels, b.s().nchannels);
@@ -108,7 +119,7 @@ TEST(DamagedFiles, CsvCutMidRowOpensToItsLastWholeRow) {
     }
 }
 
-TEST(DamagedFiles, SemicolonsDecimalCommasAndUnquotedAim) {
+TEST(DamagedFiles, SemicolonsDecimalCommasPaddingAndUnquotedAim) {
     for (const std::string& text : {aim_export(AIM_BEACONS), racechrono_export(), motec_export()}) {
         Handle usual(write_temp_file(text, ".csv"));
         Handle european(write_temp_file(semicolons(text), ".csv"));
@@ -121,6 +132,8 @@ TEST(DamagedFiles, SemicolonsDecimalCommasAndUnquotedAim) {
     expect_same_samples(quoted, bare);
     Handle bare_european(write_temp_file(semicolons(unquoted), ".csv"));
     expect_same_samples(quoted, bare_european);
+    Handle motec(write_temp_file(motec_export(), ".csv"));
+    expect_same_samples(motec, Handle(write_temp_file(padded(motec_export()), ".csv")));
 }
 
 TEST(DamagedFiles, BinaryFilesCutShortAndBytesLxDoesNotRead) {

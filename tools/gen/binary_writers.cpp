@@ -86,15 +86,17 @@ std::vector<LdChannel> ld_channels(const Recording& r) {
     for (std::size_t c = DISTANCE + 1; c < r.channels.size(); ++c) {
         const Channel& ch = r.channels[c];
         bool gps = ch.unit == "deg", water = ch.name == "Water Temp" && rate % 2 == 0;
-        // Water Temp as a half float at half the rate.
-        bool floating = gps || water || ch.unit == "km/h";
+        // Water Temp as a half float at half the rate; speed, as MoTeC loggers
+        // log it, slower than the fastest channel.
+        bool speed = ch.unit == "km/h", slow = (water || speed) && rate % 2 == 0;
+        bool floating = gps || water || speed;
         LdChannel o{ch.name,
                     ch.unit,
                     floating ? 7 : 3,
                     gps     ? 8
                     : water ? 2
                             : 4,
-                    water ? rate / 2 : rate,
+                    slow ? rate / 2 : rate,
                     floating ? 0 : ch.decimals,
                     {}};
         for (std::size_t row = 0; row < r.rows(); row += std::size_t(rate / o.rate))
