@@ -393,8 +393,19 @@ TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     EXPECT_NE(std::string(m.why).find("lengths differ"), std::string::npos) << m.why;
     // Another day's fastest lap as the reference; another track's is refused.
     lx_analysis_options o = options_for("Speed", "Lateral Acc");
+    // Its sectors are the reference session's, cut on that session's lap.
+    lx_analysis_info mine, theirs;
+    lx_analysis_info_get(sample, &theirs);
+    lx_analysis_options given = options_for("Speed", "Lateral Acc");
+    given.ncuts = 2, given.cuts[0] = 0.3 * theirs.ref_length,
+    given.cuts[1] = 0.6 * theirs.ref_length;
+    analysed(sample, given);
+    lx_analysis_info_get(sample, &theirs);
     o.ref_handle = sample;
     expect_invariants(analysed(other_day, o));
+    lx_analysis_info_get(other_day, &mine);
+    ASSERT_EQ(mine.ncuts, theirs.ncuts);
+    for (int k = 0; k < mine.ncuts; ++k) EXPECT_DOUBLE_EQ(mine.cuts[k], theirs.cuts[k]) << k;
     o = options_for("c3", "c4");
     o.ref_handle = sample;
     EXPECT_EQ(lx_analyse(elsewhere, &o), LX_ERR_TRACK);
@@ -420,6 +431,8 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     o = options_for("c3", "c4");
     o.corners = {4, 8, 0, 0, 0};
     expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "exit");
+    o.corners = {0, 0, -1, 0, 0};
+    expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "corners.min_speed -1 is not a number");
     o = options_for("c3", "c4");
     o.ref_lap = 0;
     expect_failure(lx_analyse(h, &o), LX_ERR_LAP,
