@@ -404,4 +404,7 @@ TEST(Utf8, EdgesOfValidity) {
     EXPECT_FALSE(lx::is_utf8("\x80\x80\x80\x80\x80")); // five: a lead and four to follow
     // Latin-1 from its first byte past ASCII to its last.
     EXPECT_EQ(lx::to_utf8("\x7F\x80\xFF"), "\x7F\xC2\x80\xC3\xBF");
+    // Cut to a size: whole when it fits exactly, else before the character that does not.
+    EXPECT_EQ(lx::utf8_prefix("\xC3\xA9\xC3\xA9", 4), "\xC3\xA9\xC3\xA9");
+    EXPECT_EQ(lx::utf8_prefix("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9");
 }
