@@ -59,7 +59,7 @@ extern "C" {
 
 /* major * 10000 + minor * 100 + patch. The major number changes when a
  * function's signature or meaning changes; programs check it at start. */
-#define LX_DATA_VERSION 20200
+#define LX_DATA_VERSION 20300
 LX_DATA_API int lx_data_version(void);
 
 /* The first handle of the data API's sessions. */
@@ -467,7 +467,14 @@ typedef struct lx_analysis_info {
     int default_cuts;         /* 1: the cuts were not given */
     double theoretical_best;  /* best sector times summed; NaN without a full lap */
     double optimal_lap;       /* NaN without a full lap */
+    int cuts_from;            /* LX_CUTS_GIVEN, ...: where the cuts came from (2.3) */
 } lx_analysis_info;
+
+/* Where the sector cuts came from (lx_analysis_info.cuts_from). */
+#define LX_CUTS_GIVEN 0     /* the options' cuts */
+#define LX_CUTS_SHAPE 1     /* the full laps' shape; none when no two fit */
+#define LX_CUTS_REFERENCE 2 /* the reference session's, carried onto its lap */
+#define LX_CUTS_GATES 3     /* the file's split gates */
 
 /* LX_OK; LX_ERR_HANDLE, LX_ERR_ARGUMENT (null info), LX_ERR_STATE (no
  * current analysis). */

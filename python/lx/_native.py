@@ -13,10 +13,12 @@ from .errors import LibraryError, error_for
 
 # The data API this module speaks: major must match, minor at least this.
 DATA_MAJOR = 2
-DATA_MINOR = 2
+DATA_MINOR = 3
 
 TEXT_FIELD = 256
 MAX_CUTS = 32
+# lx_analysis_info.cuts_from (LX_CUTS_GIVEN ... LX_CUTS_GATES)
+CUTS_FROM = ("given", "shape", "reference", "gates")
 MAX_CANDIDATES = 8
 SPEED_AUTO, SPEED_MPH, SPEED_KMH = -1, 0, 1
 BEST_THEORETICAL, BEST_OPTIMAL = 0, 1
@@ -162,6 +164,7 @@ class AnalysisInfoC(ctypes.Structure):
         ("default_cuts", c_int),
         ("theoretical_best", c_double),
         ("optimal_lap", c_double),
+        ("cuts_from", c_int),
     ]
 
 

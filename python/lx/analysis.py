@@ -100,6 +100,7 @@ class Analysis:
     default_cuts: bool
     theoretical_best: float
     optimal_lap: float
+    cuts_from: str  # "given", "shape", "reference" (session's) or "gates" (the file's splits)
 
 
 @dataclass(frozen=True)

@@ -655,6 +655,7 @@ class Session:
             default_cuts=bool(c.default_cuts),
             theoretical_best=c.theoretical_best,
             optimal_lap=c.optimal_lap,
+            cuts_from=n.CUTS_FROM[c.cuts_from],
         )
 
     def _number(self, index: int) -> Optional[int]:
@@ -802,7 +803,7 @@ class Session:
         pandas.DataFrame
             One row per full lap: ``lap``, ``sector_1_s`` ... (they add up to
             ``time_s``), ``time_s``. ``attrs``: ``cuts_m`` (metres on the reference
-            lap), ``default_cuts``, ``theoretical_best_s``, ``optimal_lap_s``.
+            lap), ``default_cuts``, ``cuts_from``, ``theoretical_best_s``, ``optimal_lap_s``.
 
         Raises
         ------
@@ -833,6 +834,7 @@ class Session:
             {name: "s" for name in names + ["time_s"]},
             cuts_m=list(info.cuts),
             default_cuts=info.default_cuts,
+            cuts_from=info.cuts_from,
             theoretical_best_s=info.theoretical_best,
             optimal_lap_s=info.optimal_lap,
         )

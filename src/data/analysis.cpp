@@ -294,22 +294,27 @@ std::vector<double> gate_cuts(const Reference& ref) {
 // the logger's split gates; else the cuts the full laps' shape gives. Too straight a lap for two
 // cuts is one sector, the whole lap.
 int settle_cuts(const lx_analysis_options& o, const Traces& t, const CornerOptions& corners,
-                const Reference& ref, std::vector<double>& cuts) {
+                const Reference& ref, std::vector<double>& cuts, int& from) {
+    from = LX_CUTS_GIVEN;
     if (o.ncuts > 0) {
         cuts.assign(o.cuts, o.cuts + o.ncuts);
         if (ref.lap < 0) return fail(LX_ERR_LAP, "no full lap to lay the sector cuts on");
         Failure f = check_cuts(cuts, ref.trace.length());
         return f ? failed(f) : LX_OK;
     }
+    from = LX_CUTS_SHAPE;
     if (ref.lap < 0) return LX_OK;
     if (ref.session != nullptr && ref.cuts_length > 0.0) {
         for (double c : ref.cuts) cuts.push_back(c * ref.trace.length() / ref.cuts_length);
+        from = LX_CUTS_REFERENCE;
         if (!check_cuts(cuts, ref.trace.length())) return LX_OK;
         cuts.clear();
     }
     cuts = gate_cuts(ref);
+    from = LX_CUTS_GATES;
     if (!cuts.empty() && !check_cuts(cuts, ref.trace.length())) return LX_OK;
     cuts.clear();
+    from = LX_CUTS_SHAPE;
     std::vector<LapTrace> full = full_traces(t);
     if (ref.session != nullptr && ref.cuts_length > 0.0) full = {ref.trace};
     if (default_cuts(full, ref.trace, corners, cuts)) cuts.clear();
@@ -372,7 +377,8 @@ int analyse(int handle, const lx_analysis_options* given) {
     Reference ref;
     if (int st = settle_reference(t, s, handle, o, corners, splits, ref); st != LX_OK) return st;
     std::vector<double> cuts;
-    if (int st = settle_cuts(o, t, corners, ref, cuts); st != LX_OK) return st;
+    int cuts_from;
+    if (int st = settle_cuts(o, t, corners, ref, cuts, cuts_from); st != LX_OK) return st;
 
     auto a = std::make_unique<Analysis>();
     a->stamp = s->math_runs;
@@ -383,6 +389,7 @@ int analyse(int handle, const lx_analysis_options* given) {
     a->info.ncuts = static_cast<int>(cuts.size());
     std::copy(cuts.begin(), cuts.end(), a->info.cuts);
     a->info.default_cuts = o.ncuts == 0;
+    a->info.cuts_from = cuts_from;
     compare_laps(s, t, ref, corners, *a);
     if (ref.lap >= 0) {
         a->distance = ref.trace.position;

@@ -244,7 +244,7 @@ TEST_F(BestLaps, KnownJoinGainAndTheInequality) {
     lx_analysis_info info;
     ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK);
     ASSERT_EQ(info.ncuts, 2);
-    EXPECT_EQ(info.default_cuts, 1);
+    EXPECT_EQ(info.cuts_from, LX_CUTS_SHAPE);
     EXPECT_NEAR(info.cuts[0], 400.0, 5.0);
     EXPECT_NEAR(info.cuts[1], 700.0, 5.0);
     std::vector<double> cuts{info.cuts[0], info.cuts[1]};
@@ -366,7 +366,7 @@ TEST_F(BestLaps, SplitGatesOfTheFileAreTheDefaultCuts) {
     lx_analysis_info info;
     ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK);
     ASSERT_EQ(info.ncuts, 2);
-    EXPECT_EQ(info.default_cuts, 1);
+    EXPECT_EQ(info.cuts_from, LX_CUTS_GATES);
     lxgen::Track track = lxgen::make_track();
     double length = track.step * double(track.curvature.size());
     EXPECT_NEAR(info.cuts[0], length / 3, 0.01 * length);
@@ -404,6 +404,8 @@ TEST_F(SameTrack, LengthsAndCurvatureDecide) {
     o.ref_handle = sample;
     expect_invariants(analysed(other_day, o));
     lx_analysis_info_get(other_day, &mine);
+    EXPECT_EQ(theirs.cuts_from, LX_CUTS_GIVEN);
+    EXPECT_EQ(mine.cuts_from, LX_CUTS_REFERENCE);
     ASSERT_EQ(mine.ncuts, theirs.ncuts);
     for (int k = 0; k < mine.ncuts; ++k) EXPECT_DOUBLE_EQ(mine.cuts[k], theirs.cuts[k]) << k;
     o = options_for("c3", "c4");

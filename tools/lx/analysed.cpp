@@ -157,6 +157,32 @@ SectorTable sector_table(const Session& s, const Analysed& a) {
     return t;
 }
 
+const char* cuts_from_name(int from) {
+    switch (from) {
+    case LX_CUTS_GIVEN:
+        return "given";
+    case LX_CUTS_REFERENCE:
+        return "reference";
+    case LX_CUTS_GATES:
+        return "gates";
+    default:
+        return "shape";
+    }
+}
+
+std::string cuts_from_words(int from) {
+    switch (from) {
+    case LX_CUTS_GIVEN:
+        return "";
+    case LX_CUTS_REFERENCE:
+        return " (the reference session's cuts)";
+    case LX_CUTS_GATES:
+        return " (the file's split gates)";
+    default:
+        return " (the default cuts, on its straights)";
+    }
+}
+
 const char* hand(int direction) {
     return direction > 0 ? "right" : "left";
 }

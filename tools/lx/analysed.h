@@ -67,6 +67,12 @@ SectorTable sector_table(const Session& s, const Analysed& a);
 // A lap's members in --json: lap, logger_lap, class, slow, time, gap, length, samples.
 void lap_json(Json& j, const lx_analysis_lap& lap);
 
+// Where the sector cuts came from (lx_analysis_info.cuts_from): its --json
+// name ("given", "shape", "reference", "gates") and, for the tables, its
+// words: "" for given cuts, else " (the default cuts, ...)".
+const char* cuts_from_name(int from);
+std::string cuts_from_words(int from);
+
 // "right" or "left", for a corner's direction.
 const char* hand(int direction);
 // "0-605 m lap 7, 605-1081 m lap 8", laps by their numbers.

@@ -31,8 +31,7 @@ void print_table(const Session& s, const Analysed& a, const SectorTable& t,
     for (double c : t.cuts) std::fprintf(out, " %.1f", c);
     if (t.cuts.empty()) std::fprintf(out, " nothing (one sector)");
     std::fprintf(out, " m of lap %s%s, carried to each lap in proportion to its length\n",
-                 lap_number(s, a.info.ref_lap).c_str(),
-                 a.info.default_cuts ? " (the default cuts)" : "");
+                 lap_number(s, a.info.ref_lap).c_str(), cuts_from_words(a.info.cuts_from).c_str());
     std::fprintf(out, "  %*s", w, "lap");
     for (std::size_t k = 0; k <= t.cuts.size(); ++k) std::fprintf(out, " %8s%zu s ", "S", k + 1);
     std::fprintf(out, "  %-10s  (* best sector)\n", "time");
@@ -72,6 +71,7 @@ void print_json(const Session& s, const Analysed& a, const SectorTable& t) {
     j.begin_object("sectors").begin_array("cuts");
     for (double c : t.cuts) j.number(nullptr, c, 1);
     j.end_array().boolean("default_cuts", a.info.default_cuts);
+    j.text("cuts_from", cuts_from_name(a.info.cuts_from));
     j.number("theoretical", t.theoretical.time, 3).number("optimal", t.optimal.time, 3);
     j.number("fastest", a.info.fastest_time, 3)
         .integer("fastest_lap", lap_info(s, a.info.fastest_lap).number);

@@ -155,7 +155,7 @@ std::string lap_table(const Report& r) {
 // and puts the reason in its place.
 struct Analysis {
     std::string corner_failure, sector_failure;
-    bool own_cuts = false;                                          // --sectors
+    int cuts_from = LX_CUTS_SHAPE;                                  // lx_analysis_info.cuts_from
     std::vector<lx_corner> corners;                                 // the reference lap's
     std::vector<lx_corner_summary> summary;                         // over the full laps
     std::vector<std::pair<int, std::vector<lx_stretch>>> stretches; // per full lap
@@ -164,7 +164,7 @@ struct Analysis {
 
 Analysis corners_and_sectors(const Session& s, const Analysed& analysed, const Report& r) {
     Analysis a;
-    a.own_cuts = !analysed.info.default_cuts;
+    a.cuts_from = analysed.info.cuts_from;
     if (r.fastest < 0) {
         a.corner_failure = a.sector_failure = NO_FULL_LAP;
         return a;
@@ -614,7 +614,7 @@ std::string sector_section(const Session& s, const Report& r, const Analysis& a)
     for (double c : a.sectors.cuts) cuts += (cuts.empty() ? "" : " and ") + measure(c, 0, "m");
     if (cuts.empty()) cuts = "nothing (one sector)";
     h += sentence("Cut at " + cuts + " of lap " + lap_name(r.laps[std::size_t(r.fastest)].info) +
-                  (a.own_cuts ? "" : " (the default cuts, on its straights)") +
+                  cuts_from_words(a.cuts_from) +
                   ", carried to each full lap by its length; * marks each sector's best. "
                   "Theoretical: the best sectors summed. "
                   "Optimal: the fastest lap put together from stretches actually driven, joined "
