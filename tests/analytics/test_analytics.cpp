@@ -433,6 +433,11 @@ TEST_F(BadInput, EachRefusalNamesItsCause) {
     o = options_for("c3", "c4");
     o.corners = {4, 8, 0, 0, 0};
     expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "exit");
+    o = options_for("c3", "c4");
+    o.speed_units = 5;
+    expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "speed_units");
+    o.speed_units = LX_SPEED_MPH;
+    EXPECT_EQ(lx_analyse(h, &o), LX_OK) << lx_last_error();
     o.corners = {0, 0, -1, 0, 0};
     expect_failure(lx_analyse(h, &o), LX_ERR_ARGUMENT, "corners.min_speed -1 is not a number");
     o = options_for("c3", "c4");

@@ -75,8 +75,8 @@ void facts(Summary& sum, int h) {
     char day[16] = "";
     lx_session_day(h, day, sizeof day);
     double lat = 0, lon = 0;
-    lx_session_origin(h, &lat, &lon);
-    sum.line("day-origin", day, lat, lon);
+    int located = lx_session_origin(h, &lat, &lon);
+    sum.line("day-origin", day, located, lat, lon);
     char note[LX_TEXT_FIELD];
     for (int n = 0, count = lx_session_note(h, 0, nullptr, 0); n < count; ++n)
         if (lx_session_note(h, n, note, sizeof note) >= 0) sum.line("note", note);

@@ -71,6 +71,7 @@ TEST(GpsLine, StartLineProposedOnlyOnAPlacePassedTwice) {
     // Anticlockwise: the heading is the tangent's, 90 degrees past the bearing from the centre.
     double bearing = std::atan2(line.at.x, line.at.y) * 180 / std::numbers::pi;
     EXPECT_NEAR(std::remainder(line.heading - (bearing - 90), 360), 0, 1e-6);
+    EXPECT_TRUE(line.heading >= 0 && line.heading < 360) << line.heading; // as a compass reads
     EXPECT_EQ(lx::gate_times(circle(3), line.line).size(), 3u);
     // Less than two passes anywhere: none.
     lx::GpsTrack once;
