@@ -105,8 +105,8 @@ TEST(Cuts, OnStraightsWithFairSharesCarriedByTheOffset) {
         previous = l.trace.time_at(at);
     }
     // Each at the middle of its straight.
-    EXPECT_NEAR(cuts[0], 310.0, 3.0);
-    EXPECT_NEAR(cuts[1], 590.0, 3.0);
+    EXPECT_NEAR(cuts[0], 310.0, 1.0); // the middle of the cell on either side
+    EXPECT_NEAR(cuts[1], 590.0, 1.0);
     EXPECT_EQ(carried_cuts({100, 600}, 1000, 1100, 1000), (std::vector<double>{10, 560}));
     EXPECT_EQ(carried_cuts({100, 300}, 1000, 1000, -200), (std::vector<double>{100, 900}));
     EXPECT_TRUE(carried_cuts({100}, 0, 1100, 0).empty());
