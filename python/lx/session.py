@@ -680,12 +680,8 @@ class Session:
         FormatError, LapError, ChannelError
             The analysis cannot run on this session (see `analyse`).
         """
-        self._analysed()
-        rows = []
-        for index in range(len(self._numbers)):
-            c = n.AnalysisLapC()
-            n.data_call("lx_analysis_lap_get", self.handle, index, ctypes.byref(c))
-            rows.append((_lap_info(c.info), c.gap))
+        c = self._analysed()
+        rows = self._lap_rows()
         return a.table(
             {
                 "lap": [r.number for r, _ in rows],
@@ -700,8 +696,17 @@ class Session:
                 "origin_lap": a.lap_column([r.origin_lap or None for r, _ in rows]),
             },
             {"time_s": "s", "gap_s": "s", "length_m": "m"},
-            reference_lap=self.analysis.reference_lap,
+            reference_lap=_lap_number(c.ref_handle or self.handle, c.ref_lap) or 0,
         )
+
+    def _lap_rows(self) -> List[Tuple[LapInfo, float]]:
+        """Each lap's facts and gap in file order, from the current analysis."""
+        rows = []
+        for index in range(len(self._numbers)):
+            c = n.AnalysisLapC()
+            n.data_call("lx_analysis_lap_get", self.handle, index, ctypes.byref(c))
+            rows.append((_lap_info(c.info), c.gap))
+        return rows
 
     def corners(self, lap: Optional[int] = None) -> pd.DataFrame:
         """Corners of a lap, or the reference lap's corners with the bests of the full laps.
@@ -810,12 +815,12 @@ class Session:
         FormatError, LapError, ChannelError
             The analysis cannot run on this session (see `analyse`).
         """
-        info = self.analysis
-        laps = self.laps
-        full = laps[laps["class"] == "full"]
+        c = self._analysed()
+        cuts = list(c.cuts[: max(0, min(c.ncuts, n.MAX_CUTS))])
+        full = [info for info, _ in self._lap_rows() if info.lap_class.name == "FULL"]
         rows = []
-        for lap in full["lap"]:
-            count = len(info.cuts) + 1
+        for lap in (info.number for info in full):
+            count = len(cuts) + 1
             times = np.zeros(count, np.float64)
             n.data_call(
                 "lx_analysis_sector_times",
@@ -825,18 +830,18 @@ class Session:
                 count,
             )
             rows.append(times)
-        names = [f"sector_{k}_s" for k in range(1, len(info.cuts) + 2)]
-        columns: Dict[str, Any] = {"lap": list(full["lap"])}
+        names = [f"sector_{k}_s" for k in range(1, len(cuts) + 2)]
+        columns: Dict[str, Any] = {"lap": [info.number for info in full]}
         columns.update({name: [r[k] for r in rows] for k, name in enumerate(names)})
-        columns["time_s"] = list(full["time_s"])
+        columns["time_s"] = [info.laptime for info in full]
         return a.table(
             columns,
             {name: "s" for name in names + ["time_s"]},
-            cuts_m=list(info.cuts),
-            default_cuts=info.default_cuts,
-            cuts_from=info.cuts_from,
-            theoretical_best_s=info.theoretical_best,
-            optimal_lap_s=info.optimal_lap,
+            cuts_m=cuts,
+            default_cuts=bool(c.default_cuts),
+            cuts_from=n.CUTS_FROM[c.cuts_from],
+            theoretical_best_s=c.theoretical_best,
+            optimal_lap_s=c.optimal_lap,
         )
 
     def optimal_lap(self) -> pd.DataFrame:
