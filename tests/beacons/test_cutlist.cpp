@@ -17,9 +17,9 @@ namespace {
 using CutList = FreshSessions;
 
 TEST_F(CutList, NearestBeaconSignAndTies) {
-    auto nearest = [](float behind, float ahead) {
+    auto nearest = [](float behind, float ahead, CutKind first = CL_AIM_IR) {
         CutEntry list[4] = {};
-        list[0] = {CL_AIM_IR, 10, 0, 0, 0, 100.0f, 0, 0, 0, 0};
+        list[0] = {first, 10, 0, 0, 0, 100.0f, 0, 0, 0, 0};
         list[1] = {CL_KX_DETECT, 5, 0, 0, 10, behind, 0, 0, 0, 0};
         list[2] = {CL_IR_AND_KX, 5, 0, 0, 15, ahead, 0, 0, 0, 0};
         list[3] = {CL_END, 1, 0, 0, 20, 1.0f, 0, 0, 0, 0};
@@ -30,6 +30,7 @@ TEST_F(CutList, NearestBeaconSignAndTies) {
     EXPECT_EQ(nearest(30, 40), -30.0f);
     EXPECT_EQ(nearest(40, 30), 30.0f);
     EXPECT_EQ(nearest(25, 25), -25.0f);
+    EXPECT_EQ(nearest(30, 40, CL_KX_DETECT), 40.0f); // a detection behind is no beacon
 
     // No detection next to a beacon: no shift, rather than 0 / 0.
     CutEntry lonely[3] = {};
