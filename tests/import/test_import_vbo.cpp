@@ -207,6 +207,19 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
     ASSERT_NE(gap.s, nullptr);
     EXPECT_TRUE(has_note(gap.s, "time gap of 239.90 s after 10:00:00.10"));
     EXPECT_FALSE(gap.s->record->truncated);
+    // Past ten gaps, the rest only counted.
+    std::string gappy = head;
+    for (int k = 0; k < 13; ++k)
+        for (int j = 0; j < 3; ++j) {
+            char line[64];
+            std::snprintf(line, sizeof line, "1000%02d.%d0 +02730.0002 -00555.0 050.0\n", 2 * k, j);
+            gappy += line;
+        }
+    Owned gaps{read(write_temp_file(gappy, ".vbo"))};
+    ASSERT_NE(gaps.s, nullptr);
+    EXPECT_TRUE(has_note(gaps.s, "after 10:00:18.20"));
+    EXPECT_FALSE(has_note(gaps.s, "after 10:00:20.20"));
+    EXPECT_TRUE(has_note(gaps.s, "12 time gaps in all"));
     // A session without positions cannot be written.
     for (const char* lost : {"East", "North"}) {
         Owned text{read(write_temp_file(head + row + next, ".vbo"))};
