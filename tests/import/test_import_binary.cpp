@@ -220,6 +220,8 @@ TEST(ImportBinary, DamagedHeadersAreRefusedWithPlaceAndCause) {
         {"LD rate 0", patched(ld, first + 22, std::uint16_t(0)), lx::import_ld, "rate of 0 Hz"},
         {"LD unknown type", patched(ld, first + 20, std::uint16_t(3)), lx::import_ld,
          "none lx reads"},
+        {"LD decimals past 30", patched(ld, first + 30, std::int16_t(-31)), lx::import_ld,
+         "has -31 decimal places"},
         {"ibt cut in its header", ibt.substr(0, 100), lx::import_ibt, "byte 0: a header of 144"},
         {"ibt tick rate 0", patched(ibt, 8, std::int32_t(0)), lx::import_ibt,
          "byte 8: tick rate 0"},
