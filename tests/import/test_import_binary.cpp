@@ -96,6 +96,16 @@ TEST(ImportBinary, GeneratedFilesReadAsDriven) {
     EXPECT_EQ(a.at(water, 1), a.at(water, 0));
     EXPECT_NEAR(a.at(water, 2), r.at(2, r.find("Water Temp")), 0.05); // a half float
     EXPECT_EQ(a.s().record->sources[std::size_t(water)].rate, r.sample_rate / 2);
+    // A half float's sign bit: Water Temp's second sample made negative.
+    std::string file = lxgen::write_ld(r);
+    std::uint32_t block, data;
+    std::memcpy(&block, file.data() + 8, 4);
+    while (file.compare(block + 32, 10, "Water Temp") != 0)
+        std::memcpy(&block, file.data() + block + 4, 4);
+    std::memcpy(&data, file.data() + block + 8, 4);
+    file[data + 3] = char(file[data + 3] | 0x80);
+    Read below_zero(write_temp_file(file, ".ld"));
+    EXPECT_EQ(below_zero.at(water, 2), -a.at(water, 2));
     EXPECT_NE(b.s().record->notes.at(0).find("CarIdxLap[4]"), std::string::npos);
     EXPECT_EQ(b.s().record->date + " " + b.s().record->time, "2025-05-03 10:00:00");
     // Above the channel limit the default set is kept; a choice is honoured.

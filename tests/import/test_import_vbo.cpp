@@ -207,6 +207,14 @@ TEST(ImportVbo, BadFilesNameTheirLineAndCause) {
     ASSERT_NE(gap.s, nullptr);
     EXPECT_TRUE(has_note(gap.s, "time gap of 239.90 s after 10:00:00.10"));
     EXPECT_FALSE(gap.s->record->truncated);
+    // A gap before the second row, and a creation date that is none.
+    Owned early{read(write_temp_file("File created on 32/01/2025 at 10:00:00\n\n" + head + row +
+                                         "100400.00 +02730.0002 -00555.0 050.0\n" +
+                                         "100400.10 +02730.0003 -00555.0 050.0\n",
+                                     ".vbo"))};
+    ASSERT_NE(early.s, nullptr);
+    EXPECT_TRUE(has_note(early.s, "time gap of 240.00 s after 10:00:00.00"));
+    EXPECT_EQ(early.s->record->date, "");
     // Past ten gaps, the rest only counted.
     std::string gappy = head;
     for (int k = 0; k < 13; ++k)
