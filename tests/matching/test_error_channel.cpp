@@ -6,6 +6,7 @@
 
 #include "analysis/analysis.h"
 #include "lx.h"
+#include "lx_data.h"
 #include "support.h"
 #include "track.h"
 
@@ -143,6 +144,9 @@ TEST_F(ErrorChannel, ChecksRefuseWithoutChanges) {
     for (int channel : {0, -3, work->nchannels, work->i_radius}) {
         lx::library.error_channel = channel;
         all_refuse(ref, 0, w);
+        lx_session_info facts; // which name the session's own all the same
+        ASSERT_EQ(lx_session_info_get(w, &facts), LX_OK);
+        EXPECT_EQ(facts.error_channel, error) << channel;
     }
     lx::library.error_channel = error;
     lx::library.beacon_channel = beacon + 100;
