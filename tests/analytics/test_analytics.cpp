@@ -241,6 +241,11 @@ TEST_F(BestLaps, KnownJoinGainAndTheInequality) {
     EXPECT_EQ(summary[0].lost_lap, -1);
     EXPECT_EQ(summary[2].lost_lap, 2);
     EXPECT_NEAR(summary[2].most_lost, 100.0 / 16 - 100.0 / BEND, 0.05);
+    // Of two laps that lost alike, the first is named.
+    int alike = made_up_session({base, base, slow_first, slow_first, base});
+    lx_corner_summary first[3];
+    ASSERT_EQ(lx_analysis_corner_summary(alike, first, 3), 3);
+    EXPECT_EQ(first[0].lost_lap, 2);
     lx_analysis_info info;
     ASSERT_EQ(lx_analysis_info_get(h, &info), LX_OK);
     ASSERT_EQ(info.ncuts, 2);
