@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -283,6 +284,29 @@ TEST(ImportVbo, StartLineCutsAFileWithoutGates) {
     }
     options.start_line = "0.5,0.5,0.6,0.6"; // far from the track
     EXPECT_EQ(lx_open(path.c_str(), &options), LX_ERR_LAP);
+    // A recording stopped one sample past a line: that sample, its last lap, lasts no time.
+    lxgen::Recording stopped = rec;
+    std::size_t k = (rec.lap_starts[2] + rec.lap_starts[3]) / 2;
+    stopped.values.resize(k * rec.channels.size());
+    while (stopped.lap_starts.back() >= k) stopped.lap_starts.pop_back();
+    std::size_t la = rec.find("GPS Latitude"), lo = rec.find("GPS Longitude");
+    double lat = (rec.at(k - 2, la) + rec.at(k - 1, la)) / 2;
+    double lon = (rec.at(k - 2, lo) + rec.at(k - 1, lo)) / 2, east = std::cos(lat * std::numbers::pi / 180);
+    double d_north = rec.at(k - 1, la) - rec.at(k - 2, la);
+    double d_east = (rec.at(k - 1, lo) - rec.at(k - 2, lo)) * east;
+    double across = 1e-4 / std::hypot(d_north, d_east); // some 11 m each side
+    std::snprintf(line, sizeof line, "%.10f,%.10f,%.10f,%.10f", lat - d_east * across,
+                  lon + d_north * across / east, lat + d_east * across,
+                  lon - d_north * across / east);
+    options.start_line = line;
+    int cut =
+        lx_open(write_temp_file(lxgen::write_vbo(stopped, {false}), ".vbo").c_str(), &options);
+    ASSERT_GT(cut, 0) << lx_last_error();
+    lx_lap_info after;
+    ASSERT_EQ(lx_lap_info_get(cut, lxtest::lap_count(cut) - 1, &after), LX_OK);
+    EXPECT_EQ(after.samples, 1);
+    EXPECT_EQ(after.sample_time, 0.0);
+    EXPECT_EQ(lx_close(cut), LX_OK);
 }
 
 // Without a distance column the distance is the speed integrated, in the speed's unit.
