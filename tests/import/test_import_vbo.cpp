@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <sstream>
 
 #include "gen.h"
@@ -291,7 +291,8 @@ TEST(ImportVbo, StartLineCutsAFileWithoutGates) {
     while (stopped.lap_starts.back() >= k) stopped.lap_starts.pop_back();
     std::size_t la = rec.find("GPS Latitude"), lo = rec.find("GPS Longitude");
     double lat = (rec.at(k - 2, la) + rec.at(k - 1, la)) / 2;
-    double lon = (rec.at(k - 2, lo) + rec.at(k - 1, lo)) / 2, east = std::cos(lat * std::numbers::pi / 180);
+    double lon = (rec.at(k - 2, lo) + rec.at(k - 1, lo)) / 2,
+           east = std::cos(lat * std::numbers::pi / 180);
     double d_north = rec.at(k - 1, la) - rec.at(k - 2, la);
     double d_east = (rec.at(k - 1, lo) - rec.at(k - 2, lo)) * east;
     double across = 1e-4 / std::hypot(d_north, d_east); // some 11 m each side
