@@ -27,6 +27,10 @@ TEST_F(Store, ExtremesSkipNaNAndHandleEmptyLaps) {
     EXPECT_EQ(lx::lap_channel_min(s, 2, 2), inf);
     EXPECT_EQ(lx::lap_channel_max(s, 0, 3), 0.0f);
     EXPECT_EQ(lx_channel_max(h, 3), 0.0f);
+    lx::Session* zeros = make_session({2}, 10); // of equal extremes the first, to the bit
+    zeros->laps[0].raw[2][0] = 0.0f, zeros->laps[0].raw[2][1] = -0.0f;
+    EXPECT_FALSE(std::signbit(lx::session_channel_min(zeros, 2)));
+    lx::free_session(zeros);
     EXPECT_EQ(lx_channel_min(h, -1), 0.0f);
     EXPECT_EQ(lx_channel_max(h, 1), s->laps[1].raw[1][2]); // Time: the last sample
     lx::Session* empty = make_session({}, 10);
