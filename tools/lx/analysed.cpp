@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <sstream>
 
 namespace lxtool {
@@ -157,30 +158,29 @@ SectorTable sector_table(const Session& s, const Analysed& a) {
     return t;
 }
 
+namespace {
+struct CutsFrom {
+    const char* name;
+    const char* words;
+};
+// By LX_CUTS_GIVEN, LX_CUTS_SHAPE, LX_CUTS_REFERENCE, LX_CUTS_GATES.
+constexpr CutsFrom CUTS_FROM[] = {{"given", ""},
+                                  {"shape", " (the default cuts, on its straights)"},
+                                  {"reference", " (the reference session's cuts)"},
+                                  {"gates", " (the file's split gates)"}};
+
+const CutsFrom& cuts_from(int from) {
+    bool known = from >= 0 && from < int(std::size(CUTS_FROM));
+    return CUTS_FROM[known ? from : LX_CUTS_SHAPE];
+}
+} // namespace
+
 const char* cuts_from_name(int from) {
-    switch (from) {
-    case LX_CUTS_GIVEN:
-        return "given";
-    case LX_CUTS_REFERENCE:
-        return "reference";
-    case LX_CUTS_GATES:
-        return "gates";
-    default:
-        return "shape";
-    }
+    return cuts_from(from).name;
 }
 
 std::string cuts_from_words(int from) {
-    switch (from) {
-    case LX_CUTS_GIVEN:
-        return "";
-    case LX_CUTS_REFERENCE:
-        return " (the reference session's cuts)";
-    case LX_CUTS_GATES:
-        return " (the file's split gates)";
-    default:
-        return " (the default cuts, on its straights)";
-    }
+    return cuts_from(from).words;
 }
 
 const char* hand(int direction) {
