@@ -116,6 +116,12 @@ TEST(Cuts, OnStraightsWithFairSharesCarriedByTheOffset) {
     ASSERT_FALSE(default_cuts({}, straight.trace, CornerOptions{}, cuts));
     EXPECT_NEAR(cuts[0], 231.0, 1e-9);
     EXPECT_NEAR(cuts[1], 630.0 - 231.0, 1e-9);
+    // Between two bends the same balance, from the straight's middle (415 m) over its
+    // half-length (315 m): at 313.1 m, in the cell whose middle is 313.
+    Lap bent_ends = laid({{100, 20}, {630, 0}, {100, 20}});
+    ASSERT_FALSE(default_cuts({}, bent_ends.trace, CornerOptions{}, cuts));
+    EXPECT_NEAR(cuts[0], 313.0, 1e-9);
+    EXPECT_NEAR(cuts[1], 830.0 - 313.0, 1e-9);
     // Four fifths of the time standing at one place: no fair shares.
     Lap stuck = laid({{100, 0}, {800, 40}, {100, 0}}, true);
     EXPECT_TRUE(default_cuts({}, stuck.trace, CornerOptions{}, cuts));
