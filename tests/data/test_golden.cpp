@@ -22,6 +22,13 @@ using namespace lxtest;
 
 namespace {
 
+// A generated file under the name its summary goes by.
+struct GeneratedFile {
+    const char* name;
+    std::string content;
+    const char* suffix;
+};
+
 constexpr double RELATIVE = 1e-9; // printing and summing orders, nothing more
 
 class Summary {
@@ -318,11 +325,7 @@ TEST(Golden, EveryFormatOpenedAndAnalysed) {
 #endif
     const lxgen::Recording plain = driven(false), gps = driven(true, 11);
     std::string aim = lxgen::write_aim_csv(gps);
-    const struct {
-        const char* name;
-        std::string content;
-        const char* suffix;
-    } files[] = {
+    const GeneratedFile files[] = {
         {"text", lxgen::write_text(plain), ".txt"},
         {"aim", aim, ".csv"},
         {"aim-legacy", lxgen::write_aim_csv(gps, {true, lxgen::MarkerCells::spaces, false}),
@@ -447,11 +450,7 @@ TEST(Golden, DamagedFilesCutAndPatched) {
     lxgen::SessionPlan plan;
     plan.gps = true, plan.flying_laps = 2, plan.sample_rate = 10, plan.missed_beacon_after = 0;
     const lxgen::Recording r = lxgen::drive_session(plan);
-    const struct {
-        const char* name;
-        std::string content;
-        const char* suffix;
-    } files[] = {
+    const GeneratedFile files[] = {
         {"text", lxgen::write_text(r), ".txt"},
         {"aim", lxgen::write_aim_csv(r), ".csv"},
         {"racechrono", lxgen::write_racechrono_csv(r), ".csv"},
